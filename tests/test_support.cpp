@@ -1,0 +1,53 @@
+#include "test_support.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+#include "app/platform.h"
+#include "app/settings.h"
+#include "runtime/heap.h"
+#include "runtime/log.h"
+#include "runtime/ramdisk.h"
+#include "runtime/str_util.h"
+
+void TempDirTest::SetUp()
+{
+    char tmpl[] = "/tmp/panterm-test-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+    oldCwd_ = std::filesystem::current_path().string();
+    std::filesystem::current_path(dir_);
+    safe_strncpy(AppPath, (dir_ + "/").c_str(), sizeof AppPath);
+    initSettings();
+    safe_strncpy(pterm.log_file, "pterm.log", sizeof pterm.log_file);
+}
+
+void TempDirTest::TearDown()
+{
+    log_closeFile();
+    RA_releaseStore();
+    MU_releaseAreas();
+    std::filesystem::current_path(oldCwd_);
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+}
+
+std::string readFile(const std::string &path)
+{
+    log_flushFile();
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeFile(const std::string &path, const std::string &content)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << content;
+}
+
+bool fileExists(const std::string &path) { return std::filesystem::exists(path); }
