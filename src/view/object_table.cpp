@@ -2,3 +2,4 @@
 #include "view/object_table.h"
 
 int OB_setFirstObjectInFocus(int) { return -1; }
+void OB_drawObjectInFocus(int) {}

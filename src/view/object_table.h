@@ -3,3 +3,5 @@
 
 // Gives the focus to the first object that can take it.
 int OB_setFirstObjectInFocus(int notify);
+// Draws (or removes) the frame that marks the object in focus.
+void OB_drawObjectInFocus(int erase);
