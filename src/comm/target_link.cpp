@@ -24,3 +24,5 @@ int Tarsel_readVal(const char *, char *dst, int size)
 char *Tarsel_readValPtr(const char *) { return nullptr; }
 int Tarsel_writeVal(const char *, const char *, int) { return 0; }
 int Tarsel_addPPO(const char *, int) { return 0; }
+
+void Tarsel_setServiceId(const char *) {}

@@ -14,3 +14,6 @@ int Tarsel_readVal(const char *name, char *dst, int size);
 char *Tarsel_readValPtr(const char *name);
 int Tarsel_writeVal(const char *name, const char *value, int size);
 int Tarsel_addPPO(const char *name, int convertOnly);
+
+// Selects the driver from the applet class name after "IViewer".
+void Tarsel_setServiceId(const char *targetName);

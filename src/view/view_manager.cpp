@@ -1,5 +1,14 @@
 // View manager. Until pages are loaded there is no document base and no dialog.
 #include "view/view_manager.h"
 
+#include "runtime/heap.h"
+#include "view/page_params.h"
+
 const char *VM_GetDocumentBase() { return ""; }
 const char *VM_getDialogBoxName() { return ""; }
+
+void VM_ClearAll()
+{
+    MU_freeAll2();
+    HT_resetParameters();
+}

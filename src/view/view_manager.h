@@ -5,3 +5,6 @@
 const char *VM_GetDocumentBase();
 // Name of the dialog page shown, empty when none.
 const char *VM_getDialogBoxName();
+// Drops everything of the project: heap2, page parameters and the other
+// project-wide tables.
+void VM_ClearAll();
