@@ -23,3 +23,6 @@ enum SourceType : unsigned char {
 // Pointer to the current value text of a source, or null when the source has
 // no stored text (or does not exist).
 void *RW_getSourcePtr(const char *name, int type);
+// Reads the current value text of a source into dst (256 bytes), emptied
+// first. Answers what the read answers, 0 when the type has no value.
+int RW_readSource(char *dst, const char *name, int type);
