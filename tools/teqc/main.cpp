@@ -1,0 +1,131 @@
+// teqc: compiles the TEQ text form into TEQ picture files, prints TEQ files
+// as text, and renders them into PNG pictures with the panel's own reader and
+// objects.
+//
+//   teqc build SOURCE -o FILE.teq
+//   teqc dump FILE.teq [-o FILE.teqt]
+//   teqc render FILE.teq -o FILE.png [--size WxH]
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "teq_runtime.h"
+#include "teq_text.h"
+
+namespace {
+
+int usage()
+{
+    std::cerr << "usage: teqc build SOURCE -o FILE.teq\n"
+                 "       teqc dump FILE.teq [-o FILE.teqt]\n"
+                 "       teqc render FILE.teq -o FILE.png [--size WxH]\n";
+    return 2;
+}
+
+bool readWhole(const std::string &path, std::string &content)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream text;
+    text << in.rdbuf();
+    content = text.str();
+    return true;
+}
+
+bool writeWhole(const std::string &path, const std::string &content)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << content;
+    return static_cast<bool>(out.flush());
+}
+
+struct Options {
+    std::string input, output, size;
+};
+
+bool parseOptions(const std::vector<std::string> &args, Options &options)
+{
+    for (size_t i = 0; i < args.size(); i++) {
+        if ((args[i] == "-o" || args[i] == "--size") && i + 1 < args.size()) {
+            (args[i] == "-o" ? options.output : options.size) = args[i + 1];
+            i++;
+        } else if (options.input.empty() && !args[i].empty() && args[i][0] != '-') {
+            options.input = args[i];
+        } else {
+            return false;
+        }
+    }
+    return !options.input.empty();
+}
+
+int build(const Options &options)
+{
+    std::string source;
+    if (options.output.empty()) return usage();
+    if (!readWhole(options.input, source)) {
+        std::cerr << "teqc: cannot read " << options.input << "\n";
+        return 1;
+    }
+    std::string bytes;
+    try {
+        bytes = teqc::buildTeq(source);
+    } catch (const teqc::TextError &e) {
+        std::cerr << options.input << ":" << e.what() << "\n";
+        return 1;
+    }
+    if (!writeWhole(options.output, bytes)) {
+        std::cerr << "teqc: cannot write " << options.output << "\n";
+        return 1;
+    }
+    teqc::ReaderResult check = teqc::runReader(bytes);
+    if (!check.accepted)
+        std::cerr << "teqc: warning: the panel refuses " << options.output << " at byte " << check.offset << ":\n"
+                  << check.messages;
+    return 0;
+}
+
+int dump(const Options &options)
+{
+    std::string bytes;
+    if (!readWhole(options.input, bytes)) {
+        std::cerr << "teqc: cannot read " << options.input << "\n";
+        return 1;
+    }
+    teqc::ReaderResult check = teqc::runReader(bytes);
+    if (!check.accepted) {
+        std::cerr << check.messages << options.input << ": unreadable, reading stopped at byte offset " << check.offset
+                  << "\n";
+        return 1;
+    }
+    std::string text = teqc::dumpTeq(bytes);
+    if (options.output.empty()) {
+        std::cout << text;
+        return 0;
+    }
+    if (!writeWhole(options.output, text)) {
+        std::cerr << "teqc: cannot write " << options.output << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 3) return usage();
+    std::string command = argv[1];
+    Options options;
+    if (!parseOptions(std::vector<std::string>(argv + 2, argv + argc), options)) return usage();
+    try {
+        if (command == "build") return build(options);
+        if (command == "dump") return dump(options);
+    } catch (const std::exception &e) {
+        std::cerr << "teqc: " << e.what() << "\n";
+        return 1;
+    }
+    return usage();
+}
