@@ -12,6 +12,8 @@ char AppPath[SYS_PATH_SIZE];
 char HmiPath[SYS_PATH_SIZE];
 char sOSVers[32];
 const char sVersion[] = "1.5.12.097d";
+const char *g_platform = "pt-Linux";
+int32_t g_screenWidth, g_screenHeight;
 
 namespace {
 
@@ -161,3 +163,8 @@ const char *getOSVersion() { return sOSVers; }
 void readOSVersion(char *dst, size_t size) { safe_strncpy(dst, sOSVers, size); }
 const char *getAppVersion() { return sVersion; }
 void readAppVersion(char *dst, size_t size) { safe_strncpy(dst, sVersion, size); }
+const char *getPTPlatform() { return g_platform; }
+
+// The network block is not probed yet: it holds its preset addresses.
+void SYS_GetIpAddress(char *dst) { std::strcpy(dst, "127.0.0.1"); }
+void SYS_GetSubnet(char *dst) { std::strcpy(dst, "0.0.0.0"); }

@@ -13,6 +13,8 @@ extern char AppPath[SYS_PATH_SIZE];
 extern char HmiPath[SYS_PATH_SIZE];
 extern char sOSVers[32];
 extern const char sVersion[];
+extern const char *g_platform; // "pt-Linux", or "TRMA5"/"TRMA6" after the processor probe
+extern int32_t g_screenWidth, g_screenHeight;
 
 // Sets AppPath from the program's path: everything up to and including the
 // last "/", or empty when there is none.
@@ -43,3 +45,8 @@ const char *getOSVersion();
 void readOSVersion(char *dst, size_t size);
 const char *getAppVersion();
 void readAppVersion(char *dst, size_t size);
+const char *getPTPlatform();
+
+// Copy the panel's IPv4 address or subnet mask (dotted, at most 29 characters).
+void SYS_GetIpAddress(char *dst);
+void SYS_GetSubnet(char *dst);
