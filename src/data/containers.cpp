@@ -124,12 +124,23 @@ const SystemEntry kSystemNames[] = {
 };
 
 const char *const kMacroPrefixes[] = {
-    "@MACROAvailableTrends.",          "@MACROAvailableTrendsColored.",      "@MACROAvailableTrendsHeadered.",
-    "@MACROActiveTrends.",             "@MACROActiveTrendsMouseDownVal.",    "@MACROOFTAvailableTrends.",
-    "@MACROOFTAvailableTrendsColored.", "@MACROOFTAvailableTrendsHeadered.", "@MACROOFTActiveTrends.",
-    "@MACROOFTActiveTrendsMouseDownVal.", "@MACROOFSTAvailableTrends.",     "@MACROOFSTAvailableTrendsColored.",
-    "@MACROOFSTAvailableTrendsHeadered.", "@MACROOFSTActiveTrends.",        "@MACROOFSTActiveTrendsMouseDownVal.",
-    "@MACROALRDEFONAlarmsList.",       "@MACROALRHISONAlarmsList.",
+    "@MACROAvailableTrends.",
+    "@MACROAvailableTrendsColored.",
+    "@MACROAvailableTrendsHeadered.",
+    "@MACROActiveTrends.",
+    "@MACROActiveTrendsMouseDownVal.",
+    "@MACROOFTAvailableTrends.",
+    "@MACROOFTAvailableTrendsColored.",
+    "@MACROOFTAvailableTrendsHeadered.",
+    "@MACROOFTActiveTrends.",
+    "@MACROOFTActiveTrendsMouseDownVal.",
+    "@MACROOFSTAvailableTrends.",
+    "@MACROOFSTAvailableTrendsColored.",
+    "@MACROOFSTAvailableTrendsHeadered.",
+    "@MACROOFSTActiveTrends.",
+    "@MACROOFSTActiveTrendsMouseDownVal.",
+    "@MACROALRDEFONAlarmsList.",
+    "@MACROALRHISONAlarmsList.",
 };
 
 ContainerRecord *firstContainer;

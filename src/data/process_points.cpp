@@ -27,11 +27,13 @@ int IsReady;
 char ppoOrderString[PPO_ORDER_SIZE]; // the order being built; then the reply of the value file
 char ppoOrderStrPrv[PPO_ORDER_SIZE]; // the order last sent
 
-const char *const kTypeNames[] = {"UNDEFINED", "PPO",    "HTMLTAG", "STRING",      "FILE",
-                                  "CO",        "TEQINDEX", "URL",   "SYMBOL",      "PASSWORDPPO",
-                                  "PASSWORDCONTAINER", "COLOR", "FONT", "?",       "CGI"};
+// Indexed by source type.
+const char *const kTypeNames[] = {
+    "UNDEFINED", "PPO",         "HTMLTAG",           "STRING", "FILE", "CO", "TEQINDEX", "URL",
+    "SYMBOL",    "PASSWORDPPO", "PASSWORDCONTAINER", "COLOR",  "FONT", "?",  "CGI",
+};
 
-const char *const kIgnoredSchemes[] = {"mailto:", "ftp:",  "file:", "telnet:",  "gopher:",
+const char *const kIgnoredSchemes[] = {"mailto:", "ftp:", "file:", "telnet:", "gopher:",
                                        "news:",   "nntp:", "wais:", "prospero:"};
 
 // heap1 hands out 4-byte words; a record holds pointers and needs their alignment.

@@ -1,5 +1,6 @@
 #include "data_fixture.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -103,12 +104,16 @@ TEST_F(SourceNames, ResultsStayValidForEightStages)
 {
     setCo("i", "1");
     const char *results[RESOLVE_RING_SLOTS];
-    std::string names[RESOLVE_RING_SLOTS];
+    char names[RESOLVE_RING_SLOTS][16];
     for (int k = 0; k < RESOLVE_RING_SLOTS; k++) {
-        names[k] = "N" + std::to_string(k) + "#CO_i#";
-        results[k] = resolveCO(names[k].c_str());
+        std::snprintf(names[k], sizeof names[k], "N%d#CO_i#", k);
+        results[k] = resolveCO(names[k]);
     }
-    for (int k = 0; k < RESOLVE_RING_SLOTS; k++) EXPECT_EQ(std::string(results[k]), "N" + std::to_string(k) + "1");
+    for (int k = 0; k < RESOLVE_RING_SLOTS; k++) {
+        char expected[16];
+        std::snprintf(expected, sizeof expected, "N%d1", k);
+        EXPECT_STREQ(results[k], expected);
+    }
     resolveCO("again#CO_i#");
     EXPECT_STREQ(results[0], "again1");
 }
