@@ -21,7 +21,10 @@ constexpr size_t kSlot = RESOLVE_SLOT_SIZE;
 char ring[RESOLVE_RING_SLOTS][kSlot];
 int ringIndex;
 int depth;
-bool reported;
+// Set when a resolution hit the pass or nesting limit: every stage running
+// inside it then stops at once, so that nested readers cannot multiply the
+// passes. Cleared when a new resolution starts.
+bool aborted;
 
 // One reference found in a text: the marker's index, the referenced name and
 // the text after the closing marker (or the end of the text).
@@ -144,23 +147,25 @@ bool resolve_offset(const char *text, char marker, const char *prefix, SourceRea
 
 typedef bool (*Replacer)(const char *, char, const char *, SourceReader, char *);
 
-// Replaces references of one kind until none is left; false when the pass
-// limit stopped it.
-bool replaceAll(char *work, Replacer replace, char marker, const char *prefix, SourceReader reader)
+void abortResolution(const char *format, const char *name)
 {
-    char next[kSlot];
-    for (int pass = 0; replace(work, marker, prefix, reader, next); pass++) {
-        if (pass == RESOLVE_MAX_PASSES) return false;
-        std::memcpy(work, next, kSlot);
-    }
-    return true;
+    if (aborted) return;
+    aborted = true;
+    err_append(0, format, name);
 }
 
-void reportOnce(const char *format, const char *name)
+// Replaces references of one kind until none is left or the resolution stops.
+void replaceAll(char *work, Replacer replace, char marker, const char *prefix, SourceReader reader,
+                const char *name)
 {
-    if (reported) return;
-    reported = true;
-    err_append(0, format, name);
+    char next[kSlot];
+    for (int pass = 0; !aborted && replace(work, marker, prefix, reader, next); pass++) {
+        if (pass == RESOLVE_MAX_PASSES) {
+            abortResolution("References in source name do not end:\n \"%s\"\n", name);
+            return;
+        }
+        std::memcpy(work, next, kSlot);
+    }
 }
 
 bool hasMarker(const char *name) { return name && (std::strchr(name, '#') || std::strchr(name, '@')); }
@@ -184,17 +189,15 @@ const char *resolveWithSep(const char *name, char marker, const char *prefix, co
     Reference ref;
     if (!name || !reader) return name;
     if (!findReference(name, marker, prefix, &ref) && !findReference(name, marker, offsetPrefix, &ref)) return name;
-    if (depth == 0) reported = false;
-    if (depth >= RESOLVE_MAX_DEPTH) {
-        reportOnce("References in source name nest too deeply:\n \"%s\"\n", name);
-        return name;
-    }
+    if (depth == 0) aborted = false;
+    if (depth >= RESOLVE_MAX_DEPTH) abortResolution("References in source name nest too deeply:\n \"%s\"\n", name);
+    if (aborted) return name;
     depth++;
-    char work[kSlot];
-    safe_strncpy(work, name, sizeof work);
-    bool ended = replaceAll(work, resolve_name, marker, prefix, reader) &&
-                 replaceAll(work, resolve_offset, marker, offsetPrefix, reader);
-    if (!ended) reportOnce("References in source name do not end:\n \"%s\"\n", name);
+    char original[kSlot], work[kSlot];
+    safe_strncpy(original, name, sizeof original);
+    std::memcpy(work, original, kSlot);
+    replaceAll(work, resolve_name, marker, prefix, reader, original);
+    replaceAll(work, resolve_offset, marker, offsetPrefix, reader, original);
     depth--;
 
     char *slot = ring[ringIndex];

@@ -76,6 +76,22 @@ TEST_F(SourceNames, CyclesEndWithAMessage)
     EXPECT_NE(log().find("\"x#CO_p#\""), std::string::npos);
 }
 
+// A reader whose values hold references it resolves again, as page parameters do.
+static int selfResolvingReader(const char *, char *dst)
+{
+    const char *value = resolveWithSep("#X_again#", '#', "X_", "XOFF_", selfResolvingReader);
+    std::snprintf(dst, 256, "%s", value);
+    return 1;
+}
+
+TEST_F(SourceNames, NestedResolutionStopsAtTheDepthLimit)
+{
+    EXPECT_STREQ(resolveWithSep("a#X_b#", '#', "X_", "XOFF_", selfResolvingReader), "a#X_again#");
+    EXPECT_NE(log().find("References in source name nest too deeply:\n \"#X_again#\"\n"), std::string::npos);
+    setCo("x", "1");
+    EXPECT_STREQ(resolveInfoName("#CO_x#"), "1");
+}
+
 TEST_F(SourceNames, LongNamesAndValuesAreCutToTheSlot)
 {
     setCo("v", std::string(255, 'v'));
