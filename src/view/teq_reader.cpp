@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "comm/target_link.h"
-#include "data/formats.h"
+#include "data/value_format.h"
 #include "data/process_points.h"
 #include "draw/graphics.h"
 #include "runtime/heap.h"
@@ -277,7 +277,7 @@ char *ReadUTF_Alloc(int file, int type)
     if (!text) return nullptr;
     if (!ReadUTF_bytes(file, text, n)) return nullptr;
     if (type == SourceType_PPO || type == SourceType_PASSWORDPPO) {
-        if (TCR_Entry *entry = TCR_getTcrPointerWithSymbol(text)) {
+        if (TcrEntry *entry = TCR_getTcrPointerWithSymbol(text)) {
             size_t formatted = std::strlen(TCR_getFormatedName(entry));
             if (formatted > static_cast<size_t>(n) && !MU_alloc(static_cast<uint32_t>(formatted - n))) return nullptr;
         }

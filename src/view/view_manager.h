@@ -1,6 +1,9 @@
 // View manager: page and picture requests, the refresh cycle and redraws.
 #pragma once
 
+// Host of the remote page server, empty for local pages.
+extern char VM_RemoteServer[24];
+
 // Directory of the current page, ending in "/" or empty.
 const char *VM_GetDocumentBase();
 // Name of the dialog page shown, empty when none.
@@ -15,3 +18,11 @@ const char *VM_getMsgBoxFileName();
 // Opens and reads a TEQ file; clear first clears the view. 0 on success, 404
 // when the file cannot be opened, else the reader's result.
 int VM_loadTeqFile(const char *name, int clear);
+// The panel's identity on the target (order file name).
+const char *VM_GetOrderFileName();
+// Requests: an HTML page, a picture, one more refresh cycle, the return from
+// the message-box page to the current picture.
+int VM_requestLoadHtmlFile(const char *address);
+int VM_requestPicture(const char *name);
+void scheduleNewRefresh();
+void VM_closeMsgBoxView();
