@@ -424,8 +424,8 @@ TEST_F(TeqTest, LengthsAndCountsAtTheirLimits)
     EXPECT_EQ(object<PG_Polygon>(0)->ys[65535], 1);
     EXPECT_EQ(object<PLN_Polyline>(1)->count, 0);
 
-    string action = string("\x00\x00\x02", 3) + "\x00\x03" + utf("d") + "\x00\x03" + utf("s") + string(2, '\0');
-    string block = string(1, '\0') + utf("IButtonP") + int32(1) + "\x00\xFF";
+    string action = string("\x00\x00\x02\x00\x03", 5) + utf("d") + string("\x00\x03", 2) + utf("s") + string(2, '\0');
+    string block = string(1, '\0') + utf("IButtonP") + int32(1) + string("\x00\xFF", 2);
     for (int i = 0; i < 255; i++) block += action;
     block += string(4, '\0');
     string name(255, 'n');
@@ -443,7 +443,7 @@ TEST_F(TeqTest, LengthsAndCountsAtTheirLimits)
 TEST_F(TeqTest, DeepConditionNestingIsRefusedWithoutDeepRecursion)
 {
     auto nested = [](int depth) {
-        string c = "\x00\x01";
+        string c("\x00\x01", 2);
         for (int i = 1; i < depth; i++) c += string("\x00\x02\x00\x01", 4);
         c += string("\x00\x00", 2);
         for (int i = 1; i < depth; i++) c += string("\x00\x00", 2);
@@ -451,7 +451,7 @@ TEST_F(TeqTest, DeepConditionNestingIsRefusedWithoutDeepRecursion)
         return c;
     };
     auto repaintWith = [](const string &condition) {
-        string block = string(1, '\0') + utf("XOvalP") + int32(0) + string(2, '\0') + "\x00\x01";
+        string block = string(1, '\0') + utf("XOvalP") + int32(0) + string(2, '\0') + string("\x00\x01", 2);
         block += string("\x02\x29\x00\x03", 4) + utf("x") + condition;
         return "f" + painter("XOvalP", block + string(2, '\0'));
     };
