@@ -522,7 +522,7 @@ private:
                 std::string w = word();
                 if (w == "action") {
                     count(nActions, t, "actions");
-                    action(actions);
+                    action(actions, t);
                 } else if (w == "repaint") {
                     count(nRepaints, t, "repaints");
                     repaint(repaints);
@@ -575,9 +575,8 @@ private:
         }
     }
 
-    void action(std::string &out)
+    void action(std::string &out, const Token &start)
     {
-        Token start = tok_;
         int trigger = static_cast<int>(number(0, 255));
         int code = static_cast<int>(number(0, 255));
         auto attrs = attributes({{"extras-tag", 255}});

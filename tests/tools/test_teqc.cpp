@@ -1,0 +1,204 @@
+#include "test_support.h"
+
+#include <cstdlib>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "teq_runtime.h"
+#include "teq_text.h"
+#include "view/object_table.h"
+
+using std::string;
+
+namespace {
+
+std::vector<string> testPictures()
+{
+    std::vector<string> names;
+    std::stringstream list(TEST_PICTURES);
+    for (string name; std::getline(list, name, ',');) names.push_back(name);
+    return names;
+}
+
+// A picture of n painters of every basic kind with painter blocks, actions,
+// repaints and conditions.
+string generatedPicture(int n)
+{
+    std::ostringstream text;
+    text << "teq g\npage-size 800,480\nbackground 255,255,255\n";
+    for (int i = 0; i < n; i++) {
+        int x = (i * 37) % 760, y = (i * 53) % 440;
+        text << "fill-colour " << i % 256 << "," << (i * 7) % 256 << "," << (i * 13) % 256 << "\n";
+        switch (i % 5) {
+        case 0:
+            text << "painter \"XRectangleP\" at " << x << "," << y << " size 40,30 plc 0 {\n"
+                 << "  block \"XRectangleP\" id " << i << " {\n"
+                 << "    repaint 41 CO \"fill" << i % 10 << "\" {\n"
+                 << "      when and {\n"
+                 << "        compare gt CO \"level\" STRING \"" << i << "\"\n"
+                 << "        compare ne PPO \"Motor" << i % 20 << "\" STRING \"0\"\n"
+                 << "      }\n"
+                 << "    }\n"
+                 << "    fkey \"FKEY_" << i % 10 << "\"\n"
+                 << "  }\n}\n";
+            break;
+        case 1:
+            text << "painter \"XOvalP\" at " << x << "," << y << " size 30,30 plc 0 {\n"
+                 << "  block \"XOvalP\" id " << i << " {\n"
+                 << "    repaint 39 STRING \"1,2,3\" {\n"
+                 << "      when compare eq STRING \"a\" STRING \"a\"\n"
+                 << "    }\n"
+                 << "  }\n}\n";
+            break;
+        case 2:
+            text << "painter \"XLineP\" at " << x << "," << y << " size 30,20 plc 0 {\n"
+                 << "  block \"XLineP\" id " << i << "\n"
+                 << "  start " << x << " " << y << "\n}\n";
+            break;
+        case 3:
+            text << "painter \"XPolygoneP\" at " << x << "," << y << " size 30,30 plc 0 {\n"
+                 << "  block \"XPolygoneP\" id " << i << "\n"
+                 << "  points " << x << "," << y + 30 << " " << x + 15 << "," << y << " " << x + 30 << "," << y + 30
+                 << "\n}\n";
+            break;
+        default:
+            text << "painter \"DefaultTextP\" at " << x << "," << y << " size 60,20 plc 0 {\n"
+                 << "  text \"Text " << i << "\" 0 0\n}\n";
+            break;
+        }
+    }
+    return text.str();
+}
+
+string errorOf(const string &source)
+{
+    try {
+        teqc::buildTeq(source);
+    } catch (const teqc::TextError &e) {
+        return e.what();
+    }
+    return "<no error>";
+}
+
+void expectRoundTrips(const string &bytes, const string &what)
+{
+    string text = teqc::dumpTeq(bytes);
+    EXPECT_EQ(teqc::buildTeq(text), bytes) << what << "\n" << text;
+    EXPECT_EQ(teqc::dumpTeq(teqc::buildTeq(text)), text) << what;
+}
+
+// runReader leaves its objects in the table; they go before the heaps do.
+class Teqc : public TempDirTest {
+protected:
+    void TearDown() override
+    {
+        OB_DeleteAllObjetcs();
+        TempDirTest::TearDown();
+    }
+};
+
+} // namespace
+
+TEST_F(Teqc, TestPicturesRoundTripAndLoad)
+{
+    std::vector<string> names = testPictures();
+    ASSERT_FALSE(names.empty());
+    for (const string &name : names) {
+        string bytes = readFile(string(TEST_PICTURE_DIR) + "/" + name + ".teq");
+        ASSERT_FALSE(bytes.empty()) << name;
+        teqc::ReaderResult result = teqc::runReader(bytes);
+        EXPECT_TRUE(result.accepted) << name << ": " << result.messages;
+        EXPECT_GT(result.objects, 0) << name;
+        expectRoundTrips(bytes, name);
+        string source = readFile(string(TEST_PICTURE_SOURCES) + "/" + name + ".teqt");
+        string normal = teqc::dumpTeq(teqc::buildTeq(source));
+        EXPECT_EQ(teqc::dumpTeq(teqc::buildTeq(normal)), normal) << name;
+        EXPECT_EQ(normal.find("bytes"), name == "old_and_later" ? normal.find("bytes 00 01") : string::npos)
+            << name << ": only the unknown painter is shown as raw bytes\n" << normal;
+    }
+}
+
+TEST_F(Teqc, ThousandPainterPicture)
+{
+    string source = generatedPicture(1000);
+    string bytes = teqc::buildTeq(source);
+    teqc::ReaderResult result = teqc::runReader(bytes);
+    ASSERT_TRUE(result.accepted) << result.messages;
+    EXPECT_EQ(result.objects, 1000);
+    expectRoundTrips(bytes, "1000 painters");
+    EXPECT_EQ(teqc::dumpTeq(bytes), source) << "the generated text is in normal form";
+}
+
+TEST_F(Teqc, EveryAcceptedVariantOfAFileRoundTrips)
+{
+    string bytes = teqc::buildTeq(readFile(string(TEST_PICTURE_SOURCES) + "/repaints.teqt")) +
+                   teqc::buildTeq(readFile(string(TEST_PICTURE_SOURCES) + "/old_and_later.teqt")).substr(1);
+    int accepted = 0;
+    for (size_t n = 1; n <= bytes.size(); n += 3) {
+        string prefix = bytes.substr(0, n);
+        if (!teqc::runReader(prefix).accepted) continue;
+        accepted++;
+        expectRoundTrips(prefix, "prefix of " + std::to_string(n));
+    }
+    std::mt19937 random(12345);
+    for (int i = 0; i < 600; i++) {
+        string mutated = bytes;
+        for (int k = 0; k < 3; k++)
+            mutated[1 + random() % (mutated.size() - 1)] = static_cast<char>(random() % 256);
+        if (!teqc::runReader(mutated).accepted) continue;
+        accepted++;
+        expectRoundTrips(mutated, "mutation " + std::to_string(i));
+    }
+    EXPECT_GT(accepted, 100);
+}
+
+TEST_F(Teqc, TextErrorsNameLineAndColumn)
+{
+    EXPECT_EQ(errorOf("fill on\n"), "1:1: a file starts with the line \"teq\" and its editor version (c to g)");
+    EXPECT_EQ(errorOf("teq h\n"), "1:5: editor version must be one of c, d, e, f, g");
+    EXPECT_EQ(errorOf("teq f\nfill maybe\n"), "2:6: expected on or off");
+    EXPECT_EQ(errorOf("teq f\n  line-colour 1,2,300\n"), "2:15: expected a number from 0 to 255, got \"300\"");
+    EXPECT_EQ(errorOf("teq f\npage-size 2048,1\n"), "2:11: expected a number from 0 to 2047, got \"2048\"");
+    EXPECT_EQ(errorOf("teq f\nwobble\n"), "2:1: unknown element \"wobble\"");
+    EXPECT_EQ(errorOf("teq f\npainter \"X\" at 1,1 size 1,1 {\n  start 1\n}\n"), "3:10: expected a word");
+    EXPECT_EQ(errorOf("teq f\npainter \"X\" at 1,1 size 1,1 {\n"), "2:29: this { is never closed");
+    EXPECT_EQ(errorOf("teq f\nfont \"a\\q\" 0 1\n"), "2:8: unknown escape in string (use \\\" \\\\ \\n \\t \\r or \\xHH)");
+    EXPECT_EQ(errorOf("teq c\npainter \"X\" at 1,1 size 1,1 plc 0\n"), "2:29: painters have no PLC id before version d");
+    EXPECT_EQ(errorOf("teq f\npainter \"X\" at 1,1 size 1,1 {\n  block \"X\" id 0 {\n    action 0 2 {\n"
+                      "      dest CO \"a\"\n    }\n  }\n}\n"),
+              "4:5: an action needs a dest and a source");
+    EXPECT_EQ(errorOf("teq f\npainter \"X\" at 1,1 size 1,1 {\n  block \"X\" id 0 {\n    repaint 1 STRING \"\" {\n"
+                      "      when and {\n        empty\n      }\n    }\n  }\n}\n"),
+              "5:12: a logic node holds exactly two expressions");
+    string deep = "teq f\npainter \"X\" at 1,1 size 1,1 {\n  block \"X\" id 0 {\n    repaint 1 STRING \"\" {\n      when";
+    for (int i = 0; i < 70; i++) deep += " and {\n";
+    EXPECT_NE(errorOf(deep).find("conditions nest at most 64 levels deep"), string::npos);
+    EXPECT_EQ(errorOf("teq f\nfont \"" + string(256, 'a') + "\" 0 1\n"), "2:6: a short string holds at most 255 bytes");
+}
+
+TEST_F(Teqc, CommandLine)
+{
+    const string teqc = TEQC_PROGRAM;
+    writeFile(path("ok.teqt"), "teq f\nborder off\n");
+    ASSERT_EQ(std::system((teqc + " build ok.teqt -o ok.teq").c_str()), 0);
+    EXPECT_EQ(readFile(path("ok.teq")), "f\x01");
+    ASSERT_EQ(std::system((teqc + " dump ok.teq -o ok2.teqt").c_str()), 0);
+    EXPECT_EQ(readFile(path("ok2.teqt")), "teq f\nborder off\n");
+
+    writeFile(path("bad.teqt"), "teq f\nborder\n");
+    EXPECT_NE(std::system((teqc + " build bad.teqt -o bad.teq 2> err.txt").c_str()), 0);
+    EXPECT_EQ(readFile(path("err.txt")), "bad.teqt:2:7: expected a word\n");
+
+    writeFile(path("broken.teq"), string("f\x01\x00\x05", 4));
+    EXPECT_NE(std::system((teqc + " dump broken.teq > out.txt 2> err.txt").c_str()), 0);
+    string err = readFile(path("err.txt"));
+    EXPECT_NE(err.find("Parsing TEQ file failed,\n unknown element: 00 Hex\n"), string::npos) << err;
+    EXPECT_NE(err.find("broken.teq: unreadable, reading stopped at byte offset 3"), string::npos) << err;
+    EXPECT_EQ(readFile(path("out.txt")), "");
+
+    writeFile(path("empty.teq"), "");
+    EXPECT_NE(std::system((teqc + " dump empty.teq 2> err.txt").c_str()), 0);
+    EXPECT_NE(readFile(path("err.txt")).find("TEQ file is empty"), string::npos);
+}
