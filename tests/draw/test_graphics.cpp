@@ -41,6 +41,7 @@ protected:
         GrSetGCUseBackground(g_gc, GR_FALSE);
         g_color = kBlack;
         g_BackgroundColor = kWhite;
+        g_GrFlushNotified = 0;
     }
     void TearDown() override
     {
