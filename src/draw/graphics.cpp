@@ -36,6 +36,7 @@ int polygonCapacity = 0;
 
 constexpr double kArrowWing = 0.3490658503888889; // 20 degrees
 constexpr double kUpwards = 4.71238898025;
+constexpr int kMaxLineWidth = 255; // wider lines from a damaged page are drawn this wide
 
 GR_POINT *buildPoints(const int16_t *xs, const int16_t *ys, int n, int dx, int dy)
 {
@@ -102,6 +103,7 @@ void drawLine2(int x1, int y1, int x2, int y2, uint32_t c, int style, int width,
 {
     if (x1 == x2 && y1 == y2) return;
     if (width <= 0) width = 1;
+    width = std::min(width, kMaxLineWidth);
     if (x1 > x2) {
         std::swap(x1, x2);
         std::swap(y1, y2);

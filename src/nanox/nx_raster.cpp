@@ -5,7 +5,9 @@
 #include "nanox/nx_core.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <unordered_map>
 
@@ -44,7 +46,45 @@ uint32_t applyMode(int mode, uint32_t s, uint32_t d)
     return (r & 0x00FFFFFF) | NX_OPAQUE;
 }
 
+constexpr int kLongLine = 1 << 17;   // longer lines are clipped before they are walked
+constexpr int kExactRadius = 1 << 14; // larger radii are computed in floating point
+
 int modeOf(const NX_Target &t) { return t.gc ? t.gc->mode : GR_MODE_COPY; }
+
+// Last coordinate of a run of size pixels from start, without overflow.
+int lastOf(int start, int size)
+{
+    int64_t end = static_cast<int64_t>(start) + size - 1;
+    return static_cast<int>(std::clamp<int64_t>(end, INT32_MIN, INT32_MAX));
+}
+
+// Cuts a very long line to the part near the visible area (Liang-Barsky), so
+// that walking it stays bounded; answers false when nothing is left.
+bool clipLongLine(const NX_Target &t, int &x1, int &y1, int &x2, int &y2)
+{
+    int64_t dx = static_cast<int64_t>(x2) - x1, dy = static_cast<int64_t>(y2) - y1;
+    if (std::max(std::abs(dx), std::abs(dy)) < kLongLine) return true;
+    double lo = 0, hi = 1;
+    const double p[4] = {-double(dx), double(dx), -double(dy), double(dy)};
+    const double q[4] = {double(x1) - (t.clipX1 - 2), double(t.clipX2 + 2) - x1, double(y1) - (t.clipY1 - 2),
+                         double(t.clipY2 + 2) - y1};
+    for (int i = 0; i < 4; i++) {
+        if (p[i] == 0) {
+            if (q[i] < 0) return false;
+            continue;
+        }
+        double r = q[i] / p[i];
+        if (p[i] < 0) lo = std::max(lo, r);
+        else hi = std::min(hi, r);
+    }
+    if (lo > hi) return false;
+    int nx1 = static_cast<int>(std::lround(x1 + lo * dx)), ny1 = static_cast<int>(std::lround(y1 + lo * dy));
+    x2 = static_cast<int>(std::lround(x1 + hi * dx));
+    y2 = static_cast<int>(std::lround(y1 + hi * dy));
+    x1 = nx1;
+    y1 = ny1;
+    return true;
+}
 
 uint32_t *pixelAt(const NX_Target &t, int x, int y)
 {
@@ -120,6 +160,7 @@ void plot(const NX_Target &t, int x, int y, GR_COLOR colour) { NX_span(t, x, x, 
 // Bresenham line; the end point is drawn when withEnd is set.
 void drawLine(const NX_Target &t, int x1, int y1, int x2, int y2, GR_COLOR colour, bool withEnd)
 {
+    if (!clipLongLine(t, x1, y1, x2, y2)) return;
     Dash dash(t.gc);
     if (y1 == y2 && !dash.active()) {
         int end = withEnd ? x2 : (x2 > x1 ? x2 - 1 : x2 + 1);
@@ -152,6 +193,10 @@ void drawLine(const NX_Target &t, int x1, int y1, int x2, int y2, GR_COLOR colou
 int halfWidth(int rx, int ry, int dy)
 {
     if (dy > ry) return -1;
+    if (rx > kExactRadius || ry > kExactRadius) {
+        double f = static_cast<double>(dy) / (ry + 0.5);
+        return std::min(rx, static_cast<int>((rx + 0.5) * std::sqrt(std::max(0.0, 1.0 - f * f))));
+    }
     int64_t a = 2LL * rx + 1, b = 2LL * ry + 1;
     int64_t limit = a * a * b * b - 4LL * dy * dy * a * a; // (2dx)^2 * b^2 <= limit
     if (limit < 0) return -1;
@@ -166,7 +211,8 @@ void ellipse(GR_DRAW_ID id, GR_GC_ID gc, int cx, int cy, int rx, int ry, bool fi
     NX_Target t;
     if (rx < 0 || ry < 0 || !NX_prepareTarget(id, gc, &t)) return;
     GR_COLOR c = t.gc->foreground;
-    int first = std::max(-ry, t.clipY1 - cy), last = std::min(ry, t.clipY2 - cy);
+    int first = static_cast<int>(std::max<int64_t>(-ry, static_cast<int64_t>(t.clipY1) - cy));
+    int last = static_cast<int>(std::min<int64_t>(ry, static_cast<int64_t>(t.clipY2) - cy));
     for (int dy = first; dy <= last; dy++) {
         int ady = std::abs(dy);
         int hw = halfWidth(rx, ry, ady);
@@ -205,8 +251,8 @@ void NX_span(const NX_Target &t, int x1, int x2, int y, GR_COLOR colour)
 void NX_fillRect(const NX_Target &t, int x, int y, int width, int height, GR_COLOR colour)
 {
     if (width <= 0 || height <= 0) return;
-    int y1 = std::max(y, t.clipY1), y2 = std::min(y + height - 1, t.clipY2);
-    for (int row = y1; row <= y2; row++) NX_span(t, x, x + width - 1, row, colour);
+    int y1 = std::max(y, t.clipY1), y2 = std::min(lastOf(y, height), t.clipY2);
+    for (int row = y1; row <= y2; row++) NX_span(t, x, lastOf(x, width), row, colour);
 }
 
 void NX_blendPixel(const NX_Target &t, int x, int y, GR_COLOR colour, int coverage)
@@ -364,7 +410,7 @@ void GrRect(GR_DRAW_ID id, GR_GC_ID gc, GR_COORD x, GR_COORD y, GR_SIZE width, G
     NX_Target t;
     if (width <= 0 || height <= 0 || !NX_prepareTarget(id, gc, &t)) return;
     GR_COLOR c = t.gc->foreground;
-    int x2 = x + width - 1, y2 = y + height - 1;
+    int x2 = lastOf(x, width), y2 = lastOf(y, height);
     drawLine(t, x, y, x2, y, c, true);
     if (height > 1) drawLine(t, x, y2, x2, y2, c, true);
     if (height > 2) {

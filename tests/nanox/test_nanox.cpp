@@ -105,6 +105,22 @@ TEST_F(NanoX, RectanglesLinesAndPointsCoverExactlyTheirPixels)
     EXPECT_EQ(e.error.code, GR_ERROR_BAD_DRAWING_MODE);
 }
 
+TEST_F(NanoX, AbsurdCoordinatesAreClippedWithoutOverflowOrLongLoops)
+{
+    open();
+    GrLine(win, gc, -2000000000, 50, 2000000000, 50);
+    EXPECT_EQ(row(50, 0, 200), std::string(200, '#'));
+    GrLine(win, gc, -2000000000, -2000000000, 2000000000, 2000000000); // the diagonal through (0, 0)
+    EXPECT_EQ(px(10, 10), BLACK);
+    EXPECT_EQ(px(11, 10), WHITE);
+    GrFillRect(win, gc, 2147483640, 0, 100, 10);
+    GrRect(win, gc, -5, 2147483640, 2147483647, 100);
+    GrSetGCForeground(gc, RED);
+    GrFillEllipse(win, gc, 100, 50, 1000000, 1000000);
+    EXPECT_EQ(row(0, 0, 200, RED), std::string(200, '#'));
+    EXPECT_EQ(row(99, 0, 200, RED), std::string(200, '#'));
+}
+
 TEST_F(NanoX, DashesRestartForEachSegmentAndFillsStaySolid)
 {
     open();
