@@ -487,7 +487,8 @@ void GrCopyArea(GR_DRAW_ID id, GR_GC_ID gc, GR_COORD x, GR_COORD y, GR_SIZE widt
     if (left > right || top > bottom) return;
     int mode = op == MWROP_USE_GC_MODE ? dst.gc->mode : GR_MODE_COPY;
     std::vector<uint32_t> row(static_cast<size_t>(right - left + 1));
-    bool upward = dst.pixels == src.pixels && y + top > srcy + top; // overlapping copy downwards
+    // a copy downwards within one buffer runs from the bottom row up
+    bool upward = dst.pixels == src.pixels && y + dst.originY > srcy + src.originY;
     for (int i = 0; i <= bottom - top; i++) {
         int r = upward ? bottom - i : top + i;
         const uint32_t *from = pixelAt(src, srcx + left, srcy + r);
