@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "data/process_points.h"
+#include "runtime/heap.h"
 #include "runtime/log.h"
-#include "view/object_table.h"
 #include "view/painter_block.h"
 #include "view/teq_reader.h"
 
@@ -19,7 +19,7 @@ char *heapCopy(const char *text)
 {
     if (!text) return nullptr;
     uint32_t size = static_cast<uint32_t>(std::strlen(text)) + 1;
-    char *copy = static_cast<char *>(OB_heapAlloc(size));
+    char *copy = static_cast<char *>(MU_alloc(size));
     if (copy) std::memcpy(copy, text, size);
     return copy;
 }
@@ -62,12 +62,12 @@ int loadExpressionAt(int file, CO_Expression *expression, int depth)
     int kind = teqReadByte(file);
     if (kind < 0) return 0;
     if (kind == CO_EXPRESSION_COMPARISON) {
-        auto *comparison = static_cast<CO_Condition *>(OB_heapAlloc(sizeof(CO_Condition)));
+        auto *comparison = static_cast<CO_Condition *>(MU_alloc(sizeof(CO_Condition)));
         if (!comparison || !loadCondition(file, comparison)) return 0;
         expression->node = comparison;
         expression->kind = CO_EXPRESSION_COMPARISON;
     } else if (kind == CO_EXPRESSION_LOGIC) {
-        auto *node = static_cast<CO_LogicCondition *>(OB_heapAlloc(sizeof(CO_LogicCondition)));
+        auto *node = static_cast<CO_LogicCondition *>(MU_alloc(sizeof(CO_LogicCondition)));
         if (!node || !loadLogicAt(file, node, depth + 1)) return 0;
         expression->node = node;
         expression->kind = CO_EXPRESSION_LOGIC;
@@ -114,7 +114,7 @@ int loadCondition(int file, CO_Condition *comparison)
 
 int transformConditionToLogicCondition(int file, CO_LogicCondition *node)
 {
-    auto *comparison = static_cast<CO_Condition *>(OB_heapAlloc(sizeof(CO_Condition)));
+    auto *comparison = static_cast<CO_Condition *>(MU_alloc(sizeof(CO_Condition)));
     if (!comparison || !loadCondition(file, comparison)) return 0;
     node->op = CO_LOGIC_LEFT;
     node->left = {CO_EXPRESSION_COMPARISON, comparison};
@@ -125,7 +125,7 @@ int transformConditionToLogicCondition(int file, CO_LogicCondition *node)
 int CO_createLogicCondition(CO_LogicCondition *node, uint32_t op, int leftType, const char *leftName,
                             int rightType, const char *rightName)
 {
-    auto *comparison = static_cast<CO_Condition *>(OB_heapAlloc(sizeof(CO_Condition)));
+    auto *comparison = static_cast<CO_Condition *>(MU_alloc(sizeof(CO_Condition)));
     if (!comparison) return 0;
     comparison->op = op;
     comparison->leftType = static_cast<uint8_t>(leftType);

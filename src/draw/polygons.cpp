@@ -2,6 +2,7 @@
 // drawing them (polygons with their repaints).
 #include "draw/graphics.h"
 #include "draw/shapes.h"
+#include "runtime/heap.h"
 #include "view/painter_loader.h"
 #include "view/teq_reader.h"
 
@@ -16,8 +17,8 @@ void loadPoints(int file, uint16_t *count, int16_t **xs, int16_t **ys, bool clos
     int entries = n + (closed ? 1 : 0);
     *count = static_cast<uint16_t>(n);
     if (entries > 0) {
-        *xs = static_cast<int16_t *>(OB_heapAlloc(static_cast<uint32_t>(entries) * sizeof(int16_t)));
-        *ys = *xs ? static_cast<int16_t *>(OB_heapAlloc(static_cast<uint32_t>(entries) * sizeof(int16_t))) : nullptr;
+        *xs = static_cast<int16_t *>(MU_alloc(static_cast<uint32_t>(entries) * sizeof(int16_t)));
+        *ys = *xs ? static_cast<int16_t *>(MU_alloc(static_cast<uint32_t>(entries) * sizeof(int16_t))) : nullptr;
         if (!*ys) *xs = nullptr;
     }
     for (int i = 0; i < n; i++) {

@@ -7,8 +7,11 @@
 #include <cstring>
 
 #include "app/settings.h"
+#include "draw/graphics.h"
 #include "runtime/heap.h"
 #include "runtime/log.h"
+#include "runtime/str_util.h"
+#include "view/view_manager.h"
 
 namespace {
 
@@ -41,14 +44,6 @@ bool inside(const OB_Object *object, int px, int py)
 
 } // namespace
 
-void *OB_heapAlloc(uint32_t size)
-{
-    // heap1 hands out 4-byte words from an area aligned for any type; an odd
-    // position is padded so that pointer fields land on 8-byte boundaries.
-    if (MU_getMyHeapSize() & 1u) MU_alloc(4);
-    return MU_alloc(size);
-}
-
 void OB_SetStatusBit(OB_Object *object, int mask, int on)
 {
     if (on)
@@ -63,7 +58,7 @@ OB_Object *OB_LoadObj(uint32_t size, int16_t *id)
 {
     if (size < sizeof(OB_Object)) size = sizeof(OB_Object);
     HeapSizeBeforeLoad = MU_getMyHeapSize();
-    auto *object = static_cast<OB_Object *>(OB_heapAlloc(size));
+    auto *object = static_cast<OB_Object *>(MU_alloc(size));
     if (!object) {
         log_append_int(0, "OB_LoadObj(), out of memory in heap1!\n size: %lu\n", static_cast<long>(size));
         if (id) *id = -1;
@@ -92,7 +87,7 @@ void copyProperies(OB_Object *object, const OB_Object *defaults)
 
 OB_Object *newDefaultObject()
 {
-    auto *defaults = static_cast<OB_Object *>(OB_heapAlloc(sizeof(OB_Object)));
+    auto *defaults = static_cast<OB_Object *>(MU_alloc(sizeof(OB_Object)));
     if (!defaults) return nullptr;
     defaults->kind = OB_KIND_DEFAULT;
     defaults->id = -1;
@@ -315,6 +310,69 @@ int OB_getSelectableObjectWithCoord(int px, int py)
             return id;
     }
     return -1;
+}
+
+int OB_IsDrawable(int id)
+{
+    OB_Object *object = OB_Get_Pointer(id);
+    if (!object) return 0;
+    int width, height;
+    G_GetResolution(&width, &height);
+    return object->x + object->width <= width && object->y + object->height <= height;
+}
+
+void OB_NotDrawable(int id)
+{
+    OB_Object *o = OB_Get_Pointer(id);
+    if (!o || o->x < 0 || o->y < 0) return;
+    int screenWidth, screenHeight;
+    G_GetResolution(&screenWidth, &screenHeight);
+    int x = o->x, y = o->y, w = o->width, h = o->height;
+    bool clippedWidth = x + w > screenWidth, clippedHeight = y + h > screenHeight;
+    if (clippedWidth) w = screenWidth - x;
+    if (clippedHeight) h = screenHeight - y;
+    if (w <= 0 || h <= 0) return;
+    const uint32_t red = 0xFF0000FF;
+    int right = x + w - 1, bottom = y + h - 1;
+    G_DrawLine(x, y, right, y, red);
+    G_DrawLine(x, y, x, bottom, red);
+    if (!clippedHeight) G_DrawLine(x, bottom, right, bottom, red);
+    if (!clippedWidth) G_DrawLine(right, y, right, bottom, red);
+}
+
+int OB_IsSelectable(int id) { return OB_isEnabled(id) && OB_IsDrawable(id) && answersSelectable(id); }
+
+void OB_drawSelection(int direct, int id)
+{
+    OB_Object *o = OB_Get_Pointer(id);
+    if (!o || pterm.show_selection == 0 || !OB_IsDrawable(id)) return;
+    G_DrawXORRect(direct, o->x - 1, o->y - 1, o->width + 2, o->height + 2);
+    G_DrawXORRect(direct, o->x - 2, o->y - 2, o->width + 4, o->height + 4);
+}
+
+void OB_drawObjectInFocus(int direct)
+{
+    if (OB_IsSelectable(ActualFocus)) OB_drawSelection(direct, ActualFocus);
+}
+
+void OB_checkObjectsSize()
+{
+    if (!stringicmp(VM_getLoadingFileName(), VM_getMsgBoxFileName())) return;
+    int width, height, screenWidth, screenHeight;
+    G_GetSize(&width, &height);
+    G_GetResolution(&screenWidth, &screenHeight);
+    double sx = width > screenWidth ? static_cast<double>(screenWidth) / width : 1.0;
+    double sy = height > screenHeight ? static_cast<double>(screenHeight) / height : 1.0;
+    if (sx == 1.0 && sy == 1.0) return;
+    for (int id = 0; id < LastObject; id++) {
+        OB_Object *o = Objects[id];
+        if (!o) continue;
+        o->x = static_cast<int16_t>(o->x * sx);
+        o->width = static_cast<int16_t>(o->width * sx);
+        o->y = static_cast<int16_t>(o->y * sy);
+        o->height = static_cast<int16_t>(o->height * sy);
+    }
+    G_SetSize(screenWidth, screenHeight);
 }
 
 void OB_MoveObjectsToBack(int first, int start, int count)

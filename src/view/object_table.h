@@ -49,7 +49,7 @@ enum : int16_t {
     OB_KIND_LINE = 7,
 };
 
-struct FO_Font;
+struct FO_FontRecord;
 
 // A notify function: (id, message, a, b) -> result.
 typedef int32_t (*OB_NotifyFunction)(int id, int message, int a, void *b);
@@ -63,7 +63,7 @@ struct OB_Object {
     OB_NotifyFunction Notify;
     uint32_t fillColor;
     uint32_t lineColor;
-    FO_Font *font;
+    FO_FontRecord *font;
     uint8_t plcId;
     uint8_t status;
     uint8_t lineStyle; // 0 solid, 1 long dashes, 2 short dashes
@@ -73,10 +73,6 @@ struct OB_Object {
 struct OB_Point {
     int16_t x, y;
 };
-
-// heap1 memory aligned for records that hold pointers; zero-filled, null when
-// heap1 is full.
-void *OB_heapAlloc(uint32_t size);
 
 void OB_SetStatusBit(OB_Object *object, int mask, int on);
 int OB_GetStatusBit(const OB_Object *object, int mask);

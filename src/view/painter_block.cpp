@@ -32,7 +32,7 @@ char *heapCopy(const char *text)
 
 template <typename T> T *allocArray(int count)
 {
-    return static_cast<T *>(OB_heapAlloc(static_cast<uint32_t>(count * sizeof(T))));
+    return static_cast<T *>(MU_alloc(static_cast<uint32_t>(count * sizeof(T))));
 }
 
 // Tag byte and count byte of a list in the block; -1 at end of file.

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "draw/shapes.h"
+#include "runtime/heap.h"
 #include "runtime/log.h"
 #include "runtime/str_util.h"
 #include "view/object_table.h"
@@ -121,7 +122,7 @@ int PA_readBlock(int file, OB_Object *object, MPainter *block, const OB_Object *
 
 MPainter *PA_readBlockRef(int file, OB_Object *object, const OB_Object *defaults)
 {
-    auto *block = static_cast<MPainter *>(OB_heapAlloc(sizeof(MPainter)));
+    auto *block = static_cast<MPainter *>(MU_alloc(sizeof(MPainter)));
     if (!block) {
         teqSetLoadError();
         OB_Delete_Object(object->id);

@@ -10,6 +10,7 @@
 #include "comm/target_link.h"
 #include "data/value_format.h"
 #include "data/process_points.h"
+#include "draw/fonts.h"
 #include "draw/graphics.h"
 #include "runtime/heap.h"
 #include "runtime/log.h"

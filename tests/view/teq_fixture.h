@@ -1,13 +1,16 @@
 // A test fixture that loads TEQ pictures the way the panel does: from a
-// RAM-disk file through the target link, into a fresh object table and heap1.
+// RAM-disk file through the target link, into a fresh object table and heap1,
+// with a headless display of 320 x 240 for fonts and drawing.
 #pragma once
 #include "test_support.h"
 
+#include <memory>
 #include <string>
 
 #include "comm/target_link.h"
 #include "runtime/heap.h"
 #include "runtime/ramdisk.h"
+#include "teq_render.h"
 #include "teq_text.h"
 #include "view/object_table.h"
 #include "view/teq_reader.h"
@@ -17,11 +20,12 @@ protected:
     void SetUp() override
     {
         TempDirTest::SetUp();
+        display_ = std::make_unique<teqc::HeadlessDisplay>(320, 240);
         reset();
     }
     void TearDown() override
     {
-        OB_DeleteAllObjetcs();
+        display_.reset();
         TempDirTest::TearDown();
     }
     // An empty object table and heap1, as after clearing the view.
@@ -55,4 +59,5 @@ protected:
     template <typename T> T *object(int id) { return reinterpret_cast<T *>(OB_Get_Pointer(id)); }
 
     size_t offset_ = 0;
+    std::unique_ptr<teqc::HeadlessDisplay> display_;
 };

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "teq_render.h"
 #include "teq_runtime.h"
 #include "teq_text.h"
 
@@ -80,6 +81,7 @@ int build(const Options &options)
         std::cerr << "teqc: cannot write " << options.output << "\n";
         return 1;
     }
+    teqc::HeadlessDisplay display(320, 240);
     teqc::ReaderResult check = teqc::runReader(bytes);
     if (!check.accepted)
         std::cerr << "teqc: warning: the panel refuses " << options.output << " at byte " << check.offset << ":\n"
@@ -94,6 +96,7 @@ int dump(const Options &options)
         std::cerr << "teqc: cannot read " << options.input << "\n";
         return 1;
     }
+    teqc::HeadlessDisplay display(320, 240);
     teqc::ReaderResult check = teqc::runReader(bytes);
     if (!check.accepted) {
         std::cerr << check.messages << options.input << ": unreadable, reading stopped at byte offset " << check.offset
@@ -114,6 +117,26 @@ int dump(const Options &options)
 
 } // namespace
 
+int render(const Options &options)
+{
+    if (options.output.empty()) return usage();
+    int width = 0, height = 0;
+    if (!options.size.empty() && (std::sscanf(options.size.c_str(), "%dx%d", &width, &height) != 2 || width < 1 ||
+                                  height < 1 || width > 4096 || height > 4096))
+        return usage();
+    std::string bytes;
+    if (!readWhole(options.input, bytes)) {
+        std::cerr << "teqc: cannot read " << options.input << "\n";
+        return 1;
+    }
+    std::string messages;
+    if (!teqc::renderPicture(bytes, options.output, width, height, messages)) {
+        std::cerr << messages << "teqc: cannot render " << options.input << "\n";
+        return 1;
+    }
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
     if (argc < 3) return usage();
@@ -123,6 +146,7 @@ int main(int argc, char **argv)
     try {
         if (command == "build") return build(options);
         if (command == "dump") return dump(options);
+        if (command == "render") return render(options);
     } catch (const std::exception &e) {
         std::cerr << "teqc: " << e.what() << "\n";
         return 1;
