@@ -8,6 +8,7 @@
 #include <string>
 
 #include "comm/target_link.h"
+#include "data/process_points.h"
 #include "runtime/heap.h"
 #include "runtime/ramdisk.h"
 #include "teq_render.h"
@@ -28,11 +29,11 @@ protected:
         display_.reset();
         TempDirTest::TearDown();
     }
-    // An empty object table and heap1, as after clearing the view.
+    // An empty object table, read list and heap1, as after clearing the view.
     void reset()
     {
         OB_DeleteAllObjetcs();
-        MU_init();
+        PPO_destroyList();
     }
 
     // Reads bytes as a TEQ file; answers the reader's result. offset_ holds

@@ -28,8 +28,8 @@ protected:
     void SetUp() override
     {
         TempDirTest::SetUp();
-        MU_init();
         OB_DeleteAllObjetcs();
+        MU_init();
         order.clear();
         received.clear();
         pterm.show_selection = 1;

@@ -15,7 +15,7 @@ protected:
     void SetUp() override
     {
         TempDirTest::SetUp();
-        MU_init();
+        PPO_destroyList();
     }
     // A repaint whose condition holds or not (a comparison of two constants).
     MP_Repaint repaint(int code, int type, const char *name, bool holds)

@@ -9,7 +9,7 @@
 
 #include "app/settings.h"
 #include "comm/target_link.h"
-#include "runtime/heap.h"
+#include "data/process_points.h"
 #include "runtime/log.h"
 #include "runtime/ramdisk.h"
 #include "runtime/str_util.h"
@@ -50,7 +50,7 @@ void prepare(size_t size)
     log_closeFile();
     std::fclose(std::fopen(logPath(), "w"));
     OB_DeleteAllObjetcs();
-    MU_init();
+    PPO_destroyList();
 }
 
 std::string takeLog()
