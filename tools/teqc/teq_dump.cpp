@@ -84,7 +84,7 @@ std::string pairText(Cursor &c)
 {
     uint32_t v = c.bigEndian(3);
     std::string text = std::to_string(v >> 11 & 0x7FF) + "," + std::to_string(v & 0x7FF);
-    if (v >> 22) text += "/" + std::to_string(v >> 22);
+    if (v >> 22) text.append("/").append(std::to_string(v >> 22));
     return text;
 }
 
@@ -106,7 +106,7 @@ std::string rawLines(const std::string &bytes, const std::string &indent)
     std::string out;
     for (size_t i = 0; i < bytes.size(); i += 16) {
         out += indent + "bytes";
-        for (size_t k = i; k < i + 16 && k < bytes.size(); k++) out += " " + hex2(static_cast<unsigned char>(bytes[k]));
+        for (size_t k = i; k < i + 16 && k < bytes.size(); k++) out.append(" ").append(hex2(static_cast<unsigned char>(bytes[k])));
         out += "\n";
     }
     return out;
@@ -186,14 +186,14 @@ private:
             if (e.code != code) continue;
             std::string text = e.word;
             for (const char *f = e.fields; *f; f++) {
-                if (*f == 'p') text += " " + pairText(c);
+                if (*f == 'p') text.append(" ").append(pairText(c));
                 if (*f == 'f') {
                     char hex[16];
                     std::snprintf(hex, sizeof hex, "0x%08X", c.bigEndian(4));
-                    text += std::string(" ") + hex;
+                    text.append(" ").append(hex);
                 }
-                if (*f == 'b') text += " " + std::to_string(c.byte());
-                if (*f == 's') text += " " + quote(c.shortString());
+                if (*f == 'b') text.append(" ").append(std::to_string(c.byte()));
+                if (*f == 's') text.append(" ").append(quote(c.shortString()));
             }
             return text + "\n";
         }
@@ -273,13 +273,13 @@ private:
         uint32_t n = count & 0xFFFF;
         std::string text = pad(1) + "points" + (count != n ? " count=" + std::to_string(count) : "");
         if (n <= 8) {
-            for (uint32_t i = 0; i < n; i++) text += " " + pairText(c);
+            for (uint32_t i = 0; i < n; i++) text.append(" ").append(pairText(c));
             return text + "\n";
         }
         text += " {\n";
         for (uint32_t i = 0; i < n; i += 8) {
             text += pad(2);
-            for (uint32_t k = i; k < i + 8 && k < n; k++) text += (k == i ? "" : " ") + pairText(c);
+            for (uint32_t k = i; k < i + 8 && k < n; k++) text.append(k == i ? "" : " ").append(pairText(c));
             text += "\n";
         }
         return text + pad(1) + "}\n";
