@@ -477,3 +477,26 @@ TEST_F(TeqTest, FullTableStillReadsInStep)
     ASSERT_NE(first, string::npos);
     EXPECT_EQ(text.find("Maximum number of object reached !", first + 1), string::npos);
 }
+
+TEST_F(TeqTest, HeapExhaustionKeepsTheFileInStepOrStopsIt)
+{
+    pterm.mem_heap1_kb = 64;
+    reset();
+    OB_DeleteAllObjetcs();
+    MU_releaseAreas();
+    MU_init();
+    string points = int32(65535);
+    for (int i = 0; i < 65535; i++) points += string("\x00\x08\x01", 3);
+    ASSERT_EQ(load("f" + painter("DefaultPolygoneP", points) + painter("DefaultOvalP", "")), 0);
+    ASSERT_EQ(OB_HowManyObjetcs(), 2) << "the pairs of a polygon without arrays are still consumed";
+    EXPECT_EQ(object<PG_Polygon>(0)->xs, nullptr);
+    EXPECT_EQ(OB_Get_Pointer(1)->kind, OB_KIND_OVAL);
+
+    reset();
+    string many = "f";
+    for (int i = 0; i < 900; i++) many += painter("XRectangleP", emptyBlock("XRectangleP"));
+    EXPECT_EQ(load(many), -1);
+    EXPECT_GT(OB_HowManyObjetcs(), 100);
+    EXPECT_LT(OB_HowManyObjetcs(), 900);
+    EXPECT_NE(log().find("out of memory in heap1!"), string::npos);
+}
