@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "comm/target_link.h"
-#include "data/value_format.h"
 #include "data/process_points.h"
+#include "data/value_format.h"
 #include "draw/fonts.h"
 #include "draw/graphics.h"
 #include "runtime/heap.h"
@@ -140,7 +140,6 @@ void readElement(int file, int code, OB_Object *defaults)
 } // namespace
 
 void teqSetLoadError() { loadError = 1; }
-int teqHasLoadError() { return loadError; }
 void teqSetLayerLoading(int layer) { layerLoading = layer; }
 int teqGetLayerLoading() { return layerLoading; }
 

@@ -8,7 +8,6 @@
 #define TEQ_VERSION_C 99
 #define TEQ_VERSION_D 100
 #define TEQ_VERSION_E 101
-#define TEQ_VERSION_G 103
 
 // Editor version character of the file being read ('c' .. 'g').
 extern int EditorVersion;
@@ -16,10 +15,9 @@ extern int EditorVersion;
 // Reads one open TEQ file; 0 on success, -1 on failure.
 int teqFileReader(int file);
 
-// The load error flag of the file being read: set by a failure that aborts
-// the rest of the file, tested after every element.
+// Sets the load error flag of the file being read: the rest of the file is
+// not read and the reader fails.
 void teqSetLoadError();
-int teqHasLoadError();
 
 // Layer loading state: 0 for the main file, 1 background layer, 2 foreground
 // layer. Page size and background colour elements are ignored in layers.
