@@ -5,3 +5,7 @@
 const char *VM_GetDocumentBase();
 // Name of the dialog page shown, empty when none.
 const char *VM_getDialogBoxName();
+// Requests an HTML page for the next refresh cycle.
+void VM_requestLoadHtmlFile(const char *address);
+// Schedules a refresh with a full redraw; answers 1.
+int scheduleFullRedraw();
