@@ -137,7 +137,7 @@ bool otherReaders(int file, int exceptHandle)
 
 RamHandle *ramHandle(int handle)
 {
-    if (handle < RA_HANDLE_BASE || handle >= RA_HANDLE_BASE + RA_MAX_HANDLES) return nullptr;
+    if (!area || handle < RA_HANDLE_BASE || handle >= RA_HANDLE_BASE + RA_MAX_HANDLES) return nullptr;
     RamHandle &h = ramHandles[handle - RA_HANDLE_BASE];
     return h.file < 0 ? nullptr : &h;
 }
@@ -357,8 +357,8 @@ int RA_fileSize(int handle)
     std::lock_guard<std::mutex> hold(storeLock);
     if (handle < 0) return 0;
     if (handle < RA_MAX_HANDLES) return diskHandles[handle].used ? static_cast<int>(diskHandles[handle].size) : -1;
-    if (handle < RA_HANDLE_BASE + RA_MAX_HANDLES) return ramHandles[handle - RA_HANDLE_BASE].size;
-    return -1;
+    const RamHandle *h = ramHandle(handle);
+    return h ? h->size : -1;
 }
 
 void RA_seek(int handle, int position)

@@ -104,6 +104,9 @@ TEST_F(RamDisk, TruncateDeleteAndOpenConflicts)
 
 TEST_F(RamDisk, TablesAndBadHandles)
 {
+    EXPECT_EQ(RA_fileClose(26), -1) << "handles mean nothing before the store exists";
+    EXPECT_EQ(RA_fileGetc(20), -1);
+    EXPECT_EQ(RA_fileSize(20), -1);
     for (int i = 0; i < 64; i++) ASSERT_EQ(writeFile(("file" + std::to_string(i)).c_str(), "x"), 1) << i;
     EXPECT_EQ(RA_fileOpen("file64", "w"), -1) << "the 65th file";
     EXPECT_EQ(RA_fileOpen("file1", "x"), -1);

@@ -1,0 +1,28 @@
+// Key queue: the ring of 32 key events between the event loop, which queues
+// key presses, and the refresh cycle, which delivers them to the objects; the
+// translation of key values into characters and function-key names.
+#pragma once
+#include <cstdint>
+
+#define KEY_QUEUE_SIZE 32
+#define KEY_NAME_SIZE 32
+#define KEY_STATE_PRESSED 1u
+#define KEY_STATE_RELEASED 2u
+
+int SetPressedFKey(uint32_t state, signed char character, const char *name);
+int SetPressedKey(uint32_t state, signed char character);
+int SetKeyEvent(uint32_t state, const char *name);
+// Takes the oldest entry: answers 1 and fills the outputs (name points into a
+// buffer of the queue, valid until the next call; empty for a plain
+// character), or 0 when the queue is empty.
+int GetPressedKey(signed char *character, const char **name, uint32_t *state);
+void ResetKeyQueue();
+void MH_clearKeyEvents();
+int IsKeyQueueEmpty();
+
+// Name of a non-character key value, or null.
+const char *KB_isFunctionKey(uint32_t code);
+// Queues a named key with the modifier prefixes "SHIFT-", "CTRL-", "ALT-".
+int VIEW_setFunctionKey(uint32_t state, const char *name);
+// Translates a pressed key value with its modifier bits and queues it.
+void KB_queueKeyPress(uint32_t key, uint32_t modifiers);

@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "input/key_queue.h"
+
+namespace {
+
+struct Taken {
+    int character;
+    std::string name;
+};
+
+Taken take()
+{
+    signed char c = -1;
+    const char *name = nullptr;
+    uint32_t state = 0;
+    if (!GetPressedKey(&c, &name, &state)) return {-2, "<empty>"};
+    EXPECT_EQ(state, KEY_STATE_PRESSED);
+    return {c, name};
+}
+
+} // namespace
+
+TEST(KeyQueue, TranslatesCharactersControlKeysAndFunctionKeysWithModifiers)
+{
+    ResetKeyQueue();
+    KB_queueKeyPress('a', 0);
+    KB_queueKeyPress(13, 0);
+    KB_queueKeyPress(9, 0x0001);
+    KB_queueKeyPress(0xF802, 0x00C0 | 0x0300);
+    KB_queueKeyPress(0xF827, 0);
+    KB_queueKeyPress(0xF826, 0);
+    KB_queueKeyPress(0xF84A, 0);
+    KB_queueKeyPress(0xE9, 0);
+    EXPECT_EQ(take().character, 'a');
+    EXPECT_EQ(take().name, "ENTER");
+    EXPECT_EQ(take().name, "SHIFT-TAB");
+    EXPECT_EQ(take().name, "CTRL-ALT-UP");
+    EXPECT_EQ(take().name, "FKEY_12") << "0xF826 has no name and is dropped";
+    EXPECT_EQ(take().name, "APPS");
+    Taken latin = take();
+    EXPECT_EQ(latin.character, static_cast<signed char>(0xE9));
+    EXPECT_EQ(latin.name, "");
+    EXPECT_TRUE(IsKeyQueueEmpty());
+    EXPECT_EQ(take().character, -2);
+}
+
+TEST(KeyQueue, HoldsThirtyTwoEntriesAndWraps)
+{
+    ResetKeyQueue();
+    for (int round = 0; round < 3; round++) {
+        for (int i = 0; i < 32; i++) ASSERT_EQ(SetPressedKey(KEY_STATE_PRESSED, static_cast<signed char>('A' + i % 26)), 0);
+        EXPECT_EQ(SetPressedKey(KEY_STATE_PRESSED, 'x'), -1) << "the 33rd event is dropped";
+        for (int i = 0; i < 20; i++) EXPECT_EQ(take().character, 'A' + i % 26);
+        for (int i = 20; i < 32; i++) EXPECT_EQ(take().character, 'A' + i % 26);
+    }
+    std::string longName(50, 'K');
+    SetKeyEvent(KEY_STATE_PRESSED, longName.c_str());
+    EXPECT_EQ(take().name, std::string(31, 'K'));
+    SetKeyEvent(KEY_STATE_PRESSED, "ESC");
+    ResetKeyQueue();
+    EXPECT_TRUE(IsKeyQueueEmpty());
+}
