@@ -8,12 +8,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include "app/network.h"
 #include "app/platform.h"
 #include "app/settings.h"
 #include "comm/native_driver.h"
@@ -1049,26 +1049,18 @@ const char *Tarsel_getLastTempFile() { return lastDestFileName; }
 int SRV_resolveHostName(const char *hostText, uint32_t *address, int *port)
 {
     if (!hostText || !address || !port) return 0;
-    char host[SRVR_HOST_NAME_SIZE];
-    safe_strncpy(host, hostText, sizeof host);
+    char text[SRVR_HOST_NAME_SIZE];
+    host2ip(text, sizeof text, hostText);
     *port = 80;
-    if (char *colon = std::strrchr(host, ':')) {
+    if (char *colon = std::strchr(text, ':')) {
         *colon = '\0';
         int number = 0;
         if (!str_parseInt(colon + 1, &number) || number < 0) return 0;
         if (number & 0xFFFF) *port = number & 0xFFFF;
     }
     in_addr parsed = {};
-    if (inet_pton(AF_INET, host, &parsed) == 1) {
-        *address = ntohl(parsed.s_addr);
-        return *address != 0;
-    }
-    addrinfo hints = {}, *found = nullptr;
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    if (host[0] == '\0' || getaddrinfo(host, nullptr, &hints, &found) != 0 || !found) return 0;
-    *address = ntohl(reinterpret_cast<sockaddr_in *>(found->ai_addr)->sin_addr.s_addr);
-    freeaddrinfo(found);
+    if (inet_pton(AF_INET, text, &parsed) != 1) return 0;
+    *address = ntohl(parsed.s_addr);
     return *address != 0;
 }
 
@@ -1079,16 +1071,9 @@ void SetRemoteHost(const char *hostText)
         return;
     }
     setHostName(hostText);
-    uint32_t ip = 0;
-    int port = 80;
-    remoteIpAddress[0] = '\0';
-    if (!SRV_resolveHostName(hostText, &ip, &port)) return;
-    dottedAddress(ip, remoteIpAddress, sizeof remoteIpAddress);
-    if (const char *colon = std::strrchr(hostText, ':')) {
-        size_t length = std::strlen(remoteIpAddress);
-        std::snprintf(remoteIpAddress + length, sizeof remoteIpAddress - length, ":%s", colon + 1);
-    }
-    lastResolved = {ip, port};
+    host2ip(remoteIpAddress, sizeof remoteIpAddress, hostText);
+    Address target;
+    if (!resolveText(remoteIpAddress, &target)) return;
     if (useRemoteDataServer != 0) SetRemoteStatus(useRemoteDataServer);
 }
 

@@ -3,3 +3,4 @@
 #include "data/process_points.h"
 
 void *RW_getSourcePtr(const char *, int) { return nullptr; }
+const char *PPO_resolve(const char *name) { return name; }

@@ -23,3 +23,6 @@ enum SourceType : unsigned char {
 // Pointer to the current value text of a source, or null when the source has
 // no stored text (or does not exist).
 void *RW_getSourcePtr(const char *name, int type);
+
+// The name to send to the target for a process-point name.
+const char *PPO_resolve(const char *name);
