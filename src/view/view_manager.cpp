@@ -2,7 +2,16 @@
 // page requests go nowhere and nothing is redrawn.
 #include "view/view_manager.h"
 
+#include "runtime/heap.h"
+#include "view/page_params.h"
+
 const char *VM_GetDocumentBase() { return ""; }
 const char *VM_getDialogBoxName() { return ""; }
 void VM_requestLoadHtmlFile(const char *) {}
 int scheduleFullRedraw() { return 1; }
+
+void VM_ClearAll()
+{
+    MU_freeAll2();
+    HT_resetParameters();
+}

@@ -9,3 +9,6 @@ const char *VM_getDialogBoxName();
 void VM_requestLoadHtmlFile(const char *address);
 // Schedules a refresh with a full redraw; answers 1.
 int scheduleFullRedraw();
+// Drops everything of the project: heap2, page parameters and the other
+// project-wide tables.
+void VM_ClearAll();
