@@ -15,7 +15,9 @@
 
 #include "app/settings.h"
 #include "comm/http_client.h"
+#include "runtime/heap.h"
 #include "runtime/ramdisk.h"
+#include "view/page_params.h"
 
 bool TargetSim::start(const std::string &root, const std::string &logFile, const std::vector<std::string> &extra,
                       int port)
@@ -169,4 +171,12 @@ std::string CommTest::ramFile(const std::string &name)
     for (int c; (c = RA_fileGetc(handle)) >= 0;) text += static_cast<char>(c);
     RA_fileClose(handle);
     return text;
+}
+
+void CommTest::setPageParameters(const std::string &lines)
+{
+    writeFile(path("params.csv"), lines);
+    MU_init2();
+    HT_resetParameters();
+    ASSERT_EQ(HT_loadCsvFile("params.csv"), 0);
 }

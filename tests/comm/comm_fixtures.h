@@ -69,4 +69,6 @@ protected:
     std::string root() const { return path("www"); }
     // Reads a whole RAM-disk (or disk) file through the RAM-disk store.
     static std::string ramFile(const std::string &name);
+    // Makes the lines "name;value" the page parameters.
+    void setPageParameters(const std::string &lines);
 };

@@ -362,3 +362,28 @@ TEST_F(HttpClientTest, PortalLoginKeepsTheSessionCookie)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(HttpClientTest, SpecialCharacterEncodingFollowsThePage)
+{
+    setPageParameters("encodeSpecialChar;on\n");
+    char text[32] = "A B/X";
+    ASSERT_EQ(URL_encode(text, sizeof text), 1);
+    EXPECT_STREQ(text, "A%20B%2fX");
+    char all[32] = "%+\\=";
+    ASSERT_EQ(URL_encode(all, sizeof all), 1);
+    EXPECT_STREQ(all, "%25%2b%5c%3d");
+
+    RawServer server(answer("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nDone.", After::KeepReading));
+    SetRemoteHost(server.host().c_str());
+    ASSERT_EQ(relay(RLY_READ_VALUE, "A B/X"), 1);
+    ASSERT_EQ(relay(RLY_ORDER_VALUES, "id_0+dummy+1000+A B+C=D+50%"), 1);
+    std::vector<std::string> requests = server.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].substr(0, requests[0].find('\r')), "GET /cgi-bin/readVal.exe?A%20B%2fX HTTP/1.1");
+    EXPECT_EQ(requests[1].substr(0, requests[1].find('\r')),
+              "GET /cgi-bin/OrderValues.exe?id_0+dummy+1000+A%20B+C%3dD+50%25 HTTP/1.1");
+}
+
+} // namespace
