@@ -3,4 +3,4 @@
 #include "comm/ilr_driver.h"
 
 void ILR_loadHtmlParameters(const char *) {}
-int SRVR_ILR_readValues(const char *) { return 0; }
+int SRVR_ILR_readValues(const char *, PpoList *) { return 0; }

@@ -3,8 +3,10 @@
 // target's GetSrvInfo.exe reply.
 #pragma once
 
+struct PpoList;
+
 // Reads the page's choice of ILR and probes the target; may switch the native
 // driver's service number to ILR.
 void ILR_loadHtmlParameters(const char *page);
 // One cyclic read of the read list; 1 when the values were read.
-int SRVR_ILR_readValues(const char *host);
+int SRVR_ILR_readValues(const char *host, PpoList *list);

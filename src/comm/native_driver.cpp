@@ -18,12 +18,13 @@
 #include "view/page_params.h"
 #include "view/view_manager.h"
 
+int remoteServiceId = TARSEL_SERVICE_NATIVE;
+
 namespace {
 
 constexpr int kRamHandles = RA_HANDLE_BASE + RA_MAX_HANDLES;
 constexpr int kUtf16 = 2;
 
-int remoteServiceId = TARSEL_SERVICE_NATIVE;
 int cgiOrderListMaxSize = TARSEL_ORDER_LIMIT;
 int orderBlockCount;
 int refreshCounter;
@@ -140,7 +141,6 @@ void Tarsel_loadHtmlParameters(const char *buffer)
 }
 
 int Tarsel_getServiceId() { return remoteServiceId; }
-void Tarsel_setServiceNumber(int service) { remoteServiceId = service; }
 int Tarsel_getOrderLimit() { return cgiOrderListMaxSize; }
 int Tarsel_getBlockCount() { return orderBlockCount; }
 void Tarsel_setForceOrder() { forceOrder = true; }

@@ -9,6 +9,8 @@
 // RAM disk, the local data server, the value formats and the log.
 #pragma once
 
+struct PpoList;
+
 // Target type codes (settings record `target_type`).
 enum {
     TARSEL_TARGET_OTHER = 100,
@@ -39,12 +41,14 @@ enum {
 #define TARSEL_VALUE_SIZE 256
 #define TARSEL_REMOTE_HANDLE_BASE 32 // remote file handles: 33..47
 
+// Which driver serves the target (a service number below).
+extern int remoteServiceId;
+
 // Target selection at page load.
 void Tarsel_setServiceId(const char *targetName);
 void Tarsel_setTarget(const char *targetName);
 void Tarsel_loadHtmlParameters(const char *buffer);
 int Tarsel_getServiceId();
-void Tarsel_setServiceNumber(int service);
 int Tarsel_getOrderLimit();
 int Tarsel_getBlockCount();
 // Makes the next refresh send a fresh order.
@@ -82,13 +86,13 @@ int Tarsel_loadFileTo(const char *destination, const char *fileName);
 int Tarsel_loadMsgBox(const char *fileName);
 
 // Driver dispatch by service number; host is the target's address text.
-int SRVR_OrderValue(const char *host, const char *orderString, char *reply, int size);
-int SRVR_ReadFile(const char *host, const char *orderFileName, char *buffer, int size);
+int SRVR_OrderValue(const char *host, const char *orderString, char *reply, int size, PpoList *list);
+int SRVR_ReadFile(const char *host, const char *orderFileName, char *buffer, int size, PpoList *list);
 int SRVR_WriteVal(const char *host, const char *name, const char *value, int size);
 int SRVR_ReadVal(const char *host, const char *name, char *dst, int size);
 int SRVR_CgiCall(const char *host, const char *text, int size);
 int SRVR_readCgiCall(const char *host, const char *path, char *dst, int size);
 
 // The native protocol: order the read list in blocks, read the blocks' files.
-int SP_orderValues(const char *host, const char *orderString, char *reply, int size);
-int SP_readValues(const char *host, const char *orderFileName, char *buffer, int size);
+int SP_orderValues(const char *host, const char *orderString, char *reply, int size, PpoList *list);
+int SP_readValues(const char *host, const char *orderFileName, char *buffer, int size, PpoList *list);

@@ -7,7 +7,7 @@
 
 const char *VM_GetDocumentBase() { return ""; }
 const char *VM_getDialogBoxName() { return ""; }
-void VM_requestLoadHtmlFile(const char *) {}
+int VM_requestLoadHtmlFile(const char *) { return 0; }
 int scheduleFullRedraw() { return 1; }
 
 void VM_ClearAll()

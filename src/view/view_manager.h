@@ -6,7 +6,7 @@ const char *VM_GetDocumentBase();
 // Name of the dialog page shown, empty when none.
 const char *VM_getDialogBoxName();
 // Requests an HTML page for the next refresh cycle.
-void VM_requestLoadHtmlFile(const char *address);
+int VM_requestLoadHtmlFile(const char *address);
 // Schedules a refresh with a full redraw; answers 1.
 int scheduleFullRedraw();
 // Drops everything of the project: heap2, page parameters and the other

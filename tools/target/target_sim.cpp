@@ -311,6 +311,7 @@ int main(int argc, char **argv)
 
     httplib::Server server;
     server.Get(".*", handle);
+    server.set_tcp_nodelay(true);
     if (options.closeAfter > 0) server.set_keep_alive_max_count(static_cast<size_t>(options.closeAfter));
     int port = options.port;
     if (port == 0) port = server.bind_to_any_port("127.0.0.1");
