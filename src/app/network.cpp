@@ -15,7 +15,7 @@
 #include "runtime/log.h"
 #include "runtime/str_util.h"
 
-NetworkBlock net;
+NetworkBlock net = {"", "127.0.0.1", "0.0.0.0", "", "", "", {}, {}, 0, 0, 0};
 uint32_t net_itf;
 int net_notify;
 

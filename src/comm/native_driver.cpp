@@ -12,6 +12,9 @@
 #include "comm/opc_driver.h"
 #include "comm/s7_driver.h"
 #include "comm/wago_tbox_driver.h"
+#include "data/process_points.h"
+#include "data/value_format.h"
+#include "httpd/data_server.h"
 #include "runtime/log.h"
 #include "runtime/ramdisk.h"
 #include "runtime/str_util.h"
@@ -191,6 +194,328 @@ int SRVR_CgiCall(const char *host, const char *text, int size)
 int SRVR_readCgiCall(const char *host, const char *path, char *dst, int size)
 {
     return RelayURL(host, RLY_CGI_READ, path, dst, size);
+}
+
+// ---- values ------------------------------------------------------------------------
+
+namespace {
+
+bool inRemoteDataMode() { return GetRemoteStatus() == 1; }
+
+// Copies a value of the cache or the local data server into the caller's
+// buffer of size bytes.
+int deliver(const char *value, char *dst, int size, int result)
+{
+    if (dst && size > 0) safe_strncpy(dst, value, static_cast<size_t>(size));
+    return result;
+}
+
+// The name under which a page's point is kept: the formatted name when the
+// name is a symbol of the text-conversion table.
+const char *convertedName(const char *name, TcrEntry **entry)
+{
+    *entry = TCR_getTcrPointerWithSymbol(name);
+    return *entry ? TCR_getFormatedName(*entry) : name;
+}
+
+int writeTarget(const char *name, const char *value)
+{
+    int written = SRVR_WriteVal(GetRemoteIpAddress(), name, value, TARSEL_VALUE_SIZE);
+    if (!written) err_append(0, "Failed to write on PPO !\n \"%s\"\n", name);
+    return written;
+}
+
+} // namespace
+
+int Tarsel_readVal(const char *name, char *dst, int size)
+{
+    if (!name || !dst || size < 1) return 0;
+    char value[TARSEL_VALUE_SIZE];
+    if (inRemoteDataMode()) {
+        int found = PPO_getValue(name, value);
+        return deliver(value, dst, size, found);
+    }
+    const char *resolved = PPO_resolve(name);
+    DS_readVal(resolved, value, nullptr);
+    TCR_readFormatedPPOValue(resolved, value);
+    return deliver(value, dst, size, 1);
+}
+
+char *Tarsel_readValPtr(const char *name)
+{
+    if (!name) return nullptr;
+    if (inRemoteDataMode()) return PPO_getValuePtr(name);
+    char *value = DS_readValPtr(PPO_resolve(name));
+    if (value) TCR_readFormatedPPOValue(PPO_resolve(name), value);
+    return value;
+}
+
+int Tarsel_writeVal(const char *name, const char *value, int)
+{
+    if (!name || !value) return 0;
+    char work[TARSEL_VALUE_SIZE];
+    safe_strncpy(work, value, sizeof work);
+    int ok = 1;
+    TCR_writeFormatedPPOValue(name, work, &ok);
+    if (!ok) return 0;
+    int mode = GetRemoteStatus();
+    if (mode == 1) {
+        int written = writeTarget(name, work);
+        PPO_ReadFileUpdate();
+        return written;
+    }
+    char local[TARSEL_VALUE_SIZE];
+    safe_strncpy(local, work, sizeof local);
+    if (mode == 2) return DS_writeVal(name, local, nullptr) ? 1 : SRVR_WriteVal(GetRemoteIpAddress(), name, work, TARSEL_VALUE_SIZE);
+    return DS_writeVal(PPO_resolve(name), local, nullptr);
+}
+
+int Tarsel_refresh(int force)
+{
+    if (!inRemoteDataMode()) {
+        DS_Refresh();
+        PPO_setReady(1);
+        return 1;
+    }
+    if (refreshCounter++ >= TARSEL_FORCE_EVERY) {
+        forceOrder = true;
+        refreshCounter = 0;
+    }
+    int result = PPO_OrderValuesUpdate(force || forceOrder, VM_getRefreshPeriod());
+    forceOrder = false;
+    return result;
+}
+
+void Tarsel_clearView()
+{
+    PPO_destroyList();
+    orderBlockCount = 0;
+}
+
+int Tarsel_addPPO(const char *name, int convertOnly)
+{
+    if (!name || !name[0]) return 0;
+    TcrEntry *entry;
+    const char *used = convertedName(name, &entry);
+    if (convertOnly) return 0;
+    int added = PPO_addToList(used, entry);
+    if (added) forceOrder = true;
+    return added;
+}
+
+const char *Tarsel_orderPPO(const char *name)
+{
+    if (!name || !name[0]) return name;
+    TcrEntry *entry;
+    const char *used = convertedName(name, &entry);
+    if (PPO_addToList(used, entry)) forceOrder = true;
+    return used;
+}
+
+// ---- native order and read --------------------------------------------------------
+
+namespace {
+
+constexpr int kOrderBlockSize = 16384;
+
+// The block names of the current order: how many points each block holds, so
+// that every block's reply is matched to its own points.
+int blockPoints[TARSEL_MAX_BLOCKS];
+
+struct OrderHead {
+    char fileName[TARSEL_VALUE_SIZE]; // the order file name
+    int period;
+};
+
+// Splits "<order file name>+dummy+<period>+..." into its head parts.
+bool parseOrderHead(const char *orderString, OrderHead *head)
+{
+    const char *plus = std::strchr(orderString, '+');
+    size_t length = plus ? static_cast<size_t>(plus - orderString) : std::strlen(orderString);
+    if (length >= sizeof head->fileName) return false;
+    std::memcpy(head->fileName, orderString, length);
+    head->fileName[length] = '\0';
+    head->period = 0;
+    return !plus || std::sscanf(plus, "+dummy+%d", &head->period) == 1;
+}
+
+struct OrderBlock {
+    char text[kOrderBlockSize];
+    size_t length;
+    int points;
+};
+
+void startBlock(OrderBlock &b, const OrderHead &head, int number)
+{
+    int n = std::snprintf(b.text, sizeof b.text, "%s_%d+dummy+%d", head.fileName, number, head.period);
+    b.length = n < 0 ? 0 : static_cast<size_t>(n);
+    b.points = 0;
+}
+
+bool fits(const OrderBlock &b, const char *name, size_t limit)
+{
+    size_t grown = b.length + 1 + std::strlen(name);
+    return grown < sizeof b.text && grown <= limit;
+}
+
+void addToBlock(OrderBlock &b, const char *name)
+{
+    size_t n = std::strlen(name);
+    if (b.length + 1 + n >= sizeof b.text) n = sizeof b.text - b.length - 2;
+    b.text[b.length++] = '+';
+    std::memcpy(b.text + b.length, name, n);
+    b.length += n;
+    b.text[b.length] = '\0';
+    b.points++;
+}
+
+bool startsWith(const char *text, const char *prefix) { return std::strncmp(text, prefix, std::strlen(prefix)) == 0; }
+
+enum class BlockReply { Done, Restart, Failed };
+
+// Sends one block; a failed request whose reply is not "Error." is made once
+// more.
+BlockReply sendBlock(const char *host, OrderBlock &b, char *reply, int size)
+{
+    if (orderBlockCount >= TARSEL_MAX_BLOCKS) {
+        safe_strncpy(reply, "too many order blocks", static_cast<size_t>(size));
+        return BlockReply::Failed;
+    }
+    blockPoints[orderBlockCount++] = b.points;
+    int sent = RelayURL(host, RLY_ORDER_VALUES, b.text, reply, size);
+    if (!sent && !startsWith(reply, "Error.")) sent = RelayURL(host, RLY_ORDER_VALUES, b.text, reply, size);
+    if (!sent) return BlockReply::Failed;
+    if (startsWith(reply, "Done.")) return BlockReply::Done;
+    if (startsWith(reply, "Error.") || startsWith(reply, "Syntax Error.")) return BlockReply::Restart;
+    return BlockReply::Failed;
+}
+
+// One pass over the read list; Restart when the target asked for a new start.
+BlockReply orderAll(const char *host, const OrderHead &head, char *reply, int size, PpoList *list)
+{
+    static OrderBlock block;
+    orderBlockCount = 0;
+    startBlock(block, head, 0);
+    size_t limit = cgiOrderListMaxSize > 0 ? static_cast<size_t>(cgiOrderListMaxSize) : TARSEL_ORDER_LIMIT;
+    for (PpoRecord *r = list->first; r; r = r->next) {
+        if (!r->name || !r->name[0]) continue;
+        const char *name = PPO_resolve(r->name);
+        if (block.points > 0 && !fits(block, name, limit)) {
+            BlockReply answer = sendBlock(host, block, reply, size);
+            if (answer != BlockReply::Done) return answer;
+            startBlock(block, head, orderBlockCount);
+        }
+        addToBlock(block, name);
+    }
+    if (block.points == 0 && orderBlockCount > 0) return BlockReply::Done;
+    return sendBlock(host, block, reply, size);
+}
+
+// Stores the lines of one block's reply into the block's points, in order.
+// A line without "=" or without a line feed, or with a value of 256
+// characters or more, leaves its point unchanged.
+PpoRecord *takeBlockValues(char *text, PpoRecord *cursor, int points)
+{
+    for (int i = 0; i < points && cursor; i++) {
+        while (cursor && (!cursor->name || !cursor->name[0])) cursor = cursor->next;
+        if (!cursor) break;
+        char *end = text ? std::strchr(text, '\n') : nullptr;
+        if (end) {
+            *end = '\0';
+            char *equals = std::strchr(text, '=');
+            if (equals && std::strlen(equals + 1) < TARSEL_VALUE_SIZE) PPO_updateValue(cursor, equals + 1);
+            text = end + 1;
+        } else {
+            text = nullptr;
+        }
+        cursor = cursor->next;
+    }
+    while (cursor && (!cursor->name || !cursor->name[0])) cursor = cursor->next;
+    return cursor;
+}
+
+} // namespace
+
+int SP_orderValues(const char *host, const char *orderString, char *reply, int size, PpoList *list)
+{
+    if (!orderString || !reply || size < 1) return 0;
+    reply[0] = '\0';
+    OrderHead head;
+    if (!list || !parseOrderHead(orderString, &head)) {
+        err_append(0, "orderValues() failed!\n%s\n", orderString);
+        return 0;
+    }
+    for (int pass = 0; pass <= TARSEL_ORDER_RESTARTS; pass++) {
+        BlockReply answer = orderAll(host, head, reply, size, list);
+        if (answer == BlockReply::Done) return 1;
+        if (answer == BlockReply::Failed) break;
+    }
+    err_append(0, "orderValues() failed!\n%s\n", reply);
+    orderBlockCount = 0;
+    return 0;
+}
+
+int SP_readValues(const char *host, const char *orderFileName, char *buffer, int size, PpoList *list)
+{
+    if (!buffer || size < 1 || !list) return 0;
+    int result = 0;
+    PpoRecord *cursor = list->first;
+    char name[TARSEL_VALUE_SIZE + 16];
+    for (int i = 0; i < orderBlockCount; i++) {
+        std::snprintf(name, sizeof name, "%s_%d", orderFileName ? orderFileName : "", i);
+        buffer[0] = '\0';
+        result = RelayURL(host, RLY_READ_FILE, name, buffer, size);
+        if (!result) break;
+        cursor = takeBlockValues(buffer, cursor, blockPoints[i]);
+    }
+    buffer[0] = '\0';
+    return result;
+}
+
+// ---- driver dispatch -------------------------------------------------------------------
+
+int SRVR_OrderValue(const char *host, const char *orderString, char *reply, int size, PpoList *list)
+{
+    switch (remoteServiceId) {
+    case TARSEL_SERVICE_NATIVE: return SP_orderValues(host, orderString, reply, size, list);
+    case TARSEL_SERVICE_OPC: return BH_connect(host);
+    case TARSEL_SERVICE_WAGO: return WG_orderValues(host, orderString, reply, size);
+    default: return 1;
+    }
+}
+
+int SRVR_ReadFile(const char *host, const char *orderFileName, char *buffer, int size, PpoList *list)
+{
+    switch (remoteServiceId) {
+    case TARSEL_SERVICE_NATIVE: return SP_readValues(host, orderFileName, buffer, size, list);
+    case TARSEL_SERVICE_OPC: return BH_readValues(host);
+    case TARSEL_SERVICE_WAGO: return WG_readValues(host, orderFileName, buffer, size);
+    case TARSEL_SERVICE_S7: return S7_readValues(host);
+    case TARSEL_SERVICE_TBOX: return TBX_readValues(host, orderFileName, buffer, size);
+    default: return 1;
+    }
+}
+
+int SRVR_WriteVal(const char *host, const char *name, const char *value, int)
+{
+    if (!name || !value) return 0;
+    char encoded[TARSEL_VALUE_SIZE * 3];
+    safe_strncpy(encoded, value, sizeof encoded);
+    switch (remoteServiceId) {
+    case TARSEL_SERVICE_NATIVE:
+    case TARSEL_SERVICE_ILR:
+        URL_encode(encoded, sizeof encoded);
+        if (RelayURL(host, RLY_WRITE_VALUE, name, encoded, sizeof encoded)) return 1;
+        log_append(1, "WriteVal failed !\n", nullptr);
+        return 0;
+    case TARSEL_SERVICE_OPC: return BH_writeValue(host, name, PPO_resolve(name), value);
+    case TARSEL_SERVICE_WAGO: return WG_writeValue(host, name, value, TARSEL_VALUE_SIZE);
+    case TARSEL_SERVICE_S7: return S7_writeValue(host, PPO_resolve(name), value);
+    case TARSEL_SERVICE_TBOX:
+        URL_encode(encoded, sizeof encoded);
+        return TBX_writeValue(host, PPO_resolve(name), encoded, sizeof encoded);
+    default: return 1;
+    }
 }
 
 // ---- files ---------------------------------------------------------------------------

@@ -39,6 +39,7 @@ enum {
 #define TARSEL_FORCE_EVERY 20      // refreshes between forced orders
 #define TARSEL_ORDER_RESTARTS 3    // new starts of an order the target answered "Error."
 #define TARSEL_VALUE_SIZE 256
+#define TARSEL_MAX_BLOCKS 1024    // order blocks of one order
 #define TARSEL_REMOTE_HANDLE_BASE 32 // remote file handles: 33..47
 
 // Which driver serves the target (a service number below).

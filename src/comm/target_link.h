@@ -4,4 +4,5 @@
 // on top of the HTTP client.
 #pragma once
 #include "comm/http_client.h"
+#include "comm/ilr_driver.h"
 #include "comm/native_driver.h"

@@ -10,6 +10,7 @@
 
 #include "app/settings.h"
 #include "comm/http_client.h"
+#include "draw/gpio.h"
 #include "runtime/log.h"
 #include "runtime/str_util.h"
 #include "view/view_manager.h"
@@ -105,6 +106,14 @@ void requestPage(char *value)
     VM_requestLoadHtmlFile(value);
 }
 
+// "gpio" and a number below 256.
+bool isGpioName(const char *name)
+{
+    int pin = 0;
+    return prefixcmp(name, "gpio") && str_parseInt(name + 4, &pin) && pin >= 0 && pin < 256 &&
+           name[4] >= '0' && name[4] <= '9';
+}
+
 bool writePseudo(const char *name, char *value)
 {
     if (stringcmp(name, "PDP,,MW10,d")) {
@@ -119,6 +128,8 @@ bool writePseudo(const char *name, char *value)
         if (std::sscanf(value, "%i", &mode) == 1) SetRemoteStatus(mode);
     } else if (stringcmp(name, "VM_loadHtmlFile")) {
         requestPage(value);
+    } else if (isGpioName(name)) {
+        write_gpio(name, value);
     } else {
         return false;
     }

@@ -1,8 +1,8 @@
 // Data server: the panel's own store of named values. The native driver reads
 // and writes it when no remote data server is set, and the embedded server's
 // CGI programs serve it to other clients. Owns the store, its lock and the
-// refresh counter; reads the target link's address and status and may ask the
-// view manager for a page load (pseudo-values).
+// refresh counter; reads the target link's address and status, may ask the
+// view manager for a page load and drives digital outputs (pseudo-values).
 #pragma once
 
 #define DS_VALUE_SIZE 256   // value buffers: at most 255 characters and the NUL

@@ -90,3 +90,16 @@ TEST_F(DataServerTest, PseudoValuesReachIntoThePanel)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(DataServerTest, GpioNamesBelow256AreOutputsNotStoredValues)
+{
+    EXPECT_EQ(write("gpio8", "1"), "1:1");
+    EXPECT_EQ(write("gpio8", "7"), "1:7");
+    EXPECT_EQ(write("gpio300", "1"), "0:gpio300 not found.\n");
+    EXPECT_EQ(write("gpio-1", "1"), "0:gpio-1 not found.\n");
+    EXPECT_EQ(read("gpio8"), "1:0");
+}
+
+} // namespace

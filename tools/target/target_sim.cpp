@@ -312,7 +312,8 @@ int main(int argc, char **argv)
     httplib::Server server;
     server.Get(".*", handle);
     server.set_tcp_nodelay(true);
-    if (options.closeAfter > 0) server.set_keep_alive_max_count(static_cast<size_t>(options.closeAfter));
+    server.set_keep_alive_max_count(options.closeAfter > 0 ? static_cast<size_t>(options.closeAfter) : 1000000);
+    server.set_keep_alive_timeout(30);
     int port = options.port;
     if (port == 0) port = server.bind_to_any_port("127.0.0.1");
     else if (!server.bind_to_port("127.0.0.1", port)) port = -1;

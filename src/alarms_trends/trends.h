@@ -1,0 +1,8 @@
+// Trend engine: on-line and off-line trends driven through "@MACRO..." containers.
+#pragma once
+
+// Trend macro containers. Each answers non-zero when it handled the name (a
+// read fills dst, 256 bytes, and refreshes the container's buffer), 0 to let
+// the name be an ordinary container.
+int macroReadVal(const char *name, char *dst);
+int macroWriteVal(const char *name, const char *value);
