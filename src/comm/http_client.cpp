@@ -1123,6 +1123,16 @@ int SRVR_isSpecialCharEncoding()
     return HT_readHtmlParameter("encodeSpecialChar", value) && stringicmp(value, "on");
 }
 
+size_t SRVR_orderEncodedLength(const char *text)
+{
+    if (!text) return 0;
+    bool special = SRVR_isSpecialCharEncoding();
+    size_t length = 0;
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text); *p; p++)
+        length += escapes(*p, Coding::Order, special) ? 3 : 1;
+    return length;
+}
+
 int URL_encode(char *text, size_t size)
 {
     if (!text || size == 0) return 0;

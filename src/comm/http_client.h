@@ -143,6 +143,8 @@ unsigned SRVR_getConnectCount();
 int URL_encode(char *text, size_t size);
 // 1 when the page asks for percent-encoded request texts.
 int SRVR_isSpecialCharEncoding();
+// Length of a text of an order string once encoded for the request.
+size_t SRVR_orderEncodedLength(const char *text);
 
 // Portal login: answers 1 when a portal cookie was obtained.
 int VpiLogin(const char *hostText);

@@ -183,11 +183,10 @@ int SRVR_ReadVal(const char *host, const char *name, char *dst, int size)
     return RelayURL(host, RLY_READ_VALUE, name, dst, size);
 }
 
-int SRVR_CgiCall(const char *host, const char *text, int size)
+int SRVR_CgiCall(const char *host, const char *text, int)
 {
     char request[TARSEL_VALUE_SIZE * 4];
     safe_strncpy(request, text ? text : "", sizeof request);
-    (void)size;
     return RelayURL(host, RLY_CGI_CALL, nullptr, request, sizeof request);
 }
 
@@ -342,6 +341,7 @@ bool parseOrderHead(const char *orderString, OrderHead *head)
 struct OrderBlock {
     char text[kOrderBlockSize];
     size_t length;
+    size_t sentLength; // the length once encoded for the request
     int points;
 };
 
@@ -349,13 +349,15 @@ void startBlock(OrderBlock &b, const OrderHead &head, int number)
 {
     int n = std::snprintf(b.text, sizeof b.text, "%s_%d+dummy+%d", head.fileName, number, head.period);
     b.length = n < 0 ? 0 : static_cast<size_t>(n);
+    if (b.length >= sizeof b.text) b.length = sizeof b.text - 1;
+    b.sentLength = SRVR_orderEncodedLength(b.text);
     b.points = 0;
 }
 
+// A name fits when the block, as sent, stays within the limit.
 bool fits(const OrderBlock &b, const char *name, size_t limit)
 {
-    size_t grown = b.length + 1 + std::strlen(name);
-    return grown < sizeof b.text && grown <= limit;
+    return b.length + 1 + std::strlen(name) < sizeof b.text && b.sentLength + 1 + SRVR_orderEncodedLength(name) <= limit;
 }
 
 void addToBlock(OrderBlock &b, const char *name)
@@ -366,6 +368,7 @@ void addToBlock(OrderBlock &b, const char *name)
     std::memcpy(b.text + b.length, name, n);
     b.length += n;
     b.text[b.length] = '\0';
+    b.sentLength += 1 + SRVR_orderEncodedLength(b.text + b.length - n);
     b.points++;
 }
 

@@ -118,6 +118,15 @@ TEST_F(HttpClientTest, KeepAliveUsesOneConnectionAndSurvivesASilentClose)
     EXPECT_EQ(SRVR_getConnectCount() - before, 3u);
 }
 
+TEST_F(HttpClientTest, ASlowTargetRunsIntoTheTimeOut)
+{
+    startSim({"--delay-ms", "600"});
+    EXPECT_EQ(relay(RLY_READ_VALUE, "Temp1"), 0);
+    EXPECT_STREQ(reply, "Relay URL: E! recv failed !");
+    SRVR_setTimeout(2000);
+    EXPECT_EQ(relay(RLY_READ_VALUE, "Temp1"), 1);
+}
+
 TEST_F(HttpClientTest, TargetThatGoesAwayAndComesBack)
 {
     startSim();

@@ -254,3 +254,30 @@ TEST_F(RefreshTest, WithoutARemoteServerTheLocalDataServerAnswers)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(RefreshTest, BlocksStayWithinTheLimitOnceEncoded)
+{
+    RawServer target([](int fd, const std::string &request) {
+        std::string body = request.find("OrderValues.exe") != std::string::npos ? "Done." : "";
+        RawServer::sendText(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+        return After::KeepReading;
+    });
+    setPageParameters("cgiOrderListMaxSize;60\nencodeSpecialChar;on\n");
+    Tarsel_loadHtmlParameters("");
+    connect(target.host());
+    for (const char *name : {"a/b/c/d/e", "f/g/h/i/j", "k/l/m/n/o", "p/q/r/s/t"}) ASSERT_EQ(Tarsel_addPPO(name, 0), 1);
+    ASSERT_EQ(Tarsel_refresh(0), 1);
+    int orders = 0;
+    for (const std::string &request : target.requests()) {
+        if (request.find("OrderValues.exe") == std::string::npos) continue;
+        orders++;
+        size_t start = request.find('?') + 1;
+        EXPECT_LE(request.find(' ', start) - start, 60u) << request;
+    }
+    EXPECT_EQ(orders, 4);
+    EXPECT_EQ(orders, Tarsel_getBlockCount());
+}
+
+} // namespace
