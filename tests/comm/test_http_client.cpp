@@ -125,6 +125,13 @@ TEST_F(HttpClientTest, ASlowTargetRunsIntoTheTimeOut)
     EXPECT_STREQ(reply, "Relay URL: E! recv failed !");
     SRVR_setTimeout(2000);
     EXPECT_EQ(relay(RLY_READ_VALUE, "Temp1"), 1);
+
+    sim.stop();
+    SRVR_setTimeout(300);
+    startSim({"--hang-after", "1"});
+    EXPECT_EQ(relay(RLY_READ_VALUE, "Temp1"), 1);
+    EXPECT_EQ(relay(RLY_READ_VALUE, "Temp1"), 0);
+    EXPECT_STREQ(reply, "Relay URL: E! recv failed !");
 }
 
 TEST_F(HttpClientTest, TargetThatGoesAwayAndComesBack)

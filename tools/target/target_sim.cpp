@@ -33,6 +33,7 @@ struct Options {
     int errorReads = 0;    // first N value-file reads answered "Error."
     int delayMs = 0;       // delay before every reply
     int closeAfter = 0;    // requests per connection before the server closes it
+    int hangAfter = -1;    // requests answered before every further one hangs unanswered
     bool ilr = false;      // GetSrvInfo.exe offers ILR
     int maxSeconds = 0;    // ends the program after this time (0: never)
 };
@@ -43,6 +44,8 @@ struct TargetState {
     std::map<std::string, std::vector<std::string>> orders; // order block name -> names as received
     std::atomic<int> errorOrdersLeft{0};
     std::atomic<int> errorReadsLeft{0};
+    std::atomic<int> answersLeft{-1};
+    std::atomic<bool> stopping{false};
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
     FILE *log = nullptr;
     std::mutex logLock;
@@ -218,9 +221,16 @@ void serveFile(const httplib::Request &req, httplib::Response &res)
     res.set_content(body, "application/octet-stream");
 }
 
+// Holds a request unanswered until the program ends.
+void hang()
+{
+    while (!state.stopping) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
 void handle(const httplib::Request &req, httplib::Response &res)
 {
     logRequest(req);
+    if (options.hangAfter >= 0 && state.answersLeft.fetch_sub(1) <= 0) return hang();
     if (options.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options.delayMs));
     const std::string path = req.target.substr(0, req.target.find('?'));
     const std::string query = queryOf(req);
@@ -252,9 +262,18 @@ void loadValues(const std::string &fileName)
 {
     std::fprintf(stderr,
                  "usage: panterm-target --root DIR --port N [--values FILE] [--log FILE] [--log-peer]\n"
-                 "       [--error-orders N] [--error-reads N] [--delay-ms N] [--close-after N] [--ilr]\n"
-                 "       [--max-seconds N]\n"
-                 "  --port 0 picks a free port and prints \"port N\" as the first line.\n");
+                 "       [--error-orders N] [--error-reads N] [--delay-ms N] [--close-after N] [--hang-after N]\n"
+                 "       [--ilr] [--max-seconds N]\n"
+                 "  --port 0 picks a free port and prints \"port N\" as the first line.\n"
+                 "  --values FILE   name=value lines; names beginning \"sim.\" are simulated signals\n"
+                 "                  (sim.ramp, sim.sine, sim.square, sim.counter)\n"
+                 "  --log FILE      every request line, flushed per line (--log-peer: client port first)\n"
+                 "  --error-orders N, --error-reads N  answer the first N orders or value files \"Error.\"\n"
+                 "  --delay-ms N    delay every reply\n"
+                 "  --close-after N close each connection after N requests\n"
+                 "  --hang-after N  answer N requests, then accept requests and never answer\n"
+                 "  --ilr           GetSrvInfo.exe offers the ILR protocol\n"
+                 "  --max-seconds N end after N seconds\n");
     std::exit(2);
 }
 
@@ -285,6 +304,7 @@ Options parseOptions(int argc, char **argv)
         else if (arg == "--error-reads") o.errorReads = intArgument(argc, argv, i);
         else if (arg == "--delay-ms") o.delayMs = intArgument(argc, argv, i);
         else if (arg == "--close-after") o.closeAfter = intArgument(argc, argv, i);
+        else if (arg == "--hang-after") o.hangAfter = intArgument(argc, argv, i);
         else if (arg == "--ilr") o.ilr = true;
         else if (arg == "--max-seconds") o.maxSeconds = intArgument(argc, argv, i);
         else usage();
@@ -308,6 +328,7 @@ int main(int argc, char **argv)
     }
     state.errorOrdersLeft = options.errorOrders;
     state.errorReadsLeft = options.errorReads;
+    state.answersLeft = options.hangAfter;
 
     httplib::Server server;
     server.Get(".*", handle);
@@ -326,6 +347,7 @@ int main(int argc, char **argv)
     if (options.maxSeconds > 0) {
         std::thread([&server] {
             std::this_thread::sleep_for(std::chrono::seconds(options.maxSeconds));
+            state.stopping = true;
             server.stop();
         }).detach();
     }
