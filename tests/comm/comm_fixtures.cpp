@@ -114,27 +114,49 @@ void RawServer::run()
     }
 }
 
-// Serves one connection at a time: requests are answered in order.
+namespace {
+
+// Bytes of the body that the request head announces.
+size_t announcedBody(const std::string &head)
+{
+    size_t at = head.find("Content-Length: ");
+    return at == std::string::npos ? 0 : std::stoul(head.substr(at + 16));
+}
+
+} // namespace
+
+// Reads until pending holds at least want bytes; false when the peer closed
+// or the server stops.
+bool RawServer::fill(int fd, std::string &pending, size_t want)
+{
+    while (pending.size() < want) {
+        if (stop_) return false;
+        pollfd p = {fd, POLLIN, 0};
+        if (poll(&p, 1, 20) <= 0) continue;
+        char chunk[4096];
+        ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+        if (n <= 0) return false;
+        pending.append(chunk, static_cast<size_t>(n));
+    }
+    return true;
+}
+
+// Serves one connection at a time: requests (head and announced body) are
+// answered in order.
 void RawServer::serve(int fd)
 {
     std::string pending;
     while (!stop_) {
         size_t end;
-        while ((end = pending.find("\r\n\r\n")) == std::string::npos) {
-            pollfd p = {fd, POLLIN, 0};
-            if (stop_) break;
-            if (poll(&p, 1, 20) <= 0) continue;
-            char chunk[4096];
-            ssize_t n = recv(fd, chunk, sizeof chunk, 0);
-            if (n <= 0) {
+        while ((end = pending.find("\r\n\r\n")) == std::string::npos)
+            if (!fill(fd, pending, pending.size() + 1)) {
                 close(fd);
                 return;
             }
-            pending.append(chunk, static_cast<size_t>(n));
-        }
-        if (end == std::string::npos) break;
-        std::string request = pending.substr(0, end + 4);
-        pending.erase(0, end + 4);
+        size_t length = end + 4 + announcedBody(pending.substr(0, end + 4));
+        if (!fill(fd, pending, length)) break;
+        std::string request = pending.substr(0, length);
+        pending.erase(0, length);
         {
             std::lock_guard<std::mutex> hold(lock_);
             requests_.push_back(request);

@@ -29,8 +29,8 @@ private:
     std::string logFile_;
 };
 
-// A TCP server on 127.0.0.1 that reads each request head (up to the empty
-// line) and lets a script answer it.
+// A TCP server on 127.0.0.1 that reads each request (the head up to the empty
+// line and the body its Content-Length announces) and lets a script answer it.
 class RawServer {
 public:
     enum class After { Close, KeepReading, Hold };
@@ -47,6 +47,7 @@ public:
 private:
     void run();
     void serve(int fd);
+    bool fill(int fd, std::string &pending, size_t want);
 
     Script script_;
     int listenFd_ = -1;

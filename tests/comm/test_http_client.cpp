@@ -403,3 +403,51 @@ TEST_F(HttpClientTest, SpecialCharacterEncodingFollowsThePage)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(HttpClientTest, SlotsSendGetAndPostRequests)
+{
+    RawServer server(answer("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabc"));
+    SetRemoteHost(server.host().c_str());
+    std::string host = server.host();
+
+    int slot = SRVR_OpenSocket(host.c_str());
+    ASSERT_GE(slot, 1);
+    const char extra[] = "Cache-Control: no-cache\r\n";
+    EXPECT_GT(SRVR_WriteGetHeader(slot, "dir/", "info.exe", extra, sizeof extra - 1), 0);
+    char header[256];
+    int bodyStart = 0, bodyLength = 0, status = 0;
+    ASSERT_GT(SRVR_ReadHttpHeader(slot, header, sizeof header, &bodyStart, &bodyLength, &status), 0);
+    EXPECT_EQ(status, 200);
+    EXPECT_EQ(std::string(header + bodyStart, static_cast<size_t>(bodyLength)), "abc");
+    SRVR_CloseSocket(slot);
+    EXPECT_EQ(SRVR_WriteBuffer(slot, "x", 1), 0);
+
+    slot = SRVR_OpenSocket(host.c_str());
+    std::string body(70000, 'p');
+    ASSERT_GT(SRVR_PutPostHeader(slot, "cgi-bin/", "ILRReadValues.exe", "text/xml; charset=utf-8",
+                                 static_cast<int>(body.size() + 5), nullptr, 0),
+              0);
+    EXPECT_EQ(SRVR_PutBuffer(slot, "<xml>", 5), 5);
+    EXPECT_GT(SRVR_PutBuffer(slot, body.data(), static_cast<int>(body.size())), 0);
+    SRVR_Flush(slot);
+    ASSERT_GT(SRVR_ReadHttpHeader(slot, header, sizeof header, &bodyStart, &bodyLength, &status), 0);
+    SRVR_CloseSocket(slot);
+
+    std::vector<std::string> requests = server.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0], "GET /dir/info.exe HTTP/1.0\r\nUser-Agent: Tarselkit/1.0 (Brasko-Werke GmbH)\r\nHost: " +
+                               host + "\r\nCache-Control: no-cache\r\n\r\n");
+    EXPECT_EQ(requests[1], "POST /cgi-bin/ILRReadValues.exe HTTP/1.1\r\nUser-Agent: Tarselkit/1.0 (Brasko-Werke "
+                           "GmbH)\r\nHost: " +
+                               host + "\r\nContent-Type: text/xml; charset=utf-8\r\nContent-Length: 70005\r\n\r\n<xml>" + body);
+
+    int slots[3];
+    for (int &s : slots) s = SRVR_OpenSocket(host.c_str());
+    EXPECT_EQ(SRVR_OpenSocket(host.c_str()), 0);
+    for (int s : slots) SRVR_CloseSocket(s);
+    EXPECT_EQ(SRVR_WriteGetHeader(slots[0], "a\r\nX: y", "", nullptr, 0), 0);
+}
+
+} // namespace
