@@ -12,7 +12,6 @@ char AppPath[SYS_PATH_SIZE];
 char HmiPath[SYS_PATH_SIZE];
 char sOSVers[32];
 const char sVersion[] = "1.5.12.097d";
-int32_t g_screenWidth, g_screenHeight;
 
 namespace {
 

@@ -13,7 +13,6 @@ extern char AppPath[SYS_PATH_SIZE];
 extern char HmiPath[SYS_PATH_SIZE];
 extern char sOSVers[32];
 extern const char sVersion[];
-extern int32_t g_screenWidth, g_screenHeight;
 
 // Sets AppPath from the program's path: everything up to and including the
 // last "/", or empty when there is none.

@@ -11,6 +11,7 @@
 #include "alarms_trends/trends.h"
 #include "app/network.h"
 #include "app/platform.h"
+#include "draw/graphics.h"
 #include "app/system_probe.h"
 #include "app/settings.h"
 #include "draw/gpio.h"

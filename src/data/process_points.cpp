@@ -36,20 +36,10 @@ const char *const kTypeNames[] = {
 const char *const kIgnoredSchemes[] = {"mailto:", "ftp:", "file:", "telnet:", "gopher:",
                                        "news:",   "nntp:", "wais:", "prospero:"};
 
-// heap1 hands out 4-byte words; a record holds pointers and needs their alignment.
-PpoRecord *allocRecord(size_t nameSize)
-{
-    constexpr size_t align = alignof(PpoRecord);
-    char *block = static_cast<char *>(MU_alloc(sizeof(PpoRecord) + nameSize + align - 1));
-    if (!block) return nullptr;
-    uintptr_t address = reinterpret_cast<uintptr_t>(block);
-    return reinterpret_cast<PpoRecord *>(block + (align - address % align) % align);
-}
-
 PpoRecord *appendRecord(const char *name, TcrEntry *format)
 {
     size_t nameSize = std::strlen(name) + 1;
-    PpoRecord *r = allocRecord(nameSize);
+    auto *r = static_cast<PpoRecord *>(MU_alloc(sizeof(PpoRecord) + nameSize));
     if (!r) return nullptr;
     r->name = reinterpret_cast<char *>(r + 1);
     std::memcpy(r->name, name, nameSize);

@@ -17,8 +17,10 @@ namespace {
 constexpr uint32_t kDefaultHeapKB = 2048;
 constexpr uint32_t kDefaultLRHeapKB = 512;
 
+constexpr size_t kWord = MU_WORD_SIZE;
+
 struct WordHeap {
-    uint32_t *base;
+    unsigned char *base;
     uint32_t maxWords;
     uint32_t position;
     uint32_t *inBytes;
@@ -41,7 +43,7 @@ struct ByteHeap {
 uint32_t sizeBytes(uint32_t kb, uint32_t defaultKb)
 {
     uint64_t bytes = static_cast<uint64_t>(kb ? kb : defaultKb) * 1024u;
-    return bytes > UINT32_MAX ? UINT32_MAX & ~3u : static_cast<uint32_t>(bytes);
+    return bytes > UINT32_MAX ? UINT32_MAX & ~7u : static_cast<uint32_t>(bytes);
 }
 
 [[noreturn]] void failInit(const char *message)
@@ -54,25 +56,25 @@ void resetWordHeap(WordHeap &h, uint32_t kb)
 {
     if (!h.base) {
         uint32_t bytes = sizeBytes(kb, kDefaultHeapKB);
-        h.base = static_cast<uint32_t *>(std::malloc(bytes ? bytes : 4));
+        h.base = static_cast<unsigned char *>(std::malloc(bytes ? bytes : kWord));
         if (!h.base) failInit(h.initFailure);
-        h.maxWords = bytes / 4;
+        h.maxWords = static_cast<uint32_t>(bytes / kWord);
     }
     h.position = 0;
     *h.inBytes = 0;
-    if (h.maxWords) h.base[0] = 0;
+    if (h.maxWords) std::memset(h.base, 0, kWord);
 }
 
 void *allocWords(WordHeap &h, size_t size)
 {
-    if (!h.base || size > SIZE_MAX - 3) return nullptr;
-    size_t words = (size + 3) / 4;
+    if (!h.base || size > SIZE_MAX - kWord) return nullptr;
+    size_t words = (size + kWord - 1) / kWord;
     if (words > h.maxWords - h.position) {
         err_append(0, h.fullMessage, nullptr);
         return nullptr;
     }
-    uint32_t *block = h.base + h.position;
-    uint32_t bytes = static_cast<uint32_t>(words * 4);
+    unsigned char *block = h.base + h.position * kWord;
+    uint32_t bytes = static_cast<uint32_t>(words * kWord);
     std::memset(block, 0, bytes);
     *h.inBytes += bytes;
     if (*h.inBytes > *h.top) *h.top = *h.inBytes;
@@ -101,32 +103,32 @@ uint32_t MU_getMyHeapSize() { return heap1.position; }
 void MU_setHeapPosition(uint32_t mark)
 {
     if (mark >= heap1.position) return;
-    std::memset(heap1.base + mark, 0, (heap1.position - mark) * 4u);
+    std::memset(heap1.base + mark * kWord, 0, (heap1.position - mark) * kWord);
     heap1.position = mark;
 }
 
 uint32_t MU_getDefaultHeapSizeKB(int n) { return (n == 1 || n == 2) ? kDefaultHeapKB : 0; }
 uint32_t MU_getDefaultLRHeapSizeKB() { return kDefaultLRHeapKB; }
-uint32_t MU_heapMaxBytes(int n) { return (n == 1 ? heap1.maxWords : heap2.maxWords) * 4u; }
+uint32_t MU_heapMaxBytes(int n) { return static_cast<uint32_t>((n == 1 ? heap1.maxWords : heap2.maxWords) * kWord); }
 uint32_t LR_heapMaxBytes() { return lrHeap.maxBytes; }
 
 void LR_memoryInit()
 {
     if (!lrHeap.base) {
         uint32_t bytes = sizeBytes(pterm.mem_lrheap_kb, kDefaultLRHeapKB);
-        lrHeap.base = static_cast<unsigned char *>(std::malloc(bytes ? bytes : 4));
+        lrHeap.base = static_cast<unsigned char *>(std::malloc(bytes ? bytes : kWord));
         if (!lrHeap.base) failInit("Failed to initialize LR heap!\n");
         lrHeap.maxBytes = bytes;
     }
     lrHeap.used = 0;
     LrHeapInBytes = 0;
-    if (lrHeap.maxBytes >= 4) std::memset(lrHeap.base, 0, 4);
+    if (lrHeap.maxBytes >= kWord) std::memset(lrHeap.base, 0, kWord);
 }
 
 void *LR_malloc(size_t size)
 {
-    if (!lrHeap.base || size > SIZE_MAX - 3) return nullptr;
-    size_t bytes = (size + 3) & ~static_cast<size_t>(3);
+    if (!lrHeap.base || size > SIZE_MAX - kWord) return nullptr;
+    size_t bytes = (size + kWord - 1) / kWord * kWord;
     if (bytes > lrHeap.maxBytes - lrHeap.used) {
         err_append(0, "Out of memory for language resource\n", nullptr);
         return nullptr;

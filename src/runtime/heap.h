@@ -5,6 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 
+// The heaps hand out memory in words of the platform's pointer size, so that
+// every block can hold any record: 4 bytes on the panel's 32-bit processors,
+// 8 bytes on 64-bit machines.
+#define MU_WORD_SIZE (sizeof(void *))
+
 void MU_init();
 void MU_init2();
 void MU_freeAll();

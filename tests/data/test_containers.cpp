@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/platform.h"
+#include "draw/graphics.h"
 #include "app/system_probe.h"
 #include "app/settings.h"
 #include "data/process_points.h"

@@ -1,0 +1,133 @@
+// Image cache: picture files decoded once into pixmaps (BltImageList) and then
+// copied to the drawing target. Reads files through the target link, keeps the
+// byte count in pterm.img_mem_used, logs through the log.
+#include "draw/images.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "app/platform.h"
+#include "app/settings.h"
+#include "comm/target_link.h"
+#include "draw/graphics.h"
+#include "runtime/log.h"
+
+BltImage *BltImageList = nullptr;
+
+namespace {
+
+int clearPending = 0;
+
+BltImage *findCached(const char *name)
+{
+    for (BltImage *e = BltImageList; e; e = e->next)
+        if (std::strcmp(e->name, name) == 0) return e;
+    return nullptr;
+}
+
+void freeEntry(BltImage *e)
+{
+    if (e->pixmap) GrDestroyWindow(e->pixmap);
+    std::free(e->fileData);
+    std::free(e->name);
+    std::free(e);
+}
+
+void append(BltImage *entry)
+{
+    BltImage **tail = &BltImageList;
+    while (*tail) tail = &(*tail)->next;
+    *tail = entry;
+}
+
+// Decodes the entry's file into its pixmap and draws it at (x, y); 1 on success.
+int decodeInto(BltImage *e, int x, int y)
+{
+    GR_IMAGE_ID image = GrLoadImageFromBuffer(e->fileData, e->fileSize, 0);
+    if (!image) return 0;
+    GR_IMAGE_INFO info;
+    GrGetImageInfo(image, &info);
+    e->width = info.width;
+    e->height = info.height;
+    e->pixmap = GrNewPixmap(info.width, info.height, nullptr);
+    if (!e->pixmap) {
+        GrFreeImage(image);
+        return 0;
+    }
+    GrDrawImageToFit(e->pixmap, g_gc, 0, 0, info.width, info.height, image);
+    GrDrawImageToFit(g_main, g_gc, x, y, info.width, info.height, image);
+    GrFreeImage(image);
+    return 1;
+}
+
+} // namespace
+
+unsigned char *LoadImageFromFile(const char *name, int *size)
+{
+    *size = 0;
+    int handle = Tarsel_fileOpen(name, "rb");
+    if (handle < 0) return nullptr;
+    int length = Tarsel_fileSize(handle);
+    unsigned char *data = length > 0 ? static_cast<unsigned char *>(std::malloc(static_cast<size_t>(length))) : nullptr;
+    if (data && Tarsel_fileRead(data, 1, length, handle) != length) {
+        std::free(data);
+        data = nullptr;
+    }
+    Tarsel_fileClose(handle);
+    if (data) *size = length;
+    return data;
+}
+
+int drawBLTImage(const char *name, int x, int y, int w, int h)
+{
+    BltImage *e = name ? findCached(name) : nullptr;
+    if (!e) return 0;
+    GrCopyArea(g_main, g_gc, x, y, w, h, e->pixmap, 0, 0, 0);
+    return 1;
+}
+
+int DisplayGIFImage(const char *name, int x, int y, int w, int h)
+{
+    if (!name) return 0;
+    if (drawBLTImage(name, x, y, w, h)) return 1;
+    log_append(0, "Open Img File: %s\n", name);
+    BltImage *e = static_cast<BltImage *>(std::calloc(1, sizeof(BltImage)));
+    size_t nameSize = std::strlen(name) + 1;
+    if (e) e->name = static_cast<char *>(std::malloc(nameSize));
+    if (!e || !e->name) {
+        std::free(e);
+        return 0;
+    }
+    std::memcpy(e->name, name, nameSize);
+    e->x = x;
+    e->y = y;
+    e->time = SYS_get10Milliseconds();
+    e->fileData = LoadImageFromFile(name, &e->fileSize);
+    int decoded = e->fileData ? decodeInto(e, x, y) : 0;
+    std::free(e->fileData);
+    e->fileData = nullptr;
+    if (!decoded) {
+        freeEntry(e);
+        return 0;
+    }
+    pterm.img_mem_used += static_cast<uint32_t>(e->fileSize);
+    if (pterm.img_mem_used > pterm.img_mem_max) clearPending = 1;
+    append(e);
+    return 1;
+}
+
+void clearCachedBltImages()
+{
+    int count = 0;
+    while (BltImageList) {
+        BltImage *e = BltImageList;
+        BltImageList = e->next;
+        freeEntry(e);
+        count++;
+    }
+    if (count > 0 && pterm.debug_level >= 2) log_append_int(0, "Clear %d images from caches\n", count);
+    pterm.img_mem_used = 0;
+    clearPending = 0;
+}
+
+int bltImageCacheMarked() { return clearPending; }

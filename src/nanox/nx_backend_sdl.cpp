@@ -1,0 +1,172 @@
+// SDL2 backend: one window of the screen's size shows the framebuffer. The left
+// mouse button, the keys of the panel's function-key table, typed characters
+// (SDL text input), closing the window and exposures become display events.
+#include "nanox/nx_core.h"
+
+#include <cstdio>
+
+#include <SDL2/SDL.h>
+
+namespace {
+
+struct Sdl {
+    SDL_Window *window = nullptr;
+    SDL_Surface *frame = nullptr; // wraps the framebuffer
+    bool videoStarted = false;
+};
+
+Sdl sdl;
+
+const struct {
+    SDL_Keycode sym;
+    GR_KEY key;
+} kKeys[] = {
+    {SDLK_RETURN, MWKEY_ENTER},     {SDLK_KP_ENTER, MWKEY_ENTER}, {SDLK_ESCAPE, MWKEY_ESCAPE},
+    {SDLK_TAB, MWKEY_TAB},          {SDLK_BACKSPACE, MWKEY_BACKSPACE}, {SDLK_LEFT, MWKEY_LEFT},
+    {SDLK_RIGHT, MWKEY_RIGHT},      {SDLK_UP, MWKEY_UP},          {SDLK_DOWN, MWKEY_DOWN},
+    {SDLK_INSERT, MWKEY_INSERT},    {SDLK_DELETE, MWKEY_DELETE},  {SDLK_HOME, MWKEY_HOME},
+    {SDLK_END, MWKEY_END},          {SDLK_PAGEUP, MWKEY_PAGEUP},  {SDLK_PAGEDOWN, MWKEY_PAGEDOWN},
+    {SDLK_F1, MWKEY_F1},            {SDLK_F2, MWKEY_F2},          {SDLK_F3, MWKEY_F3},
+    {SDLK_F4, MWKEY_F4},            {SDLK_F5, MWKEY_F5},          {SDLK_F6, MWKEY_F6},
+    {SDLK_F7, MWKEY_F7},            {SDLK_F8, MWKEY_F8},          {SDLK_F9, MWKEY_F9},
+    {SDLK_F10, MWKEY_F10},          {SDLK_F11, MWKEY_F11},        {SDLK_F12, MWKEY_F12},
+    {SDLK_NUMLOCKCLEAR, MWKEY_NUMLOCK}, {SDLK_CAPSLOCK, MWKEY_CAPSLOCK}, {SDLK_PRINTSCREEN, MWKEY_PRINT},
+    {SDLK_SYSREQ, MWKEY_SYSREQ},    {SDLK_PAUSE, MWKEY_PAUSE},    {SDLK_APPLICATION, MWKEY_APP1},
+    {SDLK_LGUI, 0x0400},            {SDLK_RGUI, 0x0800},
+};
+
+GR_KEYMOD modifiersOf(Uint16 mod)
+{
+    GR_KEYMOD m = 0;
+    if (mod & KMOD_LSHIFT) m |= MWKMOD_LSHIFT;
+    if (mod & KMOD_RSHIFT) m |= MWKMOD_RSHIFT;
+    if (mod & KMOD_LCTRL) m |= MWKMOD_LCTRL;
+    if (mod & KMOD_RCTRL) m |= MWKMOD_RCTRL;
+    if (mod & KMOD_LALT) m |= MWKMOD_LALT;
+    if (mod & KMOD_RALT) m |= MWKMOD_RALT;
+    if (mod & KMOD_NUM) m |= MWKMOD_NUM;
+    if (mod & KMOD_CAPS) m |= MWKMOD_CAPS;
+    return m;
+}
+
+// Key value of a key that does not arrive as typed text; 0 for the others.
+GR_KEY keyOf(const SDL_Keysym &keysym)
+{
+    for (const auto &k : kKeys)
+        if (k.sym == keysym.sym) return k.key;
+    if ((keysym.mod & KMOD_CTRL) && keysym.sym >= SDLK_a && keysym.sym <= SDLK_z)
+        return static_cast<GR_KEY>(keysym.sym - SDLK_a + 1); // control codes, as typed with Ctrl
+    return 0;
+}
+
+void typeText(const char *utf8, GR_KEYMOD modifiers)
+{
+    const unsigned char *s = reinterpret_cast<const unsigned char *>(utf8);
+    while (*s) {
+        unsigned cp = *s++;
+        int extra = cp >= 0xF0 ? 3 : cp >= 0xE0 ? 2 : cp >= 0xC0 ? 1 : 0;
+        cp &= extra == 3 ? 0x07 : extra == 2 ? 0x0F : extra == 1 ? 0x1F : 0x7F;
+        for (int k = 0; k < extra && (*s & 0xC0) == 0x80; k++) cp = (cp << 6) | (*s++ & 0x3F);
+        if (cp > 0xFFFF) continue; // key values are 16 bits
+        NX_inputKey(static_cast<GR_KEY>(cp), modifiers, true);
+        NX_inputKey(static_cast<GR_KEY>(cp), modifiers, false);
+    }
+}
+
+void present()
+{
+    if (!sdl.window || !sdl.frame) return;
+    SDL_Surface *surface = SDL_GetWindowSurface(sdl.window);
+    if (!surface) return;
+    SDL_BlitSurface(sdl.frame, nullptr, surface, nullptr);
+    SDL_UpdateWindowSurface(sdl.window);
+}
+
+void handle(const SDL_Event &e)
+{
+    switch (e.type) {
+    case SDL_QUIT: NX_inputClose(); break;
+    case SDL_WINDOWEVENT:
+        if (e.window.event == SDL_WINDOWEVENT_CLOSE) NX_inputClose();
+        if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {
+            present();
+            NX_inputExposeAll();
+        }
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        if (e.button.button == SDL_BUTTON_LEFT) NX_inputButton(e.button.x, e.button.y, e.type == SDL_MOUSEBUTTONDOWN);
+        break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        if (GR_KEY key = keyOf(e.key.keysym)) NX_inputKey(key, modifiersOf(e.key.keysym.mod), e.type == SDL_KEYDOWN);
+        break;
+    case SDL_TEXTINPUT: typeText(e.text.text, modifiersOf(SDL_GetModState())); break;
+    default: break;
+    }
+}
+
+bool startVideo()
+{
+    if (sdl.videoStarted) return true;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "nano-X: SDL video cannot start: %s\n", SDL_GetError());
+        return false;
+    }
+    sdl.videoStarted = true;
+    return true;
+}
+
+bool openSdl(int width, int height)
+{
+    if (!startVideo()) return false;
+    sdl.window = SDL_CreateWindow("Panterm", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
+                                  SDL_WINDOW_SHOWN);
+    if (sdl.window)
+        sdl.frame = SDL_CreateRGBSurfaceWithFormatFrom(NX_screenPixels(), width, height, 32, width * 4,
+                                                       SDL_PIXELFORMAT_ABGR8888);
+    if (!sdl.window || !sdl.frame) {
+        std::fprintf(stderr, "nano-X: SDL window cannot open: %s\n", SDL_GetError());
+        if (sdl.window) SDL_DestroyWindow(sdl.window);
+        sdl.window = nullptr;
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        sdl.videoStarted = false;
+        return false;
+    }
+    SDL_StartTextInput();
+    return true;
+}
+
+void closeSdl()
+{
+    if (sdl.frame) SDL_FreeSurface(sdl.frame);
+    if (sdl.window) SDL_DestroyWindow(sdl.window);
+    if (sdl.videoStarted) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    SDL_Quit();
+    sdl = Sdl{};
+}
+
+void flushedSdl() {}
+
+void waitSdl(int timeoutMs)
+{
+    SDL_Event e;
+    bool got = timeoutMs < 0 ? SDL_WaitEvent(&e) != 0 : SDL_WaitEventTimeout(&e, timeoutMs) != 0;
+    while (got) {
+        handle(e);
+        got = SDL_PollEvent(&e) != 0;
+    }
+}
+
+void setTitleSdl(const char *title)
+{
+    if (sdl.window) SDL_SetWindowTitle(sdl.window, title && *title ? title : "Panterm");
+}
+
+const NX_Backend kSdl = {"sdl", openSdl, closeSdl, present, flushedSdl, waitSdl, setTitleSdl};
+
+} // namespace
+
+const NX_Backend *NX_sdlBackend() { return &kSdl; }
+
+bool NX_sdlAvailable() { return startVideo(); }

@@ -1,0 +1,503 @@
+// Raster engine: graphics contexts, clip regions and every drawing primitive
+// (points, lines with on-off dashes, rectangles, polygons, ellipses, area
+// copies). Writes only through the targets that nx_server.cpp prepares; pixels
+// keep alpha 0xFF, the modes act on the colour bits.
+#include "nanox/nx_core.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <unordered_map>
+
+namespace {
+
+struct Raster {
+    std::unordered_map<GR_ID, NX_GC> gcs;
+    std::unordered_map<GR_ID, NX_Region> regions;
+    GR_ID nextGC = 1000;
+    GR_ID nextRegion = 1000;
+};
+
+Raster raster;
+
+uint32_t applyMode(int mode, uint32_t s, uint32_t d)
+{
+    uint32_t r;
+    switch (mode) {
+    case GR_MODE_XOR: r = s ^ d; break;
+    case GR_MODE_OR: r = s | d; break;
+    case GR_MODE_AND: r = s & d; break;
+    case GR_MODE_CLEAR: r = 0; break;
+    case GR_MODE_SET: r = 0xFFFFFF; break;
+    case GR_MODE_EQUIV: r = ~(s ^ d); break;
+    case GR_MODE_NOR: r = ~(s | d); break;
+    case GR_MODE_NAND: r = ~(s & d); break;
+    case GR_MODE_INVERT: r = ~d; break;
+    case GR_MODE_COPYINVERTED: r = ~s; break;
+    case GR_MODE_ORINVERTED: r = ~s | d; break;
+    case GR_MODE_ANDINVERTED: r = ~s & d; break;
+    case GR_MODE_ORREVERSE: r = s | ~d; break;
+    case GR_MODE_ANDREVERSE: r = s & ~d; break;
+    case GR_MODE_NOOP: r = d; break;
+    default: r = s; break; // copy and the compositing modes
+    }
+    return (r & 0x00FFFFFF) | NX_OPAQUE;
+}
+
+constexpr int kLongLine = 1 << 17;   // longer lines are clipped before they are walked
+constexpr int kExactRadius = 1 << 14; // larger radii are computed in floating point
+
+int modeOf(const NX_Target &t) { return t.gc ? t.gc->mode : GR_MODE_COPY; }
+
+// Last coordinate of a run of size pixels from start, without overflow.
+int lastOf(int start, int size)
+{
+    int64_t end = static_cast<int64_t>(start) + size - 1;
+    return static_cast<int>(std::clamp<int64_t>(end, INT32_MIN, INT32_MAX));
+}
+
+// Cuts a very long line to the part near the visible area (Liang-Barsky), so
+// that walking it stays bounded; answers false when nothing is left.
+bool clipLongLine(const NX_Target &t, int &x1, int &y1, int &x2, int &y2)
+{
+    int64_t dx = static_cast<int64_t>(x2) - x1, dy = static_cast<int64_t>(y2) - y1;
+    if (std::max(std::abs(dx), std::abs(dy)) < kLongLine) return true;
+    double lo = 0, hi = 1;
+    const double p[4] = {-double(dx), double(dx), -double(dy), double(dy)};
+    const double q[4] = {double(x1) - (t.clipX1 - 2), double(t.clipX2 + 2) - x1, double(y1) - (t.clipY1 - 2),
+                         double(t.clipY2 + 2) - y1};
+    for (int i = 0; i < 4; i++) {
+        if (p[i] == 0) {
+            if (q[i] < 0) return false;
+            continue;
+        }
+        double r = q[i] / p[i];
+        if (p[i] < 0) lo = std::max(lo, r);
+        else hi = std::min(hi, r);
+    }
+    if (lo > hi) return false;
+    int nx1 = static_cast<int>(std::lround(x1 + lo * dx)), ny1 = static_cast<int>(std::lround(y1 + lo * dy));
+    x2 = static_cast<int>(std::lround(x1 + hi * dx));
+    y2 = static_cast<int>(std::lround(y1 + hi * dy));
+    x1 = nx1;
+    y1 = ny1;
+    return true;
+}
+
+uint32_t *pixelAt(const NX_Target &t, int x, int y)
+{
+    return t.pixels + static_cast<size_t>(y + t.originY) * t.pitch + x + t.originX;
+}
+
+// Calls run(x1, x2) for the parts of row y between x1 and x2 that lie in the
+// visible area and in the clip region, left to right, each pixel once.
+template <typename Run> void forEachVisibleRun(const NX_Target &t, int x1, int x2, int y, Run run)
+{
+    if (y < t.clipY1 || y > t.clipY2) return;
+    if (x1 > x2) std::swap(x1, x2);
+    x1 = std::max(x1, t.clipX1);
+    x2 = std::min(x2, t.clipX2);
+    if (x1 > x2) return;
+    if (!t.region) {
+        run(x1, x2);
+        return;
+    }
+    static std::vector<std::pair<int, int>> runs;
+    runs.clear();
+    for (const GR_RECT &r : *t.region) {
+        if (y < r.y || y >= r.y + r.height || r.width <= 0) continue;
+        int a = std::max(x1, r.x), b = std::min(x2, r.x + r.width - 1);
+        if (a <= b) runs.emplace_back(a, b);
+    }
+    std::sort(runs.begin(), runs.end());
+    int next = x1; // first pixel not yet written
+    for (auto [a, b] : runs) {
+        a = std::max(a, next);
+        if (a > b) continue;
+        run(a, b);
+        next = b + 1;
+    }
+}
+
+bool pointVisible(const NX_Target &t, int x, int y)
+{
+    bool inside = false;
+    forEachVisibleRun(t, x, x, y, [&](int, int) { inside = true; });
+    return inside;
+}
+
+// On-off dash pattern of a context; restarts for every segment.
+struct Dash {
+    const NX_GC *gc = nullptr;
+    int index = 0, left = 0;
+    bool on = true;
+    explicit Dash(const NX_GC *g)
+    {
+        if (g && g->lineStyle == GR_LINE_ONOFF_DASH && g->dashCount > 0) {
+            gc = g;
+            left = g->dashes[0];
+        }
+    }
+    bool active() const { return gc != nullptr; }
+    // Whether the next pixel along the line is drawn.
+    bool step()
+    {
+        if (!gc) return true;
+        while (left == 0) {
+            index = (index + 1) % gc->dashCount;
+            left = gc->dashes[index];
+            on = index % 2 == 0;
+        }
+        left--;
+        return on;
+    }
+};
+
+void plot(const NX_Target &t, int x, int y, GR_COLOR colour) { NX_span(t, x, x, y, colour); }
+
+// Bresenham line; the end point is drawn when withEnd is set.
+void drawLine(const NX_Target &t, int x1, int y1, int x2, int y2, GR_COLOR colour, bool withEnd)
+{
+    if (!clipLongLine(t, x1, y1, x2, y2)) return;
+    Dash dash(t.gc);
+    if (y1 == y2 && !dash.active()) {
+        int end = withEnd ? x2 : (x2 > x1 ? x2 - 1 : x2 + 1);
+        if (!withEnd && x1 == x2) return;
+        NX_span(t, x1, end, y1, colour);
+        return;
+    }
+    int dx = std::abs(x2 - x1), sx = x1 < x2 ? 1 : -1;
+    int dy = -std::abs(y2 - y1), sy = y1 < y2 ? 1 : -1;
+    int err = dx + dy;
+    for (;;) {
+        bool last = x1 == x2 && y1 == y2;
+        if (last && !withEnd) return;
+        if (dash.step()) plot(t, x1, y1, colour);
+        if (last) return;
+        int e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x1 += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y1 += sy;
+        }
+    }
+}
+
+// Largest dx with (dx, dy) inside an ellipse of radii rx, ry whose boundary
+// runs half a pixel outside the outermost pixel centres.
+int halfWidth(int rx, int ry, int dy)
+{
+    if (dy > ry) return -1;
+    if (rx > kExactRadius || ry > kExactRadius) {
+        double f = static_cast<double>(dy) / (ry + 0.5);
+        return std::min(rx, static_cast<int>((rx + 0.5) * std::sqrt(std::max(0.0, 1.0 - f * f))));
+    }
+    int64_t a = 2LL * rx + 1, b = 2LL * ry + 1;
+    int64_t limit = a * a * b * b - 4LL * dy * dy * a * a; // (2dx)^2 * b^2 <= limit
+    if (limit < 0) return -1;
+    int dx = static_cast<int>(std::sqrt(static_cast<double>(limit) / (4.0 * b * b)));
+    while (dx > 0 && 4LL * dx * dx * b * b > limit) dx--;
+    while (4LL * (dx + 1) * (dx + 1) * b * b <= limit) dx++;
+    return std::min(dx, rx);
+}
+
+void ellipse(GR_DRAW_ID id, GR_GC_ID gc, int cx, int cy, int rx, int ry, bool fill)
+{
+    NX_Target t;
+    if (rx < 0 || ry < 0 || !NX_prepareTarget(id, gc, &t)) return;
+    GR_COLOR c = t.gc->foreground;
+    int first = static_cast<int>(std::max<int64_t>(-ry, static_cast<int64_t>(t.clipY1) - cy));
+    int last = static_cast<int>(std::min<int64_t>(ry, static_cast<int64_t>(t.clipY2) - cy));
+    for (int dy = first; dy <= last; dy++) {
+        int ady = std::abs(dy);
+        int hw = halfWidth(rx, ry, ady);
+        if (fill || ady == ry) {
+            NX_span(t, cx - hw, cx + hw, cy + dy, c);
+            continue;
+        }
+        int inner = std::min(halfWidth(rx, ry, ady + 1) + 1, hw);
+        if (inner <= 0) {
+            NX_span(t, cx - hw, cx + hw, cy + dy, c);
+            continue;
+        }
+        NX_span(t, cx - hw, cx - inner, cy + dy, c);
+        NX_span(t, cx + inner, cx + hw, cy + dy, c);
+    }
+}
+
+} // namespace
+
+// ---- pixel writes ----
+
+void NX_span(const NX_Target &t, int x1, int x2, int y, GR_COLOR colour)
+{
+    int mode = modeOf(t);
+    uint32_t s = (colour & 0x00FFFFFF) | NX_OPAQUE;
+    forEachVisibleRun(t, x1, x2, y, [&](int a, int b) {
+        uint32_t *p = pixelAt(t, a, y);
+        if (mode == GR_MODE_COPY) {
+            std::fill_n(p, b - a + 1, s);
+            return;
+        }
+        for (int x = a; x <= b; x++, p++) *p = applyMode(mode, s, *p);
+    });
+}
+
+void NX_fillRect(const NX_Target &t, int x, int y, int width, int height, GR_COLOR colour)
+{
+    if (width <= 0 || height <= 0) return;
+    int y1 = std::max(y, t.clipY1), y2 = std::min(lastOf(y, height), t.clipY2);
+    for (int row = y1; row <= y2; row++) NX_span(t, x, lastOf(x, width), row, colour);
+}
+
+void NX_blendPixel(const NX_Target &t, int x, int y, GR_COLOR colour, int coverage)
+{
+    if (coverage <= 0 || !pointVisible(t, x, y)) return;
+    int mode = modeOf(t);
+    uint32_t *p = pixelAt(t, x, y);
+    if (mode != GR_MODE_COPY) {
+        if (coverage >= 128) *p = applyMode(mode, colour, *p);
+        return;
+    }
+    if (coverage >= 255) {
+        *p = (colour & 0x00FFFFFF) | NX_OPAQUE;
+        return;
+    }
+    uint32_t d = *p, out = NX_OPAQUE;
+    for (int shift = 0; shift < 24; shift += 8) {
+        uint32_t sc = (colour >> shift) & 0xFF, dc = (d >> shift) & 0xFF;
+        out |= ((sc * coverage + dc * (255 - coverage) + 127) / 255) << shift;
+    }
+    *p = out;
+}
+
+const std::vector<GR_RECT> *NX_regionRects(GR_REGION_ID region)
+{
+    auto it = raster.regions.find(region);
+    return it == raster.regions.end() ? nullptr : &it->second.rects;
+}
+
+NX_GC *NX_findGC(GR_GC_ID gc)
+{
+    auto it = raster.gcs.find(gc);
+    return it == raster.gcs.end() ? nullptr : &it->second;
+}
+
+void NX_resetRaster() { raster = Raster{}; }
+
+// ---- graphics contexts ----
+
+GR_GC_ID GrNewGC(void)
+{
+    GR_GC_ID id = raster.nextGC++;
+    raster.gcs[id] = NX_GC{};
+    return id;
+}
+
+void GrDestroyGC(GR_GC_ID gc) { raster.gcs.erase(gc); }
+
+static NX_GC *gcOrError(GR_GC_ID gc, const char *function)
+{
+    NX_GC *g = NX_findGC(gc);
+    if (!g) NX_reportError(function, GR_ERROR_BAD_GC_ID, gc);
+    return g;
+}
+
+void GrSetGCForeground(GR_GC_ID gc, GR_COLOR foreground)
+{
+    if (NX_GC *g = gcOrError(gc, "GrSetGCForeground")) g->foreground = foreground;
+}
+
+void GrSetGCBackground(GR_GC_ID gc, GR_COLOR background)
+{
+    if (NX_GC *g = gcOrError(gc, "GrSetGCBackground")) g->background = background;
+}
+
+void GrSetGCUseBackground(GR_GC_ID gc, GR_BOOL flag)
+{
+    if (NX_GC *g = gcOrError(gc, "GrSetGCUseBackground")) g->useBackground = flag != 0;
+}
+
+void GrSetGCFont(GR_GC_ID gc, GR_FONT_ID font)
+{
+    if (NX_GC *g = gcOrError(gc, "GrSetGCFont")) g->font = font;
+}
+
+void GrSetGCMode(GR_GC_ID gc, int mode)
+{
+    NX_GC *g = gcOrError(gc, "GrSetGCMode");
+    if (!g) return;
+    if ((mode & GR_MODE_DRAWMASK) > MWROP_SRCTRANSCOPY) {
+        NX_reportError("GrSetGCMode", GR_ERROR_BAD_DRAWING_MODE, gc);
+        return;
+    }
+    g->mode = mode & GR_MODE_DRAWMASK;
+}
+
+void GrSetGCLineAttributes(GR_GC_ID gc, int linestyle)
+{
+    NX_GC *g = gcOrError(gc, "GrSetGCLineAttributes");
+    if (!g) return;
+    if (linestyle != GR_LINE_SOLID && linestyle != GR_LINE_ONOFF_DASH) {
+        NX_reportError("GrSetGCLineAttributes", GR_ERROR_BAD_LINE_ATTRIBUTE, gc);
+        return;
+    }
+    g->lineStyle = linestyle;
+}
+
+void GrSetGCDash(GR_GC_ID gc, char *dashes, int count)
+{
+    NX_GC *g = gcOrError(gc, "GrSetGCDash");
+    if (!g) return;
+    g->dashCount = 0;
+    int total = 0;
+    for (int i = 0; dashes && i < count && i < 32; i++) {
+        int run = static_cast<unsigned char>(dashes[i]);
+        if (total + run > 32) run = 32 - total; // the pattern spans at most 32 pixels
+        g->dashes[g->dashCount++] = static_cast<unsigned char>(run);
+        total += run;
+    }
+    if (total == 0) g->dashCount = 0;
+}
+
+void GrSetGCRegion(GR_GC_ID gc, GR_REGION_ID region)
+{
+    if (NX_GC *g = gcOrError(gc, "GrSetGCRegion")) g->region = region;
+}
+
+// ---- regions ----
+
+GR_REGION_ID GrNewRegion(void)
+{
+    GR_REGION_ID id = raster.nextRegion++;
+    raster.regions[id] = NX_Region{};
+    return id;
+}
+
+void GrUnionRectWithRegion(GR_REGION_ID region, GR_RECT *rect)
+{
+    auto it = raster.regions.find(region);
+    if (it == raster.regions.end()) {
+        NX_reportError("GrUnionRectWithRegion", GR_ERROR_BAD_REGION_ID, region);
+        return;
+    }
+    if (rect && rect->width > 0 && rect->height > 0) it->second.rects.push_back(*rect);
+}
+
+void GrDestroyRegion(GR_REGION_ID region) { raster.regions.erase(region); }
+
+// ---- primitives ----
+
+void GrPoint(GR_DRAW_ID id, GR_GC_ID gc, GR_COORD x, GR_COORD y)
+{
+    NX_Target t;
+    if (NX_prepareTarget(id, gc, &t)) plot(t, x, y, t.gc->foreground);
+}
+
+void GrLine(GR_DRAW_ID id, GR_GC_ID gc, GR_COORD x1, GR_COORD y1, GR_COORD x2, GR_COORD y2)
+{
+    NX_Target t;
+    if (NX_prepareTarget(id, gc, &t)) drawLine(t, x1, y1, x2, y2, t.gc->foreground, true);
+}
+
+void GrRect(GR_DRAW_ID id, GR_GC_ID gc, GR_COORD x, GR_COORD y, GR_SIZE width, GR_SIZE height)
+{
+    NX_Target t;
+    if (width <= 0 || height <= 0 || !NX_prepareTarget(id, gc, &t)) return;
+    GR_COLOR c = t.gc->foreground;
+    int x2 = lastOf(x, width), y2 = lastOf(y, height);
+    drawLine(t, x, y, x2, y, c, true);
+    if (height > 1) drawLine(t, x, y2, x2, y2, c, true);
+    if (height > 2) {
+        drawLine(t, x, y + 1, x, y2 - 1, c, true);
+        if (width > 1) drawLine(t, x2, y + 1, x2, y2 - 1, c, true);
+    }
+}
+
+void GrFillRect(GR_DRAW_ID id, GR_GC_ID gc, GR_COORD x, GR_COORD y, GR_SIZE width, GR_SIZE height)
+{
+    NX_Target t;
+    if (NX_prepareTarget(id, gc, &t)) NX_fillRect(t, x, y, width, height, t.gc->foreground);
+}
+
+void GrPoly(GR_DRAW_ID id, GR_GC_ID gc, GR_COUNT count, GR_POINT *points)
+{
+    NX_Target t;
+    if (count < 2 || !points || !NX_prepareTarget(id, gc, &t)) return;
+    bool closed = points[0].x == points[count - 1].x && points[0].y == points[count - 1].y;
+    for (int i = 0; i + 1 < count; i++) {
+        bool lastSegment = i + 2 == count;
+        // shared corners are drawn once, so that exclusive-or outlines stay intact
+        drawLine(t, points[i].x, points[i].y, points[i + 1].x, points[i + 1].y, t.gc->foreground,
+                 lastSegment && !closed);
+    }
+}
+
+void GrFillPoly(GR_DRAW_ID id, GR_GC_ID gc, GR_COUNT count, GR_POINT *points)
+{
+    NX_Target t;
+    if (count < 3 || !points || !NX_prepareTarget(id, gc, &t)) return;
+    int minY = points[0].y, maxY = points[0].y;
+    for (int i = 1; i < count; i++) {
+        minY = std::min(minY, points[i].y);
+        maxY = std::max(maxY, points[i].y);
+    }
+    minY = std::max(minY, t.clipY1);
+    maxY = std::min(maxY, t.clipY2);
+    std::vector<double> xs;
+    for (int y = minY; y <= maxY; y++) {
+        xs.clear();
+        for (int i = 0; i < count; i++) {
+            const GR_POINT &a = points[i], &b = points[(i + 1) % count];
+            if (a.y == b.y) continue;
+            int lo = std::min(a.y, b.y), hi = std::max(a.y, b.y);
+            if (y < lo || y >= hi) continue;
+            xs.push_back(a.x + static_cast<double>(y - a.y) * (b.x - a.x) / (b.y - a.y));
+        }
+        std::sort(xs.begin(), xs.end());
+        for (size_t i = 0; i + 1 < xs.size(); i += 2)
+            NX_span(t, static_cast<int>(std::lround(xs[i])), static_cast<int>(std::lround(xs[i + 1])), y,
+                    t.gc->foreground);
+    }
+}
+
+void GrEllipse(GR_DRAW_ID id, GR_GC_ID gc, GR_COORD x, GR_COORD y, GR_SIZE rx, GR_SIZE ry)
+{
+    ellipse(id, gc, x, y, rx, ry, false);
+}
+
+void GrFillEllipse(GR_DRAW_ID id, GR_GC_ID gc, GR_COORD x, GR_COORD y, GR_SIZE rx, GR_SIZE ry)
+{
+    ellipse(id, gc, x, y, rx, ry, true);
+}
+
+void GrCopyArea(GR_DRAW_ID id, GR_GC_ID gc, GR_COORD x, GR_COORD y, GR_SIZE width, GR_SIZE height,
+                GR_DRAW_ID srcid, GR_COORD srcx, GR_COORD srcy, int op)
+{
+    NX_Target dst, src;
+    if (width <= 0 || height <= 0 || !NX_prepareTarget(id, gc, &dst) || !NX_prepareSource(srcid, &src)) return;
+    // only the part whose source lies inside the source drawable is copied
+    int left = std::max(0, src.clipX1 - srcx), top = std::max(0, src.clipY1 - srcy);
+    int right = std::min(width - 1, src.clipX2 - srcx), bottom = std::min(height - 1, src.clipY2 - srcy);
+    if (left > right || top > bottom) return;
+    int mode = op == MWROP_USE_GC_MODE ? dst.gc->mode : GR_MODE_COPY;
+    std::vector<uint32_t> row(static_cast<size_t>(right - left + 1));
+    // a copy downwards within one buffer runs from the bottom row up
+    bool upward = dst.pixels == src.pixels && y + dst.originY > srcy + src.originY;
+    for (int i = 0; i <= bottom - top; i++) {
+        int r = upward ? bottom - i : top + i;
+        const uint32_t *from = pixelAt(src, srcx + left, srcy + r);
+        std::copy(from, from + row.size(), row.begin());
+        forEachVisibleRun(dst, x + left, x + right, y + r, [&](int a, int b) {
+            uint32_t *p = pixelAt(dst, a, y + r);
+            const uint32_t *s = row.data() + (a - x - left);
+            for (int xx = a; xx <= b; xx++, p++, s++)
+                *p = mode == GR_MODE_COPY ? ((*s & 0x00FFFFFF) | NX_OPAQUE) : applyMode(mode, *s, *p);
+        });
+    }
+}
