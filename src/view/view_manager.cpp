@@ -12,6 +12,7 @@
 #include "app/settings.h"
 #include "data/containers.h"
 #include "draw/graphics.h"
+#include "httpd/data_server.h"
 #include "runtime/heap.h"
 #include "runtime/log.h"
 #include "runtime/str_util.h"
@@ -133,6 +134,7 @@ void VM_init()
     initialised = true;
     MU_init();
     MU_init2();
+    DS_Initialize();
     G_InitGraphDrv();
 }
 
