@@ -1,15 +1,27 @@
-// Feeds arbitrary bytes to the settings parser. Logging stays off, so a
-// fuzzed log_file name never reaches the file system.
+// Feeds arbitrary bytes to the settings parser. It runs in a directory of its
+// own, and slashes are taken out of the input, so a complete parse that logs
+// to a fuzzed log_file name never writes outside that directory.
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 #include <vector>
 
 #include "app/settings.h"
 #include "runtime/str_util.h"
 
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    char dir[] = "/tmp/panterm-fuzz-settings-XXXXXX";
+    if (mkdtemp(dir) && chdir(dir) == 0) return 0;
+    std::abort();
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     std::vector<char> text(data, data + size);
+    for (char &c : text)
+        if (c == '/' || c == '\\') c = '_';
     text.push_back('\0');
     initSettings();
     pterm.debug_level = 0;

@@ -5,3 +5,9 @@
 TcrEntry *TCR_getTcrPointerWithSymbol(const char *) { return nullptr; }
 const char *TCR_getFormatedName(const TcrEntry *) { return nullptr; }
 int TCR_readFormatedPPO(TcrEntry *, char *) { return 0; }
+int TCR_readFormatedPPOValue(const char *, char *) { return 0; }
+
+void TCR_writeFormatedPPOValue(const char *, char *, int *ok)
+{
+    if (ok) *ok = 1;
+}

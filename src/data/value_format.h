@@ -10,3 +10,9 @@ TcrEntry *TCR_getTcrPointerWithSymbol(const char *symbol);
 const char *TCR_getFormatedName(const TcrEntry *entry);
 // Rewrites a value (256 bytes) in place into its display form: 1 when formatted.
 int TCR_readFormatedPPO(TcrEntry *entry, char *value);
+// Formats a value (256 bytes) of the local data server in place, finding the
+// entry by its formatted name: 1 when formatted.
+int TCR_readFormatedPPOValue(const char *formattedName, char *value);
+// Checks and converts an operator's input (256 bytes) in place into the
+// target's form; *ok becomes 0 when the write must not happen.
+void TCR_writeFormatedPPOValue(const char *formattedName, char *value, int *ok);

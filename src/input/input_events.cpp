@@ -2,3 +2,5 @@
 #include "input/input_events.h"
 
 void MH_selectObject(int, int) {}
+int MH_mouseDown(int, int) { return 0; }
+int MH_mouseUp(int, int) { return 0; }

@@ -3,3 +3,6 @@
 
 // Moves the focus to object index (unless forced, only to a selectable one).
 void MH_selectObject(int index, int force);
+// Pointer press and release at window coordinates; 1 when an object took it.
+int MH_mouseDown(int x, int y);
+int MH_mouseUp(int x, int y);

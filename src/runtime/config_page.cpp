@@ -6,3 +6,4 @@ void PTC_init() {}
 int PT_ConfigRead(const char *, char *) { return 0; }
 char *PT_ConfigReadPtr(const char *) { return nullptr; }
 int PT_ConfigWrite(const char *, const char *) { return 0; }
+void PT_Config_entry() {}

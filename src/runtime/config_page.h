@@ -9,3 +9,5 @@ void PTC_init();
 int PT_ConfigRead(const char *name, char *buffer);
 char *PT_ConfigReadPtr(const char *name);
 int PT_ConfigWrite(const char *name, const char *text);
+// The start countdown, on every main-loop time-out.
+void PT_Config_entry();

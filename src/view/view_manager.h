@@ -1,13 +1,48 @@
-// View manager: page and picture requests, the refresh cycle and redraws.
+// View manager: turns a page address into what is on the screen and keeps it
+// current. Holds the pending requests (page, picture, dialog, refresh,
+// redraw), performs them in the refresh cycle, and draws.
 #pragma once
+#include <cstdint>
+
+#define VM_PAGE_SIZE 1024
 
 // Host of the remote page server, empty for local pages.
 extern char VM_RemoteServer[24];
+extern int VM_failed;
+extern int32_t VM_RefreshPeriod;
 
+// Requests; they only set state, the next refresh cycle acts on them.
+int VM_requestLoadHtmlFile(const char *address);
+// 1 when the picture is already the requested one (and no dialog is shown), else 2.
+int VM_requestPicture(const char *name);
+int scheduleFullRedraw();
+void scheduleRedraw();
+void scheduleNewRefresh();
+void VM_closeMsgBoxView();
+void VM_Abort(int force);
+int VM_isPageRequestPending();
+
+void VM_SetRemoteUrl(const char *host, const char *path);
+void VM_SetDocumentBase(const char *text);
 // Directory of the current page, ending in "/" or empty.
 const char *VM_GetDocumentBase();
 // Name of the dialog page shown, empty when none.
 const char *VM_getDialogBoxName();
+void VM_setMsgBoxFileName(const char *name);
+// The panel's identity on the target (order file name).
+const char *VM_GetOrderFileName();
+int isRemoteURL(const char *text);
+
+void VM_init();
+int VM_isRefreshRequired();
+void VM_entry();
+void VM_refresh();
+int VM_getRefreshPeriod();
+void VM_redraw_from_mouse_event();
+void showLoadingMessage();
+void SYS_SetWaitCursor(int flag);
+void SYS_ShowWaitCursor();
+
 // Drops everything of the project: heap2, page parameters and the other
 // project-wide tables.
 void VM_ClearAll();
@@ -18,11 +53,3 @@ const char *VM_getMsgBoxFileName();
 // Opens and reads a TEQ file; clear first clears the view. 0 on success, 404
 // when the file cannot be opened, else the reader's result.
 int VM_loadTeqFile(const char *name, int clear);
-// The panel's identity on the target (order file name).
-const char *VM_GetOrderFileName();
-// Requests: an HTML page, a picture, one more refresh cycle, the return from
-// the message-box page to the current picture.
-int VM_requestLoadHtmlFile(const char *address);
-int VM_requestPicture(const char *name);
-void scheduleNewRefresh();
-void VM_closeMsgBoxView();

@@ -1,0 +1,116 @@
+// Target communication on loopback against the target simulator: single relay
+// requests and whole refresh cycles, with and without the kept-alive
+// connection.
+#include <benchmark/benchmark.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "app/settings.h"
+#include "comm/target_link.h"
+#include "data/process_points.h"
+#include "runtime/heap.h"
+#include "view/view_manager.h"
+
+namespace {
+
+// The simulator, started once for all benchmarks and ended at exit.
+struct Simulator {
+    int pid = -1;
+    std::string host;
+
+    Simulator()
+    {
+        char root[] = "/tmp/panterm-bench-XXXXXX";
+        if (!mkdtemp(root)) std::abort();
+        int out[2];
+        if (pipe(out) != 0) std::abort();
+        pid = fork();
+        if (pid == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            dup2(out[1], 1);
+            execl(PANTERM_TARGET_PROGRAM, PANTERM_TARGET_PROGRAM, "--root", root, "--port", "0", nullptr);
+            _exit(127);
+        }
+        close(out[1]);
+        char line[64] = "";
+        FILE *in = fdopen(out[0], "r");
+        int port = 0;
+        if (!in || !std::fgets(line, sizeof line, in) || std::sscanf(line, "port %d", &port) != 1) std::abort();
+        std::fclose(in);
+        host = "127.0.0.1:" + std::to_string(port);
+    }
+    ~Simulator()
+    {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+    }
+};
+
+Simulator &simulator()
+{
+    static Simulator sim;
+    return sim;
+}
+
+void connectTo(int keepAlive)
+{
+    initSettings();
+    pterm.debug_level = 0;
+    SetRemoteHost(simulator().host.c_str());
+    SRVR_setKeepAlive(keepAlive);
+}
+
+void BM_RelayReadValue(benchmark::State &state)
+{
+    connectTo(static_cast<int>(state.range(0)));
+    char reply[256];
+    for (auto _ : state) {
+        if (!RelayURL(nullptr, RLY_READ_VALUE, "sim.counter", reply, sizeof reply)) state.SkipWithError("read failed");
+        benchmark::DoNotOptimize(reply);
+    }
+    SRVR_destroy();
+}
+BENCHMARK(BM_RelayReadValue)->ArgName("keepAlive")->Arg(0)->Arg(1)->UseRealTime();
+
+// One refresh cycle of a page with N points: after the first order, each
+// cycle reads one value file per order block (every 21st cycle orders again).
+void BM_RefreshCycle(benchmark::State &state)
+{
+    connectTo(0);
+    MU_init();
+    MU_init2();
+    std::snprintf(VM_RemoteServer, sizeof VM_RemoteServer, "%s", simulator().host.c_str());
+    SetRemoteStatus(1);
+    Tarsel_setServiceId("Other.class");
+    Tarsel_loadHtmlParameters("");
+    SRVR_setKeepAlive(static_cast<int>(state.range(1)));
+    Tarsel_clearView();
+    for (int i = 0; i < state.range(0); i++) {
+        char name[32];
+        std::snprintf(name, sizeof name, "Plant.Point%04d", i);
+        Tarsel_addPPO(name, 0);
+    }
+    if (!Tarsel_refresh(0)) state.SkipWithError("first refresh failed");
+    for (auto _ : state) {
+        if (!Tarsel_refresh(0)) state.SkipWithError("refresh failed");
+    }
+    state.counters["blocks"] = Tarsel_getBlockCount();
+    Tarsel_clearView();
+    SRVR_destroy();
+    MU_releaseAreas();
+}
+BENCHMARK(BM_RefreshCycle)
+    ->ArgNames({"points", "keepAlive"})
+    ->Args({100, 0})
+    ->Args({100, 1})
+    ->Args({1000, 0})
+    ->Args({1000, 1})
+    ->UseRealTime();
+
+} // namespace

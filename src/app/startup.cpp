@@ -1,0 +1,269 @@
+// Start-up and main loop. Touches the settings, the network block, the view
+// manager (requests, refresh cycle, redraws), the input handlers and the
+// embedded server's thread entry.
+#include "app/startup.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <pthread.h>
+#include <unistd.h>
+
+#include "app/network.h"
+#include "app/platform.h"
+#include "app/settings.h"
+#include "app/system_probe.h"
+#include "data/containers.h"
+#include "draw/graphics.h"
+#include "httpd/web_server.h"
+#include "input/key_queue.h"
+#include "input/input_events.h"
+#include "runtime/log.h"
+#include "runtime/config_page.h"
+#include "runtime/ramdisk.h"
+#include "runtime/str_util.h"
+#include "view/view_manager.h"
+
+GR_SCREEN_INFO g_si;
+
+namespace {
+
+constexpr GR_EVENT_MASK kEventMask = GR_EVENT_MASK_ERROR | GR_EVENT_MASK_EXPOSURE | GR_EVENT_MASK_BUTTON_DOWN |
+                                     GR_EVENT_MASK_BUTTON_UP | GR_EVENT_MASK_KEY_DOWN | GR_EVENT_MASK_KEY_UP |
+                                     GR_EVENT_MASK_UPDATE | GR_EVENT_MASK_CHLD_UPDATE | GR_EVENT_MASK_CLOSE_REQ;
+
+bool initialised;
+
+void logScreenInfo()
+{
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "\nScreen Info:\n rows      = %d\n cols      = %d\n bpp       = %d\n planes    = %d\n ncolors   = %u\n"
+                  " buttons   = 0x%x\n modifiers = 0x%x\n fonts     = %d\n",
+                  g_si.rows, g_si.cols, g_si.bpp, g_si.planes, static_cast<unsigned>(g_si.ncolors),
+                  static_cast<unsigned>(g_si.buttons), static_cast<unsigned>(g_si.modifiers), g_si.fonts);
+    std::fputs(text, stdout);
+    log_append(0, "%s", text);
+}
+
+void requestStartPage()
+{
+    VM_SetRemoteUrl("", "");
+    VM_requestLoadHtmlFile(pterm.config_page[0] ? pterm.config_page : pterm.start_page);
+}
+
+void createWindow()
+{
+    GR_WM_PROPS props = pterm.kiosk ? GR_WM_PROPS_NODECORATE : 0;
+    GR_SIZE width = pterm.kiosk ? g_si.cols : g_si.cols - 6;
+    GR_SIZE height = pterm.kiosk ? g_si.rows : g_si.rows - 26;
+    g_screen = GrNewWindowEx(props, "Panterm", GR_ROOT_WINDOW_ID, 0, 0, width, height, GR_RGB(255, 255, 255));
+    g_main = g_screen;
+    g_offscreen = 0;
+    GR_WM_PROPERTIES title = {};
+    title.flags = GR_WM_FLAGS_TITLE;
+    title.title = const_cast<char *>("Panterm");
+    GrSetWMProperties(GR_ROOT_WINDOW_ID, &title);
+    GrSelectEvents(g_screen, kEventMask);
+    GrMapWindow(g_screen);
+    GrSetFocus(g_screen);
+    g_gc = GrNewGC();
+    GrSetGCForeground(g_gc, GR_RGB(0, 0, 0));
+    GrSetGCBackground(g_gc, GR_RGB(255, 255, 255));
+    GrSetGCUseBackground(g_gc, GR_FALSE);
+}
+
+void onsig(int sig)
+{
+    if (pterm.httpd_enabled) {
+        std::fprintf(stderr, "SRV shutdown on signal %d !\n", sig);
+        SRVC_Shutdown();
+        std::signal(sig, onsig);
+        return;
+    }
+    std::fprintf(stderr, "Stop Panterm on signal %d !\n\n", sig);
+    std::_Exit(1);
+}
+
+void startServerThread()
+{
+    pthread_t thread;
+    if (pthread_create(&thread, nullptr, start_eweb_task, &pterm.httpd_port) != 0) {
+        err_append(0, "Failed to start the web server thread !\n", nullptr);
+        pterm.httpd_enabled = 0;
+        return;
+    }
+    pthread_detach(thread);
+    std::signal(SIGINT, onsig);
+    std::signal(SIGTERM, onsig);
+    std::signal(SIGQUIT, onsig);
+}
+
+void onError(const GR_EVENT_ERROR &e)
+{
+    std::printf("\nError type: %d, code: %d !\n", e.type, e.code);
+    err_append_int(0, "WM Error type: %d\n", e.type);
+    err_append_int(0, "WM Error code: %d\n", e.code);
+}
+
+void do_keyDown(const GR_EVENT_KEYSTROKE &k)
+{
+    if (pterm.debug_level >= 2) {
+        std::putchar(k.ch < 256 ? k.ch : '?');
+        std::fflush(stdout);
+    }
+    KB_queueKeyPress(k.ch, k.modifiers);
+}
+
+void refreshCycle()
+{
+    PT_Config_entry();
+    VM_refresh();
+    VM_entry();
+    if (VM_failed) {
+        VM_failed = 0;
+        ptT_reload();
+    }
+}
+
+// Answers false when the program is to end.
+bool dispatch(const GR_EVENT &event)
+{
+    switch (event.type) {
+    case GR_EVENT_TYPE_ERROR: onError(event.error); break;
+    case GR_EVENT_TYPE_EXPOSURE: VM_redraw_from_mouse_event(); break;
+    case GR_EVENT_TYPE_BUTTON_DOWN:
+        MH_mouseDown(event.button.x, event.button.y);
+        VM_entry();
+        break;
+    case GR_EVENT_TYPE_BUTTON_UP:
+        MH_mouseUp(event.button.x, event.button.y);
+        VM_entry();
+        break;
+    case GR_EVENT_TYPE_KEY_DOWN:
+        do_keyDown(event.keystroke);
+        VM_entry();
+        break;
+    case GR_EVENT_TYPE_KEY_UP: VM_entry(); break;
+    case GR_EVENT_TYPE_CLOSE_REQ: return false;
+    case GR_EVENT_TYPE_TIMEOUT: refreshCycle(); break;
+    default: break;
+    }
+    return true;
+}
+
+[[noreturn]] void mainLoop()
+{
+    for (;;) {
+        GR_EVENT event;
+        GrGetNextEventTimeout(&event, static_cast<GR_TIMEOUT>(VM_getRefreshPeriod()));
+        if (!dispatch(event)) {
+            log_closeFile();
+            GrClose();
+            std::exit(0);
+        }
+        if (g_GrFlushNotified > 0) {
+            GrFlush();
+            g_GrFlushNotified = 0;
+        }
+    }
+}
+
+} // namespace
+
+void SYS_Sleep(int ms) { GrDelay(static_cast<GR_TIMEOUT>(ms < 0 ? 0 : ms)); }
+
+void SYS_InvalidateView() { GrClearArea(g_screen, 0, 0, 0, 0, 1); }
+
+void init_pterm(const char *argv0)
+{
+    if (initialised) return;
+    initialised = true;
+    tzset();
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    SYS_setAppPath(argv0);
+    loadSettingsFromXmlFile();
+    log_append(0, "AppPath: %s\n", AppPath);
+    VM_setMsgBoxFileName("MsgBox.teq");
+    copy_file_to_ramdisk("MsgBox.teq", "MsgBox.teq");
+    if (pterm.debug_level >= 2) {
+        logScreenInfo();
+        log_append(0, "\nLoad network settings...\n", nullptr);
+    }
+    Net_presetBlock(&net);
+    ReadNetworkParameters(&net, net_itf);
+    Net_logSettings(&net);
+    log_timeInfo();
+    SYS_GetFixOrderFileName();
+}
+
+void start_pterm(const char *url)
+{
+    if (pterm.boot_delay_sec) {
+        log_append_int(0, " Sleep %d sec, zzz...\n", static_cast<long>(pterm.boot_delay_sec));
+        SYS_Sleep(static_cast<int>(pterm.boot_delay_sec * 1000u));
+        log_append(0, " Ready to start.\n", nullptr);
+    }
+    if (url && url[0]) {
+        VM_requestLoadHtmlFile(url);
+    } else if (!pterm.loaded) {
+        promptForUrl();
+        startTasks();
+        return;
+    } else {
+        requestStartPage();
+    }
+    startTasks();
+}
+
+void startTasks()
+{
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    startPanterm(0);
+}
+
+void startPanterm(int)
+{
+    VM_init();
+    showLoadingMessage();
+    if (!VM_isPageRequestPending()) VM_requestLoadHtmlFile("start.html");
+}
+
+void promptForUrl()
+{
+    if (pterm.prompt_url) saveSettingsInXmlFile();
+}
+
+void ptT_reload()
+{
+    loadSettingsFromXmlFile();
+    VM_SetDocumentBase("");
+    requestStartPage();
+}
+
+int Panterm_main(int argc, char **argv)
+{
+    if (argc > 2) {
+        std::printf("Usage: Panterm_MW [url]\n");
+        return 1;
+    }
+    const char *url = argc == 2 ? argv[1] : "";
+    if (GrOpen() < 0) {
+        std::fprintf(stderr, "Cannot open graphics\n");
+        return 1;
+    }
+    GrGetScreenInfo(&g_si);
+    g_screenWidth = g_si.cols;
+    g_screenHeight = g_si.rows;
+    kernel_version_str(sOSVers, sizeof sOSVers);
+    read_cpuinfo();
+    setBacklight("1");
+    init_pterm(argv[0]);
+    if (pterm.debug_level > 0) SYS_logPlatform();
+    createWindow();
+    if (pterm.httpd_enabled) startServerThread();
+    start_pterm(url);
+    mainLoop();
+}

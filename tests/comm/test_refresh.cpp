@@ -1,0 +1,283 @@
+// The native driver's refresh of a page's points against the target
+// simulator and against scripted targets: orders in blocks, reads, writes,
+// forced orders, a target that goes away, and broken value files.
+#include <string>
+#include <vector>
+
+#include "app/settings.h"
+#include "comm/target_link.h"
+#include "comm_fixtures.h"
+#include "data/process_points.h"
+#include "httpd/data_server.h"
+#include "runtime/heap.h"
+#include "view/view_manager.h"
+
+namespace {
+
+using After = RawServer::After;
+
+class RefreshTest : public CommTest {
+protected:
+    void SetUp() override
+    {
+        CommTest::SetUp();
+        MU_init();
+        MU_init2();
+        Tarsel_setServiceId("Saia.class");
+    }
+    void connect(const std::string &host)
+    {
+        std::snprintf(VM_RemoteServer, sizeof VM_RemoteServer, "%s", host.c_str());
+        SetRemoteHost(host.c_str());
+        SetRemoteStatus(1);
+    }
+    void startSim(const std::vector<std::string> &extra = {}, int port = 0)
+    {
+        std::vector<std::string> args = {"--values", path("values.txt")};
+        args.insert(args.end(), extra.begin(), extra.end());
+        ASSERT_TRUE(sim.start(root(), path("sim.log"), args, port));
+        connect(sim.host());
+    }
+    void addPoints(int count)
+    {
+        for (int i = 0; i < count; i++) ASSERT_EQ(Tarsel_addPPO(pointName(i).c_str(), 0), 1);
+    }
+    static std::string pointName(int i)
+    {
+        char name[16];
+        std::snprintf(name, sizeof name, "Point_%02d", i);
+        return name;
+    }
+    std::string value(const std::string &name)
+    {
+        char out[256] = "";
+        Tarsel_readVal(name.c_str(), out, sizeof out);
+        return out;
+    }
+    std::vector<std::string> linesWith(const std::string &part)
+    {
+        std::vector<std::string> found;
+        for (const std::string &line : sim.logLines())
+            if (line.find(part) != std::string::npos) found.push_back(line);
+        return found;
+    }
+    std::string order() const { return VM_GetOrderFileName(); }
+
+    TargetSim sim;
+};
+
+TEST_F(RefreshTest, PointsAreOrderedInBlocksAndReadEachCycleOverOneConnection)
+{
+    std::string values;
+    for (int i = 0; i < 10; i++) values += pointName(i) + "=" + std::to_string(i * 10) + "\n";
+    writeFile(path("values.txt"), values);
+    setPageParameters("cgiOrderListMaxSize;60\n");
+    Tarsel_loadHtmlParameters("");
+    startSim();
+    addPoints(10);
+    unsigned connects = SRVR_getConnectCount();
+    ASSERT_EQ(Tarsel_refresh(0), 1);
+    EXPECT_EQ(value("Point_03"), "30");
+    EXPECT_EQ(value("Point_09"), "90");
+
+    std::vector<std::string> orders = linesWith("OrderValues.exe");
+    ASSERT_GE(orders.size(), 2u);
+    EXPECT_EQ(static_cast<int>(orders.size()), Tarsel_getBlockCount());
+    std::string names;
+    for (size_t b = 0; b < orders.size(); b++) {
+        std::string query = orders[b].substr(orders[b].find('?') + 1);
+        query = query.substr(0, query.find(' '));
+        EXPECT_LE(query.size(), 60u) << query;
+        std::string head = order() + "_" + std::to_string(b) + "+dummy+1000";
+        ASSERT_EQ(query.substr(0, head.size()), head);
+        names += query.substr(head.size());
+    }
+    std::string all;
+    for (int i = 0; i < 10; i++) all += "+" + pointName(i);
+    EXPECT_EQ(names, all);
+    EXPECT_EQ(orders[0], "GET /cgi-bin/OrderValues.exe?" + order() + "_0+dummy+1000+Point_00+Point_01+Point_02 HTTP/1.1");
+
+    // The next cycles only read, one value file per block.
+    for (int cycle = 0; cycle < 3; cycle++) ASSERT_EQ(Tarsel_refresh(0), 1);
+    EXPECT_EQ(linesWith("OrderValues.exe").size(), orders.size());
+    std::vector<std::string> reads = linesWith("ReadFile.exe");
+    ASSERT_EQ(reads.size(), 4 * orders.size());
+    EXPECT_EQ(reads[1], "GET /cgi-bin/ReadFile.exe?" + order() + "_1 HTTP/1.1");
+    EXPECT_EQ(SRVR_getConnectCount() - connects, 1u);
+
+    // A write reaches the target and is read back by the next cycle.
+    EXPECT_EQ(Tarsel_writeVal("Point_05", "77 kg", 256), 1);
+    EXPECT_EQ(sim.logLines().back(), "GET /cgi-bin/writeVal.exe?Point_05+77+kg HTTP/1.1");
+    ASSERT_EQ(Tarsel_refresh(0), 1);
+    EXPECT_EQ(value("Point_05"), "77 kg");
+}
+
+TEST_F(RefreshTest, OrdersAreRepeatedForNewPointsAndEveryTwentyFirstCycle)
+{
+    writeFile(path("values.txt"), "");
+    startSim();
+    addPoints(2);
+    for (int cycle = 0; cycle < 20; cycle++) ASSERT_EQ(Tarsel_refresh(0), 1);
+    EXPECT_EQ(linesWith("OrderValues.exe").size(), 1u);
+    ASSERT_EQ(Tarsel_refresh(0), 1);
+    EXPECT_EQ(linesWith("OrderValues.exe").size(), 2u);
+    EXPECT_EQ(Tarsel_addPPO("Point_00", 0), 0);
+    ASSERT_EQ(Tarsel_refresh(0), 1);
+    EXPECT_EQ(linesWith("OrderValues.exe").size(), 2u);
+    EXPECT_EQ(Tarsel_addPPO("sim.counter", 0), 1);
+    ASSERT_EQ(Tarsel_refresh(0), 1);
+    EXPECT_EQ(linesWith("OrderValues.exe").size(), 3u);
+    EXPECT_EQ(linesWith("OrderValues.exe").back(),
+              "GET /cgi-bin/OrderValues.exe?" + order() + "_0+dummy+1000+Point_00+Point_01+sim.counter HTTP/1.1");
+}
+
+TEST_F(RefreshTest, ValuesGoNotAvailableWhileTheTargetIsAwayAndComeBack)
+{
+    writeFile(path("values.txt"), "Point_00=5\n");
+    startSim();
+    addPoints(1);
+    ASSERT_EQ(Tarsel_refresh(0), 1);
+    EXPECT_EQ(value("Point_00"), "5");
+    int port = sim.port();
+    sim.stop();
+    EXPECT_EQ(Tarsel_refresh(0), 0);
+    EXPECT_EQ(value("Point_00"), "Not available");
+    ASSERT_NO_FATAL_FAILURE(startSim({}, port));
+    int cycles = 0;
+    while (Tarsel_refresh(0) == 0 && cycles < 25) cycles++;
+    EXPECT_LT(cycles, 25);
+    EXPECT_EQ(value("Point_00"), "5");
+}
+
+TEST_F(RefreshTest, AnErrorAnswerRestartsTheOrderABoundedNumberOfTimes)
+{
+    writeFile(path("values.txt"), "Point_01=1\n");
+    startSim({"--error-orders", "1"});
+    addPoints(2);
+    ASSERT_EQ(Tarsel_refresh(0), 1);
+    std::vector<std::string> orders = linesWith("OrderValues.exe");
+    ASSERT_EQ(orders.size(), 2u);
+    EXPECT_EQ(orders[0], orders[1]);
+    EXPECT_EQ(value("Point_01"), "1");
+
+    sim.stop();
+    startSim({"--error-orders", "1000"});
+    size_t before = linesWith("OrderValues.exe").size();
+    EXPECT_EQ(Tarsel_refresh(0), 0);
+    EXPECT_EQ(linesWith("OrderValues.exe").size() - before, 3u * (TARSEL_ORDER_RESTARTS + 1));
+    EXPECT_NE(log().find("orderValues() failed!\nError."), std::string::npos);
+    EXPECT_EQ(value("Point_01"), "Not available");
+}
+
+// A target whose value file is given by the test.
+RawServer::Script scriptedTarget(const std::string *valueFile)
+{
+    return [valueFile](int fd, const std::string &request) {
+        std::string body = request.find("OrderValues.exe") != std::string::npos ? "Done." : *valueFile;
+        RawServer::sendText(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+        return After::KeepReading;
+    };
+}
+
+TEST_F(RefreshTest, BrokenValueFilesLeaveTheirPointsUnchanged)
+{
+    std::string valueFile;
+    RawServer target(scriptedTarget(&valueFile));
+    connect(target.host());
+    addPoints(3);
+    struct Case {
+        std::string file, a, b, c;
+    } cases[] = {
+        {"A=1\nB=2\nC=3\n", "1", "2", "3"},
+        {"A=4\nB=5\n", "4", "5", "3"},
+        {"A=6\nB=7\nC=8\nD=9\nE=10\n", "6", "7", "8"},
+        {"A=11\nno equals sign\nC=12\n", "11", "7", "12"},
+        {"A=" + std::string(300, 'x') + "\nB=13\nC=14\n", "11", "13", "14"},
+        {"A=" + std::string(255, 'y') + "\nB=15\nC=16", std::string(255, 'y'), "15", "14"},
+        {"A=\nB=x=y\r\nC=17\n", "", "x=y\r", "17"},
+        {"Error.", "", "x=y\r", "17"},
+        {"", "", "x=y\r", "17"},
+    };
+    for (const Case &c : cases) {
+        valueFile = c.file;
+        ASSERT_EQ(Tarsel_refresh(0), 1);
+        EXPECT_EQ(value("Point_00"), c.a) << c.file;
+        EXPECT_EQ(value("Point_01"), c.b) << c.file;
+        EXPECT_EQ(value("Point_02"), c.c) << c.file;
+    }
+}
+
+TEST_F(RefreshTest, EachBlocksReplyIsMatchedToItsOwnPoints)
+{
+    std::string valueFile;
+    RawServer target([&valueFile](int fd, const std::string &request) {
+        std::string body = "Done.";
+        if (request.find("ReadFile.exe?" + std::string(VM_GetOrderFileName()) + "_0 ") != std::string::npos)
+            body = "first=1\n";
+        else if (request.find("ReadFile.exe") != std::string::npos)
+            body = "third=3\nfourth=4\n";
+        RawServer::sendText(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+        return After::KeepReading;
+    });
+    setPageParameters("cgiOrderListMaxSize;60\n");
+    Tarsel_loadHtmlParameters("");
+    connect(target.host());
+    std::string longName(9, 'L');
+    ASSERT_EQ(Tarsel_addPPO((longName + "1").c_str(), 0), 1);
+    ASSERT_EQ(Tarsel_addPPO((longName + "2").c_str(), 0), 1);
+    ASSERT_EQ(Tarsel_addPPO((longName + "3").c_str(), 0), 1);
+    ASSERT_EQ(Tarsel_addPPO((longName + "4").c_str(), 0), 1);
+    ASSERT_EQ(Tarsel_refresh(0), 1);
+    ASSERT_EQ(Tarsel_getBlockCount(), 2);
+    EXPECT_EQ(value(longName + "1"), "1");
+    EXPECT_EQ(value(longName + "2"), "");
+    EXPECT_EQ(value(longName + "3"), "3");
+    EXPECT_EQ(value(longName + "4"), "4");
+}
+
+TEST_F(RefreshTest, WithoutARemoteServerTheLocalDataServerAnswers)
+{
+    DS_Initialize();
+    SetRemoteStatus(0);
+    EXPECT_EQ(Tarsel_writeVal("Level", "3", 256), 0);
+    char out[256];
+    EXPECT_EQ(Tarsel_readVal("Level", out, sizeof out), 1);
+    EXPECT_STREQ(out, "0");
+    EXPECT_EQ(Tarsel_writeVal("Level", "3", 256), 1);
+    EXPECT_EQ(Tarsel_readVal("Level", out, sizeof out), 1);
+    EXPECT_STREQ(out, "3");
+    EXPECT_EQ(Tarsel_readValPtr("Level"), nullptr);
+    EXPECT_EQ(Tarsel_refresh(0), 1);
+    EXPECT_EQ(Tarsel_refresh(0), 1);
+    EXPECT_EQ(Tarsel_readVal("PDP,,MW10,d", out, sizeof out), 1);
+    EXPECT_STREQ(out, "2");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(RefreshTest, BlocksStayWithinTheLimitOnceEncoded)
+{
+    RawServer target([](int fd, const std::string &request) {
+        std::string body = request.find("OrderValues.exe") != std::string::npos ? "Done." : "";
+        RawServer::sendText(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+        return After::KeepReading;
+    });
+    setPageParameters("cgiOrderListMaxSize;60\nencodeSpecialChar;on\n");
+    Tarsel_loadHtmlParameters("");
+    connect(target.host());
+    for (const char *name : {"a/b/c/d/e", "f/g/h/i/j", "k/l/m/n/o", "p/q/r/s/t"}) ASSERT_EQ(Tarsel_addPPO(name, 0), 1);
+    ASSERT_EQ(Tarsel_refresh(0), 1);
+    int orders = 0;
+    for (const std::string &request : target.requests()) {
+        if (request.find("OrderValues.exe") == std::string::npos) continue;
+        orders++;
+        size_t start = request.find('?') + 1;
+        EXPECT_LE(request.find(' ', start) - start, 60u) << request;
+    }
+    EXPECT_EQ(orders, 4);
+    EXPECT_EQ(orders, Tarsel_getBlockCount());
+}
+
+} // namespace
