@@ -157,6 +157,16 @@ TEST_F(Teqc, CommandLine)
     EXPECT_NE(err.find("broken.teq: unreadable, reading stopped at byte offset 3"), string::npos) << err;
     EXPECT_EQ(readFile(path("out.txt")), "");
 
+    string picture = string(TEST_PICTURE_DIR) + "/basic_shapes.teq";
+    ASSERT_EQ(std::system((teqc + " render " + picture + " -o shapes.png 2> err.txt").c_str()), 0) << readFile(path("err.txt"));
+    string png = readFile(path("shapes.png"));
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(png.substr(1, 3), "PNG");
+    EXPECT_EQ(png.substr(16, 8), string("\0\0\x01\x40\0\0\0\xF0", 8)) << "the page size, 320 x 240";
+    ASSERT_EQ(std::system((teqc + " render " + picture + " -o big.png --size 800x480").c_str()), 0);
+    EXPECT_EQ(readFile(path("big.png")).substr(16, 8), string("\0\0\x03\x20\0\0\x01\xE0", 8));
+    EXPECT_NE(std::system((teqc + " render broken.teq -o x.png 2> /dev/null").c_str()), 0);
+
     writeFile(path("empty.teq"), "");
     EXPECT_NE(std::system((teqc + " dump empty.teq 2> err.txt").c_str()), 0);
     EXPECT_NE(readFile(path("err.txt")).find("TEQ file is empty"), string::npos);
