@@ -162,7 +162,8 @@ int evaluateExpression(const CO_Expression *expression)
         auto *c = static_cast<const CO_Condition *>(expression->node);
         return c ? CO_evaluateCondition(c->op, c->leftType, c->leftName, c->rightType, c->rightName) : 0;
     }
-    case CO_EXPRESSION_LOGIC: return CO_evaluateLogicCondition(static_cast<const CO_LogicCondition *>(expression->node));
+    case CO_EXPRESSION_LOGIC:
+        return CO_evaluateLogicCondition(static_cast<const CO_LogicCondition *>(expression->node));
     default: return 0;
     }
 }
@@ -185,7 +186,8 @@ int CO_evaluate_str(uint32_t op, const char *left, const char *right)
     if (!right) right = "";
     if (op == CO_COMPARE_EQUAL) return std::strcmp(left, right) == 0;
     if (op == CO_COMPARE_DIFFERENT) return std::strcmp(left, right) != 0;
-    if (op < CO_COMPARE_GREATER || op > CO_COMPARE_LESS_EQUAL) return op == CO_COMPARE_ALWAYS || op == CO_COMPARE_ALWAYS_2;
+    if (op == CO_COMPARE_ALWAYS || op == CO_COMPARE_ALWAYS_2) return 1;
+    if (op < CO_COMPARE_GREATER || op > CO_COMPARE_LESS_EQUAL) return 0;
     double a, b;
     if (!readNumber(left, &a) || !readNumber(right, &b)) return 0;
     switch (op) {

@@ -375,7 +375,8 @@ int RR_repaintPass(const OB_Object *object, MPainter *block, int full, int withO
         }
         if (!full && i < 15) mask <<= 1;
     }
-    int moved = withOffsets && RR_setAnyOffsets(block->repaints, &slots, &look->x, &look->y, &look->width, &look->height);
+    int moved = withOffsets &&
+                RR_setAnyOffsets(block->repaints, &slots, &look->x, &look->y, &look->width, &look->height);
     if (full || moved) return 1;
     if (mask == block->repaintMask) return 0;
     block->repaintMask = static_cast<uint16_t>(mask);

@@ -208,7 +208,10 @@ private:
         int64_t value = 0;
         for (; i < text.size(); i++) {
             char c = text[i];
-            int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : 99;
+            int d = c >= '0' && c <= '9'   ? c - '0'
+                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                           : 99;
             if (d >= base) return std::nullopt;
             value = value * base + d;
             if (value > 0xFFFFFFFFLL) return std::nullopt;
@@ -263,8 +266,9 @@ private:
         }
         auto parts = splitComma(text);
         if (parts.size() != 2) throw error(t, "expected a pair x,y (optionally x,y/flags)");
-        uint32_t value = static_cast<uint32_t>(high) << 22 | static_cast<uint32_t>(numberIn(t, parts[0], 0, 2047)) << 11 |
-                         static_cast<uint32_t>(numberIn(t, parts[1], 0, 2047));
+        auto x = static_cast<uint32_t>(numberIn(t, parts[0], 0, 2047));
+        auto y = static_cast<uint32_t>(numberIn(t, parts[1], 0, 2047));
+        uint32_t value = static_cast<uint32_t>(high) << 22 | x << 11 | y;
         out += static_cast<char>(value >> 16);
         out += static_cast<char>(value >> 8);
         out += static_cast<char>(value);
@@ -332,7 +336,8 @@ private:
             Token t = tok_;
             std::string text = word();
             if (text.size() % 2 != 0) throw error(t, "raw bytes are pairs of hex digits");
-            for (size_t i = 0; i < text.size(); i += 2) out += static_cast<char>(numberIn(t, "0x" + text.substr(i, 2), 0, 255));
+            for (size_t i = 0; i < text.size(); i += 2)
+                out += static_cast<char>(numberIn(t, "0x" + text.substr(i, 2), 0, 255));
         }
         endStatement();
     }
@@ -378,7 +383,8 @@ private:
             out += '\x1B';
             Token s = tok_;
             std::string which = word();
-            out += static_cast<char>(which == "background" ? 1 : which == "foreground" ? 0 : numberIn(s, which, 0, 255));
+            int64_t selector = which == "background" ? 1 : which == "foreground" ? 0 : numberIn(s, which, 0, 255);
+            out += static_cast<char>(selector);
             shortString(out);
         } else if (w == "bytes") {
             rawBytes(out);

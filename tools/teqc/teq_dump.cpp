@@ -106,7 +106,8 @@ std::string rawLines(const std::string &bytes, const std::string &indent)
     std::string out;
     for (size_t i = 0; i < bytes.size(); i += 16) {
         out += indent + "bytes";
-        for (size_t k = i; k < i + 16 && k < bytes.size(); k++) out.append(" ").append(hex2(static_cast<unsigned char>(bytes[k])));
+        for (size_t k = i; k < i + 16 && k < bytes.size(); k++)
+            out.append(" ").append(hex2(static_cast<unsigned char>(bytes[k])));
         out += "\n";
     }
     return out;
@@ -118,7 +119,8 @@ public:
 
     std::string run()
     {
-        if (data_.empty() || data_[0] < 'c' || data_[0] > 'g') throw std::runtime_error("not a TEQ file of version c to g");
+        if (data_.empty() || data_[0] < 'c' || data_[0] > 'g')
+            throw std::runtime_error("not a TEQ file of version c to g");
         version_ = data_[0];
         std::string out = std::string("teq ") + data_[0] + "\n";
         size_t pos = 1;

@@ -69,7 +69,8 @@ ReaderResult runReader(const std::string &bytes)
     prepare(bytes.size());
     ReaderResult result{false, 0, 0, ""};
     int out = RA_fileOpen(kRamName, "w");
-    if (out < 0 || RA_fileWrite(bytes.data(), 1, static_cast<int>(bytes.size()), out) != static_cast<int>(bytes.size())) {
+    int size = static_cast<int>(bytes.size());
+    if (out < 0 || RA_fileWrite(bytes.data(), 1, size, out) != size) {
         if (out >= 0) RA_fileClose(out);
         result.messages = "teqc: the file does not fit into the RAM disk\n";
         return result;
