@@ -3,3 +3,6 @@
 
 int macroReadVal(const char *, char *) { return 0; }
 int macroWriteVal(const char *, const char *) { return 0; }
+void EM_updateValues() {}
+void EM_clearView() {}
+void EM_clearAll() {}

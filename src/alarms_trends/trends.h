@@ -6,3 +6,8 @@
 // the name be an ordinary container.
 int macroReadVal(const char *name, char *dst);
 int macroWriteVal(const char *name, const char *value);
+// Periodic sampling of on-line trends, once per refresh cycle.
+void EM_updateValues();
+// Unbinds the emitters from their graphs (view change); frees all trend data.
+void EM_clearView();
+void EM_clearAll();

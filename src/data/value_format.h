@@ -16,3 +16,9 @@ int TCR_readFormatedPPOValue(const char *formattedName, char *value);
 // Checks and converts an operator's input (256 bytes) in place into the
 // target's form; *ok becomes 0 when the write must not happen.
 void TCR_writeFormatedPPOValue(const char *formattedName, char *value, int *ok);
+// Reads the page's text-conversion table: 0, or -1 when the file cannot be opened.
+int TCR_parseTcrFile(const char *fileName);
+// Empties the table (page change).
+void TCR_reset();
+// Whether an entry was rejected or corrected since the last call; clears it.
+int TCR_isInvalidEntry();

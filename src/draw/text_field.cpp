@@ -9,3 +9,4 @@ int isKeyPadShiftActive;
 int keyPadReadVal(const char *, char *) { return 0; }
 int keyPadWriteVal(const char *, const char *) { return 0; }
 void TF_ResetMessageOnEnterHit() {}
+void CO_setFocusOnEditFieldAfterKeypadClosed() {}

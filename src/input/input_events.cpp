@@ -4,3 +4,4 @@
 void MH_selectObject(int, int) {}
 int MH_mouseDown(int, int) { return 0; }
 int MH_mouseUp(int, int) { return 0; }
+int MH_entry() { return 0; }

@@ -6,3 +6,6 @@ void MH_selectObject(int index, int force);
 // Pointer press and release at window coordinates; 1 when an object took it.
 int MH_mouseDown(int x, int y);
 int MH_mouseUp(int x, int y);
+// Delivers the queued keys to the objects at the end of a refresh cycle;
+// 1 when at least one key was processed.
+int MH_entry();

@@ -7,3 +7,4 @@ int PT_ConfigRead(const char *, char *) { return 0; }
 char *PT_ConfigReadPtr(const char *) { return nullptr; }
 int PT_ConfigWrite(const char *, const char *) { return 0; }
 void PT_Config_entry() {}
+void PTC_entry() {}

@@ -11,3 +11,5 @@ char *PT_ConfigReadPtr(const char *name);
 int PT_ConfigWrite(const char *name, const char *text);
 // The start countdown, on every main-loop time-out.
 void PT_Config_entry();
+// Saves and reloads the configuration file on request, on every page refresh.
+void PTC_entry();

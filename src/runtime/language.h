@@ -5,3 +5,5 @@
 int LR_parseCsvFile(const char *name);
 // The value of the entry named exactly name, or null (also while no table is loaded).
 const char *LR_readValuePtr(const char *name);
+// Empties the table: no table loaded.
+void LR_reset();

@@ -1,22 +1,40 @@
-// View manager. Holds the request state and the refresh period, initialises
-// the heaps and the graphics driver, and draws the loading message. Page and
-// picture loading is not available yet: a requested page is logged and the
-// screen shows an empty page in the page background colour.
+// View manager. Owns the request state, the page's address parts and the
+// refresh period; loads pages (through the page parameters) and pictures
+// (through the TEQ reader), runs the cyclic refresh of the target link, draws
+// the objects, and shows the not-found screen. Main thread only.
 #include "view/view_manager.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "alarms_trends/trends.h"
 #include "app/network.h"
 #include "app/settings.h"
+#include "app/startup.h"
+#include "comm/http_client.h"
+#include "comm/target_link.h"
 #include "data/containers.h"
+#include "data/process_points.h"
+#include "data/value_format.h"
 #include "draw/graphics.h"
+#include "draw/image_button.h"
+#include "draw/fonts.h"
+#include "draw/images.h"
+#include "draw/text_field.h"
 #include "httpd/data_server.h"
+#include "input/input_events.h"
+#include "input/key_queue.h"
+#include "runtime/config_page.h"
 #include "runtime/heap.h"
+#include "runtime/language.h"
 #include "runtime/log.h"
+#include "runtime/persistent_containers.h"
 #include "runtime/str_util.h"
+#include "view/object_table.h"
 #include "view/page_params.h"
+#include "view/painter_loader.h"
+#include "view/teq_reader.h"
 
 char VM_RemoteServer[24];
 int VM_failed;
@@ -24,15 +42,39 @@ int32_t VM_RefreshPeriod = 1000;
 
 namespace {
 
+constexpr int kMsgDraw = 200;
+constexpr int kMsgUpdate = 218;
+constexpr int kNotFoundRepeats = 6;
+constexpr int kNotFoundPauseMs = 500;
+constexpr int kTokenPollMs = 20;
+
 char req_page[VM_PAGE_SIZE];
 int req_new_page;
 int req_new_refresh;
 int req_new_redraw;
 int fullRedraw;
+int openDialogRequired;
 char VM_DialogBox[24];
-char DocumentBase[VM_PAGE_SIZE];
-char TeqMsgBoxFileName[29] = "MsgBox.teq";
 int VM_running;
+int VM_LoadingTeq;
+int fileNotFound;
+int VM_hasViewChanged;
+int VM_gainFocusFlag;
+int VM_keypadClosed;
+int VM_RedrawToken;
+int skip_VM_redraw_from_refresh;
+int isRemoteServer;
+char DocumentBase[VM_PAGE_SIZE];
+char HtmlFileName[260];
+char TeqFileName[29];
+int picNr = -1;
+int FirstIndex, LastIndex;
+char TeqMsgBoxFileName[29] = "MsgBox.teq";
+const char TeqKeyPadFileName[11] = "keypad.teq";
+char OrderFileName[29];
+int VM_encodeSpecialChar;
+int VM_hasTCR;
+char loadingFileName[VM_PAGE_SIZE];
 bool initialised;
 int waitCursor;
 int lastPollSubstitute;
@@ -61,11 +103,327 @@ void makeRemoteAddress()
     log_append(0, "%s\n", req_page);
 }
 
-void drawEmptyPage()
+// Appends ext unless the name already ends with it (any case).
+void ensureExtension(char *name, size_t size, const char *ext)
 {
+    if (str_endsWithIgnoreCase(name, ext)) return;
+    size_t len = std::strlen(name);
+    if (len + std::strlen(ext) < size) std::strcat(name, ext);
+}
+
+// Removes every "../" together with the directory before it; a leading one
+// is simply removed.
+void removeParentSteps(char *path)
+{
+    char *step;
+    while ((step = std::strstr(path, "../")) != nullptr) {
+        char *start = step;
+        if (step > path) {
+            start = step - 1; // the "/" that ends the directory before
+            while (start > path && start[-1] != '/') start--;
+        }
+        std::memmove(start, step + 3, std::strlen(step + 3) + 1);
+    }
+}
+
+// Splits an address into remote server, document base and HTML file name.
+int retrieveHtmlFileName(const char *address)
+{
+    if (!HT_isHtmlFile(address)) {
+        err_append(0, "HTML file not found in path:\n %s\n", address);
+        return 0;
+    }
+    char path[VM_PAGE_SIZE];
+    if (isRemoteURL(address)) {
+        const char *host = address + 7;
+        const char *slash = std::strchr(host, '/');
+        char hostText[VM_PAGE_SIZE];
+        size_t hostLength = slash ? static_cast<size_t>(slash - host) : std::strlen(host);
+        if (hostLength >= sizeof hostText) hostLength = sizeof hostText - 1;
+        std::memcpy(hostText, host, hostLength);
+        hostText[hostLength] = '\0';
+        VM_SetRemoteUrl(hostText, slash ? slash + 1 : "");
+        safe_strncpy(path, slash ? slash : "", sizeof path);
+    } else {
+        VM_SetRemoteUrl("", address);
+        safe_strncpy(path, address, sizeof path);
+    }
+    char base[2 * VM_PAGE_SIZE];
+    if (path[0] == '/') std::snprintf(base, sizeof base, "%s", path + 1);
+    else std::snprintf(base, sizeof base, "%s%s", DocumentBase, path);
+    char *lastSlash = std::strrchr(base, '/');
+    const char *file = lastSlash ? lastSlash + 1 : base;
+    safe_strncpy(HtmlFileName, file, sizeof HtmlFileName);
+    HtmlFileName[std::strcspn(HtmlFileName, "#?")] = '\0';
+    if (lastSlash) lastSlash[1] = '\0';
+    else base[0] = '\0';
+    removeParentSteps(base);
+    safe_strncpy(DocumentBase, base, sizeof DocumentBase);
+    return 1;
+}
+
+int readIntParameter(const char *name, int fallback, bool *present = nullptr)
+{
+    char value[HT_VALUE_SIZE];
+    int found = HT_readHtmlParameter(name, value);
+    if (present) *present = found;
+    if (!found) return fallback;
+    char *end = nullptr;
+    long v = std::strtol(value, &end, 0);
+    return end == value ? fallback : static_cast<int>(v);
+}
+
+void setMessageBoxPage()
+{
+    enableMsgBox(0);
+    char value[HT_VALUE_SIZE];
+    if (HT_readHtmlParameter("MessageBox", value) && value[0]) {
+        ensureExtension(value, sizeof value, ".teq");
+        safe_strncpy(TeqMsgBoxFileName, value, sizeof TeqMsgBoxFileName);
+        if (Tarsel_loadMsgBox(TeqMsgBoxFileName)) enableMsgBox(1);
+    } else {
+        safe_strncpy(TeqMsgBoxFileName, "MsgBox.teq", sizeof TeqMsgBoxFileName);
+    }
+}
+
+// The initial-container page: its objects' gain-focus actions set up the
+// containers, then the objects vanish again.
+void runInitialContainerPage()
+{
+    char name[HT_VALUE_SIZE];
+    if (!HT_readHtmlParameter("InitCoTEQName", name) || !name[0]) return;
+    int count = OB_HowManyObjetcs();
+    uint32_t mark = MU_getMyHeapSize();
+    CO_setITQloading(1);
+    if (VM_loadTeqFile(name, 0) == 0) {
+        int ready = PPO_isReady();
+        PPO_setReady(1);
+        OB_doGainFocusEventActionFromPosition(count);
+        PPO_setReady(ready);
+    }
+    CO_setITQloading(0);
+    OB_setHowManyObjetcs(count);
+    MU_setHeapPosition(mark);
+}
+
+void logPageParameters(int mainIndex)
+{
+    if (pterm.debug_level < 2) return;
+    char value[HT_VALUE_SIZE];
+    log_append(0, " ProjectName      : %s\n", TeqFileName);
+    log_append_int(0, " Period           : %d\n", VM_RefreshPeriod);
+    log_append_int(0, " FirstFileIndex   : %d\n", FirstIndex);
+    log_append_int(0, " LastFileIndex    : %d\n", LastIndex);
+    log_append_int(0, " Main             : %d\n", mainIndex);
+    log_append_int(0, " encodeSpecialChar: %d\n", VM_encodeSpecialChar);
+    if (HT_readHtmlParameter("SOAPIF", value)) log_append(0, " SOAPIF           : %s\n", value);
+    log_append(0, " MainTEQName      : %s\n", req_page);
+}
+
+void loadPageTables()
+{
+    char value[HT_VALUE_SIZE];
+    if (HT_readHtmlParameter("IVIEWERHTMLTAGSFILEName", value)) {
+        ensureExtension(value, sizeof value, ".csv");
+        LR_parseCsvFile(value);
+    }
+    if (HT_readHtmlParameter("StaticHTMLTagsFileName", value) && value[0]) HT_loadCsvFile(value);
+    HT_checkPmTm();
+}
+
+void drawNotFoundScreen(const char *name)
+{
+    safe_strncpy(VM_DialogBox, "404NotFound.teq", sizeof VM_DialogBox);
+    fullRedraw = 0;
     G_DrawViewBegin();
-    G_ClearScreen();
+    G_SetBackGroundColor(0xFFFFFFFF);
+    G_SetFont(nullptr);
+    G_FillRect(0, 0, g_screenWidth, g_screenHeight, 0xFFFFFFFF);
+    int h = FO_GetCharHeight(nullptr);
+    G_DrawText("File not found !", 0, h, g_screenWidth, h, 5, 0xFF0000FF);
+    if (VM_RemoteServer[0]) G_DrawText(VM_RemoteServer, 0, 3 * h, g_screenWidth, h, 5, 0xFF000000);
+    G_DrawText(name, 0, 4 * h, g_screenWidth, h, 5, 0xFF000000);
     G_DrawViewEnd();
+    GrFlush();
+}
+
+void notFoundSequence(const char *address)
+{
+    if (pterm.config_page[0]) {
+        VM_ClearAll();
+        VM_ClearView();
+        G_ClearScreen();
+    }
+    OB_setActualFocus(-1);
+    fileNotFound = 1;
+    for (int i = 0; i < kNotFoundRepeats; i++) {
+        drawNotFoundScreen(HtmlFileName);
+        SYS_Sleep(kNotFoundPauseMs);
+    }
+    fileNotFound = 0;
+    VM_DialogBox[0] = '\0';
+    VM_Abort(1);
+    err_fileNotFound(HtmlFileName);
+    err_append(0, " %s\n", address);
+}
+
+int loadHtmlFile(const char *address)
+{
+    char page[VM_PAGE_SIZE];
+    safe_strncpy(page, address, sizeof page);
+    if (!retrieveHtmlFileName(page)) return 0;
+    int scanned = HT_loadHtmlParameters(HtmlFileName);
+    if (scanned < 0) {
+        notFoundSequence(page);
+        return 0;
+    }
+    if (scanned == 0) return 0;
+    setMessageBoxPage();
+    runInitialContainerPage();
+    HT_writeContainer("IsWebBrowser", VM_RemoteServer[0] ? "1" : "0");
+    HT_writeContainer("pterm.VERSION", SETTINGS_FILE_VERSION);
+
+    char value[HT_VALUE_SIZE];
+    if (!HT_readHtmlParameter("ProjectName", value)) {
+        err_append(0, "Undefined param=\"ProjectName\" in html file\n %s\n", HtmlFileName);
+        safe_strncpy(TeqFileName, "ProjectName", sizeof TeqFileName);
+        return 0;
+    }
+    safe_strncpy(TeqFileName, value, sizeof TeqFileName);
+    bool hasPeriod = false;
+    int period = readIntParameter("Period", 1000, &hasPeriod);
+    if (hasPeriod) VM_RefreshPeriod = period;
+    int lastIndex = readIntParameter("LastFileIndex", 0);
+    int firstIndex = readIntParameter("FirstFileIndex", 0);
+    int mainIndex = readIntParameter("Main", 0);
+    VM_encodeSpecialChar = HT_readHtmlParameter("encodeSpecialChar", value) && stringicmp(value, "on");
+    VM_hasTCR = 0;
+    if (HT_readHtmlParameter("InitPPOASCIIName", value) && value[0]) VM_hasTCR = TCR_parseTcrFile(value) == 0;
+    FirstIndex = firstIndex;
+    LastIndex = lastIndex;
+    if (!HT_readHtmlParameter("MainTEQName", req_page)) req_page[0] = '\0';
+    req_new_page = 2;
+    logPageParameters(mainIndex);
+    Tarsel_loadHtmlParameters(value);
+    if (lastIndex == firstIndex) mainIndex = -1;
+    if (!req_page[0]) {
+        if (mainIndex == -1) std::snprintf(req_page, sizeof req_page, "%s.teq", TeqFileName);
+        else std::snprintf(req_page, sizeof req_page, "%s%i.teq", TeqFileName, mainIndex);
+        picNr = mainIndex;
+    }
+    loadPageTables();
+    if (req_page[0]) {
+        HT_writeContainer("@CURRENT_PAGE", req_page);
+        loadPicture();
+        req_new_page = 0;
+    }
+    SYS_InvalidateView();
+    return 1;
+}
+
+// A picture request that is exactly a decimal number names a picture of the project.
+bool isPictureNumber(const char *text, int *number)
+{
+    char *end = nullptr;
+    long n = std::strtol(text, &end, 10);
+    if (end == text || *end) return false;
+    char back[32];
+    std::snprintf(back, sizeof back, "%i", static_cast<int>(n));
+    if (!stringcmp(back, text)) return false;
+    *number = static_cast<int>(n);
+    return true;
+}
+
+int setPictureName(const char *name)
+{
+    VM_LoadingTeq = 1;
+    int result = VM_loadTeqFile(name, 1);
+    if (result == 0) {
+        size_t len = std::strlen(name);
+        safe_strncpy(OrderFileName, name, len >= 4 && len - 4 < sizeof OrderFileName ? len - 3 : sizeof OrderFileName);
+        for (char *c = OrderFileName; *c; c++)
+            if (*c == '+') *c = '_';
+        PA_LoadLayerTeqIfAny();
+        IB_loadWarningButton();
+        if (stringicmp(name, TeqMsgBoxFileName)) safe_strncpy(VM_DialogBox, name, sizeof VM_DialogBox);
+        VM_gainFocusFlag = 1;
+        scheduleFullRedraw();
+        VM_hasViewChanged = 1;
+        if (!VM_DialogBox[0]) {
+            HT_copyContainer("@LAST_PAGE", "@CURRENT_PAGE");
+            HT_writeContainer("@CURRENT_PAGE", name);
+        }
+    }
+    VM_LoadingTeq = 0;
+    return result;
+}
+
+void redrawObjects(int message)
+{
+    int modal = OB_getActualModal();
+    int count = OB_HowManyObjetcs();
+    for (int id = 0; id < count; id++) {
+        if (id == modal) continue;
+        if (OB_IsDrawable(id)) OB_SendMessage(id, message, 0, nullptr);
+        else OB_NotDrawable(id);
+    }
+    if (modal >= 0) OB_SendMessage(modal, message, 0, nullptr);
+}
+
+void waitForToken()
+{
+    while (VM_RedrawToken) SYS_Sleep(kTokenPollMs);
+}
+
+void runPeriodicEntries()
+{
+    PCO_entry();
+    PTC_entry();
+    EM_updateValues();
+    Net_entry();
+    log_entry();
+    MH_entry();
+    CO_counterRefresh();
+}
+
+void gainFocusAfterRead()
+{
+    if (!VM_gainFocusFlag || !PPO_isReady()) return;
+    VM_gainFocusFlag = 0;
+    OB_setFirstObjectInFocus(1);
+    OB_doGainFocusEventAction();
+    CO_setFocusOnEditFieldAfterKeypadClosed();
+    VM_keypadClosed = 0;
+}
+
+// Performs the pending page or picture request; false when the cycle ends here.
+bool performPageRequest()
+{
+    if (!req_new_page) return true;
+    int kind = req_new_page;
+    req_new_page = 0;
+    showLoadingMessage();
+    if (kind == 1) loadHtmlFile(req_page);
+    else loadPicture();
+    VM_DialogBox[0] = '\0';
+    if (VM_failed) return false;
+    scheduleNewRefresh();
+    return true;
+}
+
+void redrawFromCycle()
+{
+    if (skip_VM_redraw_from_refresh || req_new_page) return;
+    if (pterm.full_redraw) fullRedraw = 1;
+    if (MU_getMyHeapSize() != 0) {
+        waitForToken();
+        VM_RedrawToken = 1;
+        VM_redraw_sync();
+        VM_RedrawToken = 0;
+    } else {
+        drawNotFoundScreen(req_page);
+    }
+    SYS_ShowWaitCursor();
 }
 
 } // namespace
@@ -89,6 +447,33 @@ int VM_requestPicture(const char *name)
     return 2;
 }
 
+void VM_setKeyPadView(const char *name)
+{
+    safe_strncpy(VM_DialogBox, name && name[0] ? name : TeqKeyPadFileName, sizeof VM_DialogBox);
+    openDialogRequired = 1;
+}
+
+int VM_setMsgBoxView()
+{
+    if (!isMsgBoxEnable() || !TeqMsgBoxFileName[0]) return 0;
+    safe_strncpy(VM_DialogBox, TeqMsgBoxFileName, sizeof VM_DialogBox);
+    openDialogRequired = 1;
+    return 1;
+}
+
+void VM_closeMsgBoxView()
+{
+    const char *current = CO_readValPtr("@CURRENT_PAGE");
+    safe_strncpy(req_page, current ? current : "", sizeof req_page);
+    req_new_page = 2;
+}
+
+void VM_closeKeyPadView()
+{
+    VM_closeMsgBoxView();
+    VM_keypadClosed = 1;
+}
+
 int scheduleFullRedraw()
 {
     req_new_refresh = 1;
@@ -99,13 +484,6 @@ int scheduleFullRedraw()
 void scheduleRedraw() { req_new_redraw = 1; }
 void scheduleNewRefresh() { req_new_refresh = 1; }
 
-void VM_closeMsgBoxView()
-{
-    const char *current = CO_readValPtr("@CURRENT_PAGE");
-    safe_strncpy(req_page, current ? current : "", sizeof req_page);
-    req_new_page = 2;
-}
-
 void VM_Abort(int force)
 {
     if (force || pterm.config_page[0]) VM_failed = 1;
@@ -113,23 +491,26 @@ void VM_Abort(int force)
 
 int VM_isPageRequestPending() { return req_new_page != 0; }
 
-void VM_SetRemoteUrl(const char *host, const char *)
+void VM_SetRemoteUrl(const char *host, const char *path)
 {
+    if (path) SetRemotePath(path);
     safe_strncpy(VM_RemoteServer, host ? host : "", sizeof VM_RemoteServer);
-    HT_writeContainer("IsWebBrowser", VM_RemoteServer[0] ? "1" : "0");
+    isRemoteServer = VM_RemoteServer[0] != '\0';
+    SetRemoteHost(VM_RemoteServer);
+    HT_writeContainer("IsWebBrowser", isRemoteServer ? "1" : "0");
 }
 
 void VM_SetDocumentBase(const char *text) { safe_strncpy(DocumentBase, text ? text : "", sizeof DocumentBase); }
 const char *VM_GetDocumentBase() { return DocumentBase; }
+const char *VM_getLoadingFileName() { return loadingFileName; }
 const char *VM_getDialogBoxName() { return VM_DialogBox; }
+const char *VM_getHtmlFileName() { return HtmlFileName; }
+const char *VM_getOrderFileNameOfPicture() { return OrderFileName; }
 void VM_setMsgBoxFileName(const char *name) { safe_strncpy(TeqMsgBoxFileName, name, sizeof TeqMsgBoxFileName); }
 const char *VM_getMsgBoxFileName() { return TeqMsgBoxFileName; }
-
-// Until pictures are loaded here, no TEQ file is being read and none can be
-// loaded (404, as for a missing file).
-const char *VM_getLoadingFileName() { return ""; }
-int VM_loadTeqFile(const char *, int) { return 404; }
 const char *VM_GetOrderFileName() { return SYS_GetFixOrderFileName(); }
+int VM_isEncodeSpecialChar() { return VM_encodeSpecialChar; }
+int VM_hasTextConversion() { return VM_hasTCR; }
 int isRemoteURL(const char *text) { return prefixicmp(text, "http://"); }
 
 void VM_init()
@@ -146,29 +527,131 @@ void VM_init()
 
 int VM_isRefreshRequired()
 {
-    return !VM_running || req_new_page || req_new_refresh || req_new_redraw;
+    return !VM_running || req_new_page || req_new_refresh || req_new_redraw || openDialogRequired;
 }
 
 void VM_entry()
 {
-    while (VM_isRefreshRequired()) VM_refresh();
+    while (VM_isRefreshRequired() && !VM_failed) VM_refresh();
 }
 
 void VM_refresh()
 {
     VM_running = 1;
-    if (!req_new_page) waitCursor = 0;
-    req_new_refresh = 0;
-    if (req_new_page) {
-        req_new_page = 0;
-        log_append(0, "Page loading is not available: %s\n", req_page);
+    if (openDialogRequired) {
+        VM_LoadingTeq = 1;
+        openDialogRequired = req_new_refresh = req_new_redraw = 0;
+        if (VM_loadTeqFile(VM_DialogBox, 1) == 0) {
+            VM_gainFocusFlag = 1;
+            scheduleFullRedraw();
+        }
+        VM_LoadingTeq = 0;
     }
+    if (!req_new_page) {
+        Tarsel_refresh(VM_hasViewChanged);
+        VM_hasViewChanged = 0;
+        waitCursor = 0;
+    }
+    req_new_refresh = 0;
+    gainFocusAfterRead();
+    if (!performPageRequest()) return;
+    redrawFromCycle();
+    if (TCR_isInvalidEntry()) VM_setMsgBoxView();
+    runPeriodicEntries();
+}
+
+int VM_loadTeqFile(const char *name, int clear)
+{
+    if (pterm.debug_level == 1) log_append(0, "Open Teq File: %s\n", name);
+    int file = Tarsel_fileOpen(name, "r");
+    if (file < 0) {
+        err_fileNotFound(name);
+        return 404;
+    }
+    if (clear) {
+        OB_doLostFocusEventAction();
+        VM_ClearView();
+    }
+    safe_strncpy(loadingFileName, name, sizeof loadingFileName);
+    OB_CRITICAL_ENTER_LOADING_TEQ();
+    int result = teqFileReader(file);
+    OB_CRITICAL_EXIT_LOADING_TEQ();
+    Tarsel_fileClose(file);
+    if (result != 0) {
+        VM_ClearView();
+        err_append(0, " \"%s\"\n", name);
+        return result;
+    }
+    VM_hasViewChanged = 1;
+    OB_checkObjectsSize();
+    return 0;
+}
+
+void loadPicture()
+{
+    fileNotFound = 0;
+    if (!req_page[0]) return;
+    int number;
+    if (isPictureNumber(req_page, &number) && TeqFileName[0]) {
+        if (number == -1) std::snprintf(req_page, sizeof req_page, "%s.teq", TeqFileName);
+        else std::snprintf(req_page, sizeof req_page, "%s%i.teq", TeqFileName, number);
+        picNr = number;
+    } else {
+        ensureExtension(req_page, sizeof req_page, ".teq");
+    }
+    if (setPictureName(req_page) != 0 && MU_getMyHeapSize() == 0) VM_Abort(0);
+}
+
+void VM_ClearView()
+{
+    OB_DeleteAllObjetcs();
+    Tarsel_clearView();
+    MU_freeAll();
+    EM_clearView();
+    PA_clearView();
+    MH_clearKeyEvents();
+    OB_setActualFocus(-1);
+}
+
+void VM_ClearAll()
+{
+    MU_freeAll2();
+    DS_Initialize();
+    HT_resetParameters();
+    HT_resetContainers();
+    LR_reset();
+    EM_clearAll();
+    TCR_reset();
+    clearCachedBltImages();
+}
+
+void VM_redraw_sync()
+{
     req_new_redraw = 0;
-    fullRedraw = 0;
-    drawEmptyPage();
-    SYS_ShowWaitCursor();
-    log_entry();
-    CO_counterRefresh();
+    if (VM_LoadingTeq) return;
+    G_DrawViewBegin();
+    if (!fileNotFound) {
+        if (fullRedraw) G_ClearScreen();
+        redrawObjects(fullRedraw ? kMsgDraw : kMsgUpdate);
+        fullRedraw = 0;
+    }
+    G_DrawViewEnd();
+}
+
+void VM_redraw_from_mouse_event()
+{
+    if (skip_VM_redraw_from_refresh) return;
+    skip_VM_redraw_from_refresh = 1;
+    waitForToken();
+    VM_RedrawToken = 1;
+    if (MU_getMyHeapSize() != 0) {
+        fullRedraw = 1;
+        VM_redraw_sync();
+    } else if (!fileNotFound) {
+        drawNotFoundScreen(req_page);
+    }
+    VM_RedrawToken = 0;
+    skip_VM_redraw_from_refresh = 0;
 }
 
 int VM_getRefreshPeriod()
@@ -181,8 +664,6 @@ int VM_getRefreshPeriod()
     }
     return substitute >= 1 ? substitute : VM_RefreshPeriod;
 }
-
-void VM_redraw_from_mouse_event() { drawEmptyPage(); }
 
 void SYS_SetWaitCursor(int flag) { waitCursor = flag; }
 
@@ -200,10 +681,4 @@ void showLoadingMessage()
     if (m.mode == 0) G_DrawText(m.text, 0, 0, g_screenWidth, g_screenHeight, 5, m.color2);
     else if (m.mode == 1) G_DrawText(m.text, m.x, m.y, m.width, m.height, 5, m.color2);
     else if (m.mode == 2) G_DrawImage(m.text, m.x, m.y, m.width, m.height);
-}
-
-void VM_ClearAll()
-{
-    MU_freeAll2();
-    HT_resetParameters();
 }

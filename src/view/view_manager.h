@@ -15,10 +15,13 @@ extern int32_t VM_RefreshPeriod;
 int VM_requestLoadHtmlFile(const char *address);
 // 1 when the picture is already the requested one (and no dialog is shown), else 2.
 int VM_requestPicture(const char *name);
+void VM_setKeyPadView(const char *name);
+int VM_setMsgBoxView();
+void VM_closeKeyPadView();
+void VM_closeMsgBoxView();
 int scheduleFullRedraw();
 void scheduleRedraw();
 void scheduleNewRefresh();
-void VM_closeMsgBoxView();
 void VM_Abort(int force);
 int VM_isPageRequestPending();
 
@@ -26,11 +29,20 @@ void VM_SetRemoteUrl(const char *host, const char *path);
 void VM_SetDocumentBase(const char *text);
 // Directory of the current page, ending in "/" or empty.
 const char *VM_GetDocumentBase();
+const char *VM_getHtmlFileName();
+// Name of the TEQ file being read, for error texts.
+const char *VM_getLoadingFileName();
 // Name of the dialog page shown, empty when none.
 const char *VM_getDialogBoxName();
 void VM_setMsgBoxFileName(const char *name);
+// Name of the message-box page ("MsgBox.teq" unless the page names another).
+const char *VM_getMsgBoxFileName();
 // The panel's identity on the target (order file name).
 const char *VM_GetOrderFileName();
+// Name of the current picture without ".teq", "+" replaced by "_".
+const char *VM_getOrderFileNameOfPicture();
+int VM_isEncodeSpecialChar();
+int VM_hasTextConversion();
 int isRemoteURL(const char *text);
 
 void VM_init();
@@ -38,18 +50,18 @@ int VM_isRefreshRequired();
 void VM_entry();
 void VM_refresh();
 int VM_getRefreshPeriod();
+void VM_redraw_sync();
 void VM_redraw_from_mouse_event();
 void showLoadingMessage();
 void SYS_SetWaitCursor(int flag);
 void SYS_ShowWaitCursor();
 
-// Drops everything of the project: heap2, page parameters and the other
-// project-wide tables.
-void VM_ClearAll();
-// Name of the TEQ file being read, for error texts.
-const char *VM_getLoadingFileName();
-// Name of the message-box page ("MsgBox.teq" unless the page names another).
-const char *VM_getMsgBoxFileName();
 // Opens and reads a TEQ file; clear first clears the view. 0 on success, 404
 // when the file cannot be opened, else the reader's result.
 int VM_loadTeqFile(const char *name, int clear);
+void loadPicture();
+// Drops the page on screen: objects, read list, heap1, layer, queued keys.
+void VM_ClearView();
+// Drops everything of the project: heap2, page parameters, containers and
+// the other project-wide tables.
+void VM_ClearAll();
