@@ -85,22 +85,25 @@ void toSlashes(char *text)
         if (*text == '\\') *text = '/';
 }
 
+void reportLongAddress(const char *address) { err_append(0, "Page address too long:\n %s\n", address); }
+
 // An address relative to the current page of a remote server becomes an
-// "http://" address on that server.
-void makeRemoteAddress()
+// "http://" address on that server; false when that does not fit.
+bool makeRemoteAddress(char *page)
 {
-    if (isRemoteURL(req_page) || req_page[0] == '/' || !VM_RemoteServer[0]) return;
+    if (isRemoteURL(page) || page[0] == '/' || !VM_RemoteServer[0]) return true;
     char address[2 * VM_PAGE_SIZE + 64];
     size_t base = std::strlen(DocumentBase);
     const char *slash = base && DocumentBase[base - 1] != '/' ? "/" : "";
-    int n = std::snprintf(address, sizeof address, "http://%s/%s%s%s", VM_RemoteServer, DocumentBase, slash, req_page);
+    int n = std::snprintf(address, sizeof address, "http://%s/%s%s%s", VM_RemoteServer, DocumentBase, slash, page);
     if (n < 0 || n >= VM_PAGE_SIZE) {
-        err_append(0, "Page address too long:\n %s\n", req_page);
-        return;
+        reportLongAddress(page);
+        return false;
     }
-    safe_strncpy(req_page, address, sizeof req_page);
-    toSlashes(req_page);
-    log_append(0, "%s\n", req_page);
+    safe_strncpy(page, address, VM_PAGE_SIZE);
+    toSlashes(page);
+    log_append(0, "%s\n", page);
+    return true;
 }
 
 // Appends ext unless the name already ends with it (any case).
@@ -148,16 +151,17 @@ int retrieveHtmlFileName(const char *address)
         VM_SetRemoteUrl("", address);
         safe_strncpy(path, address, sizeof path);
     }
+    // The "#" and "?" parts name no directory; a path from the root replaces
+    // the document base: on a server without its "/", on local disk with it.
+    path[std::strcspn(path, "#?")] = '\0';
     char base[2 * VM_PAGE_SIZE];
-    if (path[0] == '/') std::snprintf(base, sizeof base, "%s", path + 1);
+    if (path[0] == '/') std::snprintf(base, sizeof base, "%s", isRemoteURL(address) ? path + 1 : path);
     else std::snprintf(base, sizeof base, "%s%s", DocumentBase, path);
     char *lastSlash = std::strrchr(base, '/');
-    const char *file = lastSlash ? lastSlash + 1 : base;
-    safe_strncpy(HtmlFileName, file, sizeof HtmlFileName);
-    HtmlFileName[std::strcspn(HtmlFileName, "#?")] = '\0';
+    safe_strncpy(HtmlFileName, lastSlash ? lastSlash + 1 : base, sizeof HtmlFileName);
     if (lastSlash) lastSlash[1] = '\0';
     else base[0] = '\0';
-    removeParentSteps(base);
+    removeParentSteps(base[0] == '/' ? base + 1 : base);
     safe_strncpy(DocumentBase, base, sizeof DocumentBase);
     return 1;
 }
@@ -430,10 +434,18 @@ void redrawFromCycle()
 
 int VM_requestLoadHtmlFile(const char *address)
 {
-    log_append(pterm.debug_level >= 3, "\nStart: %s\n", address ? address : "");
-    safe_strncpy(req_page, address ? address : "", sizeof req_page);
-    toSlashes(req_page);
-    makeRemoteAddress();
+    if (!address) address = "";
+    log_append(pterm.debug_level >= 3, "\nStart: %s\n", address);
+    // An address cut to the buffer could name another page: it is refused.
+    char page[VM_PAGE_SIZE];
+    if (std::strlen(address) >= sizeof page) {
+        reportLongAddress(address);
+        return 0;
+    }
+    safe_strncpy(page, address, sizeof page);
+    toSlashes(page);
+    if (!makeRemoteAddress(page)) return 0;
+    safe_strncpy(req_page, page, sizeof req_page);
     req_new_page = 1;
     log_flushFile();
     return 1;
@@ -497,6 +509,9 @@ void VM_SetRemoteUrl(const char *host, const char *path)
     safe_strncpy(VM_RemoteServer, host ? host : "", sizeof VM_RemoteServer);
     isRemoteServer = VM_RemoteServer[0] != '\0';
     SetRemoteHost(VM_RemoteServer);
+    // The server of a page is also the target of its values: a link that
+    // still holds local data (as at start or after a local page) turns remote.
+    if (isRemoteServer && GetRemoteStatus() == 0) SetRemoteStatus(1);
     HT_writeContainer("IsWebBrowser", isRemoteServer ? "1" : "0");
 }
 

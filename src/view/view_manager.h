@@ -12,6 +12,7 @@ extern int VM_failed;
 extern int32_t VM_RefreshPeriod;
 
 // Requests; they only set state, the next refresh cycle acts on them.
+// 0 (reported, nothing requested) when the address does not fit VM_PAGE_SIZE.
 int VM_requestLoadHtmlFile(const char *address);
 // 1 when the picture is already the requested one (and no dialog is shown), else 2.
 int VM_requestPicture(const char *name);
