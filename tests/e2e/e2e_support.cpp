@@ -1,0 +1,129 @@
+#include "e2e_support.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+
+#include "test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace e2e {
+
+namespace {
+
+// The settings up to the window mode; the panel completes the file itself.
+std::string settings(const PanelSetup &s)
+{
+    return "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n<pterm>\n"
+           "\t<version>122</version>\n"
+           "\t<start_page>" + s.startPage + "</start_page>\n"
+           "\t<log_file>pterm.log</log_file>\n"
+           "\t<proxy_host></proxy_host>\n\t<proxy_port>80</proxy_port>\n"
+           "\t<vpi_user></vpi_user>\n\t<vpi_pass></vpi_pass>\n"
+           "\t<prompt_url>1</prompt_url>\n\t<full_redraw>1</full_redraw>\n"
+           "\t<debug_level>" + std::to_string(s.debugLevel) + "</debug_level>\n"
+           "\t<kiosk>1</kiosk>\n</pterm>\n";
+}
+
+} // namespace
+
+Target::Target(const std::string &dir, const std::string &root, const std::string &values, int port) : dir_(dir)
+{
+    fs::create_directories(dir);
+    std::vector<std::string> args = {"--root", root, "--port", std::to_string(port), "--log", dir + "/requests.log"};
+    if (!values.empty()) args.insert(args.end(), {"--values", values});
+    process_ = std::make_unique<ChildProcess>(buildProgram("panterm-target"), args, dir);
+    std::string out = dir + "/panterm-target.out";
+    if (!waitForText(out, "\n", 10000)) return;
+    std::istringstream first(readFile(out));
+    std::string word;
+    first >> word >> port_;
+    if (word != "port") port_ = 0;
+}
+
+std::string Target::url(const std::string &path) const { return "http://127.0.0.1:" + std::to_string(port_) + "/" + path; }
+
+std::string Target::requests() const { return readFile(dir_ + "/requests.log"); }
+
+Panel::Panel(const std::string &dir, const PanelSetup &setup) : dir_(dir)
+{
+    fs::create_directories(dir);
+    std::string link = dir + "/Panterm_MW";
+    if (!fs::exists(link)) fs::create_symlink(buildProgram("Panterm_MW"), link);
+    writeFile(dir + "/pterm.xml", settings(setup));
+    writeFile(dir + "/events.txt", setup.events);
+    std::vector<std::string> args;
+    if (!setup.address.empty()) args.push_back(setup.address);
+    process_ = std::make_unique<ChildProcess>(link, args, dir,
+                                              std::map<std::string, std::string>{{"PANTERM_DISPLAY", "headless"},
+                                                                                 {"PANTERM_SCREEN", "480x272"},
+                                                                                 {"PANTERM_EVENTS", "events.txt"},
+                                                                                 {"PANTERM_SNAPSHOT", file("screen.png")}});
+}
+
+std::string Panel::log() const { return readFile(file("pterm.log")); }
+
+Image Panel::screen() const { return readPng(file("screen.png")); }
+
+bool Panel::waitForScreen(const std::function<bool(const Image &)> &test, int ms) const
+{
+    return waitUntil(
+        [&] {
+            Image img = screen();
+            return img.width > 0 && test(img);
+        },
+        ms);
+}
+
+bool waitUntil(const std::function<bool()> &done, int ms)
+{
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    }
+    return true;
+}
+
+int countColour(const Image &img, uint32_t colour, int x, int y, int w, int h)
+{
+    int n = 0;
+    for (int row = y; row < y + h && row < img.height; row++)
+        for (int col = x; col < x + w && col < img.width; col++) n += img.at(col, row) == colour;
+    return n;
+}
+
+int countOccurrences(const std::string &text, const std::string &part)
+{
+    int n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) n++;
+    return n;
+}
+
+void copyDemo(const std::string &dir, int periodMs)
+{
+    fs::create_directories(dir);
+    for (const auto &entry : fs::directory_iterator(buildProgram("demo-root")))
+        fs::copy_file(entry.path(), dir + "/" + entry.path().filename().string(), fs::copy_options::overwrite_existing);
+    std::string start = readFile(dir + "/start.html");
+    const std::string period = "\"Period\" value=\"500\"";
+    start.replace(start.find(period), period.size(), "\"Period\" value=\"" + std::to_string(periodMs) + "\"");
+    writeFile(dir + "/start.html", start);
+}
+
+std::string demoPage(const std::string &params)
+{
+    return "<html>\n<body>\n<applet code=\"IViewer.class\" archive=\"IViewer.jar\" width=\"480\" height=\"272\">\n" +
+           params + "</applet>\n</body>\n</html>\n";
+}
+
+std::string param(const std::string &name, const std::string &value)
+{
+    return "<param name=\"" + name + "\" value=\"" + value + "\">\n";
+}
+
+} // namespace e2e

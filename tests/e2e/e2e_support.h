@@ -1,0 +1,77 @@
+// End-to-end runs: the target simulator and the real panel program, each in a
+// directory of its own, on 127.0.0.1 with free ports; the panel headless with
+// its screen written to PNG and an event script. Everything started is ended
+// when its object goes.
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "process_runner.h"
+
+namespace e2e {
+
+// build/panterm-target serving root, with a value file (may be empty) and a
+// request log; port 0 takes a free port.
+class Target {
+public:
+    Target(const std::string &dir, const std::string &root, const std::string &values, int port = 0);
+    int port() const { return port_; }
+    bool ok() const { return port_ > 0; }
+    std::string url(const std::string &path) const;
+    // The request lines received so far.
+    std::string requests() const;
+    void stop() { process_.reset(); }
+
+private:
+    std::string dir_;
+    int port_ = 0;
+    std::unique_ptr<ChildProcess> process_;
+};
+
+struct PanelSetup {
+    std::string address;   // the command-line URL, none when empty
+    std::string startPage; // the settings' start page (also loaded after a failed load)
+    std::string events;    // the event script; it should end with "close"
+    int debugLevel = 1;
+};
+
+// Panterm_MW through a link in dir, so that its settings and log stay there;
+// 480 x 272 headless, full-screen window, the screen in dir/screen.png at
+// every refresh.
+class Panel {
+public:
+    Panel(const std::string &dir, const PanelSetup &setup);
+    // Exit status once ended within ms, else -1.
+    int wait(int ms) { return process_->wait(ms); }
+    std::string log() const;
+    std::string output() const { return process_->output(); }
+    std::string file(const std::string &name) const { return dir_ + "/" + name; }
+    // The screen as last written, or an empty image.
+    Image screen() const;
+    // Polls the screen until test answers true; false after ms.
+    bool waitForScreen(const std::function<bool(const Image &)> &test, int ms) const;
+
+private:
+    std::string dir_;
+    std::unique_ptr<ChildProcess> process_;
+};
+
+// Polls until done answers true (every 40 ms); false after ms.
+bool waitUntil(const std::function<bool()> &done, int ms);
+
+// Colour of an Image pixel from red, green and blue.
+constexpr uint32_t rgb(uint32_t r, uint32_t g, uint32_t b) { return 0xFF000000u | b << 16 | g << 8 | r; }
+// Pixels of the colour inside the rectangle.
+int countColour(const Image &img, uint32_t colour, int x, int y, int w, int h);
+int countOccurrences(const std::string &text, const std::string &part);
+
+// The demo project's pages and pictures (build/demo-root) copied to dir, with
+// the refresh period of start.html set to periodMs.
+void copyDemo(const std::string &dir, int periodMs);
+// The demo's start page with its parameters replaced by params (lines of
+// <param> tags).
+std::string demoPage(const std::string &params);
+std::string param(const std::string &name, const std::string &value);
+
+} // namespace e2e
