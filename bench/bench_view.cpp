@@ -1,0 +1,133 @@
+// Pages from the target simulator on loopback, through the view manager as
+// the panel runs it: a page switch (HTML page and a 300-painter picture
+// fetched, read and drawn to the first complete frame) and the refresh cycle
+// of the demo plant (values ordered and read, the page redrawn).
+#include <benchmark/benchmark.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "app/settings.h"
+#include "comm/target_link.h"
+#include "data/process_points.h"
+#include "teq_render.h"
+#include "teq_sample.h"
+#include "teq_text.h"
+#include "view/object_table.h"
+#include "view/view_manager.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void writeText(const fs::path &file, const std::string &text) { std::ofstream(file, std::ios::binary) << text; }
+
+// The simulator serving a copy of the demo project plus a page of a
+// 300-painter picture; started once, ended at exit.
+struct Simulator {
+    int pid = -1;
+    std::string host;
+
+    Simulator()
+    {
+        char dir[] = "/tmp/panterm-bench-view-XXXXXX";
+        if (!mkdtemp(dir)) std::abort();
+        fs::path root = dir;
+        fs::copy(PANTERM_DEMO_ROOT, root, fs::copy_options::recursive);
+        writeText(root / "Big.teq", teqc::buildTeq(teqc::samplePicture(300)));
+        writeText(root / "big.html", "<html><applet code=\"IViewer.class\" width=\"800\" height=\"480\">\n"
+                                     "<param name=\"ProjectName\" value=\"Big\">\n"
+                                     "<param name=\"Period\" value=\"500\">\n</applet></html>\n");
+        int out[2];
+        if (pipe(out) != 0) std::abort();
+        pid = fork();
+        if (pid == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            dup2(out[1], 1);
+            execl(PANTERM_TARGET_PROGRAM, PANTERM_TARGET_PROGRAM, "--root", dir, "--port", "0", "--values",
+                  (root / "values.txt").c_str(), nullptr);
+            _exit(127);
+        }
+        close(out[1]);
+        char line[64] = "";
+        FILE *in = fdopen(out[0], "r");
+        int port = 0;
+        if (!in || !std::fgets(line, sizeof line, in) || std::sscanf(line, "port %d", &port) != 1) std::abort();
+        std::fclose(in);
+        host = "127.0.0.1:" + std::to_string(port);
+    }
+    ~Simulator()
+    {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+    }
+};
+
+Simulator &simulator()
+{
+    static Simulator sim;
+    return sim;
+}
+
+// The panel's state at start, on an 800 x 480 headless display.
+void startPanel(int fullRedraw)
+{
+    static teqc::HeadlessDisplay *display = nullptr;
+    if (!display) {
+        initSettings();
+        pterm.debug_level = 0;
+        pterm.log_file[0] = '\0';
+        display = new teqc::HeadlessDisplay(800, 480);
+        VM_init();
+    }
+    pterm.full_redraw = fullRedraw;
+}
+
+std::string url(const char *page) { return "http://" + simulator().host + "/" + page; }
+
+// One cycle performs the request: the page, its picture and the first full
+// frame (the values are read by the next cycle).
+bool switchTo(const std::string &address, int objects)
+{
+    VM_requestLoadHtmlFile(address.c_str());
+    VM_refresh();
+    return !VM_isPageRequestPending() && OB_HowManyObjetcs() >= objects;
+}
+
+void BM_PageSwitch300Painters(benchmark::State &state)
+{
+    startPanel(1);
+    const std::string big = url("big.html"), demo = url("start.html");
+    for (auto _ : state) {
+        if (!switchTo(big, 300)) state.SkipWithError("the 300-painter page did not load");
+        state.PauseTiming();
+        switchTo(demo, 10);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_PageSwitch300Painters)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The demo plant's refresh cycle after its page is shown: one value file read
+// (the order is repeated every 21st cycle) and the redraw, full or of the
+// objects whose look changed.
+void BM_DemoRefreshCycle(benchmark::State &state)
+{
+    startPanel(static_cast<int>(state.range(0)));
+    if (!switchTo(url("start.html"), 10)) state.SkipWithError("the demo did not load");
+    VM_entry();
+    for (auto _ : state) {
+        VM_refresh();
+        if (!PPO_isReady()) state.SkipWithError("values not read");
+    }
+    state.counters["objects"] = OB_HowManyObjetcs();
+}
+BENCHMARK(BM_DemoRefreshCycle)->ArgName("full_redraw")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
