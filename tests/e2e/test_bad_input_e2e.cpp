@@ -25,7 +25,7 @@ struct Case {
     string name;    // directory of the run
     string address; // command-line URL
     Shows shows;
-    string logged; // a text the log must hold ("" for none)
+    string logged; // a message the log must hold; "" for a run without error messages
     bool localDemo = false; // the demo project also lies in the panel's directory
 };
 
@@ -37,26 +37,29 @@ protected:
         root_ = path("root");
         copyDemo(root_, 100);
     }
-    // Runs every case at once, each for about 1.5 s (plus the not-found
-    // screen's 3 s where it comes), and checks how each ended.
+    // Runs every case at once and waits for each to show what it should;
+    // the panel must still run then (it is ended afterwards).
     void run(const std::vector<Case> &cases)
     {
         std::vector<std::unique_ptr<Panel>> panels;
         for (const Case &c : cases) {
             if (c.localDemo) copyDemo(path(c.name), 100);
-            panels.push_back(std::make_unique<Panel>(path(c.name), PanelSetup{c.address, "", "wait 1500\nclose\n"}));
+            panels.push_back(std::make_unique<Panel>(path(c.name), PanelSetup{c.address, "", "wait 60000\nclose\n"}));
         }
         for (size_t i = 0; i < cases.size(); i++) {
             const Case &c = cases[i];
             Panel &panel = *panels[i];
-            ASSERT_EQ(panel.wait(20000), 0) << c.name << " did not end normally\n" << panel.output();
-            Image shot = panel.screen();
-            string log = panel.log();
-            EXPECT_TRUE(c.shows == Shows::Demo ? demoShown(shot) : notFoundShown(shot)) << c.name << "\n" << log;
+            EXPECT_TRUE(panel.waitForScreen(c.shows == Shows::Demo ? demoShown : notFoundShown, 15000))
+                << c.name << "\n" << panel.log();
             if (!c.logged.empty()) {
-                EXPECT_NE(log.find(c.logged), string::npos) << c.name << "\n" << log;
+                EXPECT_TRUE(waitUntil([&] { return panel.log().find(c.logged) != string::npos; }, 5000))
+                    << c.name << "\n" << panel.log();
+            } else {
+                string log = panel.log(); // errors are flushed to the log at once
+                EXPECT_EQ(log.find("not found"), string::npos) << c.name << "\n" << log;
+                EXPECT_EQ(log.find("Error"), string::npos) << c.name << "\n" << log;
             }
-            EXPECT_EQ(log.find("Start Panterm"), log.rfind("Start Panterm")) << c.name << ": no reload";
+            EXPECT_EQ(panel.wait(0), -1) << c.name << " ended\n" << panel.output();
         }
     }
     string root_;
@@ -91,14 +94,12 @@ TEST_F(BadInputE2E, HtmlFilesWithoutTheAppletOrWithBrokenParameters)
 
     run({{"noapplet", target.url("noapplet.html"), Shows::NotFound, ""},
          {"noparams", target.url("noparams.html"), Shows::NotFound, ""},
-         {"many", target.url("many.html"), Shows::Demo, "Open Teq File: Plant1.teq\n"},
+         {"many", target.url("many.html"), Shows::Demo, ""},
          {"long", target.url("long.html"), Shows::NotFound,
           "File not found !\n " + string(28, 'x') + ".teq\n"},
-         {"unterminated", target.url("unterminated.html"), Shows::NotFound, ""},
+         {"unterminated", target.url("unterminated.html"), Shows::NotFound,
+          "File not found !\n Plant>\n<param name.teq\n"}, // the value runs to the next "="
          {"broken", target.url("broken.html"), Shows::NotFound, "failed to load painter(s) from\n \"Broken.teq\"\n"}});
-    string requests = target.requests();
-    EXPECT_EQ(countOccurrences(requests, "GET /noapplet.html "), 1) << "a page without the applet is not retried";
-    EXPECT_EQ(countOccurrences(requests, "GET /noparams.html "), 1);
 }
 
 TEST_F(BadInputE2E, Addresses)
