@@ -79,13 +79,14 @@ Simulator &simulator()
 // The panel's state at start, on an 800 x 480 headless display.
 void startPanel(int fullRedraw)
 {
-    static teqc::HeadlessDisplay *display = nullptr;
-    if (!display) {
+    static bool started = false;
+    if (!started) {
         initSettings();
         pterm.debug_level = 0;
         pterm.log_file[0] = '\0';
-        display = new teqc::HeadlessDisplay(800, 480);
+        static teqc::HeadlessDisplay display(800, 480); // closed at exit
         VM_init();
+        started = true;
     }
     pterm.full_redraw = fullRedraw;
 }
