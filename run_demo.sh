@@ -45,7 +45,7 @@ stop_all() {
     wait "$pid" 2>/dev/null || true
   done
 }
-trap 'stop_all; exit 130' INT TERM
+trap 'stop_all; echo "Stopped."; exit 130' INT TERM
 trap stop_all EXIT
 
 build/panterm-target --root "$root" --port 0 --values "$root/values.txt" --log "$out/target.log" \
