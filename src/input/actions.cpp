@@ -133,7 +133,8 @@ void removeText(const MP_Action &a, char *stream)
     RW_readSource(stream, a.dest.name, a.dest.type);
     size_t length = std::strlen(heldValue);
     if (length > 0)
-        for (char *hit; (hit = std::strstr(stream, heldValue));) std::memmove(hit, hit + length, std::strlen(hit + length) + 1);
+        for (char *hit; (hit = std::strstr(stream, heldValue));)
+            std::memmove(hit, hit + length, std::strlen(hit + length) + 1);
     writeTo(a.dest, stream);
 }
 

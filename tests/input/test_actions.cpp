@@ -92,7 +92,8 @@ TEST_F(Actions, EventObjectsLoadInStepWithOtherPainters)
 {
     string picture = "teq f\npainter \"XRectangleP\" at 0,0 size 5,5 plc 0 {\n  block \"XRectangleP\" id 1\n}\n"
                      "painter \"EventP\" at 5,6 size 7,8 plc 3 {\n  block \"EventP\" id 2 {\n" +
-                     action(2, 2, "CO \"@FOCUS\"", "STRING \"1\"") + action(2, 2, "CO \"@POINTS_OBJECT\"", "STRING \"\"") +
+                     action(2, 2, "CO \"@FOCUS\"", "STRING \"1\"") +
+                     action(2, 2, "CO \"@POINTS_OBJECT\"", "STRING \"\"") +
                      "    fkey \"FKEY_2\"\n  }\n}\n"
                      "painter \"XRectangleP\" at 20,0 size 5,5 plc 0 {\n  block \"XRectangleP\" id 3\n}\n";
     ASSERT_EQ(loadText(picture), 0) << log();
@@ -127,7 +128,8 @@ TEST_F(Actions, TriggersConditionsAndDisabling)
     string trace;
     for (int trigger = 0; trigger <= 5; trigger++)
         trace += action(trigger, AC_APPEND_TEXT, "CO \"trace\"", "STRING \"" + std::to_string(trigger) + "\"");
-    trace += action(4, AC_APPEND_TEXT, "CO \"trace\"", "STRING \"g\"", "  when compare eq CO \"gate\" STRING \"open\"\n");
+    trace += action(4, AC_APPEND_TEXT, "CO \"trace\"", "STRING \"g\"",
+                    "  when compare eq CO \"gate\" STRING \"open\"\n");
     loadEvent(trace);
     setCo("trace", "");
     PPO_setReady(0);
@@ -142,7 +144,8 @@ TEST_F(Actions, TriggersConditionsAndDisabling)
     send(OB_MSG_PAGE_ENTERED);
     EXPECT_EQ(co("trace"), "42254g") << "triggers 0, 1 and 3 never run on an event object";
 
-    string guarded = action(4, AC_DISABLE, "UNDEFINED \"\"", "STRING \"\"", "  when compare eq CO \"lock\" STRING \"1\"\n") +
+    string guarded = action(4, AC_DISABLE, "UNDEFINED \"\"", "STRING \"\"",
+                            "  when compare eq CO \"lock\" STRING \"1\"\n") +
                      action(4, AC_APPEND_TEXT, "CO \"trace\"", "STRING \"+\"");
     loadEvent(guarded);
     setCo("trace", "");
@@ -173,7 +176,8 @@ TEST_F(Actions, WriteSourceToDestinations)
     writeFile(path("in.txt"), "from disk");
     string actions = action(4, 2, "CO \"a\"", "STRING \"hello\"") + action(4, 2, "CO \"b\"", "CO \"a\"") +
                      action(4, 2, "FILE \"out.txt\"", "CO \"a\"") + action(4, 2, "CO \"c\"", "CO \"missing\"") +
-                     action(4, 2, "CO \"e\"", "FILE \"in.txt\"") + action(4, 2, "PPO \"Motor.Speed\"", "STRING \"42\"") +
+                     action(4, 2, "CO \"e\"", "FILE \"in.txt\"") +
+                     action(4, 2, "PPO \"Motor.Speed\"", "STRING \"42\"") +
                      action(4, 2, "CO \"f\"", "PPO \"Motor.Speed\"");
     setPoint("Motor.Speed", "0");
     loadEvent(actions);

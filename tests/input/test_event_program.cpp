@@ -93,14 +93,16 @@ string expectedFile(const std::vector<string> &values)
 
 class EventProgram : public TempDirTest {
 protected:
-    // Runs the program headless on url until the script closes it.
+    // Runs the program headless with args until the event script closes it.
     void run(const std::vector<string> &args)
     {
         string link = path("Panterm_MW");
         if (!fileExists(link)) symlink(buildProgram("Panterm_MW").c_str(), link.c_str());
         writeFile(path("events.txt"), "wait 1500\nsnapshot shot.png\nclose\n");
         ChildProcess p(link, args, dir_,
-                       {{"PANTERM_DISPLAY", "headless"}, {"PANTERM_SCREEN", "320x240"}, {"PANTERM_EVENTS", "events.txt"}});
+                       {{"PANTERM_DISPLAY", "headless"},
+                        {"PANTERM_SCREEN", "320x240"},
+                        {"PANTERM_EVENTS", "events.txt"}});
         ASSERT_EQ(p.wait(20000), 0) << p.output();
     }
 };

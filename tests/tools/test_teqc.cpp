@@ -182,7 +182,8 @@ TEST_F(Teqc, RenderWithContainersAndProcessPoints)
                                                  "      when compare eq CO \"mode\" STRING \"on\"\n    }\n  }\n}\n"
                                                  "painter \"XRectangleP\" at 50,0 size 50,50 plc 0 {\n"
                                                  "  block \"XRectangleP\" id 2 {\n    repaint 39 COLOR 0,0,255 {\n"
-                                                 "      when compare gt PPO \"Tank.Level\" STRING \"50\"\n    }\n  }\n}\n"));
+                                                 "      when compare gt PPO \"Tank.Level\" STRING \"50\"\n"
+                                                 "    }\n  }\n}\n"));
     const uint32_t red = 0xFF0000FF, green = 0xFF00FF00, blue = 0xFFFF0000;
     struct Case {
         string options;
