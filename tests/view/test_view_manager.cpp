@@ -1,0 +1,134 @@
+#include "teq_fixture.h"
+
+#include <string>
+
+#include "data/containers.h"
+#include "view/page_params.h"
+#include "view/view_manager.h"
+
+namespace {
+
+std::string applet(const std::string &params)
+{
+    return "<html><applet code=\"IViewer.class\" width=\"320\" height=\"240\">\n" + params + "</applet></html>\n";
+}
+
+std::string param(const std::string &name, const std::string &value)
+{
+    return "<param name=\"" + name + "\" value=\"" + value + "\">\n";
+}
+
+// A picture whose one rectangle is named by its fill colour, so a test can
+// tell which picture was loaded.
+std::string picture(int red)
+{
+    return "teq f\npage-size 320,240\nbackground 255,255,255\nfill on\nfill-colour " + std::to_string(red) +
+           ",0,0\npainter \"XRectangleP\" at 0,0 size 10,10 plc 0 {\n  block \"XRectangleP\" id 1\n}\n";
+}
+
+} // namespace
+
+class ViewManager : public TeqTest {
+protected:
+    void SetUp() override
+    {
+        TeqTest::SetUp();
+        VM_init();
+        HT_resetContainers();
+    }
+    void writePicture(const std::string &name, int red) { writeFile(path(name), teqc::buildTeq(picture(red))); }
+    // Requests a page and runs refresh cycles until nothing is pending.
+    void open(const std::string &address)
+    {
+        VM_requestLoadHtmlFile(address.c_str());
+        VM_entry();
+    }
+    int loadedRed()
+    {
+        OB_Object *o = OB_Get_Pointer(0);
+        return o ? static_cast<int>(o->fillColor & 0xFF) : -1;
+    }
+};
+
+TEST_F(ViewManager, MainAndFileIndexesPickThePicture)
+{
+    for (int n : {0, 2, 7}) writePicture("Plant" + std::to_string(n) + ".teq", 10 + n);
+    writePicture("Plant.teq", 99);
+    writePicture("07.teq", 77);
+    writePicture("other.teq", 55);
+
+    writeFile(path("same.html"), applet(param("ProjectName", "Plant") + param("FirstFileIndex", "3") +
+                                        param("LastFileIndex", "3") + param("Main", "2")));
+    open("same.html");
+    EXPECT_EQ(loadedRed(), 99) << "equal indexes: the project name without a number";
+
+    writeFile(path("main.html"), applet(param("ProjectName", "Plant") + param("FirstFileIndex", "1") +
+                                        param("LastFileIndex", "5") + param("Main", "2") + param("Period", "abc")));
+    open("main.html");
+    EXPECT_EQ(loadedRed(), 12);
+    EXPECT_EQ(VM_RefreshPeriod, 1000) << "an unparsable Period gives 1000";
+
+    VM_requestPicture("7");
+    VM_entry();
+    EXPECT_EQ(loadedRed(), 17) << "a number names a picture of the project";
+    VM_requestPicture("07");
+    VM_entry();
+    EXPECT_EQ(loadedRed(), 77) << "07 does not print back as a number: it is a file name";
+    EXPECT_STREQ(CO_readValPtr("@CURRENT_PAGE"), "07.teq");
+    EXPECT_STREQ(CO_readValPtr("@LAST_PAGE"), "Plant7.teq");
+
+    writeFile(path("named.html"), applet(param("ProjectName", "Plant") + param("MainTEQName", "other") +
+                                         param("Period", "250")));
+    open("named.html");
+    EXPECT_EQ(loadedRed(), 55);
+    EXPECT_EQ(VM_RefreshPeriod, 250);
+}
+
+TEST_F(ViewManager, AddressesSetTheDocumentBaseAndTheFileName)
+{
+    mkdir(path("dir").c_str(), 0755);
+    mkdir(path("dir/sub").c_str(), 0755);
+    writePicture("dir/sub/Plant.teq", 1);
+    writePicture("dir/Plant.teq", 2);
+    std::string page = applet(param("ProjectName", "Plant"));
+    writeFile(path("dir/sub/page.html"), page);
+    writeFile(path("dir/x.html"), page);
+
+    open("dir\\sub/page.html#top?x=1");
+    EXPECT_STREQ(VM_GetDocumentBase(), "dir/sub/");
+    EXPECT_STREQ(VM_getHtmlFileName(), "page.html");
+    EXPECT_EQ(loadedRed(), 1);
+
+    open("../x.html");
+    EXPECT_STREQ(VM_GetDocumentBase(), "dir/");
+    EXPECT_STREQ(VM_getHtmlFileName(), "x.html");
+    EXPECT_EQ(loadedRed(), 2);
+
+    open("../../../../etc/passwd.html");
+    EXPECT_EQ(std::string(VM_GetDocumentBase()).find(".."), std::string::npos) << "no step leaves the root";
+}
+
+TEST_F(ViewManager, PageThatAsksForARefreshAtEveryDrawingDoesNotHoldTheLoop)
+{
+    std::string text = picture(5) +
+                       "painter \"EventP\" at 0,0 size 1,1 plc 0 {\n  block \"EventP\" id 2 {\n"
+                       "    action 4 2 {\n      dest CO \"PT_UpdateAfterCoWrite\"\n      source STRING \"1\"\n    }\n"
+                       "    action 2 2 {\n      dest CO \"counter\"\n      source STRING \"x\"\n    }\n  }\n}\n";
+    writeFile(path("Loop.teq"), teqc::buildTeq(text));
+    writeFile(path("loop.html"), applet(param("ProjectName", "Loop")));
+    open("loop.html");
+    EXPECT_STREQ(CO_readValPtr("counter"), "x");
+    EXPECT_EQ(loadedRed(), 5);
+    for (int i = 0; i < 3; i++) VM_entry();
+}
+
+TEST_F(ViewManager, PollTimeSubstitute)
+{
+    VM_RefreshPeriod = 700;
+    EXPECT_EQ(VM_getRefreshPeriod(), 700);
+    HT_writeContainer("PT_PollTimeSubstitute", "0");
+    EXPECT_EQ(VM_getRefreshPeriod(), 700);
+    HT_writeContainer("PT_PollTimeSubstitute", "120");
+    EXPECT_EQ(VM_getRefreshPeriod(), 120);
+    EXPECT_TRUE(VM_isRefreshRequired()) << "a changed substitute schedules a refresh";
+}
