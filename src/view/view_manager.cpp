@@ -497,6 +497,7 @@ void VM_SetRemoteUrl(const char *host, const char *path)
     if (path) SetRemotePath(path);
     safe_strncpy(VM_RemoteServer, host ? host : "", sizeof VM_RemoteServer);
     isRemoteServer = VM_RemoteServer[0] != '\0';
+    SetRemoteStatus(isRemoteServer);
     SetRemoteHost(VM_RemoteServer);
     HT_writeContainer("IsWebBrowser", isRemoteServer ? "1" : "0");
 }

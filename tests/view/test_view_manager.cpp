@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "comm/http_client.h"
 #include "data/containers.h"
 #include "view/page_params.h"
 #include "view/view_manager.h"
@@ -131,4 +132,16 @@ TEST_F(ViewManager, PollTimeSubstitute)
     HT_writeContainer("PT_PollTimeSubstitute", "120");
     EXPECT_EQ(VM_getRefreshPeriod(), 120);
     EXPECT_TRUE(VM_isRefreshRequired()) << "a changed substitute schedules a refresh";
+}
+
+TEST_F(ViewManager, RemoteServerSwitchesTheTargetLinkToRemoteFilesAndValues)
+{
+    VM_SetRemoteUrl("127.0.0.1:8080", "");
+    EXPECT_EQ(GetRemoteStatus(), 1);
+    EXPECT_EQ(SRVR_isRemoteFileServer(), 1);
+    EXPECT_STREQ(CO_readValPtr("IsWebBrowser"), "1");
+    VM_SetRemoteUrl("", "");
+    EXPECT_EQ(GetRemoteStatus(), 0);
+    EXPECT_EQ(SRVR_isRemoteFileServer(), 0);
+    EXPECT_STREQ(CO_readValPtr("IsWebBrowser"), "0");
 }
