@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Every text field stays terminated within its buffer.
     if (std::strlen(pterm.start_page) >= sizeof pterm.start_page) __builtin_trap();
     if (std::strlen(pterm.warn_btn.text) > 31 || std::strlen(pterm.loading_msg.text) > 31) __builtin_trap();
-    ExtObjectSpec spec;
-    parseExtObjectString(&spec, text.data());
+    ExtObjectSpec ext;
+    parseExtObjectString(&ext, text.data());
     return 0;
 }

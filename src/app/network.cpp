@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "app/platform.h"
 #include "runtime/log.h"
 #include "runtime/str_util.h"
 
@@ -75,15 +76,8 @@ bool readAddress(NetworkBlock *block)
 void readGateway(NetworkBlock *block)
 {
     block->gateway[0] = '\0';
-    FILE *f = std::fopen("/proc/net/route", "r");
-    if (!f) {
-        std::printf("> fopen(\"/proc/net/route\") failed !\n");
-        return;
-    }
     char text[1025];
-    size_t got = std::fread(text, 1, sizeof text - 1, f);
-    std::fclose(f);
-    text[got] = '\0';
+    if (!SYS_readFileHead("/proc/net/route", text, sizeof text)) return;
     Net_parseRouteGateway(text, block->adapter, block->gateway, NET_TEXT_SIZE);
 }
 

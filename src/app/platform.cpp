@@ -66,6 +66,19 @@ FILE *HMI_FOPEN(const char *name, const char *mode)
     return openJoined(HmiPath, VM_GetDocumentBase(), name, mode);
 }
 
+int SYS_readFileHead(const char *path, char *buffer, size_t size)
+{
+    FILE *f = std::fopen(path, "r");
+    if (!f) {
+        std::printf("> fopen(\"%s\") failed !\n", path);
+        return 0;
+    }
+    size_t got = size ? std::fread(buffer, 1, size - 1, f) : 0;
+    std::fclose(f);
+    if (size) buffer[got] = '\0';
+    return 1;
+}
+
 int copy_file_to_ramdisk(const char *ramName, const char *appName)
 {
     FILE *in = APP_FOPEN(appName, "rb");

@@ -23,6 +23,11 @@ FILE *APP_FOPEN(const char *name, const char *mode);
 // Opens HmiPath + document base + name.
 FILE *HMI_FOPEN(const char *name, const char *mode);
 
+// Reads at most size - 1 bytes of the start of a file into a terminated
+// buffer. A file that cannot be opened prints "> fopen("path") failed !" and
+// answers 0.
+int SYS_readFileHead(const char *path, char *buffer, size_t size);
+
 // Copies an application file into the RAM disk under ramName in 256-byte
 // blocks. Answers 1, or 0 when the file cannot be read or the store is full.
 int copy_file_to_ramdisk(const char *ramName, const char *appName);

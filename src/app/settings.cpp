@@ -86,18 +86,18 @@ ExtObjectSpec &fieldExt(const Element &e)
     return *reinterpret_cast<ExtObjectSpec *>(reinterpret_cast<char *>(&pterm) + e.offset);
 }
 
-void setExt(ExtObjectSpec &spec, int enabled, int mode, const char *text, int x, int y, int w, int h,
+void setExt(ExtObjectSpec &ext, int enabled, int mode, const char *text, int x, int y, int w, int h,
             uint32_t c1, uint32_t c2)
 {
-    spec.enabled = enabled;
-    spec.mode = mode;
-    safe_strncpy(spec.text, text, sizeof spec.text);
-    spec.x = x;
-    spec.y = y;
-    spec.width = w;
-    spec.height = h;
-    spec.color1 = c1;
-    spec.color2 = c2;
+    ext.enabled = enabled;
+    ext.mode = mode;
+    safe_strncpy(ext.text, text, sizeof ext.text);
+    ext.x = x;
+    ext.y = y;
+    ext.width = w;
+    ext.height = h;
+    ext.color1 = c1;
+    ext.color2 = c2;
 }
 
 uint32_t colorWord(int r, int g, int b)
@@ -143,7 +143,7 @@ void logf(const char *format, ...)
     log_append(0, "%s", line);
 }
 
-const char *extText(const ExtObjectSpec &spec) { return spec.enabled ? spec.text : "disabled"; }
+const char *extText(const ExtObjectSpec &ext) { return ext.enabled ? ext.text : "disabled"; }
 
 // One "- name : value" line; width is the padding of the name.
 void logElement(const Element &e, int width, int version)
@@ -225,35 +225,35 @@ void initSettings()
     pterm.comm_err_limit = 3;
 }
 
-int parseExtObjectString(ExtObjectSpec *spec, const char *text)
+int parseExtObjectString(ExtObjectSpec *ext, const char *text)
 {
-    if (!spec || !text || std::strlen(text) < 3) return 0;
-    spec->enabled = 0;
-    spec->mode = 0;
-    readSigned(text, &spec->enabled);
-    readSigned(text + 2, &spec->mode);
+    if (!ext || !text || std::strlen(text) < 3) return 0;
+    ext->enabled = 0;
+    ext->mode = 0;
+    readSigned(text, &ext->enabled);
+    readSigned(text + 2, &ext->mode);
     const char *open = std::strchr(text + 3, ';');
     if (!open) return 0;
     const char *close = std::strchr(open + 1, ';');
     if (!close) return 0;
     size_t len = static_cast<size_t>(close - open - 1);
     if (len > 31) len = 31;
-    std::memcpy(spec->text, open + 1, len);
-    spec->text[len] = '\0';
+    std::memcpy(ext->text, open + 1, len);
+    ext->text[len] = '\0';
 
     int x, y, w, h, used = 0;
     if (std::sscanf(close + 1, "%d,%d,%d,%d;%n", &x, &y, &w, &h, &used) != 4 || used == 0) return 0;
-    spec->x = x;
-    spec->y = y;
-    spec->width = w;
-    spec->height = h;
+    ext->x = x;
+    ext->y = y;
+    ext->width = w;
+    ext->height = h;
     const char *sep = close + used; // the ';' that ends the four numbers
     int r, g, b;
     if (std::sscanf(sep, ";%d,%d,%d", &r, &g, &b) != 3) return 0;
-    spec->color1 = colorWord(r, g, b);
+    ext->color1 = colorWord(r, g, b);
     const char *next = std::strchr(sep + 1, ';');
     if (!next || std::sscanf(next, ";%d,%d,%d", &r, &g, &b) != 3) return 0;
-    spec->color2 = colorWord(r, g, b);
+    ext->color2 = colorWord(r, g, b);
     return 1;
 }
 

@@ -71,4 +71,4 @@ int parseXmlFileForSettings(const char *fileName, char *text);
 void saveSettingsInXmlFile();
 void dumpSettings(const char *fileName);
 void log_timeInfo();
-int parseExtObjectString(ExtObjectSpec *spec, const char *text);
+int parseExtObjectString(ExtObjectSpec *ext, const char *text);

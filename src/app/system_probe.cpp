@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/platform.h"
 #include "runtime/log.h"
 #include "runtime/str_util.h"
 
@@ -33,15 +34,8 @@ const char *SYS_platformFromCpuInfo(const char *text)
 
 void read_cpuinfo()
 {
-    FILE *f = std::fopen("/proc/cpuinfo", "r");
-    if (!f) {
-        std::printf("> fopen(\"/proc/cpuinfo\") failed !\n");
-        return;
-    }
     char text[512];
-    size_t got = std::fread(text, 1, sizeof text - 1, f);
-    std::fclose(f);
-    text[got] = '\0';
+    if (!SYS_readFileHead("/proc/cpuinfo", text, sizeof text)) return;
     g_platform = SYS_platformFromCpuInfo(text);
 }
 

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "draw/shapes.h"
+#include "input/event_object.h"
 #include "runtime/heap.h"
 #include "runtime/log.h"
 #include "runtime/str_util.h"
@@ -37,6 +38,7 @@ const PainterClass kClasses[] = {
     {"IDegradeHP", loadDegradeH},
     {"IDegradeVP", loadDegradeV},
     {"XDegradeVP", loadXDegradeV},
+    {"EventP", loadEvent},
 };
 
 char backgroundName[64];

@@ -47,6 +47,7 @@ constexpr int kMsgUpdate = 218;
 constexpr int kNotFoundRepeats = 6;
 constexpr int kNotFoundPauseMs = 500;
 constexpr int kTokenPollMs = 20;
+constexpr int kMaxCyclesPerEntry = 16;
 
 char req_page[VM_PAGE_SIZE];
 int req_new_page;
@@ -508,10 +509,8 @@ void VM_SetRemoteUrl(const char *host, const char *path)
     if (path) SetRemotePath(path);
     safe_strncpy(VM_RemoteServer, host ? host : "", sizeof VM_RemoteServer);
     isRemoteServer = VM_RemoteServer[0] != '\0';
+    SetRemoteStatus(isRemoteServer);
     SetRemoteHost(VM_RemoteServer);
-    // The server of a page is also the target of its values: a link that
-    // still holds local data (as at start or after a local page) turns remote.
-    if (isRemoteServer && GetRemoteStatus() == 0) SetRemoteStatus(1);
     HT_writeContainer("IsWebBrowser", isRemoteServer ? "1" : "0");
 }
 
@@ -545,9 +544,12 @@ int VM_isRefreshRequired()
     return !VM_running || req_new_page || req_new_refresh || req_new_redraw || openDialogRequired;
 }
 
+// A page whose objects ask for a refresh at every drawing would otherwise keep
+// the event loop from ever waiting for input again: after a bounded number of
+// cycles the remaining requests wait for the next time-out.
 void VM_entry()
 {
-    while (VM_isRefreshRequired() && !VM_failed) VM_refresh();
+    for (int cycles = 0; cycles < kMaxCyclesPerEntry && VM_isRefreshRequired() && !VM_failed; cycles++) VM_refresh();
 }
 
 void VM_refresh()

@@ -145,19 +145,19 @@ TEST_F(Settings, DebugLevelAppliesOnlyAfterACompleteParse)
 
 TEST_F(Settings, ExtObjectSpecs)
 {
-    ExtObjectSpec spec = {};
-    EXPECT_EQ(parseExtObjectString(&spec, "0;0;!;1,1,20,20;255,165,0;0,0,0;"), 1);
-    EXPECT_EQ(spec.enabled, 0);
-    EXPECT_EQ(spec.color1, 0xFF00A5FFu);
-    EXPECT_EQ(parseExtObjectString(&spec, "10;3;!;1,1,20,20;255,165,0;0,0,0;"), 1);
-    EXPECT_EQ(spec.enabled, 10);
-    EXPECT_EQ(spec.mode, 0) << "a two-digit flag shifts the second number's reading";
-    EXPECT_EQ(parseExtObjectString(&spec, ("1;0;" + std::string(40, 'L') + ";1,2,3,4;1,1,1;2,2,2;").c_str()), 1);
-    EXPECT_EQ(std::string(spec.text), std::string(31, 'L'));
-    EXPECT_EQ(parseExtObjectString(&spec, "1;0;!;1,2,3;1,1,1;2,2,2;"), 0);
-    EXPECT_EQ(parseExtObjectString(&spec, "1;0;!;1,2,3,4;1,1,1;"), 0);
-    EXPECT_EQ(parseExtObjectString(&spec, "1;0;!"), 0);
-    EXPECT_EQ(parseExtObjectString(&spec, "1"), 0);
+    ExtObjectSpec ext = {};
+    EXPECT_EQ(parseExtObjectString(&ext, "0;0;!;1,1,20,20;255,165,0;0,0,0;"), 1);
+    EXPECT_EQ(ext.enabled, 0);
+    EXPECT_EQ(ext.color1, 0xFF00A5FFu);
+    EXPECT_EQ(parseExtObjectString(&ext, "10;3;!;1,1,20,20;255,165,0;0,0,0;"), 1);
+    EXPECT_EQ(ext.enabled, 10);
+    EXPECT_EQ(ext.mode, 0) << "a two-digit flag shifts the second number's reading";
+    EXPECT_EQ(parseExtObjectString(&ext, ("1;0;" + std::string(40, 'L') + ";1,2,3,4;1,1,1;2,2,2;").c_str()), 1);
+    EXPECT_EQ(std::string(ext.text), std::string(31, 'L'));
+    EXPECT_EQ(parseExtObjectString(&ext, "1;0;!;1,2,3;1,1,1;2,2,2;"), 0);
+    EXPECT_EQ(parseExtObjectString(&ext, "1;0;!;1,2,3,4;1,1,1;"), 0);
+    EXPECT_EQ(parseExtObjectString(&ext, "1;0;!"), 0);
+    EXPECT_EQ(parseExtObjectString(&ext, "1"), 0);
 
     writeFile(path("pterm.xml"),
               replaced(kDefaultFile, "<warn_btn>1;0;!;1,1,20,20;255,165,0;0,0,0;<", "<warn_btn>0;0;!;1,1,20,20;255,165,0;0,0,0;<"));

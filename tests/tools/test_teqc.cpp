@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "process_runner.h"
 #include "teq_render.h"
 #include "teq_runtime.h"
 #include "teq_sample.h"
@@ -170,4 +171,41 @@ TEST_F(Teqc, CommandLine)
     writeFile(path("empty.teq"), "");
     EXPECT_NE(std::system((teqc + " dump empty.teq 2> err.txt").c_str()), 0);
     EXPECT_NE(readFile(path("err.txt")).find("TEQ file is empty"), string::npos);
+}
+
+TEST_F(Teqc, RenderWithContainersAndProcessPoints)
+{
+    const string teqc = TEQC_PROGRAM;
+    writeFile(path("values.teq"), teqc::buildTeq("teq f\npage-size 100,50\nfill on\nborder off\nfill-colour 255,0,0\n"
+                                                 "painter \"XRectangleP\" at 0,0 size 50,50 plc 0 {\n"
+                                                 "  block \"XRectangleP\" id 1 {\n    repaint 39 COLOR 0,255,0 {\n"
+                                                 "      when compare eq CO \"mode\" STRING \"on\"\n    }\n  }\n}\n"
+                                                 "painter \"XRectangleP\" at 50,0 size 50,50 plc 0 {\n"
+                                                 "  block \"XRectangleP\" id 2 {\n    repaint 39 COLOR 0,0,255 {\n"
+                                                 "      when compare gt PPO \"Tank.Level\" STRING \"50\"\n"
+                                                 "    }\n  }\n}\n"));
+    const uint32_t red = 0xFF0000FF, green = 0xFF00FF00, blue = 0xFFFF0000;
+    struct Case {
+        string options;
+        uint32_t left, right;
+    } cases[] = {
+        {"", red, red},
+        {"--co mode=on", green, red},
+        {"--co mode=off --ppo Tank.Level=75", red, blue},
+        {"--ppo Tank.Level=25 --co mode=on", green, red},
+        {"--ppo Other=99 --ppo Tank.Level=50.5 --co x=1 --co mode=on", green, blue},
+        {"--ppo Tank.Level=abc", red, red},
+        {"--co mode=on=1", red, red},
+    };
+    for (const Case &c : cases) {
+        string command = teqc + " render values.teq -o values.png " + c.options + " 2> err.txt";
+        ASSERT_EQ(std::system(command.c_str()), 0) << c.options << "\n" << readFile(path("err.txt"));
+        Image image = readPng(path("values.png"));
+        ASSERT_EQ(image.width, 100) << c.options;
+        EXPECT_EQ(image.at(25, 25), c.left) << c.options;
+        EXPECT_EQ(image.at(75, 25), c.right) << c.options;
+    }
+    for (const char *bad : {"render values.teq -o x.png --co mode", "render values.teq -o x.png --ppo =1",
+                             "render values.teq -o x.png --co", "dump values.teq --co a=b"})
+        EXPECT_NE(std::system((teqc + " " + bad + " 2> /dev/null").c_str()), 0) << bad;
 }

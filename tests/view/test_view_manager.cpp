@@ -1,126 +1,189 @@
-// The view manager's address handling and page loads on local files: document
-// base and file name, "../", "#" and "?" parts, absolute paths, the remote
-// server, the pictures a page names, and pages that fail.
-#include "test_support.h"
+#include "teq_fixture.h"
 
 #include <filesystem>
-#include <memory>
 #include <string>
 
-#include "app/settings.h"
-#include "comm/target_link.h"
-#include "runtime/heap.h"
-#include "teq_render.h"
-#include "teq_text.h"
-#include "view/object_table.h"
+#include "comm/http_client.h"
+#include "data/containers.h"
+#include "view/page_params.h"
 #include "view/view_manager.h"
-
-using std::string;
 
 namespace {
 
-string page(const string &params)
+std::string applet(const std::string &params)
 {
     return "<html><applet code=\"IViewer.class\" width=\"320\" height=\"240\">\n" + params + "</applet></html>\n";
 }
 
-string param(const string &name, const string &value)
+std::string param(const std::string &name, const std::string &value)
 {
     return "<param name=\"" + name + "\" value=\"" + value + "\">\n";
 }
 
-const char *const kPicture = "teq g\n"
-                             "page-size 320,240\n"
-                             "fill on\n"
-                             "painter \"XRectangleP\" at 10,10 size 50,50 plc 0 {\n"
-                             "  block \"XRectangleP\" id 1\n"
-                             "}\n"
-                             "painter \"XOvalP\" at 70,10 size 50,50 plc 0 {\n"
-                             "  block \"XOvalP\" id 2\n"
-                             "}\n";
+// A picture whose one rectangle is named by its fill colour, so a test can
+// tell which picture was loaded.
+std::string picture(int red)
+{
+    return "teq f\npage-size 320,240\nbackground 255,255,255\nfill on\nfill-colour " + std::to_string(red) +
+           ",0,0\npainter \"XRectangleP\" at 0,0 size 10,10 plc 0 {\n  block \"XRectangleP\" id 1\n}\n";
+}
 
-class ViewManager : public TempDirTest {
+} // namespace
+
+class ViewManager : public TeqTest {
 protected:
     void SetUp() override
     {
-        TempDirTest::SetUp();
-        display_ = std::make_unique<teqc::HeadlessDisplay>(320, 240);
+        TeqTest::SetUp();
         VM_init();
-        // A fresh start also when the cases run in one process: heaps, project, view, address.
-        MU_init();
-        MU_init2();
-        VM_ClearAll();
-        VM_ClearView();
-        VM_SetRemoteUrl("", "");
-        VM_SetDocumentBase("");
+        HT_resetContainers();
     }
-    void TearDown() override
+    void writePicture(const std::string &name, int red) { writeFile(path(name), teqc::buildTeq(picture(red))); }
+    // Requests a page and runs refresh cycles until nothing is pending.
+    void open(const std::string &address)
     {
-        display_.reset();
-        TempDirTest::TearDown();
+        VM_requestLoadHtmlFile(address.c_str());
+        VM_entry();
     }
-    void write(const string &name, const string &content)
+    int loadedRed()
+    {
+        OB_Object *o = OB_Get_Pointer(0);
+        return o ? static_cast<int>(o->fillColor & 0xFF) : -1;
+    }
+    void writeIn(const std::string &name, const std::string &content)
     {
         std::filesystem::create_directories(std::filesystem::path(path(name)).parent_path());
         writeFile(path(name), content);
     }
-    void load(const string &address)
+    std::string base() const { return VM_GetDocumentBase(); }
+    std::string file() const { return VM_getHtmlFileName(); }
+    size_t count(const std::string &text)
     {
-        ASSERT_EQ(VM_requestLoadHtmlFile(address.c_str()), 1) << address;
-        VM_entry();
-    }
-    string base() const { return VM_GetDocumentBase(); }
-    string file() const { return VM_getHtmlFileName(); }
-    string log() const { return readFile(path("pterm.log")); }
-    size_t count(const string &text) const
-    {
-        string all = log();
+        std::string all = log();
         size_t n = 0;
-        for (size_t at = all.find(text); at != string::npos; at = all.find(text, at + 1)) n++;
+        for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) n++;
         return n;
     }
-
-private:
-    std::unique_ptr<teqc::HeadlessDisplay> display_;
 };
 
-} // namespace
-
-TEST_F(ViewManager, DocumentBaseFollowsRelativeParentAndAbsoluteAddresses)
+TEST_F(ViewManager, MainAndFileIndexesPickThePicture)
 {
-    for (const char *name : {"dir/sub/page.html", "dir/x.html", "x.html"}) write(name, "<html>no applet</html>");
+    for (int n : {0, 2, 7}) writePicture("Plant" + std::to_string(n) + ".teq", 10 + n);
+    writePicture("Plant.teq", 99);
+    writePicture("07.teq", 77);
+    writePicture("other.teq", 55);
 
-    load("dir/sub/page.html");
-    EXPECT_EQ(base(), "dir/sub/");
-    EXPECT_EQ(file(), "page.html");
-    load("../x.html");
-    EXPECT_EQ(base(), "dir/");
-    EXPECT_EQ(file(), "x.html");
-    load("sub/page.html#top?x=1");
-    EXPECT_EQ(base(), "dir/sub/");
-    EXPECT_EQ(file(), "page.html");
-    load("page.html?back=a/b#c/d");
+    writeFile(path("same.html"), applet(param("ProjectName", "Plant") + param("FirstFileIndex", "3") +
+                                        param("LastFileIndex", "3") + param("Main", "2")));
+    open("same.html");
+    EXPECT_EQ(loadedRed(), 99) << "equal indexes: the project name without a number";
+
+    writeFile(path("main.html"), applet(param("ProjectName", "Plant") + param("FirstFileIndex", "1") +
+                                        param("LastFileIndex", "5") + param("Main", "2") + param("Period", "abc")));
+    open("main.html");
+    EXPECT_EQ(loadedRed(), 12);
+    EXPECT_EQ(VM_RefreshPeriod, 1000) << "an unparsable Period gives 1000";
+
+    VM_requestPicture("7");
+    VM_entry();
+    EXPECT_EQ(loadedRed(), 17) << "a number names a picture of the project";
+    VM_requestPicture("07");
+    VM_entry();
+    EXPECT_EQ(loadedRed(), 77) << "07 does not print back as a number: it is a file name";
+    EXPECT_STREQ(CO_readValPtr("@CURRENT_PAGE"), "07.teq");
+    EXPECT_STREQ(CO_readValPtr("@LAST_PAGE"), "Plant7.teq");
+
+    writeFile(path("named.html"), applet(param("ProjectName", "Plant") + param("MainTEQName", "other") +
+                                         param("Period", "250")));
+    open("named.html");
+    EXPECT_EQ(loadedRed(), 55);
+    EXPECT_EQ(VM_RefreshPeriod, 250);
+}
+
+TEST_F(ViewManager, AddressesSetTheDocumentBaseAndTheFileName)
+{
+    mkdir(path("dir").c_str(), 0755);
+    mkdir(path("dir/sub").c_str(), 0755);
+    writePicture("dir/sub/Plant.teq", 1);
+    writePicture("dir/Plant.teq", 2);
+    std::string page = applet(param("ProjectName", "Plant"));
+    writeFile(path("dir/sub/page.html"), page);
+    writeFile(path("dir/x.html"), page);
+
+    open("dir\\sub/page.html#top?x=1");
+    EXPECT_STREQ(VM_GetDocumentBase(), "dir/sub/");
+    EXPECT_STREQ(VM_getHtmlFileName(), "page.html");
+    EXPECT_EQ(loadedRed(), 1);
+
+    open("../x.html");
+    EXPECT_STREQ(VM_GetDocumentBase(), "dir/");
+    EXPECT_STREQ(VM_getHtmlFileName(), "x.html");
+    EXPECT_EQ(loadedRed(), 2);
+
+    open("../../../../etc/passwd.html");
+    EXPECT_EQ(std::string(VM_GetDocumentBase()).find(".."), std::string::npos) << "no step leaves the root";
+}
+
+TEST_F(ViewManager, PageThatAsksForARefreshAtEveryDrawingDoesNotHoldTheLoop)
+{
+    std::string text = picture(5) +
+                       "painter \"EventP\" at 0,0 size 1,1 plc 0 {\n  block \"EventP\" id 2 {\n"
+                       "    action 4 2 {\n      dest CO \"PT_UpdateAfterCoWrite\"\n      source STRING \"1\"\n    }\n"
+                       "    action 2 2 {\n      dest CO \"counter\"\n      source STRING \"x\"\n    }\n  }\n}\n";
+    writeFile(path("Loop.teq"), teqc::buildTeq(text));
+    writeFile(path("loop.html"), applet(param("ProjectName", "Loop")));
+    open("loop.html");
+    EXPECT_STREQ(CO_readValPtr("counter"), "x");
+    EXPECT_EQ(loadedRed(), 5);
+    for (int i = 0; i < 3; i++) VM_entry();
+}
+
+TEST_F(ViewManager, PollTimeSubstitute)
+{
+    VM_RefreshPeriod = 700;
+    EXPECT_EQ(VM_getRefreshPeriod(), 700);
+    HT_writeContainer("PT_PollTimeSubstitute", "0");
+    EXPECT_EQ(VM_getRefreshPeriod(), 700);
+    HT_writeContainer("PT_PollTimeSubstitute", "120");
+    EXPECT_EQ(VM_getRefreshPeriod(), 120);
+    EXPECT_TRUE(VM_isRefreshRequired()) << "a changed substitute schedules a refresh";
+}
+
+TEST_F(ViewManager, RemoteServerSwitchesTheTargetLinkToRemoteFilesAndValues)
+{
+    VM_SetRemoteUrl("127.0.0.1:8080", "");
+    EXPECT_EQ(GetRemoteStatus(), 1);
+    EXPECT_EQ(SRVR_isRemoteFileServer(), 1);
+    EXPECT_STREQ(CO_readValPtr("IsWebBrowser"), "1");
+    VM_SetRemoteUrl("", "");
+    EXPECT_EQ(GetRemoteStatus(), 0);
+    EXPECT_EQ(SRVR_isRemoteFileServer(), 0);
+    EXPECT_STREQ(CO_readValPtr("IsWebBrowser"), "0");
+}
+
+TEST_F(ViewManager, QueriesAndLocalPathsFromTheRoot)
+{
+    for (const char *name : {"dir/sub/page.html", "dir/x.html", "x.html"}) writeIn(name, "<html>no applet</html>");
+    open("dir/sub/page.html");
+    open("page.html?back=a/b#c/d");
     EXPECT_EQ(base(), "dir/sub/") << "a slash in the query names no directory";
     EXPECT_EQ(file(), "page.html");
-    load("..\\..\\dir\\x.html");
-    EXPECT_EQ(base(), "dir/");
-    EXPECT_EQ(file(), "x.html");
-    load("../../../../x.html");
+    open("../../../../x.html");
     EXPECT_EQ(base(), "") << "steps above the top are dropped";
     EXPECT_EQ(file(), "x.html");
 
-    load(dir_ + "/dir/../dir/sub/page.html");
+    open(dir_ + "/dir/../dir/sub/page.html");
     EXPECT_EQ(base(), dir_ + "/dir/sub/") << "a local path from the root keeps its root";
-    load("/../../" + dir_.substr(1) + "/x.html");
+    open("/../../" + dir_.substr(1) + "/x.html");
     EXPECT_EQ(base(), dir_ + "/");
     EXPECT_EQ(count("File not found"), 0u) << log();
 }
 
 TEST_F(ViewManager, AddressesThatDoNotFitAreRefused)
 {
-    write("x.html", "<html>no applet</html>");
-    load("x.html");
-    string tooLong = string(2000, 'a') + ".html";
+    writeFile(path("x.html"), "<html>no applet</html>");
+    open("x.html");
+    std::string tooLong = std::string(2000, 'a') + ".html";
     EXPECT_EQ(VM_requestLoadHtmlFile(tooLong.c_str()), 0);
     EXPECT_EQ(count("Page address too long:"), 1u);
 
@@ -128,81 +191,45 @@ TEST_F(ViewManager, AddressesThatDoNotFitAreRefused)
     VM_SetDocumentBase("plant/");
     ASSERT_EQ(VM_requestLoadHtmlFile("pump.html"), 1);
     EXPECT_EQ(count("http://127.0.0.1:8080/plant/pump.html"), 1u) << "relative to the page's server";
-    string nearlyFull = string(1000, 'b') + ".html";
+    std::string nearlyFull = std::string(1000, 'b') + ".html";
     EXPECT_EQ(VM_requestLoadHtmlFile(nearlyFull.c_str()), 0) << "too long once the server is put in front";
     EXPECT_EQ(count("Page address too long:"), 2u);
     EXPECT_TRUE(VM_isPageRequestPending()) << "the earlier request stays";
 }
 
-TEST_F(ViewManager, PageServerIsAlsoTheTargetOfTheValues)
+TEST_F(ViewManager, MissingProjectOrMain)
 {
-    VM_SetRemoteUrl("", "");
-    EXPECT_EQ(GetRemoteStatus(), 0);
-    VM_SetRemoteUrl("127.0.0.1:8080", "start.html");
-    EXPECT_EQ(GetRemoteStatus(), 1);
-    EXPECT_EQ(SRVR_isRemoteFileServer(), 1);
-    EXPECT_STREQ(VM_RemoteServer, "127.0.0.1:8080");
-    VM_SetRemoteUrl("", "local.html");
-    EXPECT_EQ(GetRemoteStatus(), 0);
-    EXPECT_EQ(SRVR_isRemoteFileServer(), 0);
-    SetRemoteStatus(2);
-    VM_SetRemoteUrl("127.0.0.1:8080", "start.html");
-    EXPECT_EQ(GetRemoteStatus(), 2) << "a data mode chosen before stays";
-}
-
-TEST_F(ViewManager, PageParametersNameTheFirstPicture)
-{
-    const string project = param("ProjectName", "Plant");
-    write("main2.html", page(project + param("FirstFileIndex", "1") + param("LastFileIndex", "5") + param("Main", "2")));
-    write("single.html", page(project + param("FirstFileIndex", "3") + param("LastFileIndex", "3") + param("Main", "2")));
-    write("named.html", page(project + param("MainTEQName", "Other") + param("FirstFileIndex", "3")));
-    write("nomain.html", page(project + param("FirstFileIndex", "1") + param("LastFileIndex", "5")));
-    write("noproject.html", page(param("Main", "1")));
-
-    load("main2.html");
-    EXPECT_EQ(count("Open Teq File: Plant2.teq\n"), 1u);
-    load("single.html");
-    EXPECT_EQ(count("Open Teq File: Plant.teq\n"), 1u);
-    load("named.html");
-    EXPECT_EQ(count("Open Teq File: Other.teq\n"), 1u);
-    load("nomain.html");
-    EXPECT_EQ(count("Open Teq File: Plant0.teq\n"), 1u);
-    load("noproject.html");
+    writeFile(path("nomain.html"),
+              applet(param("ProjectName", "Plant") + param("FirstFileIndex", "1") + param("LastFileIndex", "5")));
+    writeFile(path("noproject.html"), applet(param("Main", "1")));
+    open("nomain.html");
+    EXPECT_EQ(count("Open Teq File: Plant0.teq\n"), 1u) << "Main counts 0 when missing";
+    open("noproject.html");
     EXPECT_EQ(count("Undefined param=\"ProjectName\" in html file\n noproject.html\n"), 1u);
-    EXPECT_EQ(count("Open Teq File:"), 4u);
-}
-
-TEST_F(ViewManager, PictureNumbersNamePicturesOfTheProject)
-{
-    write("start.html", page(param("ProjectName", "Plant") + param("FirstFileIndex", "1") + param("LastFileIndex", "9")));
-    load("start.html");
-    for (const char *request : {"7", "07", "-1", "Motor", "x.TEQ"}) {
-        VM_requestPicture(request);
-        VM_entry();
-    }
-    for (const char *opened : {"Plant7.teq", "07.teq", "Plant.teq", "Motor.teq", "x.TEQ"})
-        EXPECT_EQ(count(string("Open Teq File: ") + opened + "\n"), 1u) << opened;
+    EXPECT_EQ(count("Open Teq File:"), 1u);
 }
 
 TEST_F(ViewManager, PagesThatFailKeepOrClearThePicture)
 {
-    string picture = teqc::buildTeq(kPicture);
-    write("Plant.teq", picture);
-    write("Broken.teq", picture.substr(0, picture.size() - 12));
-    write("start.html", page(param("ProjectName", "Plant")));
-    write("noapplet.html", "<html><applet code=\"Other.class\" width=\"1\" height=\"1\">" + param("ProjectName", "X") +
-                               "</applet></html>");
-    write("noparams.html", page(""));
-    write("broken.html", page(param("ProjectName", "Plant") + param("MainTEQName", "Broken.teq")));
+    std::string bytes = teqc::buildTeq(picture(30) + "painter \"XOvalP\" at 70,10 size 50,50 plc 0 {\n"
+                                                     "  block \"XOvalP\" id 2\n}\n");
+    writeFile(path("Plant.teq"), bytes);
+    writeFile(path("Broken.teq"), bytes.substr(0, bytes.size() - 12));
+    writeFile(path("start.html"), applet(param("ProjectName", "Plant")));
+    writeFile(path("noapplet.html"), "<html><applet code=\"Other.class\" width=\"1\" height=\"1\">" +
+                                         param("ProjectName", "X") + "</applet></html>");
+    writeFile(path("noparams.html"), applet(""));
+    writeFile(path("broken.html"), applet(param("ProjectName", "Plant") + param("MainTEQName", "Broken.teq")));
 
-    load("start.html");
+    open("start.html");
     ASSERT_EQ(OB_HowManyObjetcs(), 2);
-    load("noapplet.html");
-    load("noparams.html");
+    open("noapplet.html");
+    open("noparams.html");
     EXPECT_EQ(OB_HowManyObjetcs(), 2) << "a page without the panel's applet or parameters keeps the picture";
+    EXPECT_EQ(loadedRed(), 30);
     EXPECT_EQ(count("Error"), 0u) << log();
 
-    load("broken.html");
+    open("broken.html");
     EXPECT_EQ(OB_HowManyObjetcs(), 0) << "a picture that fails halfway clears the view";
     EXPECT_EQ(count("failed to load painter(s) from\n \"Broken.teq\"\n"), 1u) << log();
     EXPECT_EQ(count(" \"Broken.teq\"\n"), 2u) << "the reader's message and the load's";

@@ -4,7 +4,7 @@
 //
 //   teqc build SOURCE -o FILE.teq
 //   teqc dump FILE.teq [-o FILE.teqt]
-//   teqc render FILE.teq -o FILE.png [--size WxH]
+//   teqc render FILE.teq -o FILE.png [--size WxH] [--co NAME=VALUE]... [--ppo NAME=VALUE]...
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -22,7 +22,7 @@ int usage()
 {
     std::cerr << "usage: teqc build SOURCE -o FILE.teq\n"
                  "       teqc dump FILE.teq [-o FILE.teqt]\n"
-                 "       teqc render FILE.teq -o FILE.png [--size WxH]\n";
+                 "       teqc render FILE.teq -o FILE.png [--size WxH] [--co NAME=VALUE]... [--ppo NAME=VALUE]...\n";
     return 2;
 }
 
@@ -45,13 +45,27 @@ bool writeWhole(const std::string &path, const std::string &content)
 
 struct Options {
     std::string input, output, size;
+    teqc::PresetValues values;
 };
+
+// NAME=VALUE, split at the first "="; the name may not be empty.
+bool parseNamedValue(const std::string &text, std::vector<teqc::NamedValue> &list)
+{
+    size_t equals = text.find('=');
+    if (equals == std::string::npos || equals == 0) return false;
+    list.push_back({text.substr(0, equals), text.substr(equals + 1)});
+    return true;
+}
 
 bool parseOptions(const std::vector<std::string> &args, Options &options)
 {
     for (size_t i = 0; i < args.size(); i++) {
         if ((args[i] == "-o" || args[i] == "--size") && i + 1 < args.size()) {
             (args[i] == "-o" ? options.output : options.size) = args[i + 1];
+            i++;
+        } else if ((args[i] == "--co" || args[i] == "--ppo") && i + 1 < args.size()) {
+            if (!parseNamedValue(args[i + 1], args[i] == "--co" ? options.values.containers : options.values.points))
+                return false;
             i++;
         } else if (options.input.empty() && !args[i].empty() && args[i][0] != '-') {
             options.input = args[i];
@@ -130,7 +144,7 @@ int render(const Options &options)
         return 1;
     }
     std::string messages;
-    if (!teqc::renderPicture(bytes, options.output, width, height, messages)) {
+    if (!teqc::renderPicture(bytes, options.output, width, height, options.values, messages)) {
         std::cerr << messages << "teqc: cannot render " << options.input << "\n";
         return 1;
     }
@@ -143,6 +157,8 @@ int main(int argc, char **argv)
     std::string command = argv[1];
     Options options;
     if (!parseOptions(std::vector<std::string>(argv + 2, argv + argc), options)) return usage();
+    bool presets = !options.values.containers.empty() || !options.values.points.empty();
+    if (presets && command != "render") return usage();
     try {
         if (command == "build") return build(options);
         if (command == "dump") return dump(options);

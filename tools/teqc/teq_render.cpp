@@ -6,9 +6,13 @@
 #include <fstream>
 
 #include "app/settings.h"
+#include "comm/target_link.h"
+#include "data/containers.h"
+#include "data/process_points.h"
 #include "draw/fonts.h"
 #include "draw/graphics.h"
 #include "draw/images.h"
+#include "runtime/heap.h"
 #include "teq_runtime.h"
 #include "view/object_table.h"
 
@@ -51,6 +55,40 @@ HeadlessDisplay::~HeadlessDisplay()
     g_main = 0;
 }
 
+namespace {
+
+void presetContainers(const std::vector<NamedValue> &containers)
+{
+    MU_init2();
+    HT_resetContainers();
+    for (const NamedValue &c : containers) HT_writeContainer(c.name.c_str(), c.value.c_str());
+}
+
+int savedRemoteMode;
+
+// Puts the points on the read list with their values and switches the target
+// link to the cache (files stay local); answers whether it did.
+bool presetPoints(const std::vector<NamedValue> &points)
+{
+    if (points.empty()) return false;
+    savedRemoteMode = pterm.remote_mode;
+    for (const NamedValue &p : points) {
+        PPO_addToList(p.name.c_str(), nullptr);
+        if (PpoRecord *record = PPO_lookup(p.name.c_str())) PPO_updateValue(record, p.value.c_str());
+    }
+    pterm.remote_mode = 1;
+    SetRemoteStatus(1);
+    return true;
+}
+
+void endPresetPoints()
+{
+    SetRemoteStatus(0);
+    pterm.remote_mode = savedRemoteMode;
+}
+
+} // namespace
+
 void drawAllObjects()
 {
     G_DrawViewBegin();
@@ -67,7 +105,8 @@ void drawAllObjects()
     G_DrawViewEnd();
 }
 
-bool renderPicture(const std::string &bytes, const std::string &png, int width, int height, std::string &messages)
+bool renderPicture(const std::string &bytes, const std::string &png, int width, int height,
+                   const PresetValues &values, std::string &messages)
 {
     if (width <= 0 || height <= 0) {
         HeadlessDisplay probe(320, 240);
@@ -87,8 +126,11 @@ bool renderPicture(const std::string &bytes, const std::string &png, int width, 
     ReaderResult result = runReader(bytes);
     messages = result.messages;
     if (!result.accepted) return false;
+    presetContainers(values.containers);
+    bool fromCache = presetPoints(values.points);
     drawAllObjects();
     GrFlush();
+    if (fromCache) endPresetPoints();
     return static_cast<bool>(std::ifstream(png));
 }
 
