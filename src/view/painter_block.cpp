@@ -178,8 +178,11 @@ void MP_orderSource(char *name, int type, int convertOnly)
     if (type == SourceType_PPO) {
         Tarsel_addPPO(name, convertOnly);
     } else if (type == SourceType_HTMLTAG) {
-        const char *value = HT_readValPtr(name);
-        if (HT_isHtmlTagPpoName(value)) Tarsel_addPPO(HT_getPpoName(value), convertOnly);
+        // The process point is named in the source name itself or in the
+        // parameter's value; the name is looked at first, so that the point
+        // is on the read list before anything reads the source.
+        const char *text = HT_isHtmlTagPpoName(name) ? name : HT_readValPtr(name);
+        if (HT_isHtmlTagPpoName(text)) Tarsel_addPPO(HT_getPpoName(text), convertOnly);
     }
 }
 

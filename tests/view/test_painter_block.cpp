@@ -161,3 +161,15 @@ TEST_F(PainterBlock, ColoursFromSources)
     info = {SourceType_CO, rgb, 0};
     EXPECT_EQ(getColorInfo(&info), 0xFFFFFFFFu) << "a container without a value";
 }
+
+TEST_F(PainterBlock, HtmlSourceThatNamesAProcessPointPutsItOnTheReadList)
+{
+    char name[] = "-#PPO_Tank.Level#";
+    MP_orderSource(name, SourceType_HTMLTAG, 0);
+    EXPECT_NE(PPO_lookup("Tank.Level"), nullptr);
+    char plain[] = "Title";
+    MP_orderSource(plain, SourceType_HTMLTAG, 0);
+    EXPECT_EQ(PPO_lookup("Title"), nullptr);
+    EXPECT_EQ(readFile(path("pterm.log")).find("Undefined PPO"), std::string::npos)
+        << "nothing reads the point before it is listed";
+}
