@@ -106,6 +106,8 @@ int PPO_update_OV_RF(int force, int period)
     }
     ppoOrderString[0] = '\0';
     if (!SRVR_ReadFile(VM_RemoteServer, VM_GetOrderFileName(), ppoOrderString, PPO_ORDER_SIZE, &readList)) {
+        // A target that lost the order (it restarted) is ordered again at once.
+        ppoOrderStrPrv[0] = '\0';
         if (lastAttempt) err_append(0, "ReadFile on remote host has failed !\n \"%s\"\n", VM_RemoteServer);
         return 0;
     }
