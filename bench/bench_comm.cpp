@@ -3,15 +3,13 @@
 // connection.
 #include <benchmark/benchmark.h>
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "app/settings.h"
+#include "bench_simulator.h"
 #include "comm/target_link.h"
 #include "data/process_points.h"
 #include "runtime/heap.h"
@@ -20,41 +18,16 @@
 namespace {
 
 // The simulator, started once for all benchmarks and ended at exit.
-struct Simulator {
-    int pid = -1;
-    std::string host;
-
-    Simulator()
-    {
-        char root[] = "/tmp/panterm-bench-XXXXXX";
-        if (!mkdtemp(root)) std::abort();
-        int out[2];
-        if (pipe(out) != 0) std::abort();
-        pid = fork();
-        if (pid == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGTERM);
-            dup2(out[1], 1);
-            execl(PANTERM_TARGET_PROGRAM, PANTERM_TARGET_PROGRAM, "--root", root, "--port", "0", nullptr);
-            _exit(127);
-        }
-        close(out[1]);
-        char line[64] = "";
-        FILE *in = fdopen(out[0], "r");
-        int port = 0;
-        if (!in || !std::fgets(line, sizeof line, in) || std::sscanf(line, "port %d", &port) != 1) std::abort();
-        std::fclose(in);
-        host = "127.0.0.1:" + std::to_string(port);
-    }
-    ~Simulator()
-    {
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
-    }
-};
-
-Simulator &simulator()
+std::string emptyRoot()
 {
-    static Simulator sim;
+    char root[] = "/tmp/panterm-bench-XXXXXX";
+    if (!mkdtemp(root)) std::abort();
+    return root;
+}
+
+BenchSimulator &simulator()
+{
+    static BenchSimulator sim(emptyRoot(), {});
     return sim;
 }
 
@@ -62,7 +35,7 @@ void connectTo(int keepAlive)
 {
     initSettings();
     pterm.debug_level = 0;
-    SetRemoteHost(simulator().host.c_str());
+    SetRemoteHost(simulator().host().c_str());
     SRVR_setKeepAlive(keepAlive);
 }
 
@@ -85,7 +58,7 @@ void BM_RefreshCycle(benchmark::State &state)
     connectTo(0);
     MU_init();
     MU_init2();
-    std::snprintf(VM_RemoteServer, sizeof VM_RemoteServer, "%s", simulator().host.c_str());
+    std::snprintf(VM_RemoteServer, sizeof VM_RemoteServer, "%s", simulator().host().c_str());
     SetRemoteStatus(1);
     Tarsel_setServiceId("Other.class");
     Tarsel_loadHtmlParameters("");

@@ -4,17 +4,15 @@
 // of the demo plant (values ordered and read, the page redrawn).
 #include <benchmark/benchmark.h>
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "app/settings.h"
+#include "bench_simulator.h"
 #include "comm/target_link.h"
 #include "data/process_points.h"
 #include "teq_render.h"
@@ -31,48 +29,22 @@ void writeText(const fs::path &file, const std::string &text) { std::ofstream(fi
 
 // The simulator serving a copy of the demo project plus a page of a
 // 300-painter picture; started once, ended at exit.
-struct Simulator {
-    int pid = -1;
-    std::string host;
-
-    Simulator()
-    {
-        char dir[] = "/tmp/panterm-bench-view-XXXXXX";
-        if (!mkdtemp(dir)) std::abort();
-        fs::path root = dir;
-        fs::copy(PANTERM_DEMO_ROOT, root, fs::copy_options::recursive);
-        writeText(root / "Big.teq", teqc::buildTeq(teqc::samplePicture(300)));
-        writeText(root / "big.html", "<html><applet code=\"IViewer.class\" width=\"800\" height=\"480\">\n"
-                                     "<param name=\"ProjectName\" value=\"Big\">\n"
-                                     "<param name=\"Period\" value=\"500\">\n</applet></html>\n");
-        int out[2];
-        if (pipe(out) != 0) std::abort();
-        pid = fork();
-        if (pid == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGTERM);
-            dup2(out[1], 1);
-            execl(PANTERM_TARGET_PROGRAM, PANTERM_TARGET_PROGRAM, "--root", dir, "--port", "0", "--values",
-                  (root / "values.txt").c_str(), nullptr);
-            _exit(127);
-        }
-        close(out[1]);
-        char line[64] = "";
-        FILE *in = fdopen(out[0], "r");
-        int port = 0;
-        if (!in || !std::fgets(line, sizeof line, in) || std::sscanf(line, "port %d", &port) != 1) std::abort();
-        std::fclose(in);
-        host = "127.0.0.1:" + std::to_string(port);
-    }
-    ~Simulator()
-    {
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
-    }
-};
-
-Simulator &simulator()
+std::string benchRoot()
 {
-    static Simulator sim;
+    char dir[] = "/tmp/panterm-bench-view-XXXXXX";
+    if (!mkdtemp(dir)) std::abort();
+    fs::path root = dir;
+    fs::copy(PANTERM_DEMO_ROOT, root, fs::copy_options::recursive);
+    writeText(root / "Big.teq", teqc::buildTeq(teqc::samplePicture(300)));
+    writeText(root / "big.html", "<html><applet code=\"IViewer.class\" width=\"800\" height=\"480\">\n"
+                                 "<param name=\"ProjectName\" value=\"Big\">\n"
+                                 "<param name=\"Period\" value=\"500\">\n</applet></html>\n");
+    return root.string();
+}
+
+BenchSimulator &simulator()
+{
+    static BenchSimulator sim(benchRoot(), {"--values", PANTERM_DEMO_ROOT "/values.txt"});
     return sim;
 }
 
@@ -91,7 +63,7 @@ void startPanel(int fullRedraw)
     pterm.full_redraw = fullRedraw;
 }
 
-std::string url(const char *page) { return "http://" + simulator().host + "/" + page; }
+std::string url(const char *page) { return "http://" + simulator().host() + "/" + page; }
 
 // One cycle performs the request: the page, its picture and the first full
 // frame (the values are read by the next cycle).
