@@ -64,7 +64,7 @@ int loadFKeys(int file, MPainter *block)
 
 bool isWrittenOnlyDestination(int code)
 {
-    return code != RM_ADD && code != RM_APPEND_TEXT && code != RM_REMOVE_TEXT && code != RM_REMOVE_ITEM;
+    return code != AC_ADD && code != AC_APPEND_TEXT && code != AC_REMOVE_TEXT && code != AC_REMOVE_ITEM;
 }
 
 bool isAlways(const CO_LogicCondition &condition) { return condition.op == CO_LOGIC_ALWAYS; }
@@ -190,16 +190,16 @@ void checkInfo(MP_Info *info, int convertOnly) { MP_orderSource(info->name, info
 
 void RM_checkIt(MP_Action *action)
 {
-    if (action->code == RM_WRITE_SOURCE && action->dest.type == SourceType_CO) {
+    if (action->code == AC_WRITE_SOURCE && action->dest.type == SourceType_CO) {
         if (stringcmp(action->dest.name, "@FOCUS"))
-            action->code = RM_FOCUS;
+            action->code = AC_FOCUS;
         else if (stringcmp(action->dest.name, "@POINTS_OBJECT"))
-            action->code = RM_CLICK;
+            action->code = AC_CLICK;
     }
-    if (action->code == RM_WRITE_SOURCE && action->dest.type == SourceType_TEQINDEX &&
+    if (action->code == AC_WRITE_SOURCE && action->dest.type == SourceType_TEQINDEX &&
         action->source.type == SourceType_CO && stringcmp(action->source.name, "@LAST_PAGE") &&
         stringicmp(VM_getLoadingFileName(), VM_getMsgBoxFileName()))
-        action->code = RM_CLOSE_MSGBOX;
+        action->code = AC_CLOSE_MSGBOX;
     checkInfo(&action->source, 0);
     checkInfo(&action->dest, isWrittenOnlyDestination(action->code));
     for (int k = 0; k < action->extraCount; k++) checkInfo(&action->extras[k], 0);

@@ -28,18 +28,6 @@ enum : uint8_t {
     RR_OFFSET_HEIGHT = 55,
 };
 
-// Action codes that loading rewrites or that decide how a destination is ordered.
-enum : uint8_t {
-    RM_WRITE_SOURCE = 2,
-    RM_ADD = 14,
-    RM_APPEND_TEXT = 16,
-    RM_REMOVE_TEXT = 17,
-    RM_REMOVE_ITEM = 18,
-    RM_FOCUS = 201,
-    RM_CLOSE_MSGBOX = 202,
-    RM_CLICK = 203,
-};
-
 // Condition forms in the file.
 enum : uint8_t {
     MP_CONDITION_NONE = 0,

@@ -7,6 +7,7 @@
 #include "runtime/heap.h"
 #include "view/object_table.h"
 #include "view/painter_block.h"
+#include "input/actions.h"
 
 namespace {
 
@@ -105,7 +106,7 @@ TEST_F(PainterBlock, RunTimeBlocksAndSelectability)
                                   SourceType_HTMLTAG, "Label"));
     EXPECT_EQ(block.painterId, 255);
     EXPECT_EQ(block.actionCount, 1);
-    EXPECT_EQ(block.actions[0].code, RM_FOCUS) << "normalised like a loaded action";
+    EXPECT_EQ(block.actions[0].code, AC_FOCUS) << "normalised like a loaded action";
     EXPECT_EQ(block.actions[0].condition.op, CO_LOGIC_ALWAYS);
     EXPECT_STREQ(block.actions[0].source.name, "x");
     EXPECT_EQ(block.repaintCount, 4);

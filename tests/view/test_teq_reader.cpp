@@ -6,6 +6,7 @@
 #include "data/process_points.h"
 #include "draw/shapes.h"
 #include "view/painter_block.h"
+#include "input/actions.h"
 
 using std::string;
 
@@ -229,9 +230,9 @@ painter "XRectangleP" at 10,20 size 30,40 plc 0 {
     EXPECT_EQ(block->painterId, 0x34);
     ASSERT_EQ(block->actionCount, 3);
     EXPECT_EQ(block->actions[0].trigger, 1);
-    EXPECT_EQ(block->actions[0].code, RM_FOCUS);
-    EXPECT_EQ(block->actions[1].code, RM_CLICK);
-    EXPECT_EQ(block->actions[2].code, RM_ADD);
+    EXPECT_EQ(block->actions[0].code, AC_FOCUS);
+    EXPECT_EQ(block->actions[1].code, AC_CLICK);
+    EXPECT_EQ(block->actions[2].code, AC_ADD);
     EXPECT_STREQ(block->actions[2].dest.name, "Counter");
     const CO_LogicCondition &c0 = block->actions[0].condition;
     EXPECT_EQ(c0.op, CO_LOGIC_LEFT) << "a simple condition is wrapped";
