@@ -8,7 +8,8 @@
 #include <string>
 #include <unistd.h>
 
-#include "app/settings.h"
+#include "app/startup.h"
+#include "runtime/settings.h"
 #include "bench_simulator.h"
 #include "comm/target_link.h"
 #include "data/process_points.h"
@@ -34,6 +35,7 @@ BenchSimulator &simulator()
 void connectTo(int keepAlive)
 {
     initSettings();
+    attachLayers();
     pterm.debug_level = 0;
     SetRemoteHost(simulator().host().c_str());
     SRVR_setKeepAlive(keepAlive);

@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/settings.h"
+#include "app/startup.h"
+#include "runtime/settings.h"
 #include "data/containers.h"
 #include "data/process_points.h"
 #include "data/source_names.h"
@@ -20,6 +21,7 @@ void setUpProject()
     if (done) return;
     done = true;
     initSettings();
+    attachLayers();
     MU_init();
     MU_init2();
     HT_resetContainers();

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/settings.h"
+#include "runtime/settings.h"
 #include "runtime/heap.h"
 #include "runtime/ramdisk.h"
 

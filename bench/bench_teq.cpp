@@ -6,7 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/settings.h"
+#include "app/startup.h"
+#include "runtime/settings.h"
 #include "comm/target_link.h"
 #include "data/process_points.h"
 #include "runtime/heap.h"
@@ -26,6 +27,7 @@ void prepare()
 {
     if (display) return;
     initSettings();
+    attachLayers();
     pterm.debug_level = 0;
     display = new teqc::HeadlessDisplay(800, 480);
     std::string bytes = teqc::buildTeq(teqc::samplePicture(1000));

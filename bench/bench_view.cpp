@@ -11,7 +11,8 @@
 #include <string>
 #include <unistd.h>
 
-#include "app/settings.h"
+#include "app/startup.h"
+#include "runtime/settings.h"
 #include "bench_simulator.h"
 #include "comm/target_link.h"
 #include "data/process_points.h"
@@ -54,6 +55,7 @@ void startPanel(int fullRedraw)
     static bool started = false;
     if (!started) {
         initSettings();
+        attachLayers();
         pterm.debug_level = 0;
         pterm.log_file[0] = '\0';
         static teqc::HeadlessDisplay display(800, 480); // closed at exit

@@ -6,7 +6,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "app/settings.h"
+#include "runtime/settings.h"
 #include "runtime/ramdisk.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/settings.h"
+#include "runtime/settings.h"
 #include "runtime/str_util.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)

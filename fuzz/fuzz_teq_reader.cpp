@@ -6,7 +6,8 @@
 #include <string>
 #include <unistd.h>
 
-#include "app/settings.h"
+#include "app/startup.h"
+#include "runtime/settings.h"
 #include "comm/target_link.h"
 #include "data/process_points.h"
 #include "draw/fonts.h"
@@ -32,6 +33,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     char dir[] = "/tmp/panterm-fuzz-XXXXXX";
     if (!mkdtemp(dir) || chdir(dir) != 0) std::abort();
     initSettings();
+    attachLayers();
     pterm.debug_level = 0;
     display = new teqc::HeadlessDisplay(320, 240);
     // fontconfig keeps what its first use allocates until the display closes.

@@ -6,8 +6,10 @@
 #include <sstream>
 #include <unistd.h>
 
-#include "app/platform.h"
-#include "app/settings.h"
+#include "app/startup.h"
+#include "runtime/hooks.h"
+#include "runtime/platform.h"
+#include "runtime/settings.h"
 #include "runtime/heap.h"
 #include "runtime/log.h"
 #include "runtime/ramdisk.h"
@@ -22,6 +24,8 @@ void TempDirTest::SetUp()
     std::filesystem::current_path(dir_);
     safe_strncpy(AppPath, (dir_ + "/").c_str(), sizeof AppPath);
     initSettings();
+    HK_reset();
+    attachLayers();
     safe_strncpy(pterm.log_file, "pterm.log", sizeof pterm.log_file);
 }
 

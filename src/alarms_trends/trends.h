@@ -11,3 +11,7 @@ void EM_updateValues();
 // Unbinds the emitters from their graphs (view change); frees all trend data.
 void EM_clearView();
 void EM_clearAll();
+
+// Attaches the trend engine: its macro containers and its place in the
+// refresh cycle and the view's clearing.
+void EM_attachHooks();

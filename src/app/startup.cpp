@@ -1,6 +1,6 @@
-// Start-up and main loop. Touches the settings, the network block, the view
-// manager (requests, refresh cycle, redraws), the input handlers and the
-// embedded server's thread entry.
+// Start-up and main loop. Attaches the layers to the hooks, and touches the
+// settings, the network block, the view manager (requests, refresh cycle,
+// redraws), the input handlers and the embedded server's thread entry.
 #include "app/startup.h"
 
 #include <csignal>
@@ -11,17 +11,21 @@
 #include <pthread.h>
 #include <unistd.h>
 
-#include "app/network.h"
-#include "app/platform.h"
-#include "app/settings.h"
-#include "app/system_probe.h"
+#include "runtime/network.h"
+#include "runtime/platform.h"
+#include "runtime/settings.h"
+#include "runtime/system_probe.h"
+#include "alarms_trends/alarm_list.h"
+#include "alarms_trends/trends.h"
+#include "comm/native_driver.h"
 #include "data/containers.h"
 #include "draw/graphics.h"
 #include "httpd/web_server.h"
 #include "input/key_queue.h"
 #include "input/input_events.h"
+#include "objects/objects.h"
 #include "runtime/log.h"
-#include "runtime/config_page.h"
+#include "data/config_page.h"
 #include "runtime/ramdisk.h"
 #include "runtime/str_util.h"
 #include "view/view_manager.h"
@@ -173,14 +177,22 @@ bool dispatch(const GR_EVENT &event)
 
 } // namespace
 
-void SYS_Sleep(int ms) { GrDelay(static_cast<GR_TIMEOUT>(ms < 0 ? 0 : ms)); }
-
-void SYS_InvalidateView() { GrClearArea(g_screen, 0, 0, 0, 0, 1); }
+void attachLayers()
+{
+    CO_attachHooks();
+    Tarsel_attachHooks();
+    VM_attachHooks();
+    MH_attachHooks();
+    OBJ_attachHooks();
+    AL_attachHooks();
+    EM_attachHooks();
+}
 
 void init_pterm(const char *argv0)
 {
     if (initialised) return;
     initialised = true;
+    attachLayers();
     tzset();
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     SYS_setAppPath(argv0);

@@ -10,12 +10,11 @@ extern GR_SCREEN_INFO g_si;
 
 int Panterm_main(int argc, char **argv);
 
+// Attaches every layer to the hooks of the layers below it.
+void attachLayers();
 void init_pterm(const char *argv0);
 void start_pterm(const char *url);
 void startTasks();
 void startPanterm(int unused);
 void promptForUrl();
 void ptT_reload();
-// Clears the whole window with an exposure, so the page is drawn anew.
-void SYS_InvalidateView();
-void SYS_Sleep(int ms);

@@ -1,39 +1,34 @@
-// Native CGI protocol driver and file layer. Owns the target choice, the order
-// limit and block count, the refresh counter, the force-order flag and the
-// text encoding of each open file.
+// Native CGI protocol driver. Owns the target choice, the order limit and block
+// count, the refresh counter and the force-order flag.
 #include "comm/native_driver.h"
+#include "transport/file_layer.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "app/settings.h"
-#include "comm/http_client.h"
+#include "runtime/settings.h"
+#include "transport/http_client.h"
 #include "comm/ilr_driver.h"
 #include "comm/opc_driver.h"
+#include "comm/ppo_update.h"
 #include "comm/s7_driver.h"
 #include "comm/wago_tbox_driver.h"
 #include "data/process_points.h"
 #include "data/value_format.h"
-#include "httpd/data_server.h"
+#include "data/value_store.h"
+#include "runtime/hooks.h"
 #include "runtime/log.h"
 #include "runtime/ramdisk.h"
 #include "runtime/str_util.h"
-#include "view/page_params.h"
-#include "view/view_manager.h"
 
 int remoteServiceId = TARSEL_SERVICE_NATIVE;
 
 namespace {
 
-constexpr int kRamHandles = RA_HANDLE_BASE + RA_MAX_HANDLES;
-constexpr int kUtf16 = 2;
-
 int cgiOrderListMaxSize = TARSEL_ORDER_LIMIT;
 int orderBlockCount;
 int refreshCounter;
 bool forceOrder;
-// Text encoding per RAM-disk handle: 0 bytes, 2 UTF-16 little-endian.
-int encoding[kRamHandles];
 
 struct TargetPrefix {
     const char *prefix;
@@ -45,48 +40,6 @@ const TargetPrefix targetPrefixes[] = {
     {"Beckhoff", TARSEL_TARGET_BECKHOFF}, {"Wago", TARSEL_TARGET_WAGO},        {"Simatic", TARSEL_TARGET_SIMATIC},
     {"TBox", TARSEL_TARGET_TBOX},       {"Phoenix", TARSEL_TARGET_PHOENIX},   {"Samson", TARSEL_TARGET_SAMSON},
 };
-
-bool isRemoteHandle(int handle)
-{
-    return handle > TARSEL_REMOTE_HANDLE_BASE && handle < TARSEL_REMOTE_HANDLE_BASE + SRVR_FILE_SLOTS;
-}
-
-// The RAM-disk handle behind a file handle, -1 when there is none.
-int ramHandleOf(int handle)
-{
-    if (isRemoteHandle(handle)) return SRVR_fileHandle(handle - TARSEL_REMOTE_HANDLE_BASE);
-    return handle >= 0 && handle < kRamHandles ? handle : -1;
-}
-
-// A text file that begins with 0xFF 0xFE is UTF-16 little-endian: reading goes
-// on after these two bytes. Any other file is read again from its start.
-void detectTextEncoding(int ram)
-{
-    int first = RA_fileGetc(ram);
-    int second = first == 0xFF ? RA_fileGetc(ram) : -1;
-    if (first == 0xFF && second == 0xFE) {
-        encoding[ram] = kUtf16;
-        return;
-    }
-    encoding[ram] = 0;
-    RA_seek(ram, 0);
-}
-
-// Stores one character of a line; answers the new length.
-int storeCharacter(char *buffer, int length, int max, int c)
-{
-    if (c <= 255) {
-        if (length < max - 1) buffer[length++] = static_cast<char>(c);
-        return length;
-    }
-    if (length + 4 <= max - 1) {
-        buffer[length++] = '\\';
-        buffer[length++] = 'u';
-        buffer[length++] = static_cast<char>(c >> 8);
-        buffer[length++] = static_cast<char>(c & 255);
-    }
-    return length;
-}
 
 int relayQuery(int command, const char *query, const char *failure, char *reply, int size)
 {
@@ -129,7 +82,7 @@ void Tarsel_loadHtmlParameters(const char *buffer)
     orderBlockCount = 0;
     char value[TARSEL_VALUE_SIZE] = "";
     int limit = 0;
-    if (HT_readHtmlParameter("cgiOrderListMaxSize", value) && value[0]) {
+    if (HK_hooks()->readPageParameter("cgiOrderListMaxSize", value) && value[0]) {
         if (str_parseInt(value, &limit) && limit > 0) cgiOrderListMaxSize = limit;
         else err_append(0, "cgiOrderListMaxSize: not a positive number !\n %s\n", value);
     }
@@ -280,7 +233,7 @@ int Tarsel_refresh(int force)
         forceOrder = true;
         refreshCounter = 0;
     }
-    int result = PPO_OrderValuesUpdate(force || forceOrder, VM_getRefreshPeriod());
+    int result = PPO_OrderValuesUpdate(force || forceOrder, HK_hooks()->refreshPeriod());
     forceOrder = false;
     return result;
 }
@@ -288,6 +241,7 @@ int Tarsel_refresh(int force)
 void Tarsel_clearView()
 {
     PPO_destroyList();
+    PPO_clearOrder();
     orderBlockCount = 0;
 }
 
@@ -521,98 +475,8 @@ int SRVR_WriteVal(const char *host, const char *name, const char *value, int)
     }
 }
 
-// ---- files ---------------------------------------------------------------------------
-
-int Tarsel_fileOpen(const char *name, const char *mode)
+void Tarsel_attachHooks()
 {
-    if (!name || name[0] == '\0' || !mode) return -1;
-    int handle, ram;
-    if (SRVR_isRemoteFileServer()) {
-        int slot = SRVR_fileOpen(name, mode);
-        if (slot <= 0) return -1;
-        handle = TARSEL_REMOTE_HANDLE_BASE + slot;
-        ram = SRVR_fileHandle(slot);
-    } else {
-        handle = ram = RA_fileOpen(name, mode);
-        if (handle < 0) return -1;
-    }
-    encoding[ram] = 0;
-    if (mode[0] == 'r' && mode[1] == 't') detectTextEncoding(ram);
-    return handle;
-}
-
-int Tarsel_fileGetc(int handle)
-{
-    int ram = ramHandleOf(handle);
-    if (ram < 0) return -1;
-    int low = RA_fileGetc(ram);
-    if (encoding[ram] != kUtf16 || low < 0) return low;
-    int high = RA_fileGetc(ram);
-    return high < 0 ? low : low | high << 8;
-}
-
-int Tarsel_fileRead(void *buffer, int size, int count, int handle)
-{
-    int ram = ramHandleOf(handle);
-    if (ram < 0) return -1;
-    return RA_fileRead(buffer, size, count, ram);
-}
-
-int Tarsel_fileReadln(char *buffer, int max, int handle, int *endFlag)
-{
-    if (!buffer || max < 1) return 0;
-    int length = 0;
-    for (;;) {
-        int c = Tarsel_fileGetc(handle);
-        if (c < 0) {
-            if (endFlag) *endFlag = 1;
-            break;
-        }
-        if (c == '\n') break;
-        length = storeCharacter(buffer, length, max, c);
-    }
-    bool full = length >= max - 1;
-    if (length > 0 && buffer[length - 1] == '\r') length--;
-    buffer[length] = '\0';
-    if (full) err_append(0, "buffer OVF in readln()!\n", nullptr);
-    return length;
-}
-
-int Tarsel_filePutc(int character, int handle)
-{
-    if (isRemoteHandle(handle) || handle < RA_HANDLE_BASE || handle >= kRamHandles) return -1;
-    return RA_filePutc(character, handle);
-}
-
-int Tarsel_fileSize(int handle)
-{
-    if (isRemoteHandle(handle)) return SRVR_fileSize(handle - TARSEL_REMOTE_HANDLE_BASE);
-    return RA_fileSize(handle);
-}
-
-int Tarsel_getFileHandle(int handle) { return ramHandleOf(handle); }
-
-void Tarsel_fileCloseLetFileInCache(int handle, int keep)
-{
-    int ram = ramHandleOf(handle);
-    if (ram >= 0) encoding[ram] = 0;
-    if (isRemoteHandle(handle)) SRVR_fileClose(handle - TARSEL_REMOTE_HANDLE_BASE, keep);
-    else if (ram >= 0) RA_fileClose(ram);
-}
-
-void Tarsel_fileClose(int handle) { Tarsel_fileCloseLetFileInCache(handle, 0); }
-
-int Tarsel_loadFileTo(const char *destination, const char *fileName)
-{
-    if (!SRVR_isRemoteFileServer()) return 0;
-    return TarselLinkGetFile(GetRemoteIpAddress(), VM_GetDocumentBase(), fileName, destination);
-}
-
-int Tarsel_loadMsgBox(const char *fileName)
-{
-    if (!SRVR_isRemoteFileServer()) return 1;
-    int result = TarselLinkGetFile(GetRemoteIpAddress(), VM_GetDocumentBase(), fileName, fileName);
-    if (result == 0) return 1;
-    err_append(result, "File not found !\n %s\n", fileName ? fileName : "");
-    return 0;
+    HK_hooks()->readTargetValue = Tarsel_readVal;
+    HK_hooks()->forceOrder = Tarsel_setForceOrder;
 }

@@ -1,12 +1,11 @@
-// Native CGI protocol driver and file layer: the single entry to the target for
-// the rest of the panel. Chooses the protocol for the target the page names,
-// dispatches the order, read and write of process values to that protocol's
-// driver, fires CGI calls, relays alarm and trend queries, and opens files
-// that live on the target or locally (RAM disk, then disk).
+// Native CGI protocol driver: the entry to the target's values for the rest of
+// the panel. Chooses the protocol for the target the page names, dispatches
+// the order, read and write of process values to that protocol's driver,
+// fires CGI calls and relays alarm and trend queries.
 // Owns the target choice, the order limit and block count, the refresh
-// counter, the force-order flag and the text encoding of open files. Works on
-// the process-point cache; reads page parameters; uses the HTTP client, the
-// RAM disk, the local data server, the value formats and the log.
+// counter and the force-order flag. Works on the process-point cache; reads
+// page parameters through the hooks; uses the HTTP client, the local value
+// store, the value formats and the log.
 #pragma once
 
 struct PpoList;
@@ -40,7 +39,6 @@ enum {
 #define TARSEL_ORDER_RESTARTS 3    // new starts of an order the target answered "Error."
 #define TARSEL_VALUE_SIZE 256
 #define TARSEL_MAX_BLOCKS 1024    // order blocks of one order
-#define TARSEL_REMOTE_HANDLE_BASE 32 // remote file handles: 33..47
 
 // Which driver serves the target (a service number below).
 extern int remoteServiceId;
@@ -68,24 +66,6 @@ const char *Tarsel_orderPPO(const char *name);
 int Tarsel_readAlarm(const char *query, char *reply, int size);
 int Tarsel_readTrend(const char *query, char *reply, int size);
 
-// Files. Handles are those of the RAM disk (0..31) for local files and
-// TARSEL_REMOTE_HANDLE_BASE + slot for files of the target; -1 is failure.
-int Tarsel_fileOpen(const char *name, const char *mode);
-// Next character, -1 at the end; in a UTF-16 text file two bytes, low first.
-int Tarsel_fileGetc(int handle);
-int Tarsel_fileRead(void *buffer, int size, int count, int handle);
-// Reads one line into buffer (max bytes with the NUL), dropping the rest of a
-// longer line and a carriage return at its end; *endFlag becomes 1 at the end
-// of the file. Answers the stored length.
-int Tarsel_fileReadln(char *buffer, int max, int handle, int *endFlag);
-int Tarsel_filePutc(int character, int handle);
-int Tarsel_fileSize(int handle);
-int Tarsel_getFileHandle(int handle);
-void Tarsel_fileClose(int handle);
-void Tarsel_fileCloseLetFileInCache(int handle, int keep);
-int Tarsel_loadFileTo(const char *destination, const char *fileName);
-int Tarsel_loadMsgBox(const char *fileName);
-
 // Driver dispatch by service number; host is the target's address text.
 int SRVR_OrderValue(const char *host, const char *orderString, char *reply, int size, PpoList *list);
 int SRVR_ReadFile(const char *host, const char *orderFileName, char *buffer, int size, PpoList *list);
@@ -97,3 +77,7 @@ int SRVR_readCgiCall(const char *host, const char *path, char *dst, int size);
 // The native protocol: order the read list in blocks, read the blocks' files.
 int SP_orderValues(const char *host, const char *orderString, char *reply, int size, PpoList *list);
 int SP_readValues(const char *host, const char *orderFileName, char *buffer, int size, PpoList *list);
+
+// Attaches the target link to the hooks of the layers below (process values
+// for name resolution, a fresh order when the target changes).
+void Tarsel_attachHooks();

@@ -3,6 +3,7 @@
 // that may live on the target or locally (the native driver and file layer),
 // on top of the HTTP client.
 #pragma once
-#include "comm/http_client.h"
+#include "transport/http_client.h"
 #include "comm/ilr_driver.h"
 #include "comm/native_driver.h"
+#include "transport/file_layer.h"

@@ -7,24 +7,20 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "alarms_trends/alarm_list.h"
-#include "alarms_trends/trends.h"
-#include "app/network.h"
-#include "app/platform.h"
+#include "runtime/network.h"
+#include "runtime/platform.h"
 #include "draw/graphics.h"
-#include "app/system_probe.h"
-#include "app/settings.h"
-#include "draw/gpio.h"
-#include "draw/text_field.h"
-#include "input/input_events.h"
-#include "runtime/config_page.h"
+#include "runtime/system_probe.h"
+#include "runtime/settings.h"
+#include "runtime/gpio.h"
+#include "data/config_page.h"
 #include "runtime/heap.h"
-#include "runtime/language.h"
+#include "runtime/hooks.h"
+#include "data/language.h"
 #include "runtime/log.h"
-#include "runtime/persistent_containers.h"
+#include "data/persistent_containers.h"
+#include "data/process_points.h"
 #include "runtime/str_util.h"
-#include "view/object_table.h"
-#include "view/view_manager.h"
 
 namespace {
 
@@ -248,7 +244,7 @@ char *systemText(SystemName id)
     switch (id) {
     case SN_CO_INITIALISED: return copyGetter("0");
     case SN_POLL_TIME: return getPTS();
-    case SN_RANK: return formatGetter(OB_SendMessage(OB_getActualFocus(), 208, 0, nullptr));
+    case SN_RANK: return formatGetter(HK_hooks()->focusRank());
     case SN_OS_VERSION: return copyGetter(getOSVersion());
     case SN_PT_VERSION: return copyGetter(SETTINGS_FILE_VERSION);
     case SN_PLATFORM: return copyGetter(getPTPlatform());
@@ -267,8 +263,8 @@ char *systemText(SystemName id)
     case SN_TMZ: return get_tmz_en();
     case SN_SCREEN_WIDTH: return getScreenWidth();
     case SN_SCREEN_HEIGHT: return getScreenHeight();
-    case SN_FOCUS: return formatGetter(OB_getActualFocus());
-    case SN_OBJECT_COUNT: return formatGetter(OB_HowManyObjetcs());
+    case SN_FOCUS: return formatGetter(HK_hooks()->focusedObject());
+    case SN_OBJECT_COUNT: return formatGetter(HK_hooks()->objectCount());
     case SN_IP_ADDRESS: SYS_GetIpAddress(address); return copyGetter(address);
     case SN_SUBNET: SYS_GetSubnet(address); return copyGetter(address);
     default: return nullptr;
@@ -349,7 +345,7 @@ void selectFocus(const char *value)
 {
     if (focusSelectionRunning) return;
     focusSelectionRunning = 1;
-    MH_selectObject(textToInt(value), 0);
+    HK_hooks()->selectObject(textToInt(value), 0);
     focusSelectionRunning = 0;
 }
 
@@ -370,12 +366,12 @@ int writeSystem(SystemName id, const char *name, const char *value)
     case SN_OBJECT_COUNT: return 1;
     case SN_KEY:
         if (init) return 1;
-        return keyPadWriteVal(name, value) ? 1 : -1;
+        return HK_hooks()->keypadWrite(name, value) ? 1 : -1;
     case SN_BACKLIGHT:
         if (!init) setBacklight(value);
         return 1;
     case SN_MODAL_FOREGROUND:
-        if (!init) OB_setModalForegroundTeq(textToInt(value));
+        if (!init) HK_hooks()->setModalForeground(textToInt(value));
         return -1;
     case SN_AUTOINCR:
         if (!init) CO_AutoIncrCnt = textToUnsigned(value);
@@ -389,7 +385,7 @@ int writeSystem(SystemName id, const char *name, const char *value)
     case SN_MSGBOX_EVENT:
         if (!init && stringcmp(value, "CLOSE")) {
             clearMessageNr();
-            VM_closeMsgBoxView();
+            HK_hooks()->closeMessageBox();
         }
         return 1;
     case SN_MSGBOX_CO:
@@ -421,8 +417,8 @@ int writeSystem(SystemName id, const char *name, const char *value)
     case SN_CONFIG:
         if (init) return 1;
         return PT_ConfigWrite(name, value) ? 1 : -1;
-    case SN_MACRO_ALARM: return AL_macroWriteVal(name, value) ? 1 : -1;
-    case SN_MACRO: return macroWriteVal(name, value) ? 1 : -1;
+    case SN_MACRO_ALARM: return HK_hooks()->alarmMacroWrite(name, value) ? 1 : -1;
+    case SN_MACRO: return HK_hooks()->trendMacroWrite(name, value) ? 1 : -1;
     case SN_RUN_SLOT: {
         int slot = runSlotIndex(name);
         if (slot < 0) return -1;
@@ -471,10 +467,10 @@ int HT_readContainer(const char *name, char *dst)
     }
     switch (id) {
     case SN_KEY:
-        if (keyPadReadVal(name, dst)) return 1;
+        if (HK_hooks()->keypadRead(name, dst)) return 1;
         break;
     case SN_MACRO:
-        if (macroReadVal(name, dst)) return 1;
+        if (HK_hooks()->trendMacroRead(name, dst)) return 1;
         break;
     case SN_RUN_SLOT: {
         int slot = runSlotIndex(name);
@@ -509,10 +505,10 @@ char *CO_readValPtr(const char *name)
     switch (id) {
     case SN_MSGBOX_CO: return msgBoxText;
     case SN_KEY:
-        if (stringcmp(name, "_KEYPAD")) return g_keypad;
-        if (keyPadReadVal(name, scratch)) return copyGetter(scratch);
+        if (stringcmp(name, "_KEYPAD")) return HK_hooks()->keypadText();
+        if (HK_hooks()->keypadRead(name, scratch)) return copyGetter(scratch);
         return ordinaryPointer(name);
-    case SN_MACRO: macroReadVal(name, scratch); return ordinaryPointer(name);
+    case SN_MACRO: HK_hooks()->trendMacroRead(name, scratch); return ordinaryPointer(name);
     case SN_RUN_SLOT: {
         int slot = runSlotIndex(name);
         return slot < 0 ? ordinaryPointer(name) : runSlots[slot];
@@ -543,14 +539,12 @@ void HT_resetContainers()
     CO_AutoIncrCnt = 0;
     CO_InactivityCounter = 0;
     CO_InactivityCounterMin = 0;
-    keypadFocus = 0;
-    isKeyPadShiftActive = 0;
     updateAfterPpoWrite = 0;
     updateAfterCoWrite = 0;
     pterm.poll_time_substitute = 0;
     msgBoxText[0] = '\0';
-    OB_setModalForegroundTeq(0);
-    TF_ResetMessageOnEnterHit();
+    HK_hooks()->setModalForeground(0);
+    HK_hooks()->resetKeypad();
     clearMessageNr();
     CO_isInitialized = 1;
     PCO_loadPersistentCO();
@@ -611,4 +605,16 @@ int setBacklight(const char *text)
     }
     backlightLevel = textToInt(text);
     return 1;
+}
+
+namespace {
+
+char *messageBoxText() { return CO_readValPtr("MessageBoxCO"); }
+
+} // namespace
+
+void CO_attachHooks()
+{
+    HK_hooks()->messageBoxText = messageBoxText;
+    HK_hooks()->resolvePointName = PPO_resolve;
 }

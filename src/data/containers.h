@@ -2,9 +2,10 @@
 // heap2), the system containers that reach into the panel (versions, screen,
 // back-light, inactivity and refresh counters, message box, focus, keypad,
 // configuration, macros, digital outputs), the run slots and the per-cycle
-// counters. Reads and writes the settings record; calls the keypad, the object
-// table, the view manager, the alarm and trend macros, the configuration page,
-// the language table, the persistent containers and the log. Main thread only.
+// counters. Reads and writes the settings record; calls the configuration
+// page, the language table, the persistent containers and the log, and through
+// the hooks the keypad, the object table, the view manager and the alarm and
+// trend macros. Main thread only.
 #pragma once
 #include <cstdint>
 
@@ -78,3 +79,7 @@ char *get_tmz_en();
 // Sets the back-light from "0" or "1" (other texts only where no hardware is
 // driven); answers 1 when the level was taken.
 int setBacklight(const char *text);
+
+// Attaches the containers and the process-point names to the hooks of the
+// layers below (the message-box text of the log, the names the client sends).
+void CO_attachHooks();

@@ -1,9 +1,7 @@
-// Process points and value sources. Owns the process-point cache of the page
-// (the read list, in heap1), its cyclic update through the target link, and the
-// access to a value source by its type (process point, container, page
-// parameter, text, file, page switch, link, CGI call). Calls the target link,
-// the containers, the name resolution, the page parameters, the value
-// formatting, the view manager and the log. Main thread only.
+// Process-point cache: the read list of the page (in heap1), its values and
+// their display form. The target link fills it (comm/ppo_update); process
+// values inside source names are read through the hooks. Calls the name
+// resolution, the value formatting and the log. Main thread only.
 #pragma once
 #include <cstddef>
 
@@ -69,23 +67,7 @@ void PPO_invalidAllValues();
 void PPO_destroyList();
 int PPO_isReady();
 void PPO_setReady(int flag);
-// One update of the cache from the target (up to three attempts): 1 when the
-// values were read; after the third failure every value is "Not available".
-int PPO_update(int force, int period);
-int PPO_OrderValuesUpdate(int force, int period);
-void PPO_ReadFileUpdate();
 // Value of a process point for use inside a source name.
 int PPO_readVal(const char *name, char *dst);
 // The name sent to the target.
 const char *PPO_resolve(const char *name);
-
-// Value sources. dst holds 256 bytes.
-int RW_readSource(char *dst, const char *name, int type);
-int RW_writeSource(const char *value, const char *name, int type);
-// Pointer to the current value text of a source, or null when the source has
-// no stored text (or does not exist).
-void *RW_getSourcePtr(const char *name, int type);
-int RW_getSourceSize(const char *name, int type);
-// Hands every character of a file to putChar: the number of characters, 0
-// when the file cannot be opened (reported).
-int RW_copySourceFile(void (*putChar)(int character, void *context), void *context, const char *fileName);

@@ -10,9 +10,9 @@
 
 #include "data/containers.h"
 #include "data/process_points.h"
+#include "runtime/hooks.h"
 #include "runtime/log.h"
 #include "runtime/str_util.h"
-#include "view/page_params.h"
 
 namespace {
 
@@ -170,7 +170,7 @@ void replaceAll(char *work, Replacer replace, char marker, const char *prefix, S
 
 bool hasMarker(const char *name) { return name && (std::strchr(name, '#') || std::strchr(name, '@')); }
 
-int readHtml(const char *name, char *dst) { return HT_readParamName(name, dst); }
+int readHtml(const char *name, char *dst) { return HK_hooks()->readParamName(name, dst); }
 int readContainer(const char *name, char *dst) { return HT_readContainer(name, dst); }
 int readPPO(const char *name, char *dst) { return PPO_readVal(name, dst); }
 

@@ -1,8 +1,8 @@
 // Source-name resolution: replaces the references that a source name may embed
 // ("#CO_x#", "@HTML_y@", "#PPO_z#" and the offset forms "#COFF_x#",
 // "#HTMLOFFSET_y#", "#PPOFF_z#" with + - * / arithmetic) by their values.
-// Owns the ring of result buffers; reads values through the page parameters,
-// the containers and the process-point cache. Main thread only.
+// Owns the ring of result buffers; reads values from the containers, and the
+// page parameters and process values through the hooks. Main thread only.
 #pragma once
 
 #define RESOLVE_RING_SLOTS 8

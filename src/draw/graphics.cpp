@@ -12,8 +12,8 @@
 #include "draw/fonts.h"
 #include "draw/images.h"
 #include "draw/xbitmap.h"
+#include "runtime/hooks.h"
 #include "runtime/log.h"
-#include "view/object_table.h"
 
 GR_WINDOW_ID g_screen = 0;
 GR_WINDOW_ID g_offscreen = 0;
@@ -143,7 +143,17 @@ void drawLine2(int x1, int y1, int x2, int y2, uint32_t c, int style, int width,
 
 } // namespace
 
-int G_InitGraphDrv() { return 0; }
+namespace {
+
+void invalidateWindow() { GrClearArea(g_screen, 0, 0, 0, 0, 1); }
+
+} // namespace
+
+int G_InitGraphDrv()
+{
+    HK_hooks()->invalidateView = invalidateWindow;
+    return 0;
+}
 void G_FreeGraphDrv() {}
 void G_SetDirectWrite() {}
 FO_FontRecord *G_GetFont() { return nullptr; }
@@ -164,7 +174,7 @@ void G_DrawViewBegin()
 
 void G_DrawViewEnd()
 {
-    OB_drawObjectInFocus(0);
+    HK_hooks()->drawFocusFrame();
     g_main = g_screen;
     if (g_offscreen) GrCopyArea(g_screen, g_gc, 0, 0, g_screenWidth, g_screenHeight, g_offscreen, 0, 0, 0);
     g_GrFlushNotified++;

@@ -3,7 +3,7 @@
 // off-screen pixmap and shown with one copy at its end. Owns the drawing state
 // below; the main program opens the display and sets g_screen, g_main, g_gc
 // and the screen size. Uses the font table, the image cache and the X bitmap
-// reader of this folder, and the object table for the focus frame.
+// reader of this folder; the focus frame is drawn through the hooks.
 #pragma once
 #include <cstdint>
 

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/platform.h"
-#include "app/settings.h"
-#include "comm/target_link.h"
+#include "runtime/platform.h"
+#include "runtime/settings.h"
+#include "transport/file_layer.h"
 #include "draw/graphics.h"
 #include "runtime/log.h"
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "comm/target_link.h"
+#include "transport/file_layer.h"
 #include "draw/graphics.h"
 #include "runtime/str_util.h"
 

@@ -1,5 +1,5 @@
 // X bitmap reader: draws ".xbm" files (the published X bitmap text format)
-// pixel by pixel through the graphics layer. Reads files through the target link.
+// pixel by pixel through the graphics layer. Reads files through the file layer.
 #pragma once
 
 // 1 when the name ends in ".xbm" (any case).

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "app/settings.h"
+#include "runtime/settings.h"
 #include "runtime/log.h"
 
 void *start_eweb_task(void *)

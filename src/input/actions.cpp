@@ -1,8 +1,9 @@
 // Actions. Owns the value stream and the buffer in which a value is held
 // while it is written. Reads and writes through the value sources, evaluates
-// conditions, calls the file viewer, the pointer and focus handling, the log's
-// message count and the view manager's message-box close.
+// conditions, calls the pointer and focus handling, the log's message count,
+// the view manager's message-box close and, through the hooks, the file viewers.
 #include "input/actions.h"
+#include "view/value_sources.h"
 
 #include <climits>
 #include <cmath>
@@ -10,13 +11,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/settings.h"
+#include "runtime/settings.h"
 #include "comm/target_link.h"
-#include "data/conditions.h"
+#include "view/conditions.h"
 #include "data/containers.h"
 #include "data/process_points.h"
-#include "draw/file_viewer.h"
 #include "input/input_events.h"
+#include "runtime/hooks.h"
 #include "runtime/log.h"
 #include "runtime/str_util.h"
 #include "view/object_table.h"
@@ -144,7 +145,7 @@ void removeListItem(const MP_Action &a)
     int position;
     if (!source || std::sscanf(source, "%d", &position) != 1) return;
     const char *viewer = valueOf(a.dest, DESTINATION);
-    if (viewer) FV_removeItemAt(viewer, position);
+    if (viewer) HK_hooks()->removeListItem(viewer, position);
 }
 
 void toggle(const MP_Action &a, char *stream)
@@ -290,14 +291,4 @@ int AC_executeActionBtnP(OB_Object *object, const MP_Action *action, int *counte
 int AC_executeActionEventP(OB_Object *object, const MP_Action *action, int *counter)
 {
     return execute(object, action, counter, 1);
-}
-
-int AC_isDisabled(const OB_Object *object, const MP_Action *actions, int count)
-{
-    if (object && !OB_isEnabled(object->id)) return 1;
-    for (int i = 0; actions && i < count; i++)
-        if ((actions[i].code == AC_DISABLE || actions[i].code == AC_DISABLE_20) &&
-            CO_evaluateLogicCondition(&actions[i].condition))
-            return 1;
-    return 0;
 }

@@ -14,3 +14,7 @@ void MH_selectObjectWithCoord(int x, int y);
 // Delivers the queued keys to the objects at the end of a refresh cycle;
 // 1 when at least one key was processed.
 int MH_entry();
+
+// Attaches the input layer: navigation links, focus selection and key
+// delivery for the layers below, and the event objects' painter class.
+void MH_attachHooks();

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/settings.h"
-#include "input/navigation.h"
+#include "runtime/settings.h"
+#include "runtime/hooks.h"
 #include "runtime/log.h"
 
 uint32_t MU_TopHeap1, MU_TopHeap2, LR_TopHeap;
@@ -87,7 +87,7 @@ void *allocWords(WordHeap &h, size_t size)
 void MU_init()
 {
     resetWordHeap(heap1, pterm.mem_heap1_kb);
-    NAV_clearAll();
+    HK_hooks()->clearNavigation();
 }
 
 void MU_init2() { resetWordHeap(heap2, pterm.mem_heap2_kb); }

@@ -6,14 +6,12 @@
 #include <ctime>
 #include <mutex>
 
-#include "app/platform.h"
-#include "app/settings.h"
-#include "data/process_points.h"
+#include "runtime/platform.h"
+#include "runtime/settings.h"
 #include "runtime/heap.h"
+#include "runtime/hooks.h"
 #include "runtime/ramdisk.h"
 #include "runtime/str_util.h"
-#include "view/object_table.h"
-#include "view/view_manager.h"
 
 namespace {
 
@@ -96,13 +94,13 @@ void formatInt(char *dst, size_t size, const char *format, long number)
 
 bool dialogOpen()
 {
-    const char *name = VM_getDialogBoxName();
+    const char *name = HK_hooks()->dialogName();
     return name && name[0] != '\0';
 }
 
 void collect(const char *message)
 {
-    char *box = static_cast<char *>(RW_getSourcePtr("MessageBoxCO", SourceType_CO));
+    char *box = HK_hooks()->messageBoxText();
     if (box) {
         size_t used = std::strlen(box);
         if (used < MSGBOX_TEXT_LIMIT) {
@@ -115,7 +113,7 @@ void collect(const char *message)
         }
     }
     MsgBoxCounter = 0;
-    if (nMsgPending == 1) OB_setFirstObjectInFocus(1);
+    if (nMsgPending == 1) HK_hooks()->focusFirstObject();
 }
 
 void reportError(int code, const char *text)

@@ -1,7 +1,7 @@
 // Log file and error reporting. Owns the log stream, the error buffer and the
-// pending-message state of the warning button. Reads the settings record,
-// writes the message-box container through the value sources, moves the focus
-// through the object table, and asks the view manager whether a dialog is open.
+// pending-message state of the warning button. Reads the settings record;
+// through the hooks it appends to the message-box container, moves the focus
+// to the first object and asks whether a dialog is open.
 // Each write is one locked step, so lines of two threads never interleave.
 #pragma once
 

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "app/platform.h"
-#include "app/settings.h"
+#include "runtime/platform.h"
+#include "runtime/settings.h"
 #include "runtime/log.h"
 
 uint32_t RA_SizeMax;

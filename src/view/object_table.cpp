@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "app/settings.h"
+#include "runtime/settings.h"
 #include "draw/graphics.h"
 #include "runtime/heap.h"
 #include "runtime/log.h"

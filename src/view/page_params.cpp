@@ -8,13 +8,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/settings.h"
+#include "runtime/settings.h"
 #include "comm/target_link.h"
 #include "data/source_names.h"
-#include "runtime/language.h"
+#include "data/language.h"
 #include "runtime/log.h"
 #include "runtime/str_util.h"
-#include "view/client_entries.h"
+#include "data/client_entries.h"
 #include "view/view_manager.h"
 
 int HT_isInitialized;

@@ -3,6 +3,7 @@
 // reader's primitives, evaluates conditions, hands process points to the
 // target link and asks the actions whether an object is disabled.
 #include "view/painter_block.h"
+#include "view/value_sources.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -10,7 +11,7 @@
 
 #include "comm/target_link.h"
 #include "data/process_points.h"
-#include "input/actions.h"
+#include "view/action_records.h"
 #include "runtime/heap.h"
 #include "runtime/log.h"
 #include "runtime/str_util.h"

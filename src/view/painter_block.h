@@ -6,7 +6,7 @@
 #pragma once
 #include <cstdint>
 
-#include "data/conditions.h"
+#include "view/conditions.h"
 
 struct OB_Object;
 

@@ -1,14 +1,13 @@
-// Painter loading. Owns the class table and the names of the page's layer
-// files. Reads through the TEQ reader's primitives, creates objects through
-// the kinds' loaders, loads layer files through the view manager and moves
-// their objects in the object table.
+// Painter loading. Owns the class table, with the loaders the object kinds
+// attach, and the names of the page's layer files. Reads through the TEQ
+// reader's primitives, creates objects through the kinds' loaders, loads
+// layer files through the view manager and moves their objects in the object
+// table.
 #include "view/painter_loader.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "draw/shapes.h"
-#include "input/event_object.h"
 #include "runtime/heap.h"
 #include "runtime/log.h"
 #include "runtime/str_util.h"
@@ -21,25 +20,27 @@ namespace {
 
 struct PainterClass {
     const char *name;
-    PA_Loader loader;
+    PA_Loader loader; // null until the kind's layer attaches it
 };
 
-const PainterClass kClasses[] = {
-    {"XLineP", LN_loadDefaultLine},
-    {"DefaultLineP", LN_loadDefaultLine},
-    {"XRectangleP", RC_loadDefaultRectangle},
-    {"DefaultRectangleP", RC_loadDefaultRectangle},
-    {"XOvalP", OV_loadXOvalP},
-    {"DefaultOvalP", OV_loadDefaultOval},
-    {"XPolygoneP", PG_loadXPolygoneP},
-    {"DefaultPolygoneP", PG_loadDefaultPolygone},
-    {"DefaultPolylineP", PLN_loadDefaultPolyline},
-    {"DefaultTextP", TX_loadDefaultText},
-    {"IDegradeHP", loadDegradeH},
-    {"IDegradeVP", loadDegradeV},
-    {"XDegradeVP", loadXDegradeV},
-    {"EventP", loadEvent},
+// Every painter class of the format. A known class whose loader is not
+// attached has its body skipped without a message.
+PainterClass classes[] = {
+    {"XLineP", nullptr},        {"DefaultLineP", nullptr},     {"XRectangleP", nullptr},
+    {"DefaultRectangleP", nullptr}, {"XOvalP", nullptr},       {"DefaultOvalP", nullptr},
+    {"XPolygoneP", nullptr},    {"DefaultPolygoneP", nullptr}, {"DefaultPolylineP", nullptr},
+    {"DefaultTextP", nullptr},  {"IDegradeHP", nullptr},       {"IDegradeVP", nullptr},
+    {"XDegradeVP", nullptr},    {"IButtonP", nullptr},         {"TextFieldP", nullptr},
+    {"IBarGraphP", nullptr},    {"CircularGaugeP", nullptr},   {"EventP", nullptr},
+    {"IGraphicP", nullptr},     {"FileViewerP", nullptr},      {"DropDownListP", nullptr},
 };
+
+PainterClass *findClass(const char *className)
+{
+    for (PainterClass &c : classes)
+        if (stringcmp(className, c.name)) return &c;
+    return nullptr;
+}
 
 char backgroundName[64];
 char foregroundName[64];
@@ -76,9 +77,24 @@ int loadLayer(char *name, int layer)
 
 PA_Loader PA_findLoader(const char *className)
 {
-    for (const PainterClass &c : kClasses)
-        if (stringcmp(className, c.name)) return c.loader;
-    return nullptr;
+    const PainterClass *c = findClass(className);
+    return c ? c->loader : nullptr;
+}
+
+int PA_isKnownClass(const char *className) { return findClass(className) != nullptr; }
+
+int PA_setLoader(const char *className, PA_Loader loader)
+{
+    PainterClass *c = findClass(className);
+    if (!c) return 0;
+    c->loader = loader;
+    return 1;
+}
+
+void PA_resetLoaders()
+{
+    for (PainterClass &c : classes) c.loader = nullptr;
+    PA_clearView();
 }
 
 void PA_loadPainter(int file, OB_Object *defaults)
@@ -96,13 +112,13 @@ void PA_loadPainter(int file, OB_Object *defaults)
     defaults->width = static_cast<int16_t>(width);
     defaults->height = static_cast<int16_t>(height);
     defaults->plcId = static_cast<uint8_t>(plcId < 0 ? 0 : plcId);
-    PA_Loader loader = PA_findLoader(className);
-    if (!loader) {
+    const PainterClass *c = findClass(className);
+    if (!c) {
         logUnknownPainter(defaults, className);
-        loader = PA_findLoader(fallback);
+        c = findClass(fallback);
     }
-    if (loader)
-        loader(file, defaults);
+    if (c && c->loader)
+        c->loader(file, defaults);
     else
         skipBody(file, length);
 }

@@ -16,8 +16,15 @@ typedef OB_Object *(*PA_Loader)(int file, OB_Object *defaults);
 // Reads one painter (element 0x17). The header's geometry and PLC id go into
 // the default object, from which the kind's loader copies them.
 void PA_loadPainter(int file, OB_Object *defaults);
-// The loader of a painter class, null when the class is unknown.
+// The loader of a painter class, null when the class is unknown or its
+// loader is not attached.
 PA_Loader PA_findLoader(const char *className);
+// 1 when the class is a painter class of the format.
+int PA_isKnownClass(const char *className);
+// Attaches the loader of a known class: 1, or 0 for an unknown class.
+int PA_setLoader(const char *className, PA_Loader loader);
+// Detaches every loader and forgets the layer files.
+void PA_resetLoaders();
 // Steps shared by the kinds' loaders, in their order.
 // PA_readBlock reads the painter block
 // into block and, when that fails, deletes the object and answers 0;

@@ -8,28 +8,24 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "alarms_trends/trends.h"
-#include "app/network.h"
-#include "app/settings.h"
-#include "app/startup.h"
-#include "comm/http_client.h"
+#include "runtime/network.h"
+#include "runtime/settings.h"
+#include "transport/http_client.h"
 #include "comm/target_link.h"
 #include "data/containers.h"
 #include "data/process_points.h"
 #include "data/value_format.h"
 #include "draw/graphics.h"
-#include "draw/image_button.h"
 #include "draw/fonts.h"
 #include "draw/images.h"
-#include "draw/text_field.h"
-#include "httpd/data_server.h"
-#include "input/input_events.h"
-#include "input/key_queue.h"
-#include "runtime/config_page.h"
+#include "data/value_store.h"
+#include "data/config_page.h"
 #include "runtime/heap.h"
-#include "runtime/language.h"
+#include "runtime/hooks.h"
+#include "runtime/platform.h"
+#include "data/language.h"
 #include "runtime/log.h"
-#include "runtime/persistent_containers.h"
+#include "data/persistent_containers.h"
 #include "runtime/str_util.h"
 #include "view/object_table.h"
 #include "view/page_params.h"
@@ -349,7 +345,7 @@ int setPictureName(const char *name)
         for (char *c = OrderFileName; *c; c++)
             if (*c == '+') *c = '_';
         PA_LoadLayerTeqIfAny();
-        IB_loadWarningButton();
+        HK_hooks()->loadWarningButton();
         if (stringicmp(name, TeqMsgBoxFileName)) safe_strncpy(VM_DialogBox, name, sizeof VM_DialogBox);
         VM_gainFocusFlag = 1;
         scheduleFullRedraw();
@@ -384,10 +380,10 @@ void runPeriodicEntries()
 {
     PCO_entry();
     PTC_entry();
-    EM_updateValues();
+    HK_hooks()->sampleTrends();
     Net_entry();
     log_entry();
-    MH_entry();
+    HK_hooks()->deliverKeys();
     CO_counterRefresh();
 }
 
@@ -397,7 +393,7 @@ void gainFocusAfterRead()
     VM_gainFocusFlag = 0;
     OB_setFirstObjectInFocus(1);
     OB_doGainFocusEventAction();
-    CO_setFocusOnEditFieldAfterKeypadClosed();
+    HK_hooks()->focusFieldAfterKeypad();
     VM_keypadClosed = 0;
 }
 
@@ -624,9 +620,9 @@ void VM_ClearView()
     OB_DeleteAllObjetcs();
     Tarsel_clearView();
     MU_freeAll();
-    EM_clearView();
+    HK_hooks()->clearTrendView();
     PA_clearView();
-    MH_clearKeyEvents();
+    HK_hooks()->clearKeys();
     OB_setActualFocus(-1);
 }
 
@@ -637,7 +633,7 @@ void VM_ClearAll()
     HT_resetParameters();
     HT_resetContainers();
     LR_reset();
-    EM_clearAll();
+    HK_hooks()->clearTrends();
     TCR_reset();
     clearCachedBltImages();
 }
@@ -698,4 +694,34 @@ void showLoadingMessage()
     if (m.mode == 0) G_DrawText(m.text, 0, 0, g_screenWidth, g_screenHeight, 5, m.color2);
     else if (m.mode == 1) G_DrawText(m.text, m.x, m.y, m.width, m.height, 5, m.color2);
     else if (m.mode == 2) G_DrawImage(m.text, m.x, m.y, m.width, m.height);
+}
+
+namespace {
+
+const char *remoteServer() { return VM_RemoteServer; }
+int focusFirstObject() { return OB_setFirstObjectInFocus(1); }
+void drawFocusFrame() { OB_drawObjectInFocus(0); }
+int focusRank() { return OB_SendMessage(OB_getActualFocus(), OB_MSG_FOCUS_ORDER, 0, nullptr); }
+
+} // namespace
+
+void VM_attachHooks()
+{
+    HK_Hooks *h = HK_hooks();
+    h->documentBase = VM_GetDocumentBase;
+    h->remoteServer = remoteServer;
+    h->readPageParameter = HT_readHtmlParameter;
+    h->readParamName = HT_readParamName;
+    h->refreshPeriod = VM_getRefreshPeriod;
+    h->scheduleNewRefresh = scheduleNewRefresh;
+    h->scheduleFullRedraw = scheduleFullRedraw;
+    h->requestPage = VM_requestLoadHtmlFile;
+    h->dialogName = VM_getDialogBoxName;
+    h->closeMessageBox = VM_closeMsgBoxView;
+    h->focusFirstObject = focusFirstObject;
+    h->drawFocusFrame = drawFocusFrame;
+    h->objectCount = OB_HowManyObjetcs;
+    h->focusedObject = OB_getActualFocus;
+    h->focusRank = focusRank;
+    h->setModalForeground = OB_setModalForegroundTeq;
 }

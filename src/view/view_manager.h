@@ -66,3 +66,7 @@ void VM_ClearView();
 // Drops everything of the project: heap2, page parameters, containers and
 // the other project-wide tables.
 void VM_ClearAll();
+
+// Attaches the view (page state, requests, object table, page parameters) to
+// the hooks of the layers below.
+void VM_attachHooks();

@@ -13,8 +13,8 @@
 
 #include <filesystem>
 
-#include "app/settings.h"
-#include "comm/http_client.h"
+#include "runtime/settings.h"
+#include "transport/http_client.h"
 #include "runtime/heap.h"
 #include "runtime/ramdisk.h"
 #include "view/page_params.h"

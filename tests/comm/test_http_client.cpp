@@ -3,8 +3,9 @@
 #include <cstring>
 #include <string>
 
-#include "app/settings.h"
-#include "comm/http_client.h"
+#include "runtime/settings.h"
+#include "transport/file_layer.h"
+#include "transport/http_client.h"
 #include "comm/native_driver.h"
 #include "comm_fixtures.h"
 #include "runtime/ramdisk.h"

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "runtime/settings.h"
 #include "comm/target_link.h"
 #include "comm_fixtures.h"
 #include "data/process_points.h"
-#include "httpd/data_server.h"
+#include "data/value_store.h"
 #include "runtime/heap.h"
 #include "view/view_manager.h"
 

@@ -3,13 +3,14 @@
 #include <cstring>
 #include <string>
 
-#include "app/platform.h"
+#include "runtime/platform.h"
+#include "view/value_sources.h"
 #include "draw/graphics.h"
-#include "app/system_probe.h"
-#include "app/settings.h"
+#include "runtime/system_probe.h"
+#include "runtime/settings.h"
 #include "data/process_points.h"
 #include "runtime/log.h"
-#include "runtime/persistent_containers.h"
+#include "data/persistent_containers.h"
 
 class Containers : public DataTest {};
 

@@ -3,7 +3,9 @@
 #include <cstring>
 #include <string>
 
+#include "comm/ppo_update.h"
 #include "comm/target_link.h"
+#include "view/value_sources.h"
 #include "data/process_points.h"
 #include "runtime/ramdisk.h"
 

@@ -10,9 +10,9 @@
 
 #include <stb/stb_image_write.h>
 
-#include "app/settings.h"
+#include "runtime/settings.h"
 #include "draw/fonts.h"
-#include "draw/gpio.h"
+#include "runtime/gpio.h"
 #include "draw/graphics.h"
 #include "draw/images.h"
 #include "draw/xbitmap.h"

@@ -2,13 +2,13 @@
 
 #include <string>
 
-#include "app/settings.h"
+#include "runtime/settings.h"
 #include "data/containers.h"
-#include "httpd/data_server.h"
+#include "data/value_store.h"
 #include "input/actions.h"
 #include "input/event_object.h"
 #include "runtime/log.h"
-#include "runtime/persistent_containers.h"
+#include "data/persistent_containers.h"
 #include "runtime/str_util.h"
 #include "view/view_manager.h"
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/settings.h"
+#include "runtime/settings.h"
 #include "runtime/heap.h"
 
 class Heap : public TempDirTest {};

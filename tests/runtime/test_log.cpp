@@ -3,7 +3,7 @@
 #include <string>
 #include <thread>
 
-#include "app/settings.h"
+#include "runtime/settings.h"
 #include "runtime/log.h"
 
 class Log : public TempDirTest {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "runtime/settings.h"
 #include "runtime/ramdisk.h"
 
 class RamDisk : public TempDirTest {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "runtime/settings.h"
 #include "runtime/heap.h"
 #include "view/object_table.h"
 

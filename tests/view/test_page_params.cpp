@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/settings.h"
+#include "runtime/settings.h"
 #include "runtime/heap.h"
 #include "view/page_params.h"
 

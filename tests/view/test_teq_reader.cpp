@@ -2,9 +2,10 @@
 
 #include <string>
 
-#include "app/settings.h"
+#include "runtime/settings.h"
+#include "transport/file_layer.h"
 #include "data/process_points.h"
-#include "draw/shapes.h"
+#include "objects/shapes.h"
 #include "view/painter_block.h"
 #include "input/actions.h"
 

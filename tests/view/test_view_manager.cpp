@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "comm/http_client.h"
+#include "transport/http_client.h"
 #include "data/containers.h"
 #include "view/page_params.h"
 #include "view/view_manager.h"

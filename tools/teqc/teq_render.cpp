@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "app/settings.h"
+#include "runtime/settings.h"
 #include "comm/target_link.h"
 #include "data/containers.h"
 #include "data/process_points.h"

@@ -7,7 +7,8 @@
 #include <sstream>
 #include <unistd.h>
 
-#include "app/settings.h"
+#include "app/startup.h"
+#include "runtime/settings.h"
 #include "comm/target_link.h"
 #include "data/process_points.h"
 #include "runtime/log.h"
@@ -40,6 +41,7 @@ void prepare(size_t size)
     static bool ready = false;
     if (!ready) {
         initSettings();
+        attachLayers();
         pterm.debug_level = 1;
         uint32_t neededKb = static_cast<uint32_t>(size / 1024 * 2 + 64);
         if (neededKb > RA_getDefaultRAMDiskSizeKB()) pterm.mem_ramdisk_kb = neededKb;

@@ -1,0 +1,110 @@
+// Update cycle of the process-point cache: orders the read list from the
+// target through the driver of its service and reads the values back, with up
+// to three attempts per cycle. Owns the order string and the order last sent.
+// Main thread only.
+#include "comm/ppo_update.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "comm/ilr_driver.h"
+#include "comm/native_driver.h"
+#include "data/containers.h"
+#include "data/process_points.h"
+#include "runtime/hooks.h"
+#include "runtime/log.h"
+#include "runtime/network.h"
+#include "runtime/settings.h"
+#include "runtime/str_util.h"
+
+namespace {
+
+constexpr int kAttempts = 3;
+
+char ppoOrderString[PPO_ORDER_SIZE]; // the order being built; then the reply of the value file
+char ppoOrderStrPrv[PPO_ORDER_SIZE]; // the order last sent
+
+// Appends text to the order string; false when it no longer fits.
+bool appendOrder(size_t *length, const char *text)
+{
+    size_t n = std::strlen(text);
+    if (n >= PPO_ORDER_SIZE - *length) return false;
+    std::memcpy(ppoOrderString + *length, text, n + 1);
+    *length += n;
+    return true;
+}
+
+// "<order file name>+dummy+<period>" and "+<name>" for every point in list order.
+void buildOrderString(int period)
+{
+    int head = std::snprintf(ppoOrderString, PPO_ORDER_SIZE, "%s+dummy+%d", SYS_GetFixOrderFileName(), period);
+    size_t length = head < 0 ? 0 : static_cast<size_t>(head);
+    if (length >= PPO_ORDER_SIZE) length = PPO_ORDER_SIZE - 1;
+    for (PpoRecord *r = PPO_getList()->first; r; r = r->next) {
+        if (!appendOrder(&length, "+") || !appendOrder(&length, PPO_resolve(r->name))) {
+            log_append_int(1, "PPO order string cut at %ld characters\n", static_cast<long>(length));
+            return;
+        }
+    }
+}
+
+// Orders the read list when it changed (or when forced) and reads the values.
+// An order that failed is sent again by the next attempt.
+int PPO_update_OV_RF(int force, int period)
+{
+    buildOrderString(period);
+    if (!stringcmp(ppoOrderString, ppoOrderStrPrv)) {
+        safe_strncpy(ppoOrderStrPrv, ppoOrderString, PPO_ORDER_SIZE);
+        force = 1;
+    }
+    bool lastAttempt = pterm.comm_err_count >= pterm.comm_err_limit;
+    if (force) {
+        char reply[256] = "";
+        if (!SRVR_OrderValue(HK_hooks()->remoteServer(), ppoOrderString, reply, sizeof reply, PPO_getList())) {
+            ppoOrderStrPrv[0] = '\0';
+            if (lastAttempt) err_append(0, "OrderValues on remote host has failed !\n \"%s\"\n", HK_hooks()->remoteServer());
+            return 0;
+        }
+    }
+    ppoOrderString[0] = '\0';
+    if (!SRVR_ReadFile(HK_hooks()->remoteServer(), SYS_GetFixOrderFileName(), ppoOrderString, PPO_ORDER_SIZE, PPO_getList())) {
+        // A target that lost the order (it restarted) is ordered again at once.
+        ppoOrderStrPrv[0] = '\0';
+        if (lastAttempt) err_append(0, "ReadFile on remote host has failed !\n \"%s\"\n", HK_hooks()->remoteServer());
+        return 0;
+    }
+    ppoOrderString[PPO_ORDER_SIZE - 1] = '\0';
+    PPO_parseValuesString(ppoOrderString, -1);
+    return 1;
+}
+
+} // namespace
+
+int PPO_update(int force, int period)
+{
+    if (PPO_getList()->count == 0) {
+        PPO_setReady(1);
+        return 1;
+    }
+    pterm.comm_err_count = 0;
+    for (int attempt = 1; attempt <= kAttempts; attempt++) {
+        pterm.comm_err_count = attempt;
+        int result = remoteServiceId == TARSEL_SERVICE_ILR ? SRVR_ILR_readValues(HK_hooks()->remoteServer(), PPO_getList())
+                                                    : PPO_update_OV_RF(force, period);
+        if (result) {
+            PPO_setReady(1);
+            return result;
+        }
+    }
+    PPO_invalidAllValues();
+    return 0;
+}
+
+int PPO_OrderValuesUpdate(int force, int period) { return PPO_update(force, period); }
+
+void PPO_ReadFileUpdate()
+{
+    if (CO_isUpdateAfterPpoWrite()) HK_hooks()->scheduleNewRefresh();
+}
+
+void PPO_clearOrder() { ppoOrderStrPrv[0] = '\0'; }

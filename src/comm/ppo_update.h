@@ -1,0 +1,10 @@
+// Update cycle of the process-point cache through the target's driver.
+#pragma once
+
+// One update of the cache from the target (up to three attempts): 1 when the
+// values were read; after the third failure every value is "Not available".
+int PPO_update(int force, int period);
+int PPO_OrderValuesUpdate(int force, int period);
+void PPO_ReadFileUpdate();
+// Forgets the order last sent, so that the next update orders again.
+void PPO_clearOrder();

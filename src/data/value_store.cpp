@@ -1,0 +1,212 @@
+// Data server value store. Owns the entries, their area, the lock and the
+// refresh counter. Entries live in an area of the store's own (not in a page
+// heap), because both the main and the server thread create them.
+#include "data/value_store.h"
+
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#include "runtime/settings.h"
+#include "transport/http_client.h"
+#include "runtime/gpio.h"
+#include "runtime/hooks.h"
+#include "runtime/log.h"
+#include "runtime/str_util.h"
+
+char User[32];
+char Password[32];
+
+namespace {
+
+struct Entry {
+    Entry *next;
+    char value[DS_VALUE_SIZE];
+    char name[1]; // the name runs on past the record
+};
+
+std::recursive_mutex storeLock;
+alignas(Entry) unsigned char area[DS_STORE_BYTES];
+size_t areaUsed;
+Entry *first;
+Entry *last;
+unsigned counterPPO;
+bool IS_DS_Initialized;
+
+struct Guard {
+    Guard() { SYNC_CS_CRITICAL_ENTER(); }
+    ~Guard() { SYNC_CS_CRITICAL_EXIT(); }
+    Guard(const Guard &) = delete;
+    Guard &operator=(const Guard &) = delete;
+};
+
+void emptyStore()
+{
+    first = last = nullptr;
+    areaUsed = 0;
+}
+
+Entry *findEntry(const char *name)
+{
+    for (Entry *e = first; e; e = e->next)
+        if (std::strcmp(e->name, name) == 0) return e;
+    return nullptr;
+}
+
+Entry *createEntry(const char *name)
+{
+    size_t length = std::strlen(name);
+    if (length >= DS_VALUE_SIZE) length = DS_VALUE_SIZE - 1;
+    size_t bytes = offsetof(Entry, name) + length + 1;
+    bytes = (bytes + alignof(Entry) - 1) & ~(alignof(Entry) - 1);
+    if (bytes > sizeof area - areaUsed) return nullptr;
+    Entry *e = reinterpret_cast<Entry *>(area + areaUsed);
+    areaUsed += bytes;
+    e->next = nullptr;
+    safe_strncpy(e->value, "0", sizeof e->value);
+    std::memcpy(e->name, name, length);
+    e->name[length] = '\0';
+    if (last) last->next = e;
+    else first = e;
+    last = e;
+    return e;
+}
+
+void notFound(const char *name, char *out)
+{
+    std::snprintf(out, DS_VALUE_SIZE, "%s not found.\n", name);
+}
+
+// Pseudo-values reach into the panel. Each answers true when it took the name.
+bool readPseudo(const char *name, char *out)
+{
+    if (stringcmp(name, "PDP,,MW10,d")) {
+        std::snprintf(out, DS_VALUE_SIZE, "%u", counterPPO);
+    } else if (stringcmp(name, "RemotePath") || stringcmp(name, "VM_loadHtmlFile")) {
+        safe_strncpy(out, GetRemotePath(), DS_VALUE_SIZE);
+    } else if (stringcmp(name, "RemoteIPAddr")) {
+        safe_strncpy(out, GetRemoteIpAddress(), DS_VALUE_SIZE);
+    } else if (stringcmp(name, "UseRemoteServer")) {
+        std::snprintf(out, DS_VALUE_SIZE, "%i", GetRemoteStatus());
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void requestPage(char *value)
+{
+    char address[DS_VALUE_SIZE];
+    if (value[0] == '1')
+        std::snprintf(address, sizeof address, "http://%s/%s", GetRemoteIpAddress(), GetRemotePath());
+    else
+        safe_strncpy(address, value, sizeof address);
+    safe_strncpy(value, address, DS_VALUE_SIZE);
+    HK_hooks()->requestPage(value);
+}
+
+// "gpio" and a number below 256.
+bool isGpioName(const char *name)
+{
+    int pin = 0;
+    return prefixcmp(name, "gpio") && str_parseInt(name + 4, &pin) && pin >= 0 && pin < 256 &&
+           name[4] >= '0' && name[4] <= '9';
+}
+
+bool writePseudo(const char *name, char *value)
+{
+    if (stringcmp(name, "PDP,,MW10,d")) {
+        unsigned number = 0;
+        if (std::sscanf(value, "%u", &number) == 1) counterPPO = number;
+    } else if (stringcmp(name, "RemotePath")) {
+        SetRemotePath(value);
+    } else if (stringcmp(name, "RemoteIPAddr")) {
+        SetRemoteHost(value);
+    } else if (stringcmp(name, "UseRemoteServer")) {
+        int mode = 0;
+        if (std::sscanf(value, "%i", &mode) == 1) SetRemoteStatus(mode);
+    } else if (stringcmp(name, "VM_loadHtmlFile")) {
+        requestPage(value);
+    } else if (isGpioName(name)) {
+        write_gpio(name, value);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void SYNC_CS_CRITICAL_ENTER() { storeLock.lock(); }
+void SYNC_CS_CRITICAL_EXIT() { storeLock.unlock(); }
+
+void DS_Initialize()
+{
+    Guard hold;
+    emptyStore();
+    safe_strncpy(User, "Unknown", sizeof User);
+    Password[0] = '\0';
+    IS_DS_Initialized = true;
+}
+
+void DS_Refresh()
+{
+    Guard hold;
+    if (++counterPPO > 100) counterPPO = 0;
+}
+
+void DS_Reset()
+{
+    Guard hold;
+    counterPPO = 0;
+    emptyStore();
+}
+
+int DS_PPO_CACHE_readVal(const char *name, char *out)
+{
+    Guard hold;
+    if (!IS_DS_Initialized || !name || !out) return 0;
+    if (Entry *e = findEntry(name)) {
+        safe_strncpy(out, e->value, DS_VALUE_SIZE);
+        return 1;
+    }
+    if (pterm.debug_level >= 2) err_append(2201, "Undefined PPO in DS !\n \"%s\"\n", name);
+    if (!createEntry(name)) {
+        notFound(name, out);
+        return 0;
+    }
+    safe_strncpy(out, "0", DS_VALUE_SIZE);
+    return 1;
+}
+
+int DS_PPO_CACHE_writeVal(const char *name, char *value)
+{
+    Guard hold;
+    if (!IS_DS_Initialized || !name || !value) return 0;
+    if (Entry *e = findEntry(name)) {
+        safe_strncpy(e->value, value, sizeof e->value);
+        return 1;
+    }
+    if (pterm.debug_level >= 2) err_append(2202, "Undefined PPO in DS !\n \"%s\"\n", name);
+    notFound(name, value);
+    return 0;
+}
+
+int DS_readVal(const char *name, char *out, void *)
+{
+    if (!name || !out) return 0;
+    Guard hold;
+    if (readPseudo(name, out)) return 1;
+    return DS_PPO_CACHE_readVal(name, out);
+}
+
+int DS_writeVal(const char *name, char *value, void *)
+{
+    if (!name || !value) return 0;
+    Guard hold;
+    if (writePseudo(name, value)) return 1;
+    return DS_PPO_CACHE_writeVal(name, value);
+}
+
+char *DS_readValPtr(const char *) { return nullptr; }

@@ -1,0 +1,41 @@
+// Value store of the data server: the panel's own store of named values. The
+// native driver reads and writes it when no remote data server is set, and the
+// embedded server's CGI programs serve it to other clients. Owns the store,
+// its lock and the refresh counter; reads the client's target address and
+// status, asks for a page load through the hooks and drives digital outputs
+// (pseudo-values).
+#pragma once
+
+#define DS_VALUE_SIZE 256   // value buffers: at most 255 characters and the NUL
+#define DS_STORE_BYTES 262144 // the store's own area
+
+// The data-server lock around every operation on the store and the order
+// lists. The lock may be taken again by the thread that holds it.
+void SYNC_CS_CRITICAL_ENTER();
+void SYNC_CS_CRITICAL_EXIT();
+
+// Empties the store; User becomes "Unknown" and Password empty.
+void DS_Initialize();
+// Advances the refresh counter: 0, 1, ... 100, 0 again.
+void DS_Refresh();
+// Counter back to 0 and the store emptied.
+void DS_Reset();
+
+// Value of a name (pseudo-values first, then the store) into out, which holds
+// DS_VALUE_SIZE bytes. A stored name read for the first time is created with
+// "0". Answers 1 when a value was delivered; 0 when the store is full (out then
+// holds "<name> not found.\n").
+int DS_readVal(const char *name, char *out, void *context);
+// Writes value (pseudo-values first, then the store). value is a buffer of
+// DS_VALUE_SIZE bytes: a name that the store does not hold is refused, and the
+// buffer then holds "<name> not found.\n". Answers 1 when written, 0 refused.
+int DS_writeVal(const char *name, char *value, void *context);
+// The store hands out no pointers: always null; callers use DS_readVal.
+char *DS_readValPtr(const char *name);
+
+// The store operations behind DS_readVal and DS_writeVal.
+int DS_PPO_CACHE_readVal(const char *name, char *out);
+int DS_PPO_CACHE_writeVal(const char *name, char *value);
+
+extern char User[32];
+extern char Password[32];

@@ -1,0 +1,56 @@
+// Object kinds: attaching their loaders and hooks.
+#include "objects/objects.h"
+
+#include "objects/file_viewer.h"
+#include "objects/image_button.h"
+#include "objects/shapes.h"
+#include "objects/text_field.h"
+#include "runtime/hooks.h"
+#include "view/painter_loader.h"
+
+namespace {
+
+struct ClassLoader {
+    const char *className;
+    PA_Loader loader;
+};
+
+const ClassLoader kLoaders[] = {
+    {"XLineP", LN_loadDefaultLine},
+    {"DefaultLineP", LN_loadDefaultLine},
+    {"XRectangleP", RC_loadDefaultRectangle},
+    {"DefaultRectangleP", RC_loadDefaultRectangle},
+    {"XOvalP", OV_loadXOvalP},
+    {"DefaultOvalP", OV_loadDefaultOval},
+    {"XPolygoneP", PG_loadXPolygoneP},
+    {"DefaultPolygoneP", PG_loadDefaultPolygone},
+    {"DefaultPolylineP", PLN_loadDefaultPolyline},
+    {"DefaultTextP", TX_loadDefaultText},
+    {"IDegradeHP", loadDegradeH},
+    {"IDegradeVP", loadDegradeV},
+    {"XDegradeVP", loadXDegradeV},
+};
+
+char *keypadText() { return g_keypad; }
+
+void resetKeypad()
+{
+    keypadFocus = 0;
+    isKeyPadShiftActive = 0;
+    TF_ResetMessageOnEnterHit();
+}
+
+} // namespace
+
+void OBJ_attachHooks()
+{
+    for (const ClassLoader &c : kLoaders) PA_setLoader(c.className, c.loader);
+    HK_Hooks *h = HK_hooks();
+    h->keypadRead = keyPadReadVal;
+    h->keypadWrite = keyPadWriteVal;
+    h->keypadText = keypadText;
+    h->resetKeypad = resetKeypad;
+    h->focusFieldAfterKeypad = CO_setFocusOnEditFieldAfterKeypadClosed;
+    h->loadWarningButton = IB_loadWarningButton;
+    h->removeListItem = FV_removeItemAt;
+}
