@@ -38,14 +38,15 @@ constexpr double kArrowWing = 0.3490658503888889; // 20 degrees
 constexpr double kUpwards = 4.71238898025;
 constexpr int kMaxLineWidth = 255; // wider lines from a damaged page are drawn this wide
 
+// Room for one point more than asked, so that an outline can be closed.
 GR_POINT *buildPoints(const int16_t *xs, const int16_t *ys, int n, int dx, int dy)
 {
     if (!xs || !ys || n <= 0) return nullptr;
-    if (n > polygonCapacity) {
-        void *grown = std::realloc(polygonPoints, sizeof(GR_POINT) * static_cast<size_t>(n));
+    if (n + 1 > polygonCapacity) {
+        void *grown = std::realloc(polygonPoints, sizeof(GR_POINT) * static_cast<size_t>(n + 1));
         if (!grown) return nullptr;
         polygonPoints = static_cast<GR_POINT *>(grown);
-        polygonCapacity = n;
+        polygonCapacity = n + 1;
     }
     for (int i = 0; i < n; i++) polygonPoints[i] = {xs[i] + dx, ys[i] + dy};
     return polygonPoints;
@@ -273,6 +274,9 @@ void G_DrawPolygon(const int16_t *xs, const int16_t *ys, int n, int dx, int dy, 
 {
     GR_POINT *points = buildPoints(xs, ys, n, dx, dy);
     if (!points) return;
+    // The outline ends where it began: the closing edge is added unless the
+    // points already repeat the first one.
+    if (points[n - 1].x != points[0].x || points[n - 1].y != points[0].y) points[n++] = points[0];
     G_SetColor(c);
     GrPoly(g_main, g_gc, n, points);
 }

@@ -305,6 +305,32 @@ TEST_F(Graphics, ThickDashedAndArrowLines)
     EXPECT_EQ(px(268, 178), kWhite);
 }
 
+TEST_F(Graphics, PolygonOutlinesAreClosed)
+{
+    int16_t xs[] = {10, 30, 30, 10}, ys[] = {10, 10, 30, 30};
+    G_DrawPolygon(xs, ys, 4, 0, 0, kBlack);
+    EXPECT_EQ(countColour(10, 11, 1, 19), 19) << "the edge from the last point back to the first";
+    EXPECT_EQ(countColour(30, 11, 1, 19), 19);
+    EXPECT_EQ(countColour(11, 11, 19, 19), 0) << "an outline only";
+
+    G_DrawPolygon(xs, ys, 4, 40, 0, kBlack); // moved
+    EXPECT_EQ(countColour(50, 10, 1, 21), 21);
+
+    int16_t closedXs[] = {10, 30, 30, 10, 10}, closedYs[] = {50, 50, 70, 70, 50};
+    G_DrawPolygon(closedXs, closedYs, 5, 0, 0, kBlack);
+    EXPECT_EQ(countColour(10, 50, 21, 21), 80) << "a list that repeats its first point: the same outline";
+    GrSetGCMode(g_gc, GR_MODE_XOR);
+    G_DrawPolygon(xs, ys, 4, 40, 40, kWhite);
+    GrSetGCMode(g_gc, GR_MODE_COPY);
+    EXPECT_EQ(countColour(50, 50, 21, 21), 80) << "exclusive-or: every corner drawn once";
+
+    G_DrawPolygon2(xs, ys, 4, 0, 80, kBlack, G_STYLE_DOT);
+    EXPECT_GT(countColour(10, 91, 1, 19), 4) << "dashed outlines close too";
+    EXPECT_LT(countColour(10, 91, 1, 19), 19);
+    G_DrawLine(100, 100, 110, 100, kBlack);
+    EXPECT_EQ(row(100, 100, 11), std::string(11, '#')) << "solid lines again after the dashed outline";
+}
+
 TEST_F(Graphics, GpioWithoutTheDevice)
 {
     if (access("/dev/misc/gpio", F_OK) == 0) GTEST_SKIP() << "this machine has a GPIO device";

@@ -207,6 +207,31 @@ painter "DefaultTextP" at 10,100 size 100,20 plc 0 {
     EXPECT_EQ(px(130, 60), 0xFF00FF00u);
 }
 
+TEST_F(Shapes, PolygonOutlinesCloseAndPolylinesStayOpen)
+{
+    draw(R"(fill off
+line-colour 0,0,255
+painter "DefaultPolygoneP" at 10,10 size 40,40 plc 0 {
+  points 10,10 50,10 50,50 10,50
+}
+painter "XPolygoneP" at 60,10 size 40,40 plc 0 {
+  block "XPolygoneP" id 0 {
+    repaint 52 STRING "10"
+  }
+  points 60,10 100,10 100,50 60,50
+}
+line-colour 0,0,0
+painter "DefaultPolylineP" at 0,0 size 1,1 plc 0 {
+  points 200,10 240,10 240,50 200,50
+}
+)");
+    EXPECT_EQ(count(10, 11, 1, 39, kBlue), 39) << "the closing edge of a polygon without a block";
+    EXPECT_EQ(count(70, 11, 1, 39, kBlue), 39) << "the closing edge, moved by its offset";
+    EXPECT_EQ(count(60, 11, 1, 39, kBlue), 0);
+    EXPECT_EQ(count(200, 11, 1, 39, kBlack), 0) << "a polyline is not closed";
+    EXPECT_EQ(px(240, 30), kBlack);
+}
+
 TEST_F(Shapes, FocusFrameAndObjectsThatDoNotFit)
 {
     draw(R"(fill-colour 0,0,0
