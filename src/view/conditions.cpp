@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "data/containers.h"
 #include "data/process_points.h"
 #include "runtime/heap.h"
 #include "runtime/log.h"
+#include "runtime/str_util.h"
 #include "view/painter_block.h"
 #include "view/teq_reader.h"
 
@@ -172,7 +174,15 @@ int evaluateExpression(const CO_Expression *expression)
 int CO_evaluateCondition(uint32_t op, int leftType, const char *leftName, int rightType, const char *rightName)
 {
     if (op == CO_COMPARE_ALWAYS || op == CO_COMPARE_ALWAYS_2) return 1;
+    // A pointer may be a buffer that the next read reuses (the system
+    // containers share one), so the left text is copied before the right one
+    // is fetched. A constant is the page's own text and stays put.
     auto *left = static_cast<const char *>(RW_getSourcePtr(leftName, leftType));
+    char leftCopy[CO_MACRO_SIZE];
+    if (left && leftType != SourceType_STRING) {
+        safe_strncpy(leftCopy, left, sizeof leftCopy);
+        left = leftCopy;
+    }
     auto *right = static_cast<const char *>(RW_getSourcePtr(rightName, rightType));
     if (left && right) return CO_evaluate_str(op, left, right);
     char leftText[256], rightText[256];

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "comm/target_link.h"
+#include "draw/graphics.h"
 #include "view/conditions.h"
 #include "data/process_points.h"
 #include "runtime/ramdisk.h"
@@ -72,6 +73,20 @@ TEST_F(Conditions, OperandsAreReadFromTheirSources)
     setCo("level", "8");
     EXPECT_FALSE(holds(CO_COMPARE_GREATER, SourceType_CO, "level", SourceType_STRING, "10"));
     EXPECT_TRUE(holds(CO_COMPARE_ALWAYS, SourceType_PPO, "Unknown", SourceType_CO, "nothing"));
+}
+
+TEST_F(Conditions, TwoSystemContainersAreComparedByValue)
+{
+    g_screenWidth = 320;
+    g_screenHeight = 240;
+    EXPECT_TRUE(holds(CO_COMPARE_GREATER, SourceType_CO, "PT_SCREEN_WIDTH", SourceType_CO, "PT_SCREEN_HEIGHT"));
+    EXPECT_FALSE(holds(CO_COMPARE_LESS, SourceType_CO, "PT_SCREEN_WIDTH", SourceType_CO, "PT_SCREEN_HEIGHT"));
+    EXPECT_FALSE(holds(CO_COMPARE_EQUAL, SourceType_CO, "PT_SCREEN_WIDTH", SourceType_CO, "PT_SCREEN_HEIGHT"));
+    EXPECT_TRUE(holds(CO_COMPARE_DIFFERENT, SourceType_CO, "PT_SCREEN_HEIGHT", SourceType_CO, "@PT_VERSION"));
+    EXPECT_TRUE(holds(CO_COMPARE_LESS, SourceType_PASSWORDCONTAINER, "PT_VERSION", SourceType_CO,
+                      "PT_SCREEN_HEIGHT"));
+    g_screenHeight = 320;
+    EXPECT_TRUE(holds(CO_COMPARE_EQUAL, SourceType_CO, "PT_SCREEN_WIDTH", SourceType_CO, "PT_SCREEN_HEIGHT"));
 }
 
 TEST_F(Conditions, LogicNodesAndExpressions)
