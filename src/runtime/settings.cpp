@@ -197,6 +197,14 @@ int storeElement(const Element &e, char *value, ParseState &st)
     return 1;
 }
 
+// A parse that stops early keeps what it read, the debug level included
+// (the default when the parse stopped before it); answers 0.
+int stopParse(const ParseState &st)
+{
+    pterm.debug_level = st.debugLevel;
+    return 0;
+}
+
 void startParseLog(ParseState &st, size_t elementsRead)
 {
     log_clearFile();
@@ -272,7 +280,7 @@ int parseXmlFileForSettings(const char *fileName, char *text)
         if (end < 0) {
             log_append(0, "Settings: element <%s> missing or out of order, the rest keep their defaults\n",
                        e.name);
-            return 0;
+            return stopParse(st);
         }
         char *value = pos + start;
         char *closing = value + end - static_cast<int>(std::strlen(close));
@@ -282,7 +290,7 @@ int parseXmlFileForSettings(const char *fileName, char *text)
         if (e.kind != Kind::Ext) *closing = saved;
         if (!ok) {
             log_append(0, "Settings: malformed value of <%s>\n", e.name);
-            return 0;
+            return stopParse(st);
         }
         pos = value + end;
         if (st.logging && e.kind != Kind::DebugLevel) logElement(e, 17, st.version);

@@ -137,10 +137,26 @@ TEST_F(Settings, DebugLevelAppliesOnlyAfterACompleteParse)
     EXPECT_NE(log.find("- debug_level      : 0\n\n"), std::string::npos);
     EXPECT_EQ(log.find("Heap Default Sizes"), std::string::npos);
 
-    writeFile(path("pterm.xml"), replaced(replaced(kDefaultFile, "<debug_level>1<", "<debug_level>3<"),
-                                          "\t<mem_lrheap_kb>0</mem_lrheap_kb>\n", ""));
+}
+
+TEST_F(Settings, AnIncompleteFileKeepsTheDebugLevelReadBeforeTheFault)
+{
+    std::string text = replaced(kDefaultFile, "<debug_level>1<", "<debug_level>3<");
+    text = replaced(text, "<kiosk>0<", "<kiosk>1<");
+    writeFile(path("pterm.xml"), replaced(text, "\t<mem_lrheap_kb>0</mem_lrheap_kb>\n", ""));
     loadSettingsFromXmlFile();
-    EXPECT_EQ(pterm.debug_level, 1) << "an incomplete parse keeps the default level";
+    EXPECT_EQ(pterm.debug_level, 3);
+    EXPECT_EQ(pterm.kiosk, 1);
+    EXPECT_EQ(readFile(path("pterm.xml")), text) << "rewritten complete, with the level that was read";
+
+    writeFile(path("pterm.xml"), replaced(text, "<warn_btn>1;0;!;1,1,20,20;255,165,0;0,0,0;<", "<warn_btn>1;0;!<"));
+    loadSettingsFromXmlFile();
+    EXPECT_EQ(pterm.debug_level, 3) << "a malformed element after it";
+
+    writeFile(path("pterm.xml"), replaced(text, "\t<full_redraw>1</full_redraw>\n", ""));
+    loadSettingsFromXmlFile();
+    EXPECT_EQ(pterm.debug_level, 1) << "a fault before the element leaves the default";
+    EXPECT_EQ(pterm.kiosk, 0);
 }
 
 TEST_F(Settings, ExtObjectSpecs)
