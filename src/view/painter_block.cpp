@@ -176,7 +176,8 @@ int loadInfoFromFile(int file, MP_Info *info, const OB_Object *defaults)
 void MP_orderSource(char *name, int type, int convertOnly)
 {
     if (!name || name[0] == '\0') return;
-    if (type == SourceType_PPO) {
+    if (type == SourceType_PPO || type == SourceType_PASSWORDPPO) {
+        // A password point is read like any other; only its painters mask it.
         Tarsel_addPPO(name, convertOnly);
     } else if (type == SourceType_HTMLTAG) {
         // The process point is named in the source name itself or in the

@@ -1,13 +1,16 @@
-#include "test_support.h"
+#include "view/teq_fixture.h"
 
 #include <cstring>
 #include <string>
 
 #include "data/process_points.h"
+#include "draw/graphics.h"
 #include "runtime/heap.h"
 #include "view/object_table.h"
 #include "view/painter_block.h"
 #include "input/actions.h"
+#include "teq_render.h"
+#include "transport/http_client.h"
 
 namespace {
 
@@ -173,4 +176,39 @@ TEST_F(PainterBlock, HtmlSourceThatNamesAProcessPointPutsItOnTheReadList)
     EXPECT_EQ(PPO_lookup("Title"), nullptr);
     EXPECT_EQ(readFile(path("pterm.log")).find("Undefined PPO"), std::string::npos)
         << "nothing reads the point before it is listed";
+}
+
+// Password points are read like any other point and only shown masked: a
+// condition or colour that uses one finds it on the read list.
+TEST_F(TeqTest, PasswordPointsAreOnTheReadList)
+{
+    ASSERT_EQ(loadText(R"(teq f
+painter "XRectangleP" at 10,10 size 20,20 plc 0 {
+  block "XRectangleP" id 0 {
+    action 0 2 {
+      dest PASSWORDPPO "Pin.New"
+      source STRING "1"
+    }
+    repaint 41 STRING "" {
+      when compare eq PASSWORDPPO "Pin.Code" STRING "1234"
+    }
+    repaint 39 PASSWORDPPO "Pin.Colour"
+  }
+}
+)"),
+              0);
+    ASSERT_NE(PPO_lookup("Pin.Code"), nullptr);
+    EXPECT_NE(PPO_lookup("Pin.Colour"), nullptr);
+    EXPECT_EQ(PPO_lookup("Pin.New"), nullptr) << "a destination that is only written is not read";
+
+    SetRemoteStatus(1);
+    for (int i = 0; i < 3; i++) teqc::drawAllObjects();
+    EXPECT_EQ(log().find("Undefined PPO"), std::string::npos) << "no error on any evaluation";
+
+    PPO_updateValue(PPO_lookup("Pin.Code"), "1234");
+    PPO_updateValue(PPO_lookup("Pin.Colour"), "0,255,0");
+    teqc::drawAllObjects();
+    GR_PIXELVAL p = 0;
+    GrReadArea(g_screen, 20, 20, 1, 1, &p);
+    EXPECT_EQ(p, 0xFF00FF00u) << "filled in the point's colour while the point holds the code";
 }
