@@ -192,6 +192,48 @@ painter "DefaultOvalP" at 0,0 size 1,1 plc 0
     EXPECT_EQ(OB_HowManyObjetcs(), 3);
 }
 
+TEST_F(TeqTest, KnownClassesWithoutALoaderAreSkippedQuietlyNotLoadedThroughTheirFallback)
+{
+    const char *later[] = {"IButtonP",   "TextFieldP",  "IBarGraphP",   "CircularGaugeP",
+                           "IGraphicP",  "FileViewerP", "DropDownListP"};
+    for (const char *cls : later) {
+        SCOPED_TRACE(cls);
+        reset();
+        // The body is not a rectangle's: read through the fallback, its last
+        // bytes would be taken for elements.
+        string page = string("teq f\npainter \"") + cls + R"(" at 1,2 size 3,4 fallback "XRectangleP" plc 0 {
+  block "IButtonP" id 0 {
+    action 0 2 {
+      dest PPO "Motor"
+      source STRING "1"
+    }
+  }
+  bytes EE EE EE EE
+}
+painter "DefaultOvalP" at 0,0 size 1,1 plc 0
+)";
+        string bytes = teqc::buildTeq(page);
+        ASSERT_EQ(load(bytes), 0) << log();
+        EXPECT_EQ(offset_, bytes.size());
+        ASSERT_EQ(OB_HowManyObjetcs(), 1) << "only the oval";
+        EXPECT_EQ(OB_Get_Pointer(0)->kind, OB_KIND_OVAL);
+        EXPECT_EQ(PPO_lookup("Motor"), nullptr);
+        EXPECT_EQ(log().find("Unknown painter"), string::npos);
+    }
+
+    reset();
+    ASSERT_EQ(loadText(R"(teq f
+painter "Gizmo" at 1,2 size 3,4 fallback "XRectangleP" plc 0 {
+  block "XRectangleP" id 0
+}
+painter "DefaultOvalP" at 0,0 size 1,1 plc 0
+)"),
+              0);
+    EXPECT_NE(log().find("Unknown painter at (1, 2, 3, 4) !\n Gizmo\n"), string::npos);
+    ASSERT_EQ(OB_HowManyObjetcs(), 2);
+    EXPECT_EQ(OB_Get_Pointer(0)->kind, OB_KIND_RECTANGLE) << "an unknown class falls back";
+}
+
 TEST_F(TeqTest, PainterBlockRecords)
 {
     ASSERT_EQ(loadText(R"(teq d
