@@ -4,11 +4,10 @@
 #include <cstring>
 #include <mutex>
 
+#include "nanox/nano-X.h"
 #include "runtime/str_util.h"
 
 namespace {
-
-constexpr uint32_t kModShift = 0x0003, kModCtrl = 0x00C0, kModAlt = 0x0300;
 
 struct KeyEvent {
     signed char character;
@@ -28,12 +27,21 @@ struct FunctionKey {
 };
 
 const FunctionKey kFunctionKeys[] = {
-    {0x0400, "LWIN"},    {0x0800, "RWIN"},     {0xF800, "LEFT"},    {0xF801, "RIGHT"},   {0xF802, "UP"},
-    {0xF803, "DOWN"},    {0xF804, "INSERT"},   {0xF805, "DELETE"},  {0xF806, "HOME"},    {0xF807, "END"},
-    {0xF808, "PG_UP"},   {0xF809, "PG_DOWN"},  {0xF81B, "FKEY_1"},  {0xF81C, "FKEY_2"},  {0xF81D, "FKEY_3"},
-    {0xF81E, "FKEY_4"},  {0xF81F, "FKEY_5"},   {0xF820, "FKEY_6"},  {0xF821, "FKEY_7"},  {0xF822, "FKEY_8"},
-    {0xF823, "FKEY_9"},  {0xF824, "FKEY_10"},  {0xF825, "FKEY_11"}, {0xF827, "FKEY_12"}, {0xF828, "NUMLOCK"},
-    {0xF829, "CAPITAL"}, {0xF834, "PRINT"},    {0xF835, "SYSREQ"},  {0xF836, "PAUSE"},   {0xF837, "BREAK"},
+    {NX_KEY_LWIN, "LWIN"},      {NX_KEY_RWIN, "RWIN"},
+    {MWKEY_LEFT, "LEFT"},       {MWKEY_RIGHT, "RIGHT"},
+    {MWKEY_UP, "UP"},           {MWKEY_DOWN, "DOWN"},
+    {MWKEY_INSERT, "INSERT"},   {MWKEY_DELETE, "DELETE"},
+    {MWKEY_HOME, "HOME"},       {MWKEY_END, "END"},
+    {MWKEY_PAGEUP, "PG_UP"},    {MWKEY_PAGEDOWN, "PG_DOWN"},
+    {MWKEY_F1, "FKEY_1"},       {MWKEY_F2, "FKEY_2"},
+    {MWKEY_F3, "FKEY_3"},       {MWKEY_F4, "FKEY_4"},
+    {MWKEY_F5, "FKEY_5"},       {MWKEY_F6, "FKEY_6"},
+    {MWKEY_F7, "FKEY_7"},       {MWKEY_F8, "FKEY_8"},
+    {MWKEY_F9, "FKEY_9"},       {MWKEY_F10, "FKEY_10"},
+    {MWKEY_F11, "FKEY_11"},     {MWKEY_F12, "FKEY_12"},
+    {MWKEY_NUMLOCK, "NUMLOCK"}, {MWKEY_CAPSLOCK, "CAPITAL"},
+    {MWKEY_PRINT, "PRINT"},     {MWKEY_SYSREQ, "SYSREQ"},
+    {MWKEY_PAUSE, "PAUSE"},     {MWKEY_BREAK, "BREAK"},
 };
 
 } // namespace
@@ -84,7 +92,7 @@ int IsKeyQueueEmpty()
 
 const char *KB_isFunctionKey(uint32_t code)
 {
-    if (code >= 0xF848 && code <= 0xF84B) return "APPS";
+    if (code >= MWKEY_APP1 && code <= MWKEY_APP4) return "APPS";
     for (const FunctionKey &k : kFunctionKeys)
         if (k.code == code) return k.name;
     return nullptr;
@@ -94,9 +102,9 @@ int VIEW_setFunctionKey(uint32_t state, const char *name)
 {
     char full[64];
     full[0] = '\0';
-    if (activeModifiers & kModShift) std::strcat(full, "SHIFT-");
-    if (activeModifiers & kModCtrl) std::strcat(full, "CTRL-");
-    if (activeModifiers & kModAlt) std::strcat(full, "ALT-");
+    if (activeModifiers & MWKMOD_SHIFT) std::strcat(full, "SHIFT-");
+    if (activeModifiers & MWKMOD_CTRL) std::strcat(full, "CTRL-");
+    if (activeModifiers & MWKMOD_ALT) std::strcat(full, "ALT-");
     size_t used = std::strlen(full);
     safe_strncpy(full + used, name ? name : "", sizeof full - used);
     return SetKeyEvent(state, full);
@@ -105,10 +113,10 @@ int VIEW_setFunctionKey(uint32_t state, const char *name)
 void KB_queueKeyPress(uint32_t key, uint32_t modifiers)
 {
     activeModifiers = modifiers;
-    if ((key & 0xFF00) == 0) {
-        if (key == 13) VIEW_setFunctionKey(KEY_STATE_PRESSED, "ENTER");
-        else if (key == 27) VIEW_setFunctionKey(KEY_STATE_PRESSED, "ESC");
-        else if (key == 9) VIEW_setFunctionKey(KEY_STATE_PRESSED, "TAB");
+    if ((key & MWKEY_NONASCII_MASK) == 0) {
+        if (key == MWKEY_ENTER) VIEW_setFunctionKey(KEY_STATE_PRESSED, "ENTER");
+        else if (key == MWKEY_ESCAPE) VIEW_setFunctionKey(KEY_STATE_PRESSED, "ESC");
+        else if (key == MWKEY_TAB) VIEW_setFunctionKey(KEY_STATE_PRESSED, "TAB");
         else SetPressedKey(KEY_STATE_PRESSED, static_cast<signed char>(key & 0xFF));
     } else if (const char *name = KB_isFunctionKey(key)) {
         VIEW_setFunctionKey(KEY_STATE_PRESSED, name);

@@ -242,6 +242,11 @@ typedef struct {
 #define MWKEY_APP4 0xF84B
 #define MWKEY_SUSPEND 0xF84C
 
+/* The panel's key values for the left and right logo keys, which the
+   interface above does not name. */
+#define NX_KEY_LWIN 0x0400
+#define NX_KEY_RWIN 0x0800
+
 /* ---- client types ---- */
 typedef MWCOORD GR_COORD;
 typedef MWCOORD GR_SIZE;

@@ -40,7 +40,7 @@ const struct {
     GR_KEY key;
 } kKeyNames[] = {
     {"ENTER", MWKEY_ENTER},     {"ESC", MWKEY_ESCAPE},      {"TAB", MWKEY_TAB},       {"BACKSPACE", MWKEY_BACKSPACE},
-    {"LWIN", 0x0400},           {"RWIN", 0x0800},           {"LEFT", MWKEY_LEFT},     {"RIGHT", MWKEY_RIGHT},
+    {"LWIN", NX_KEY_LWIN},      {"RWIN", NX_KEY_RWIN},      {"LEFT", MWKEY_LEFT},     {"RIGHT", MWKEY_RIGHT},
     {"UP", MWKEY_UP},           {"DOWN", MWKEY_DOWN},       {"INSERT", MWKEY_INSERT}, {"DELETE", MWKEY_DELETE},
     {"HOME", MWKEY_HOME},       {"END", MWKEY_END},         {"PG_UP", MWKEY_PAGEUP},  {"PG_DOWN", MWKEY_PAGEDOWN},
     {"FKEY_1", MWKEY_F1},       {"FKEY_2", MWKEY_F2},       {"FKEY_3", MWKEY_F3},     {"FKEY_4", MWKEY_F4},

@@ -38,8 +38,6 @@ int32_t VM_RefreshPeriod = 1000;
 
 namespace {
 
-constexpr int kMsgDraw = 200;
-constexpr int kMsgUpdate = 218;
 constexpr int kNotFoundRepeats = 6;
 constexpr int kNotFoundPauseMs = 500;
 constexpr int kTokenPollMs = 20;
@@ -645,7 +643,7 @@ void VM_redraw_sync()
     G_DrawViewBegin();
     if (!fileNotFound) {
         if (fullRedraw) G_ClearScreen();
-        redrawObjects(fullRedraw ? kMsgDraw : kMsgUpdate);
+        redrawObjects(fullRedraw ? OB_MSG_DRAW : OB_MSG_REFRESH);
         fullRedraw = 0;
     }
     G_DrawViewEnd();

@@ -148,7 +148,7 @@ TEST_F(ProcessPoints, SourcesByType)
     EXPECT_EQ(RW_getSourceSize("x", SourceType_STRING), 0);
     EXPECT_EQ(RW_getSourcePtr("x", SourceType_COLOR), nullptr);
     EXPECT_EQ(RW_readSource(dst, "x", 42), 0);
-    EXPECT_STREQ(getRMAText(14), "CGI");
+    EXPECT_STREQ(getRMAText(SourceType_CGI), "CGI");
     EXPECT_STREQ(getRMAText(13), "?");
     EXPECT_STREQ(getRMAText(15), "?");
     EXPECT_STREQ(getRMAText(-1), "?");

@@ -56,13 +56,13 @@ protected:
     string compute(const string &op, const string &a, const string &b)
     {
         setCo("d", "unchanged");
-        return enter(action(4, AC_COMPUTE, "CO \"d\"", "STRING \"" + op + "\"",
+        return enter(action(AC_TRIGGER_PAGE_ENTERED, AC_COMPUTE, "CO \"d\"", "STRING \"" + op + "\"",
                             "  extra STRING \"" + a + "\"\n  extra STRING \"" + b + "\"\n"));
     }
     string add(const string &source, const string &dest)
     {
         setCo("d", dest);
-        return enter(action(4, AC_ADD, "CO \"d\"", "STRING \"" + source + "\""));
+        return enter(action(AC_TRIGGER_PAGE_ENTERED, AC_ADD, "CO \"d\"", "STRING \"" + source + "\""));
     }
     static string co(const char *name)
     {
@@ -90,12 +90,13 @@ protected:
 
 TEST_F(Actions, EventObjectsLoadInStepWithOtherPainters)
 {
-    string picture = "teq f\npainter \"XRectangleP\" at 0,0 size 5,5 plc 0 {\n  block \"XRectangleP\" id 1\n}\n"
-                     "painter \"EventP\" at 5,6 size 7,8 plc 3 {\n  block \"EventP\" id 2 {\n" +
-                     action(2, 2, "CO \"@FOCUS\"", "STRING \"1\"") +
-                     action(2, 2, "CO \"@POINTS_OBJECT\"", "STRING \"\"") +
-                     "    fkey \"FKEY_2\"\n  }\n}\n"
-                     "painter \"XRectangleP\" at 20,0 size 5,5 plc 0 {\n  block \"XRectangleP\" id 3\n}\n";
+    string picture =
+        "teq f\npainter \"XRectangleP\" at 0,0 size 5,5 plc 0 {\n  block \"XRectangleP\" id 1\n}\n"
+        "painter \"EventP\" at 5,6 size 7,8 plc 3 {\n  block \"EventP\" id 2 {\n" +
+        action(AC_TRIGGER_DRAW, AC_WRITE_SOURCE, "CO \"@FOCUS\"", "STRING \"1\"") +
+        action(AC_TRIGGER_DRAW, AC_WRITE_SOURCE, "CO \"@POINTS_OBJECT\"", "STRING \"\"") +
+        "    fkey \"FKEY_2\"\n  }\n}\n"
+        "painter \"XRectangleP\" at 20,0 size 5,5 plc 0 {\n  block \"XRectangleP\" id 3\n}\n";
     ASSERT_EQ(loadText(picture), 0) << log();
     ASSERT_EQ(OB_HowManyObjetcs(), 3);
     auto *e = object<AC_EventObject>(1);
@@ -115,7 +116,8 @@ TEST_F(Actions, EventObjectsLoadInStepWithOtherPainters)
     PPO_setReady(1);
     EXPECT_EQ(OB_SendMessage(1, OB_MSG_DRAW, 0, nullptr), 1) << "the focus and click actions are seams for now";
 
-    string bytes = teqc::buildTeq(eventPicture(action(4, 2, "CO \"d\"", "STRING \"x\"")));
+    string bytes = teqc::buildTeq(
+        eventPicture(action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "CO \"d\"", "STRING \"x\"")));
     for (size_t cut = 40; cut < bytes.size(); cut += 5) {
         reset();
         EXPECT_EQ(load(bytes.substr(0, cut)), -1) << cut;
@@ -128,7 +130,7 @@ TEST_F(Actions, TriggersConditionsAndDisabling)
     string trace;
     for (int trigger = 0; trigger <= 5; trigger++)
         trace += action(trigger, AC_APPEND_TEXT, "CO \"trace\"", "STRING \"" + std::to_string(trigger) + "\"");
-    trace += action(4, AC_APPEND_TEXT, "CO \"trace\"", "STRING \"g\"",
+    trace += action(AC_TRIGGER_PAGE_ENTERED, AC_APPEND_TEXT, "CO \"trace\"", "STRING \"g\"",
                     "  when compare eq CO \"gate\" STRING \"open\"\n");
     loadEvent(trace);
     setCo("trace", "");
@@ -144,9 +146,9 @@ TEST_F(Actions, TriggersConditionsAndDisabling)
     send(OB_MSG_PAGE_ENTERED);
     EXPECT_EQ(co("trace"), "42254g") << "triggers 0, 1 and 3 never run on an event object";
 
-    string guarded = action(4, AC_DISABLE, "UNDEFINED \"\"", "STRING \"\"",
+    string guarded = action(AC_TRIGGER_PAGE_ENTERED, AC_DISABLE, "UNDEFINED \"\"", "STRING \"\"",
                             "  when compare eq CO \"lock\" STRING \"1\"\n") +
-                     action(4, AC_APPEND_TEXT, "CO \"trace\"", "STRING \"+\"");
+                     action(AC_TRIGGER_PAGE_ENTERED, AC_APPEND_TEXT, "CO \"trace\"", "STRING \"+\"");
     loadEvent(guarded);
     setCo("trace", "");
     setCo("lock", "1");
@@ -174,11 +176,14 @@ TEST_F(Actions, WriteSourceToDestinations)
 {
     pterm.debug_level = 2;
     writeFile(path("in.txt"), "from disk");
-    string actions = action(4, 2, "CO \"a\"", "STRING \"hello\"") + action(4, 2, "CO \"b\"", "CO \"a\"") +
-                     action(4, 2, "FILE \"out.txt\"", "CO \"a\"") + action(4, 2, "CO \"c\"", "CO \"missing\"") +
-                     action(4, 2, "CO \"e\"", "FILE \"in.txt\"") +
-                     action(4, 2, "PPO \"Motor.Speed\"", "STRING \"42\"") +
-                     action(4, 2, "CO \"f\"", "PPO \"Motor.Speed\"");
+    string actions =
+        action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "CO \"a\"", "STRING \"hello\"") +
+        action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "CO \"b\"", "CO \"a\"") +
+        action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "FILE \"out.txt\"", "CO \"a\"") +
+        action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "CO \"c\"", "CO \"missing\"") +
+        action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "CO \"e\"", "FILE \"in.txt\"") +
+        action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "PPO \"Motor.Speed\"", "STRING \"42\"") +
+        action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "CO \"f\"", "PPO \"Motor.Speed\"");
     setPoint("Motor.Speed", "0");
     loadEvent(actions);
     send(OB_MSG_PAGE_ENTERED);
@@ -203,14 +208,14 @@ TEST_F(Actions, WriteSourceToDestinations)
     EXPECT_NE(log().find("WS2D: from STRING(\"hello\")"), string::npos) << "buttons log without the prefix";
 
     EXPECT_FALSE(VM_isPageRequestPending());
-    loadEvent(action(5, 2, "TEQINDEX \"\"", "STRING \"next\""));
+    loadEvent(action(AC_TRIGGER_PAGE_LEFT, AC_WRITE_SOURCE, "TEQINDEX \"\"", "STRING \"next\""));
     send(OB_MSG_PAGE_ENTERED);
     EXPECT_FALSE(VM_isPageRequestPending());
     send(OB_MSG_PAGE_LEFT);
     EXPECT_TRUE(VM_isPageRequestPending()) << "a picture request on leaving the page";
 
-    loadEvent(action(4, 2, "URL \"_self\"", "STRING \"other.html\"") +
-              action(4, 2, "URL \"_self\"", "STRING \"mailto:x@y\""));
+    loadEvent(action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "URL \"_self\"", "STRING \"other.html\"") +
+              action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "URL \"_self\"", "STRING \"mailto:x@y\""));
     send(OB_MSG_PAGE_ENTERED);
     EXPECT_NE(log().find("\nStart: other.html\n"), string::npos);
     EXPECT_EQ(log().find("Start: mailto"), string::npos);
@@ -218,9 +223,10 @@ TEST_F(Actions, WriteSourceToDestinations)
 
 TEST_F(Actions, MessageBoxCloseInTheMessageBoxPage)
 {
-    string bytes = teqc::buildTeq(eventPicture(action(4, 2, "TEQINDEX \"\"", "CO \"@LAST_PAGE\"")));
+    string bytes = teqc::buildTeq(
+        eventPicture(action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "TEQINDEX \"\"", "CO \"@LAST_PAGE\"")));
     ASSERT_EQ(load(bytes), 0);
-    EXPECT_EQ(event()->block.actions[0].code, 2) << "only in the message-box page";
+    EXPECT_EQ(event()->block.actions[0].code, AC_WRITE_SOURCE) << "only in the message-box page";
     reset();
     int out = RA_fileOpen("MsgBox.teq", "w");
     RA_fileWrite(bytes.data(), 1, static_cast<int>(bytes.size()), out);
@@ -245,7 +251,7 @@ TEST_F(Actions, AddComputeToggleAndTexts)
     EXPECT_EQ(add("2147483647", "1"), "2.14748E+09") << "an integer sum that does not fit is written as a double";
     EXPECT_EQ(add("1e308", "1e308"), "INF");
     setCo("d", "3");
-    EXPECT_EQ(enter(action(4, AC_ADD, "CO \"d\"", "CO \"never\"")), "3");
+    EXPECT_EQ(enter(action(AC_TRIGGER_PAGE_ENTERED, AC_ADD, "CO \"d\"", "CO \"never\"")), "3");
 
     EXPECT_EQ(compute("/", "1", "4"), "0.250000");
     EXPECT_EQ(compute("+", "2", "3"), "5");
@@ -269,11 +275,13 @@ TEST_F(Actions, AddComputeToggleAndTexts)
     EXPECT_NE(log().find("Overflow in compute action!\n"), string::npos);
     EXPECT_EQ(compute("/", "1e300", "1e-300"), "inf");
     setCo("d", "same");
-    EXPECT_EQ(enter(action(4, AC_COMPUTE, "CO \"d\"", "STRING \"+\"", "  extra STRING \"1\"\n")), "same")
+    EXPECT_EQ(enter(action(AC_TRIGGER_PAGE_ENTERED, AC_COMPUTE, "CO \"d\"", "STRING \"+\"",
+                           "  extra STRING \"1\"\n")),
+              "same")
         << "fewer than two operands";
 
     setPoint("Valve", "5");
-    string toggleValve = action(4, AC_TOGGLE, "CO \"d\"", "PPO \"Valve\"");
+    string toggleValve = action(AC_TRIGGER_PAGE_ENTERED, AC_TOGGLE, "CO \"d\"", "PPO \"Valve\"");
     enter(toggleValve);
     EXPECT_EQ(point("Valve"), "0");
     enter(toggleValve);
@@ -281,7 +289,8 @@ TEST_F(Actions, AddComputeToggleAndTexts)
     setPoint("Valve", "abc");
     enter(toggleValve);
     EXPECT_EQ(point("Valve"), "1");
-    string onOff = action(4, AC_TOGGLE, "CO \"d\"", "CO \"switch\"", "  extra STRING \"ON\"\n  extra STRING \"OFF\"\n");
+    string onOff = action(AC_TRIGGER_PAGE_ENTERED, AC_TOGGLE, "CO \"d\"", "CO \"switch\"",
+                          "  extra STRING \"ON\"\n  extra STRING \"OFF\"\n");
     setCo("switch", "ON");
     enter(onOff);
     EXPECT_EQ(co("switch"), "OFF");
@@ -290,30 +299,34 @@ TEST_F(Actions, AddComputeToggleAndTexts)
     setCo("switch", "maybe");
     enter(onOff);
     EXPECT_EQ(co("switch"), "ON");
-    enter(action(4, AC_TOGGLE, "CO \"d\"", "CO \"nowhere\""));
+    enter(action(AC_TRIGGER_PAGE_ENTERED, AC_TOGGLE, "CO \"d\"", "CO \"nowhere\""));
     EXPECT_NE(log().find("Toggle action failed!\n Src: \"nowhere\"\n"), string::npos);
 
     setCo("d", "aabb");
-    EXPECT_EQ(enter(action(4, AC_REMOVE_TEXT, "CO \"d\"", "STRING \"ab\"")), "") << "a removal that forms a new match";
+    EXPECT_EQ(enter(action(AC_TRIGGER_PAGE_ENTERED, AC_REMOVE_TEXT, "CO \"d\"", "STRING \"ab\"")), "")
+        << "a removal that forms a new match";
     setCo("d", "a-b--c");
-    EXPECT_EQ(enter(action(4, AC_REMOVE_TEXT, "CO \"d\"", "STRING \"-\"")), "abc");
-    EXPECT_EQ(enter(action(4, AC_REMOVE_TEXT, "CO \"d\"", "STRING \"\"")), "abc");
+    EXPECT_EQ(enter(action(AC_TRIGGER_PAGE_ENTERED, AC_REMOVE_TEXT, "CO \"d\"", "STRING \"-\"")), "abc");
+    EXPECT_EQ(enter(action(AC_TRIGGER_PAGE_ENTERED, AC_REMOVE_TEXT, "CO \"d\"", "STRING \"\"")), "abc");
 
     setCo("d", "abc");
-    EXPECT_EQ(enter(action(4, AC_APPEND_TEXT, "CO \"d\"", "STRING \"def\"")), "abcdef");
+    EXPECT_EQ(enter(action(AC_TRIGGER_PAGE_ENTERED, AC_APPEND_TEXT, "CO \"d\"", "STRING \"def\"")), "abcdef");
     setCo("d", string(250, 'x'));
-    EXPECT_EQ(enter(action(4, AC_APPEND_TEXT, "CO \"d\"", "STRING \"123456\"")), string(250, 'x'))
+    EXPECT_EQ(enter(action(AC_TRIGGER_PAGE_ENTERED, AC_APPEND_TEXT, "CO \"d\"", "STRING \"123456\"")),
+              string(250, 'x'))
         << "the combined length reaches the destination's size";
-    EXPECT_EQ(enter(action(4, AC_APPEND_TEXT, "CO \"d\"", "STRING \"12345\"")), string(250, 'x') + "12345");
+    EXPECT_EQ(enter(action(AC_TRIGGER_PAGE_ENTERED, AC_APPEND_TEXT, "CO \"d\"", "STRING \"12345\"")),
+              string(250, 'x') + "12345");
     setPoint("Name", "ab");
-    enter(action(4, AC_APPEND_TEXT, "PPO \"Name\"", "STRING \"c\""));
+    enter(action(AC_TRIGGER_PAGE_ENTERED, AC_APPEND_TEXT, "PPO \"Name\"", "STRING \"c\""));
     EXPECT_EQ(point("Name"), "abc");
-    enter(action(4, AC_APPEND_TEXT, "CO \"PT_SCREEN_WIDTH\"", "STRING \"" + string(200, 'w') + "\""));
+    enter(action(AC_TRIGGER_PAGE_ENTERED, AC_APPEND_TEXT, "CO \"PT_SCREEN_WIDTH\"",
+                 "STRING \"" + string(200, 'w') + "\""));
     EXPECT_EQ(co("PT_SCREEN_WIDTH"), "320") << "a system container's read stays what the panel says";
     ASSERT_EQ(PCO_isModified(), 0);
     setCo("PT_PERCO_3", "a");
     PCO_entry();
-    enter(action(4, AC_APPEND_TEXT, "CO \"PT_PERCO_3\"", "STRING \"b\""));
+    enter(action(AC_TRIGGER_PAGE_ENTERED, AC_APPEND_TEXT, "CO \"PT_PERCO_3\"", "STRING \"b\""));
     EXPECT_EQ(co("PT_PERCO_3"), "ab");
     EXPECT_EQ(PCO_isModified(), 1) << "an appended persistent container is saved";
 }
@@ -321,17 +334,20 @@ TEST_F(Actions, AddComputeToggleAndTexts)
 TEST_F(Actions, UnusualActionsAndTheLongestBlock)
 {
     string many;
-    for (int i = 0; i < 255; i++) many += action(4, AC_APPEND_TEXT, "CO \"many\"", "STRING \"x\"");
+    for (int i = 0; i < 255; i++)
+        many += action(AC_TRIGGER_PAGE_ENTERED, AC_APPEND_TEXT, "CO \"many\"", "STRING \"x\"");
     loadEvent(many);
     ASSERT_EQ(event()->block.actionCount, 255);
     setCo("many", "");
     send(OB_MSG_PAGE_ENTERED);
     EXPECT_EQ(co("many"), string(255, 'x'));
 
-    loadEvent(action(4, AC_DOWNLOAD_SOURCE, "CO \"d\"", "STRING \"x\"") + action(4, 99, "CO \"d\"", "STRING \"x\"") +
-              action(4, AC_REMOVE_ITEM, "CO \"viewer\"", "STRING \"two\"") +
-              action(4, AC_REMOVE_ITEM, "CO \"viewer\"", "STRING \"2\"") +
-              action(4, 2, "UNDEFINED \"\"", "UNDEFINED \"\"") + action(4, 2, "COLOR 1,2,3", "FONT \"f\" 0 0"));
+    loadEvent(action(AC_TRIGGER_PAGE_ENTERED, AC_DOWNLOAD_SOURCE, "CO \"d\"", "STRING \"x\"") +
+              action(AC_TRIGGER_PAGE_ENTERED, 99, "CO \"d\"", "STRING \"x\"") +
+              action(AC_TRIGGER_PAGE_ENTERED, AC_REMOVE_ITEM, "CO \"viewer\"", "STRING \"two\"") +
+              action(AC_TRIGGER_PAGE_ENTERED, AC_REMOVE_ITEM, "CO \"viewer\"", "STRING \"2\"") +
+              action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "UNDEFINED \"\"", "UNDEFINED \"\"") +
+              action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "COLOR 1,2,3", "FONT \"f\" 0 0"));
     const MP_Action *a = event()->block.actions;
     int counter = 0;
     for (int i = 0; i < 6; i++) AC_executeActionEventP(&event()->object, &a[i], &counter);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "input/key_queue.h"
+#include "nanox/nano-X.h"
 
 namespace {
 
@@ -27,12 +28,12 @@ TEST(KeyQueue, TranslatesCharactersControlKeysAndFunctionKeysWithModifiers)
 {
     ResetKeyQueue();
     KB_queueKeyPress('a', 0);
-    KB_queueKeyPress(13, 0);
-    KB_queueKeyPress(9, 0x0001);
-    KB_queueKeyPress(0xF802, 0x00C0 | 0x0300);
-    KB_queueKeyPress(0xF827, 0);
+    KB_queueKeyPress(MWKEY_ENTER, 0);
+    KB_queueKeyPress(MWKEY_TAB, MWKMOD_LSHIFT);
+    KB_queueKeyPress(MWKEY_UP, MWKMOD_CTRL | MWKMOD_ALT);
+    KB_queueKeyPress(MWKEY_F12, 0);
     KB_queueKeyPress(0xF826, 0);
-    KB_queueKeyPress(0xF84A, 0);
+    KB_queueKeyPress(MWKEY_APP3, 0);
     KB_queueKeyPress(0xE9, 0);
     EXPECT_EQ(take().character, 'a');
     EXPECT_EQ(take().name, "ENTER");

@@ -79,7 +79,7 @@ TEST_F(ObjectTable, LookupsMessagesAndDeletion)
 
     OB_setActualFocus(1);
     OB_DeleteAllObjetcs();
-    EXPECT_EQ(received.back(), "1:203");
+    EXPECT_EQ(received.back(), "1:" + std::to_string(OB_MSG_DELETE));
     EXPECT_EQ(OB_HowManyObjetcs(), 0);
     EXPECT_EQ(OB_getActualFocus(), -1);
     EXPECT_EQ(OB_Get_Pointer(0), nullptr);

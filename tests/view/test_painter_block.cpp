@@ -36,16 +36,18 @@ protected:
 
 TEST_F(PainterBlock, HiddenVisibleAndOffsets)
 {
-    MP_Repaint r[4] = {repaint(RR_HIDE, 3, "", false), repaint(RR_FILL, 3, "", false),
-                       repaint(RR_TEXT, 3, "t", true), repaint(RR_HIDE_51, 3, "", false)};
+    MP_Repaint r[4] = {repaint(RR_HIDE, SourceType_STRING, "", false),
+                       repaint(RR_FILL, SourceType_STRING, "", false),
+                       repaint(RR_TEXT, SourceType_STRING, "t", true),
+                       repaint(RR_HIDE_51, SourceType_STRING, "", false)};
     OB_Object object{};
     OB_SetStatusBit(&object, OB_STATUS_FILL, 1);
     EXPECT_FALSE(RR_isHidden(r, 4));
     EXPECT_EQ(RR_IsVisible(&object, r, 4), 1) << "a text shows, fill switched off by repaint 41";
-    r[1] = repaint(RR_FILL, 3, "", true);
+    r[1] = repaint(RR_FILL, SourceType_STRING, "", true);
     EXPECT_EQ(RR_IsVisible(&object, r, 4), 2);
     EXPECT_EQ(RR_IsVisible(&object, r, 2), 0) << "no text repaint holds";
-    r[3] = repaint(RR_HIDE_51, 3, "", true);
+    r[3] = repaint(RR_HIDE_51, SourceType_STRING, "", true);
     EXPECT_TRUE(RR_isHidden(r, 4));
     EXPECT_EQ(RR_IsVisible(&object, r, 4), 0);
 
@@ -69,7 +71,8 @@ TEST_F(PainterBlock, RepaintPassAndChangeMask)
     object.x = 10, object.y = 10, object.width = 20, object.height = 20;
     object.fillColor = 1, object.lineColor = 2;
     OB_SetStatusBit(&object, OB_STATUS_FILL | OB_STATUS_BORDER, 1);
-    MP_Repaint r[4] = {repaint(RR_FILL, 3, "", false), repaint(RR_LINE_COLOR, SourceType_STRING, "255,0,0", true),
+    MP_Repaint r[4] = {repaint(RR_FILL, SourceType_STRING, "", false),
+                       repaint(RR_LINE_COLOR, SourceType_STRING, "255,0,0", true),
                        repaint(RR_FILL_COLOR, SourceType_COLOR, nullptr, true),
                        repaint(RR_ARROWS, SourceType_STRING, "3", true)};
     r[2].info.color = 0xFF00FF00;
@@ -87,7 +90,7 @@ TEST_F(PainterBlock, RepaintPassAndChangeMask)
     EXPECT_EQ(RR_repaintPass(&object, &block, 0, 1, &look), 1) << "first refresh: the mask changed from 0";
     EXPECT_EQ(block.repaintMask, 0x0E);
     EXPECT_EQ(RR_repaintPass(&object, &block, 0, 1, &look), 0) << "nothing changed";
-    r[0] = repaint(RR_FILL, 3, "", true);
+    r[0] = repaint(RR_FILL, SourceType_STRING, "", true);
     EXPECT_EQ(RR_repaintPass(&object, &block, 0, 1, &look), 1);
     EXPECT_EQ(block.repaintMask, 0x1E);
 
@@ -96,7 +99,7 @@ TEST_F(PainterBlock, RepaintPassAndChangeMask)
     EXPECT_EQ(look.x, 15);
     EXPECT_EQ(RR_repaintPass(&object, &block, 0, 0, &look), 0);
     EXPECT_EQ(look.x, 10);
-    r[1] = repaint(RR_HIDE, 3, "", true);
+    r[1] = repaint(RR_HIDE, SourceType_STRING, "", true);
     EXPECT_EQ(RR_repaintPass(&object, &block, 1, 1, &look), 0) << "hidden";
     EXPECT_EQ(RR_repaintPass(&object, nullptr, 0, 1, &look), 0) << "without a block only full redraws draw";
     EXPECT_EQ(RR_repaintPass(&object, nullptr, 1, 1, &look), 1);
@@ -127,7 +130,8 @@ TEST_F(PainterBlock, RunTimeBlocksAndSelectability)
 TEST_F(PainterBlock, StaticAndDynamicTexts)
 {
     char text[256];
-    MP_Repaint r[2] = {repaint(RR_TEXT, SourceType_STRING, "Hello", true), repaint(RR_HIDE, 3, "", true)};
+    MP_Repaint r[2] = {repaint(RR_TEXT, SourceType_STRING, "Hello", true),
+                       repaint(RR_HIDE, SourceType_STRING, "", true)};
     RR_addRepaintAt(r, 0, RR_TEXT, SourceType_STRING, "Hello");
     MPainter block{};
     block.repaints = r;

@@ -272,7 +272,7 @@ painter "XRectangleP" at 10,20 size 30,40 plc 0 {
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(block->painterId, 0x34);
     ASSERT_EQ(block->actionCount, 3);
-    EXPECT_EQ(block->actions[0].trigger, 1);
+    EXPECT_EQ(block->actions[0].trigger, AC_TRIGGER_RELEASE);
     EXPECT_EQ(block->actions[0].code, AC_FOCUS);
     EXPECT_EQ(block->actions[1].code, AC_CLICK);
     EXPECT_EQ(block->actions[2].code, AC_ADD);

@@ -570,13 +570,14 @@ private:
             return;
         }
         out += static_cast<char>(*type);
-        if (*type == kTypeColor) {
+        if (*type == SourceType_COLOR) {
             colour(out);
-        } else if (*type == kTypeFont) {
+        } else if (*type == SourceType_FONT) {
             utfString(out);
             byteField(out);
             byteField(out);
-        } else if (!(context == SourceContext::Info && *type == kTypeUndefined && plc_ == 0 && version_ == kVersionD)) {
+        } else if (!(context == SourceContext::Info && *type == SourceType_UNDEFINED && plc_ == 0 &&
+                     version_ == kVersionD)) {
             utfString(out);
         }
     }

@@ -340,13 +340,13 @@ private:
         }
         int type = c.byte();
         text += typeWord(type);
-        if (type == kTypeColor) return text + " " + colourText(c);
-        if (type == kTypeFont) {
+        if (type == SourceType_COLOR) return text + " " + colourText(c);
+        if (type == SourceType_FONT) {
             std::string name = quote(c.utfString());
             int style = c.byte();
             return text + " " + name + " " + std::to_string(style) + " " + std::to_string(c.byte());
         }
-        if (!operand && type == kTypeUndefined && plc_ == 0 && version_ == kVersionD) return text;
+        if (!operand && type == SourceType_UNDEFINED && plc_ == 0 && version_ == kVersionD) return text;
         return text + " " + quote(c.utfString());
     }
 

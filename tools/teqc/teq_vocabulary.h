@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "data/process_points.h"
+
 namespace teqc {
 
 // Elements that carry no payload or fixed skipped fields, by code.
@@ -39,9 +41,6 @@ inline constexpr const char *kTypeNames[] = {
 inline constexpr const char *kCompareNames[] = {"always", "eq", "always2", "ne", "gt", "ge", "lt", "le"};
 inline constexpr const char *kLogicNames[] = {"left", "and", "or", nullptr, "always"};
 
-constexpr int kTypeColor = 11;
-constexpr int kTypeFont = 12;
-constexpr int kTypeUndefined = 0;
 constexpr int kVersionD = 'd';
 
 // What the body of a painter class holds, in file order.
