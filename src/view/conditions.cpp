@@ -52,6 +52,7 @@ int loadOperand(int file, char **name, uint8_t *type)
         }
     }
     MP_orderSource(*name, *type, 0);
+    *name = MP_convertPointName(*name, *type);
     return 1;
 }
 

@@ -11,6 +11,7 @@
 
 #include "comm/target_link.h"
 #include "data/process_points.h"
+#include "data/value_format.h"
 #include "view/action_records.h"
 #include "runtime/heap.h"
 #include "runtime/log.h"
@@ -188,7 +189,27 @@ void MP_orderSource(char *name, int type, int convertOnly)
     }
 }
 
-void checkInfo(MP_Info *info, int convertOnly) { MP_orderSource(info->name, info->type, convertOnly); }
+// The TEQ reader keeps room behind a symbol's name for its formatted name when
+// it knows the type before the name (pictures from version "d" on); a longer
+// formatted name of an older picture gets a copy of its own.
+char *MP_convertPointName(char *name, int type)
+{
+    TcrEntry *entry = type == SourceType_PPO ? TCR_getTcrPointerWithSymbol(name) : nullptr;
+    if (!entry) return name;
+    const char *formatted = TCR_getFormatedName(entry);
+    size_t length = std::strlen(formatted);
+    bool fits = EditorVersion >= TEQ_VERSION_D || length <= std::strlen(name);
+    char *converted = fits ? name : static_cast<char *>(MU_alloc(length + 1));
+    if (!converted) return name;
+    std::memcpy(converted, formatted, length + 1);
+    return converted;
+}
+
+void checkInfo(MP_Info *info, int convertOnly)
+{
+    MP_orderSource(info->name, info->type, convertOnly);
+    info->name = MP_convertPointName(info->name, info->type);
+}
 
 void RM_checkIt(MP_Action *action)
 {

@@ -97,6 +97,9 @@ int MP_loadConditionByForm(int file, int form, CO_LogicCondition *condition);
 // Offers a value source to the process-point read list; convertOnly for a
 // destination that is only written.
 void MP_orderSource(char *name, int type, int convertOnly);
+// The name a process-point source keeps once offered: its formatted name when
+// it is a symbol of the page's value formats, else the name itself.
+char *MP_convertPointName(char *name, int type);
 void checkInfo(MP_Info *info, int convertOnly);
 void RM_checkIt(MP_Action *action);
 

@@ -5,6 +5,7 @@
 #include "runtime/settings.h"
 #include "transport/file_layer.h"
 #include "data/process_points.h"
+#include "data/value_format.h"
 #include "objects/shapes.h"
 #include "view/painter_block.h"
 #include "input/actions.h"
@@ -543,4 +544,48 @@ TEST_F(TeqTest, HeapExhaustionKeepsTheFileInStepOrStopsIt)
     EXPECT_GT(OB_HowManyObjetcs(), 100);
     EXPECT_LT(OB_HowManyObjetcs(), 900);
     EXPECT_NE(log().find("out of memory in heap1!"), string::npos);
+}
+
+// A process point named by a symbol of the page's value formats is read and
+// written under its formatted name. Pictures from version "d" on have room
+// reserved behind the name; older ones name the type after the name and get
+// a copy, so the names read after it stay intact.
+TEST_F(TeqTest, SymbolsOfTheValueFormatsBecomeTheirFormattedNames)
+{
+    MU_init2();
+    writeFile(path("page.tcr"), "T;Tank.Level.Formatted ;0;1000;dec.1;m;\nC;Counter.Formatted;0;9;int; ;\n");
+    ASSERT_EQ(TCR_parseTcrFile("page.tcr"), 0);
+    ASSERT_EQ(TCR_getEntryCount(), 2);
+    for (const char *version : {"d", "c"}) {
+        SCOPED_TRACE(version);
+        reset();
+        ASSERT_EQ(loadText(std::string("teq ") + version + R"(
+painter "XOvalP" at 1,1 size 5,5 {
+  block "XOvalP" id 7 {
+    repaint 2 PPO "T" {
+      when compare eq tag=3 PPO "C" STRING "q"
+    }
+    action 0 2 {
+      dest PPO "C"
+      source STRING "1"
+    }
+  }
+}
+)"),
+                  0);
+        MPainter *block = object<OV_Oval>(0)->block;
+        ASSERT_NE(block, nullptr);
+        EXPECT_STREQ(block->repaints[0].info.name, "Tank.Level.Formatted");
+        auto *cmp = static_cast<CO_Condition *>(block->repaints[0].condition.left.node);
+        EXPECT_STREQ(cmp->leftName, "Counter.Formatted");
+        EXPECT_STREQ(cmp->rightName, "q");
+        EXPECT_STREQ(block->actions[0].dest.name, "Counter.Formatted");
+        EXPECT_STREQ(block->actions[0].source.name, "1");
+        PpoRecord *tank = PPO_lookup("Tank.Level.Formatted");
+        ASSERT_NE(tank, nullptr);
+        EXPECT_EQ(tank->format, TCR_getTcrPointerWithSymbol("T"));
+        EXPECT_EQ(PPO_lookup("T"), nullptr);
+        PPO_updateValue(tank, "1234");
+        EXPECT_STREQ(tank->value, "123.4");
+    }
 }
