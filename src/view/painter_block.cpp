@@ -194,7 +194,7 @@ void MP_orderSource(char *name, int type, int convertOnly)
 // formatted name of an older picture gets a copy of its own.
 char *MP_convertPointName(char *name, int type)
 {
-    TcrEntry *entry = type == SourceType_PPO ? TCR_getTcrPointerWithSymbol(name) : nullptr;
+    TcrEntry *entry = type == SourceType_PPO || type == SourceType_PASSWORDPPO ? TCR_getTcrPointerWithSymbol(name) : nullptr;
     if (!entry) return name;
     const char *formatted = TCR_getFormatedName(entry);
     size_t length = std::strlen(formatted);
