@@ -216,10 +216,14 @@ int Tarsel_writeVal(const char *name, const char *value, int)
         PPO_ReadFileUpdate();
         return written;
     }
+    // The local data server keeps its values under the names sent to a
+    // target, as reads find them. It answers 1 when it took the value (a
+    // pseudo-value or a name it holds) and 0 when it refused it; in data
+    // mode 2 a refused value goes to the target instead.
     char local[TARSEL_VALUE_SIZE];
     safe_strncpy(local, work, sizeof local);
-    if (mode == 2) return DS_writeVal(name, local, nullptr) ? 1 : SRVR_WriteVal(GetRemoteIpAddress(), name, work, TARSEL_VALUE_SIZE);
-    return DS_writeVal(PPO_resolve(name), local, nullptr);
+    if (DS_writeVal(PPO_resolve(name), local, nullptr)) return 1;
+    return mode == 2 ? SRVR_WriteVal(GetRemoteIpAddress(), name, work, TARSEL_VALUE_SIZE) : 0;
 }
 
 int Tarsel_refresh(int force)
@@ -330,8 +334,8 @@ bool startsWith(const char *text, const char *prefix) { return std::strncmp(text
 
 enum class BlockReply { Done, Restart, Failed };
 
-// Sends one block; a failed request whose reply is not "Error." is made once
-// more.
+// Sends one block, once: the attempts of the update cycle are the retries of
+// a failed request.
 BlockReply sendBlock(const char *host, OrderBlock &b, char *reply, int size)
 {
     if (orderBlockCount >= TARSEL_MAX_BLOCKS) {
@@ -339,9 +343,7 @@ BlockReply sendBlock(const char *host, OrderBlock &b, char *reply, int size)
         return BlockReply::Failed;
     }
     blockPoints[orderBlockCount++] = b.points;
-    int sent = RelayURL(host, RLY_ORDER_VALUES, b.text, reply, size);
-    if (!sent && !startsWith(reply, "Error.")) sent = RelayURL(host, RLY_ORDER_VALUES, b.text, reply, size);
-    if (!sent) return BlockReply::Failed;
+    if (!RelayURL(host, RLY_ORDER_VALUES, b.text, reply, size)) return BlockReply::Failed;
     if (startsWith(reply, "Done.")) return BlockReply::Done;
     if (startsWith(reply, "Error.") || startsWith(reply, "Syntax Error.")) return BlockReply::Restart;
     return BlockReply::Failed;
@@ -407,7 +409,9 @@ int SP_orderValues(const char *host, const char *orderString, char *reply, int s
         if (answer == BlockReply::Done) return 1;
         if (answer == BlockReply::Failed) break;
     }
-    err_append(0, "orderValues() failed!\n%s\n", reply);
+    // The relay request reported its own failure; the order's is reported
+    // once, by the last attempt of the update cycle.
+    if (pterm.comm_err_count >= pterm.comm_err_limit) err_append(0, "orderValues() failed!\n%s\n", reply);
     orderBlockCount = 0;
     return 0;
 }
