@@ -1,12 +1,12 @@
 // Native CGI protocol driver: the entry to the target's values for the rest of
 // the panel. Chooses the protocol for the target the page names, dispatches
-// the order, read and write of process values to that protocol's driver,
-// fires CGI calls and relays alarm and trend queries.
-// Owns the target choice, the order limit and block count, the refresh
-// counter and the force-order flag. Works on the process-point cache; reads
-// page parameters through the hooks; uses the HTTP client, the local value
-// store, the value formats and the log.
+// the order, read and write of process values to that protocol's driver (the
+// driver table), fires CGI calls and relays alarm and trend queries.
+// Owns the target choice, the refresh counter and the force-order flag. Works
+// on the process-point cache; uses the HTTP client, the local value store,
+// the value formats and the log.
 #pragma once
+#include "comm/driver_table.h"
 
 struct PpoList;
 
@@ -24,23 +24,9 @@ enum {
     TARSEL_TARGET_XX7 = 117,
 };
 
-// Service numbers: which driver serves the target.
-enum {
-    TARSEL_SERVICE_NATIVE = 1,
-    TARSEL_SERVICE_OPC = 3,
-    TARSEL_SERVICE_WAGO = 5,
-    TARSEL_SERVICE_S7 = 7,
-    TARSEL_SERVICE_TBOX = 8,
-    TARSEL_SERVICE_ILR = 10,
-};
+#define TARSEL_FORCE_EVERY 20 // refreshes between forced orders
 
-#define TARSEL_ORDER_LIMIT 1500    // default characters of one order request
-#define TARSEL_FORCE_EVERY 20      // refreshes between forced orders
-#define TARSEL_ORDER_RESTARTS 3    // new starts of an order the target answered "Error."
-#define TARSEL_VALUE_SIZE 256
-#define TARSEL_MAX_BLOCKS 1024    // order blocks of one order
-
-// Which driver serves the target (a service number below).
+// Which driver serves the target (a service number of the driver table).
 extern int remoteServiceId;
 
 // Target selection at page load.
@@ -66,7 +52,8 @@ const char *Tarsel_orderPPO(const char *name);
 int Tarsel_readAlarm(const char *query, char *reply, int size);
 int Tarsel_readTrend(const char *query, char *reply, int size);
 
-// Driver dispatch by service number; host is the target's address text.
+// Driver dispatch by service number (through the driver table); host is the
+// target's address text.
 int SRVR_OrderValue(const char *host, const char *orderString, char *reply, int size, PpoList *list);
 int SRVR_ReadFile(const char *host, const char *orderFileName, char *buffer, int size, PpoList *list);
 int SRVR_WriteVal(const char *host, const char *name, const char *value, int size);
@@ -74,10 +61,8 @@ int SRVR_ReadVal(const char *host, const char *name, char *dst, int size);
 int SRVR_CgiCall(const char *host, const char *text, int size);
 int SRVR_readCgiCall(const char *host, const char *path, char *dst, int size);
 
-// The native protocol: order the read list in blocks, read the blocks' files.
-int SP_orderValues(const char *host, const char *orderString, char *reply, int size, PpoList *list);
-int SP_readValues(const char *host, const char *orderFileName, char *buffer, int size, PpoList *list);
-
 // Attaches the target link to the hooks of the layers below (process values
 // for name resolution, a fresh order when the target changes).
 void Tarsel_attachHooks();
+// Back to the native service, no forced order and the refresh count at 0.
+void Tarsel_reset();

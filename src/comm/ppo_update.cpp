@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "comm/ilr_driver.h"
+#include "comm/driver_table.h"
 #include "comm/native_driver.h"
 #include "data/containers.h"
 #include "data/process_points.h"
@@ -48,8 +48,11 @@ void buildOrderString(int period)
     }
 }
 
-// Orders the read list when it changed (or when forced) and reads the values.
-// An order that failed is sent again by the next attempt.
+// One attempt: orders the read list when it changed (or when forced), then
+// reads the values. An attempt orders at most once, and the driver sends an
+// order once: the attempts are its retries. A failed order, and a failed read
+// (the target may have restarted and lost the order), make the next attempt
+// order again.
 int PPO_update_OV_RF(int force, int period)
 {
     buildOrderString(period);
@@ -68,7 +71,6 @@ int PPO_update_OV_RF(int force, int period)
     }
     ppoOrderString[0] = '\0';
     if (!SRVR_ReadFile(HK_hooks()->remoteServer(), SYS_GetFixOrderFileName(), ppoOrderString, PPO_ORDER_SIZE, PPO_getList())) {
-        // A target that lost the order (it restarted) is ordered again at once.
         ppoOrderStrPrv[0] = '\0';
         if (lastAttempt) err_append(0, "ReadFile on remote host has failed !\n \"%s\"\n", HK_hooks()->remoteServer());
         return 0;
@@ -89,8 +91,9 @@ int PPO_update(int force, int period)
     pterm.comm_err_count = 0;
     for (int attempt = 1; attempt <= kAttempts; attempt++) {
         pterm.comm_err_count = attempt;
-        int result = remoteServiceId == TARSEL_SERVICE_ILR ? SRVR_ILR_readValues(HK_hooks()->remoteServer(), PPO_getList())
-                                                    : PPO_update_OV_RF(force, period);
+        const TargetDriver *driver = Tarsel_driverFor(remoteServiceId);
+        int result = driver->readList ? driver->readList(HK_hooks()->remoteServer(), PPO_getList())
+                                      : PPO_update_OV_RF(force, period);
         if (result) {
             PPO_setReady(1);
             return result;
@@ -108,3 +111,9 @@ void PPO_ReadFileUpdate()
 }
 
 void PPO_clearOrder() { ppoOrderStrPrv[0] = '\0'; }
+
+void PPO_resetUpdate()
+{
+    ppoOrderString[0] = '\0';
+    ppoOrderStrPrv[0] = '\0';
+}

@@ -8,3 +8,5 @@ int PPO_OrderValuesUpdate(int force, int period);
 void PPO_ReadFileUpdate();
 // Forgets the order last sent, so that the next update orders again.
 void PPO_clearOrder();
+// Forgets the order being built and the order last sent.
+void PPO_resetUpdate();

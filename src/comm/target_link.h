@@ -6,4 +6,5 @@
 #include "transport/http_client.h"
 #include "comm/ilr_driver.h"
 #include "comm/native_driver.h"
+#include "comm/native_protocol.h"
 #include "transport/file_layer.h"

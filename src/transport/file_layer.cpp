@@ -156,3 +156,5 @@ int Tarsel_loadMsgBox(const char *fileName)
     err_append(result, "File not found !\n %s\n", fileName ? fileName : "");
     return 0;
 }
+
+void Tarsel_resetFiles() { std::memset(encoding, 0, sizeof encoding); }

@@ -22,3 +22,5 @@ void Tarsel_fileClose(int handle);
 void Tarsel_fileCloseLetFileInCache(int handle, int keep);
 int Tarsel_loadFileTo(const char *destination, const char *fileName);
 int Tarsel_loadMsgBox(const char *fileName);
+// Forgets the text encoding of every file (all read as bytes).
+void Tarsel_resetFiles();

@@ -13,10 +13,16 @@
 
 #include <filesystem>
 
-#include "runtime/settings.h"
-#include "transport/http_client.h"
+#include "comm/native_driver.h"
+#include "comm/native_protocol.h"
+#include "comm/ppo_update.h"
+#include "data/process_points.h"
+#include "data/value_store.h"
 #include "runtime/heap.h"
 #include "runtime/ramdisk.h"
+#include "runtime/settings.h"
+#include "transport/file_layer.h"
+#include "transport/http_client.h"
 #include "view/page_params.h"
 
 bool TargetSim::start(const std::string &root, const std::string &logFile, const std::vector<std::string> &extra,
@@ -174,6 +180,8 @@ void RawServer::serve(int fd)
 void CommTest::SetUp()
 {
     TempDirTest::SetUp();
+    resetTargetLink();
+    resetPageState();
     pterm.debug_level = 1;
     SRVR_setTimeout(300);
     std::filesystem::create_directory(root());
@@ -201,4 +209,24 @@ void CommTest::setPageParameters(const std::string &lines)
     MU_init2();
     HT_resetParameters();
     ASSERT_EQ(HT_loadCsvFile("params.csv"), 0);
+}
+
+void resetTargetLink()
+{
+    SRVR_resetRelay();
+    SRVR_resetSockets();
+    SRVR_resetFiles();
+    SRVR_resetAddress();
+    SRVR_resetLogin();
+    Tarsel_resetFiles();
+    Tarsel_reset();
+    SP_reset();
+    PPO_resetUpdate();
+}
+
+void resetPageState()
+{
+    PPO_destroyList();
+    DS_Reset();
+    HT_resetParameters();
 }

@@ -60,6 +60,13 @@ private:
     std::thread thread_;
 };
 
+// Brings every module of the target link (HTTP client, file layer, drivers,
+// update cycle) back to its state before start-up.
+void resetTargetLink();
+// Empties the page state of other layers that the target link works on: the
+// read list, the local data server's store and counter, the page parameters.
+void resetPageState();
+
 // A test in a fresh directory with a log at debug level 1, network time-outs
 // of 300 ms, and a simulator root "www" below it.
 class CommTest : public TempDirTest {

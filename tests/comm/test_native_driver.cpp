@@ -6,6 +6,7 @@
 #include "transport/file_layer.h"
 #include "transport/http_client.h"
 #include "comm/native_driver.h"
+#include "comm/native_protocol.h"
 #include "comm_fixtures.h"
 #include "runtime/ramdisk.h"
 

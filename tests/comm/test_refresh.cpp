@@ -9,6 +9,7 @@
 #include "comm_fixtures.h"
 #include "data/process_points.h"
 #include "data/value_store.h"
+#include "data/containers.h"
 #include "runtime/heap.h"
 #include "view/view_manager.h"
 
@@ -278,6 +279,96 @@ TEST_F(RefreshTest, BlocksStayWithinTheLimitOnceEncoded)
     }
     EXPECT_EQ(orders, 4);
     EXPECT_EQ(orders, Tarsel_getBlockCount());
+}
+
+} // namespace
+
+namespace {
+
+// Reports in a part of the log whose text begins with start: each report
+// begins with its time line.
+int reportsIn(const std::string &text, const std::string &start = "")
+{
+    int count = 0;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) break;
+        int h, m, s;
+        char tail;
+        bool timeLine = end - at == 8 && std::sscanf(text.c_str() + at, "%2d:%2d:%2d%c", &h, &m, &s, &tail) == 4;
+        if (timeLine && text.compare(end + 1, start.size(), start) == 0) count++;
+        at = end + 1;
+    }
+    return count;
+}
+
+// Against a dead target every refresh cycle makes its three attempts with one
+// request each, and reports one failure per attempt plus the lasting failure.
+TEST_F(RefreshTest, ADeadTargetCostsOneRequestPerAttempt)
+{
+    RawServer closing([](int, const std::string &) { return After::Close; });
+    connect(closing.host());
+    addPoints(2);
+    for (int cycle = 0; cycle < 4; cycle++) {
+        size_t requests = closing.requests().size();
+        size_t logged = log().size();
+        EXPECT_EQ(Tarsel_refresh(0), 0);
+        EXPECT_EQ(closing.requests().size() - requests, 3u) << "cycle " << cycle;
+        EXPECT_LE(reportsIn(log().substr(logged)), 5) << log().substr(logged);
+    }
+    EXPECT_EQ(value("Point_00"), "Not available");
+
+    int port = closing.port();
+    {   // a port with nothing listening
+        RawServer probe([](int, const std::string &) { return After::Close; });
+        port = probe.port();
+    }
+    connect("127.0.0.1:" + std::to_string(port));
+    for (int cycle = 0; cycle < 2; cycle++) {
+        size_t logged = log().size();
+        EXPECT_EQ(Tarsel_refresh(0), 0);
+        std::string part = log().substr(logged);
+        EXPECT_EQ(reportsIn(part, "Connection to host \"127.0.0.1\" failed !"), 3) << part;
+        EXPECT_LE(reportsIn(part), 5) << part;
+    }
+}
+
+// Data mode 2: the local data server takes a write to a name it holds (also
+// when the name is built from references); a name it does not hold goes on to
+// the target, whose answer is the result.
+TEST_F(RefreshTest, InDataModeTwoTheLocalServerTakesItsNamesAndTheTargetTheRest)
+{
+    RawServer target([](int fd, const std::string &request) {
+        std::string body = request.find("Refused") != std::string::npos ? "no" : "ok";
+        std::string status = body == "ok" ? "200 OK" : "403 Forbidden";
+        RawServer::sendText(fd, "HTTP/1.1 " + status + "\r\nContent-Length: 2\r\n\r\n" + body);
+        return After::Close;
+    });
+    HT_resetContainers();
+    HT_writeContainer("i", "2");
+    DS_Initialize();
+    connect(target.host());
+    SetRemoteStatus(2);
+    ASSERT_EQ(GetRemoteStatus(), 2);
+    char out[256];
+    ASSERT_EQ(Tarsel_readVal("Motor#CO_i#", out, sizeof out), 1);
+    ASSERT_EQ(Tarsel_readVal("Level", out, sizeof out), 1);
+
+    EXPECT_EQ(Tarsel_writeVal("Level", "3", 256), 1);
+    EXPECT_EQ(Tarsel_writeVal("Motor#CO_i#", "4", 256), 1);
+    EXPECT_EQ(Tarsel_writeVal("PDP,,MW10,d", "9", 256), 1);
+    EXPECT_TRUE(target.requests().empty()) << target.requests()[0];
+    Tarsel_readVal("Level", out, sizeof out);
+    EXPECT_STREQ(out, "3");
+    Tarsel_readVal("Motor2", out, sizeof out);
+    EXPECT_STREQ(out, "4");
+
+    EXPECT_EQ(Tarsel_writeVal("Remote", "5", 256), 1);
+    EXPECT_EQ(Tarsel_writeVal("Refused", "6", 256), 0);
+    std::vector<std::string> requests = target.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].substr(0, requests[0].find('\r')), "GET /cgi-bin/writeVal.exe?Remote+5 HTTP/1.1");
+    EXPECT_EQ(requests[1].substr(0, requests[1].find('\r')), "GET /cgi-bin/writeVal.exe?Refused+6 HTTP/1.1");
 }
 
 } // namespace

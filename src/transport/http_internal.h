@@ -1,0 +1,73 @@
+// What the parts of the HTTP client share among themselves: addresses, request
+// texts being built, the TCP connections and the reading of reply headers.
+// Included only by the files of src/transport; callers use http_client.h.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <sys/types.h>
+
+// A resolved target: the address with its first octet in the most significant
+// byte, and the port.
+struct SrvrAddress {
+    uint32_t ip;
+    int port;
+};
+
+// A request text built into a fixed buffer; overflow is set (and the text
+// left as it was) when an append does not fit.
+struct SrvrText {
+    char *data;
+    size_t length;
+    size_t capacity;
+    bool overflow;
+};
+
+// How the variable parts of a request are written.
+enum class SrvrCoding {
+    Plain, // as given (control characters escaped)
+    Page,  // URL_encode: the page's choice
+    Order, // order string: like Page, but "+" separates names and stays
+};
+
+// ---- request texts (url_coding.cpp) ----
+void SRVR_appendBytes(SrvrText &b, const char *text, size_t n);
+void SRVR_appendText(SrvrText &b, const char *text);
+void SRVR_appendCoded(SrvrText &b, const char *text, SrvrCoding coding);
+bool SRVR_isControl(unsigned char c);
+// User-Agent, the portal cookie, the Host header and, with keepAlive, the
+// keep-alive request.
+void SRVR_appendCommonHttpHeadersKeepAlive(SrvrText &b, bool keepAlive);
+
+// ---- connections and reply headers (sockets.cpp) ----
+// Opens a TCP connection with the options of a relay or a slot connection;
+// -1 with the connection message set on failure.
+int SRVR_openTcp(SrvrAddress target, bool relay);
+void SRVR_closeTcp(int sock);
+bool SRVR_sendAll(int sock, const char *data, size_t length);
+// One receive: bytes, 0 at the end of the stream, -1 on a time-out or an
+// error, -2 when interrupted.
+ssize_t SRVR_receiveSome(int sock, char *buffer, size_t length);
+// Why the last connection attempt failed.
+const char *SRVR_connectionMessage();
+// Finds the end of the header in text: the first "\n\n", "\r\n\r\n" or
+// "\r\r". Answers 1 with *bodyStart and *status set when a header is complete;
+// a status of 400 or more counts as complete at once, "100 Continue" never.
+int SRVR_getPointerToData(const char *text, int length, int *bodyStart, int *status);
+// Content length announced in header[0 .. headerLength): -1 when there is no
+// usable one (missing, no line feed after it, negative or not a number).
+long SRVR_headerContentLength(const char *header, int headerLength);
+void SRVR_sleepMs(int ms);
+// Wait before the n-th retry (1-based): none for the first 3, then 10 ms,
+// 100 ms and 1000 ms for three retries each.
+void SRVR_waitBeforeRetry(int n);
+
+// ---- target address (target_address.cpp) ----
+// Resolves a host text into *target and remembers it as the last resolved
+// address; false when it cannot be resolved.
+bool SRVR_resolveTarget(const char *hostText, SrvrAddress *target);
+SrvrAddress SRVR_lastResolved();
+void SRVR_dottedAddress(uint32_t ip, char *dst, size_t size);
+
+// ---- portal login (login.cpp) ----
+// The portal cookie, empty when none is held.
+const char *SRVR_getPortalCookie();
