@@ -2,6 +2,7 @@
 // settings, the network block, the view manager (requests, refresh cycle,
 // redraws), the input handlers and the embedded server's thread entry.
 #include "app/startup.h"
+#include "app/event_pump.h"
 
 #include <csignal>
 #include <cstdio>
@@ -28,6 +29,7 @@
 #include "data/config_page.h"
 #include "runtime/ramdisk.h"
 #include "runtime/str_util.h"
+#include "transport/sockets.h"
 #include "view/view_manager.h"
 
 GR_SCREEN_INFO g_si;
@@ -50,6 +52,17 @@ void logScreenInfo()
                   static_cast<unsigned>(g_si.buttons), static_cast<unsigned>(g_si.modifiers), g_si.fonts);
     std::fputs(text, stdout);
     log_append(0, "%s", text);
+}
+
+// PANTERM_TIMEOUT_MS replaces the time-out of an exchange with the target
+// (for tests and trials against slow targets).
+void applyTimeoutOverride()
+{
+    const char *text = std::getenv("PANTERM_TIMEOUT_MS");
+    if (!text || !text[0]) return;
+    int ms = 0;
+    if (str_parseInt(text, &ms) && ms > 0) SRVR_setTimeout(ms);
+    else log_append(1, "PANTERM_TIMEOUT_MS: not a positive number of milliseconds: %s\n", text);
 }
 
 void requestStartPage()
@@ -162,12 +175,8 @@ bool dispatch(const GR_EVENT &event)
 {
     for (;;) {
         GR_EVENT event;
-        GrGetNextEventTimeout(&event, static_cast<GR_TIMEOUT>(VM_getRefreshPeriod()));
-        if (!dispatch(event)) {
-            log_closeFile();
-            GrClose();
-            std::exit(0);
-        }
+        if (!EP_takeKeptEvent(&event)) GrGetNextEventTimeout(&event, static_cast<GR_TIMEOUT>(VM_getRefreshPeriod()));
+        if (!dispatch(event)) EP_endProgram();
         if (g_GrFlushNotified > 0) {
             GrFlush();
             g_GrFlushNotified = 0;
@@ -186,6 +195,7 @@ void attachLayers()
     OBJ_attachHooks();
     AL_attachHooks();
     EM_attachHooks();
+    EP_attachHooks();
 }
 
 void init_pterm(const char *argv0)
@@ -197,6 +207,7 @@ void init_pterm(const char *argv0)
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     SYS_setAppPath(argv0);
     loadSettingsFromXmlFile();
+    applyTimeoutOverride();
     log_append(0, "AppPath: %s\n", AppPath);
     VM_setMsgBoxFileName("MsgBox.teq");
     copy_file_to_ramdisk("MsgBox.teq", "MsgBox.teq");

@@ -23,6 +23,7 @@
 #include "runtime/heap.h"
 #include "runtime/hooks.h"
 #include "runtime/platform.h"
+#include "runtime/pump.h"
 #include "data/language.h"
 #include "runtime/log.h"
 #include "data/persistent_containers.h"
@@ -40,7 +41,6 @@ namespace {
 
 constexpr int kNotFoundRepeats = 6;
 constexpr int kNotFoundPauseMs = 500;
-constexpr int kTokenPollMs = 20;
 constexpr int kMaxCyclesPerEntry = 16;
 
 char req_page[VM_PAGE_SIZE];
@@ -73,6 +73,7 @@ char loadingFileName[VM_PAGE_SIZE];
 bool initialised;
 int waitCursor;
 int lastPollSubstitute;
+int requestRunning; // a page, picture or dialog request is being carried out
 
 void toSlashes(char *text)
 {
@@ -257,7 +258,7 @@ void notFoundSequence(const char *address)
     fileNotFound = 1;
     for (int i = 0; i < kNotFoundRepeats; i++) {
         drawNotFoundScreen(HtmlFileName);
-        SYS_Sleep(kNotFoundPauseMs);
+        PUMP_sleep(kNotFoundPauseMs);
     }
     fileNotFound = 0;
     VM_DialogBox[0] = '\0';
@@ -369,9 +370,17 @@ void redrawObjects(int message)
     if (modal >= 0) OB_SendMessage(modal, message, 0, nullptr);
 }
 
-void waitForToken()
+// Both redraw paths run on the main thread: a path that finds the token taken
+// was entered from inside the other, through a wait that took display events,
+// and cannot wait for it. It leaves the drawing to the next cycle.
+bool takeToken()
 {
-    while (VM_RedrawToken) SYS_Sleep(kTokenPollMs);
+    if (VM_RedrawToken) {
+        scheduleFullRedraw();
+        return false;
+    }
+    VM_RedrawToken = 1;
+    return true;
 }
 
 void runPeriodicEntries()
@@ -402,8 +411,10 @@ bool performPageRequest()
     int kind = req_new_page;
     req_new_page = 0;
     showLoadingMessage();
+    requestRunning = 1;
     if (kind == 1) loadHtmlFile(req_page);
     else loadPicture();
+    requestRunning = 0;
     VM_DialogBox[0] = '\0';
     if (VM_failed) return false;
     scheduleNewRefresh();
@@ -415,8 +426,7 @@ void redrawFromCycle()
     if (skip_VM_redraw_from_refresh || req_new_page) return;
     if (pterm.full_redraw) fullRedraw = 1;
     if (MU_getMyHeapSize() != 0) {
-        waitForToken();
-        VM_RedrawToken = 1;
+        if (!takeToken()) return;
         VM_redraw_sync();
         VM_RedrawToken = 0;
     } else {
@@ -550,13 +560,13 @@ void VM_refresh()
 {
     VM_running = 1;
     if (openDialogRequired) {
-        VM_LoadingTeq = 1;
+        VM_LoadingTeq = requestRunning = 1;
         openDialogRequired = req_new_refresh = req_new_redraw = 0;
         if (VM_loadTeqFile(VM_DialogBox, 1) == 0) {
             VM_gainFocusFlag = 1;
             scheduleFullRedraw();
         }
-        VM_LoadingTeq = 0;
+        VM_LoadingTeq = requestRunning = 0;
     }
     if (!req_new_page) {
         Tarsel_refresh(VM_hasViewChanged);
@@ -652,9 +662,8 @@ void VM_redraw_sync()
 void VM_redraw_from_mouse_event()
 {
     if (skip_VM_redraw_from_refresh) return;
+    if (!takeToken()) return;
     skip_VM_redraw_from_refresh = 1;
-    waitForToken();
-    VM_RedrawToken = 1;
     if (MU_getMyHeapSize() != 0) {
         fullRedraw = 1;
         VM_redraw_sync();
@@ -663,6 +672,15 @@ void VM_redraw_from_mouse_event()
     }
     VM_RedrawToken = 0;
     skip_VM_redraw_from_refresh = 0;
+}
+
+void VM_redrawWhileWaiting()
+{
+    if (!initialised || requestRunning || VM_LoadingTeq || VM_RedrawToken || skip_VM_redraw_from_refresh) {
+        scheduleFullRedraw();
+        return;
+    }
+    VM_redraw_from_mouse_event();
 }
 
 int VM_getRefreshPeriod()
