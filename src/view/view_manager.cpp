@@ -74,6 +74,9 @@ bool initialised;
 int waitCursor;
 int lastPollSubstitute;
 int requestRunning; // a page, picture or dialog request is being carried out
+int teqFailures;    // TEQ loads that failed so far
+char retryPicture[VM_PAGE_SIZE]; // a picture whose load failed, asked for again ...
+int64_t retryAt;                 // ... once this time has come
 
 void toSlashes(char *text)
 {
@@ -220,15 +223,21 @@ void logPageParameters(int mainIndex)
     log_append(0, " MainTEQName      : %s\n", req_page);
 }
 
-void loadPageTables()
+// Loads the page's language table and static texts; false, with the name of
+// the file in failed, when the static texts could not be read.
+bool loadPageTables(char *failed, size_t size)
 {
     char value[HT_VALUE_SIZE];
     if (HT_readHtmlParameter("IVIEWERHTMLTAGSFILEName", value)) {
         ensureExtension(value, sizeof value, ".csv");
         LR_parseCsvFile(value);
     }
-    if (HT_readHtmlParameter("StaticHTMLTagsFileName", value) && value[0]) HT_loadCsvFile(value);
+    if (HT_readHtmlParameter("StaticHTMLTagsFileName", value) && value[0] && HT_loadCsvFile(value) < 0) {
+        safe_strncpy(failed, value, size);
+        return false;
+    }
     HT_checkPmTm();
+    return true;
 }
 
 void drawNotFoundScreen(const char *name)
@@ -247,7 +256,9 @@ void drawNotFoundScreen(const char *name)
     GrFlush();
 }
 
-void notFoundSequence(const char *address)
+// The not-found screen six times, then the page counts as failed: shown is
+// the page's file, or the file of the page that could not be read.
+void notFoundSequence(const char *address, const char *shown)
 {
     if (pterm.config_page[0]) {
         VM_ClearAll();
@@ -257,13 +268,13 @@ void notFoundSequence(const char *address)
     OB_setActualFocus(-1);
     fileNotFound = 1;
     for (int i = 0; i < kNotFoundRepeats; i++) {
-        drawNotFoundScreen(HtmlFileName);
+        drawNotFoundScreen(shown);
         PUMP_sleep(kNotFoundPauseMs);
     }
     fileNotFound = 0;
     VM_DialogBox[0] = '\0';
     VM_Abort(1);
-    err_fileNotFound(HtmlFileName);
+    err_fileNotFound(shown);
     err_append(0, " %s\n", address);
 }
 
@@ -273,8 +284,10 @@ int loadHtmlFile(const char *address)
     safe_strncpy(page, address, sizeof page);
     if (!retrieveHtmlFileName(page)) return 0;
     int scanned = HT_loadHtmlParameters(HtmlFileName);
-    if (scanned < 0) {
-        notFoundSequence(page);
+    // A page from the target without the applet or its parameters arrived
+    // cut or broken: it failed as a missing one does.
+    if (scanned < 0 || (scanned == 0 && SRVR_isRemoteFileServer())) {
+        notFoundSequence(page, HtmlFileName);
         return 0;
     }
     if (scanned == 0) return 0;
@@ -298,7 +311,15 @@ int loadHtmlFile(const char *address)
     int mainIndex = readIntParameter("Main", 0);
     VM_encodeSpecialChar = HT_readHtmlParameter("encodeSpecialChar", value) && stringicmp(value, "on");
     VM_hasTCR = 0;
-    if (HT_readHtmlParameter("InitPPOASCIIName", value) && value[0]) VM_hasTCR = TCR_parseTcrFile(value) == 0;
+    if (HT_readHtmlParameter("InitPPOASCIIName", value) && value[0]) {
+        char tcrName[HT_VALUE_SIZE];
+        safe_strncpy(tcrName, value, sizeof tcrName);
+        VM_hasTCR = TCR_parseTcrFile(value) == 0;
+        if (!VM_hasTCR) {
+            notFoundSequence(page, tcrName);
+            return 0;
+        }
+    }
     FirstIndex = firstIndex;
     LastIndex = lastIndex;
     if (!HT_readHtmlParameter("MainTEQName", req_page)) req_page[0] = '\0';
@@ -311,7 +332,11 @@ int loadHtmlFile(const char *address)
         else std::snprintf(req_page, sizeof req_page, "%s%i.teq", TeqFileName, mainIndex);
         picNr = mainIndex;
     }
-    loadPageTables();
+    char failed[HT_VALUE_SIZE];
+    if (!loadPageTables(failed, sizeof failed)) {
+        notFoundSequence(page, failed);
+        return 0;
+    }
     if (req_page[0]) {
         HT_writeContainer("@CURRENT_PAGE", req_page);
         loadPicture();
@@ -334,16 +359,38 @@ bool isPictureNumber(const char *text, int *number)
     return true;
 }
 
+// A picture whose main or layer file could not be loaded leaves an empty
+// view and is asked for again after a refresh period (three quarters of one,
+// so that the next time-out finds it due).
+void armPictureRetry(const char *name)
+{
+    VM_ClearView();
+    safe_strncpy(retryPicture, name, sizeof retryPicture);
+    int period = VM_getRefreshPeriod();
+    retryAt = PUMP_nowMs() + period - period / 4;
+}
+
+void retryFailedPicture()
+{
+    if (!retryPicture[0] || req_new_page || PUMP_nowMs() < retryAt) return;
+    safe_strncpy(req_page, retryPicture, sizeof req_page);
+    retryPicture[0] = '\0';
+    req_new_page = 2;
+}
+
 int setPictureName(const char *name)
 {
     VM_LoadingTeq = 1;
+    int failuresBefore = teqFailures;
     int result = VM_loadTeqFile(name, 1);
+    if (result == 0) PA_LoadLayerTeqIfAny();
+    if (result == 0 && teqFailures != failuresBefore) result = 404;
+    if (result != 0) armPictureRetry(name);
     if (result == 0) {
         size_t len = std::strlen(name);
         safe_strncpy(OrderFileName, name, len >= 4 && len - 4 < sizeof OrderFileName ? len - 3 : sizeof OrderFileName);
         for (char *c = OrderFileName; *c; c++)
             if (*c == '+') *c = '_';
-        PA_LoadLayerTeqIfAny();
         HK_hooks()->loadWarningButton();
         if (stringicmp(name, TeqMsgBoxFileName)) safe_strncpy(VM_DialogBox, name, sizeof VM_DialogBox);
         VM_gainFocusFlag = 1;
@@ -410,6 +457,7 @@ bool performPageRequest()
     if (!req_new_page) return true;
     int kind = req_new_page;
     req_new_page = 0;
+    retryPicture[0] = '\0';
     showLoadingMessage();
     requestRunning = 1;
     if (kind == 1) loadHtmlFile(req_page);
@@ -575,6 +623,7 @@ void VM_refresh()
     }
     req_new_refresh = 0;
     gainFocusAfterRead();
+    retryFailedPicture();
     if (!performPageRequest()) return;
     redrawFromCycle();
     if (TCR_isInvalidEntry()) VM_setMsgBoxView();
@@ -587,6 +636,7 @@ int VM_loadTeqFile(const char *name, int clear)
     int file = Tarsel_fileOpen(name, "r");
     if (file < 0) {
         err_fileNotFound(name);
+        teqFailures++;
         return 404;
     }
     if (clear) {
@@ -601,6 +651,7 @@ int VM_loadTeqFile(const char *name, int clear)
     if (result != 0) {
         VM_ClearView();
         err_append(0, " \"%s\"\n", name);
+        teqFailures++;
         return result;
     }
     VM_hasViewChanged = 1;
