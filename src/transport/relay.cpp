@@ -305,10 +305,14 @@ Receive relayReceive(RelayLink &link, int command, size_t requestLength, ReplySt
             BufferInRly[r.received] = '\0';
             return cut;
         }
-        if (r.received > 0) {
-            if (r.expected >= 0 && !readsToEnd(command)) reportShortReply(r);
-            break;
+        // A reply that ends before its announced length is not the reply:
+        // taken whole, a cut value file would pass for current values.
+        if (r.received > 0 && r.expected >= 0 && !readsToEnd(command)) {
+            reportShortReply(r);
+            BufferInRly[r.received] = '\0';
+            return failReceive(link, "Relay URL: reply cut short !", buffer, size);
         }
+        if (r.received > 0) break;
         if (link.viaCached && reconnects++ < kStaleReconnectLimit) {
             if (!relayResend(link, requestLength, buffer, size)) return Receive::Failed;
             link.viaCached = link.keepAlive;
