@@ -493,7 +493,11 @@ TEST_F(TeqTest, HeapExhaustionKeepsTheFileInStepOrStopsIt)
     EXPECT_EQ(object<PG_Polygon>(0)->xs, nullptr);
     EXPECT_EQ(OB_Get_Pointer(1)->kind, OB_KIND_OVAL);
 
+    // 32 KB run out within 900 rectangles with 4-byte pointers too.
     reset();
+    pterm.mem_heap1_kb = 32;
+    MU_releaseAreas();
+    MU_init();
     string many = "f";
     for (int i = 0; i < 900; i++) many += painter("XRectangleP", emptyBlock("XRectangleP"));
     EXPECT_EQ(load(many), -1);
