@@ -1,4 +1,4 @@
-#include <gtest/gtest.h>
+#include "test_support.h"
 
 #include <string>
 
@@ -23,9 +23,10 @@ Taken take()
 
 } // namespace
 
-TEST(KeyQueue, TranslatesCharactersControlKeysAndFunctionKeysWithModifiers)
+class KeyQueue : public TempDirTest {};
+
+TEST_F(KeyQueue, TranslatesCharactersControlKeysAndFunctionKeysWithModifiers)
 {
-    ResetKeyQueue();
     KB_queueKeyPress('a', 0);
     KB_queueKeyPress(13, 0);
     KB_queueKeyPress(9, 0x0001);
@@ -47,9 +48,8 @@ TEST(KeyQueue, TranslatesCharactersControlKeysAndFunctionKeysWithModifiers)
     EXPECT_EQ(take().character, -2);
 }
 
-TEST(KeyQueue, HoldsThirtyTwoEntriesAndWraps)
+TEST_F(KeyQueue, HoldsThirtyTwoEntriesAndWraps)
 {
-    ResetKeyQueue();
     for (int round = 0; round < 3; round++) {
         for (int i = 0; i < 32; i++) ASSERT_EQ(SetPressedKey(KEY_STATE_PRESSED, static_cast<signed char>('A' + i % 26)), 0);
         EXPECT_EQ(SetPressedKey(KEY_STATE_PRESSED, 'x'), -1) << "the 33rd event is dropped";
