@@ -1,4 +1,5 @@
-// Start-up and main loop. Attaches the layers to the hooks, and touches the
+// Start-up and main loop. Attaches the layers to the hooks (and resets every
+// layer to its state before start-up), and touches the
 // settings, the network block, the view manager (requests, refresh cycle,
 // redraws), the input handlers and the embedded server's thread entry.
 #include "app/startup.h"
@@ -29,6 +30,23 @@
 #include "runtime/ramdisk.h"
 #include "runtime/str_util.h"
 #include "view/view_manager.h"
+#include "data/language.h"
+#include "data/persistent_containers.h"
+#include "data/process_points.h"
+#include "data/source_names.h"
+#include "data/value_format.h"
+#include "data/value_store.h"
+#include "draw/fonts.h"
+#include "draw/images.h"
+#include "input/actions.h"
+#include "input/navigation.h"
+#include "objects/text_field.h"
+#include "runtime/heap.h"
+#include "runtime/hooks.h"
+#include "view/object_table.h"
+#include "view/page_params.h"
+#include "view/painter_loader.h"
+#include "view/teq_reader.h"
 
 GR_SCREEN_INFO g_si;
 
@@ -186,6 +204,42 @@ void attachLayers()
     OBJ_attachHooks();
     AL_attachHooks();
     EM_attachHooks();
+}
+
+void resetLayers()
+{
+    initialised = false;
+    g_si = {};
+    TF_reset();
+    AC_reset();
+    ResetKeyQueue();
+    NAV_clearAll();
+    VM_reset();
+    OB_reset();
+    PA_resetLoaders();
+    teqReset();
+    HT_reset();
+    // The target link (comm) resets its drivers and update cycle here.
+    CO_reset();
+    PPO_reset();
+    resolveReset();
+    DS_resetAll();
+    PCO_reset();
+    LR_reset();
+    TCR_reset();
+    clearCachedBltImages();
+    FO_releaseFonts();
+    G_reset();
+    // The transport (HTTP client, file layer) resets its slots and files here.
+    log_reset();
+    RA_releaseStore();
+    MU_releaseAreas();
+    Net_reset();
+    SYS_resetProbe();
+    SYS_resetPlatform();
+    initSettings();
+    HK_reset();
+    GrClose();
 }
 
 void init_pterm(const char *argv0)

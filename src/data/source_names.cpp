@@ -224,3 +224,11 @@ const char *resolveInfoName(const char *name)
 const char *resolvePPO(const char *name) { return bothMarkers(name, "PPO_", "PPOFF_", readPPO); }
 const char *resolveCO(const char *name) { return bothMarkers(name, "CO_", "COFF_", readContainer); }
 const char *resolveHtml(const char *name) { return bothMarkers(name, "HTML_", "HTMLOFFSET_", readHtml); }
+
+void resolveReset()
+{
+    std::memset(ring, 0, sizeof ring);
+    ringIndex = 0;
+    depth = 0;
+    aborted = false;
+}

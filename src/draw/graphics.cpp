@@ -156,6 +156,25 @@ int G_InitGraphDrv()
     return 0;
 }
 void G_FreeGraphDrv() {}
+
+void G_reset()
+{
+    if (g_offscreen) GrDestroyWindow(g_offscreen);
+    std::free(polygonPoints);
+    polygonPoints = nullptr;
+    polygonCapacity = 0;
+    pixmapWidth = pixmapHeight = 0;
+    currentFont = 0;
+    g_screen = g_offscreen = 0;
+    g_main = 0;
+    g_gc = 0;
+    g_color = 0xFF000000;
+    g_BackgroundColor = 0xFFFFFFFF;
+    teqWidth = 320;
+    teqHeight = 240;
+    g_screenWidth = g_screenHeight = 0;
+    g_GrFlushNotified = 0;
+}
 void G_SetDirectWrite() {}
 FO_FontRecord *G_GetFont() { return nullptr; }
 

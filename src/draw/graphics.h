@@ -34,6 +34,9 @@ extern int g_GrFlushNotified; // frames ended since the last flush
 
 int G_InitGraphDrv();
 void G_FreeGraphDrv();
+// Drops the frame's pixmap and the scratch points and sets every drawing
+// variable back to its value before start-up (no window, context or font).
+void G_reset();
 void G_SetDirectWrite();
 FO_FontRecord *G_GetFont();
 

@@ -80,6 +80,9 @@ void ResetKeyQueue()
 {
     std::lock_guard<std::mutex> hold(queueLock);
     count = writeIndex = readIndex = 0;
+    std::memset(entries, 0, sizeof entries);
+    takenName[0] = '\0';
+    activeModifiers = 0;
 }
 
 void MH_clearKeyEvents() { ResetKeyQueue(); }

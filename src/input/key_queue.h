@@ -16,6 +16,7 @@ int SetKeyEvent(uint32_t state, const char *name);
 // buffer of the queue, valid until the next call; empty for a plain
 // character), or 0 when the queue is empty.
 int GetPressedKey(signed char *character, const char **name, uint32_t *state);
+// Empties the queue, the name of the last key taken and the modifiers.
 void ResetKeyQueue();
 void MH_clearKeyEvents();
 int IsKeyQueueEmpty();

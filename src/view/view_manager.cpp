@@ -533,6 +533,40 @@ void VM_init()
     G_InitGraphDrv();
 }
 
+void VM_reset()
+{
+    VM_RemoteServer[0] = '\0';
+    VM_failed = 0;
+    VM_RefreshPeriod = 1000;
+    req_page[0] = '\0';
+    req_new_page = req_new_refresh = req_new_redraw = 0;
+    fullRedraw = 0;
+    openDialogRequired = 0;
+    VM_DialogBox[0] = '\0';
+    VM_running = 0;
+    VM_LoadingTeq = 0;
+    fileNotFound = 0;
+    VM_hasViewChanged = 0;
+    VM_gainFocusFlag = 0;
+    VM_keypadClosed = 0;
+    VM_RedrawToken = 0;
+    skip_VM_redraw_from_refresh = 0;
+    isRemoteServer = 0;
+    DocumentBase[0] = '\0';
+    HtmlFileName[0] = '\0';
+    TeqFileName[0] = '\0';
+    picNr = -1;
+    FirstIndex = LastIndex = 0;
+    safe_strncpy(TeqMsgBoxFileName, "MsgBox.teq", sizeof TeqMsgBoxFileName);
+    OrderFileName[0] = '\0';
+    VM_encodeSpecialChar = 0;
+    VM_hasTCR = 0;
+    loadingFileName[0] = '\0';
+    initialised = false;
+    waitCursor = 0;
+    lastPollSubstitute = 0;
+}
+
 int VM_isRefreshRequired()
 {
     return !VM_running || req_new_page || req_new_refresh || req_new_redraw || openDialogRequired;

@@ -24,11 +24,6 @@ protected:
         unsetenv("PANTERM_SNAPSHOT");
         unsetenv("PANTERM_EVENTS");
     }
-    void TearDown() override
-    {
-        GrClose();
-        TempDirTest::TearDown();
-    }
     // Opens the display with a mapped white window at (wx, wy) and a GC.
     void open(int wx = 0, int wy = 0, int w = 200, int h = 100)
     {
@@ -500,6 +495,18 @@ TEST_F(NanoX, ScreenSizeComesFromTheEnvironmentWithSaneBounds)
         EXPECT_EQ(!err.empty(), c.message) << c.value << ": " << err;
         GrClose();
     }
+}
+
+TEST_F(NanoX, CloseWithoutAConnectionStillLetsTheNextOneStartAfresh)
+{
+    GR_GC_ID stray = GrNewGC();
+    GrSetGCForeground(stray + 1, BLACK); // an unknown context: an error is queued
+    GrClose();
+    ASSERT_GE(GrOpen(), 0);
+    EXPECT_EQ(GrNewGC(), stray) << "contexts are numbered afresh";
+    GR_EVENT e;
+    GrCheckNextEvent(&e);
+    EXPECT_EQ(e.type, GR_EVENT_TYPE_NONE) << "no error of the earlier use is delivered";
 }
 
 } // namespace
