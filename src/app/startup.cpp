@@ -19,6 +19,10 @@
 #include "alarms_trends/alarm_list.h"
 #include "alarms_trends/trends.h"
 #include "comm/native_driver.h"
+#include "comm/native_protocol.h"
+#include "comm/ppo_update.h"
+#include "transport/file_layer.h"
+#include "transport/http_client.h"
 #include "data/containers.h"
 #include "draw/graphics.h"
 #include "httpd/web_server.h"
@@ -219,7 +223,9 @@ void resetLayers()
     PA_resetLoaders();
     teqReset();
     HT_reset();
-    // The target link (comm) resets its drivers and update cycle here.
+    Tarsel_reset();
+    SP_reset();
+    PPO_resetUpdate();
     CO_reset();
     PPO_reset();
     resolveReset();
@@ -230,7 +236,12 @@ void resetLayers()
     clearCachedBltImages();
     FO_releaseFonts();
     G_reset();
-    // The transport (HTTP client, file layer) resets its slots and files here.
+    SRVR_resetRelay();
+    SRVR_resetSockets();
+    SRVR_resetFiles();
+    SRVR_resetAddress();
+    SRVR_resetLogin();
+    Tarsel_resetFiles();
     log_reset();
     RA_releaseStore();
     MU_releaseAreas();
