@@ -113,7 +113,7 @@ TEST_F(Actions, EventObjectsLoadInStepWithOtherPainters)
     EXPECT_EQ(OB_SendMessage(1, OB_MSG_POINTER_DOWN, 0, nullptr), -1);
     EXPECT_EQ(OB_SendMessage(1, OB_MSG_FOCUS_ORDER, 0, nullptr), -1);
     PPO_setReady(1);
-    EXPECT_EQ(OB_SendMessage(1, OB_MSG_DRAW, 0, nullptr), 1) << "the focus and click actions are seams for now";
+    EXPECT_EQ(OB_SendMessage(1, OB_MSG_DRAW, 0, nullptr), 1) << "the focus and click actions find no object at the corner";
 
     string bytes = teqc::buildTeq(eventPicture(action(4, 2, "CO \"d\"", "STRING \"x\"")));
     for (size_t cut = 40; cut < bytes.size(); cut += 5) {
