@@ -40,6 +40,7 @@ protected:
     void page(const std::string &painters)
     {
         reset();
+        MU_freeAll();
         ASSERT_EQ(loadText("teq f\npage-size 320,240\n" + painters), 0) << log();
         HT_writeContainer("log", "");
     }
