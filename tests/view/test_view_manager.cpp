@@ -222,10 +222,10 @@ TEST_F(ViewManager, PagesThatFailKeepOrClearThePicture)
     writeFile(path("broken.html"), applet(param("ProjectName", "Plant") + param("MainTEQName", "Broken.teq")));
 
     open("start.html");
-    ASSERT_EQ(OB_HowManyObjetcs(), 2);
+    ASSERT_EQ(OB_HowManyObjetcs(), 3) << "two painters and the warning button";
     open("noapplet.html");
     open("noparams.html");
-    EXPECT_EQ(OB_HowManyObjetcs(), 2) << "a page without the panel's applet or parameters keeps the picture";
+    EXPECT_EQ(OB_HowManyObjetcs(), 3) << "a page without the panel's applet or parameters keeps the picture";
     EXPECT_EQ(loadedRed(), 30);
     EXPECT_EQ(count("Error"), 0u) << log();
 
