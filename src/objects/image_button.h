@@ -18,7 +18,6 @@ enum : uint8_t {
     IB_RR_MIDDLE = 6,
     IB_RR_CENTER = 7,
     IB_RR_RIGHT = 8,
-    IB_RR_NONE = 9,
     IB_RR_BOTTOM = 30,
     IB_RR_FRAME_3D = 44,
 };
