@@ -247,3 +247,15 @@ TEST(ScrollBar, HalvesButtonsAndSteps)
     EXPECT_FALSE(SCROLLER_IsEnabled(&bar));
     EXPECT_FALSE(SCROLLER_IsPressed(&bar, 1, 10));
 }
+
+TEST_F(Pointer, FocusAndClickActionsReachTheObjectAtTheCorner)
+{
+    const string event = "painter \"EventP\" at 12,12 size 1,1 plc 0 {\n  block \"EventP\" id 3 {\n"
+                         "    action 4 2 {\n      dest CO \"@FOCUS\"\n      source STRING \"\"\n    }\n"
+                         "    action 4 2 {\n      dest CO \"@POINTS_OBJECT\"\n      source STRING \"\"\n    }\n  }\n}\n";
+    page(kTwo + event);
+    PPO_setReady(1);
+    OB_doGainFocusEventAction();
+    EXPECT_EQ(OB_getActualFocus(), 0) << "A lies under the event object's corner";
+    EXPECT_EQ(events(), "A+A-") << "and was clicked there";
+}
