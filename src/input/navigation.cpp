@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "data/containers.h"
+#include "data/process_points.h"
 #include "draw/graphics.h"
 #include "input/input_events.h"
 #include "runtime/heap.h"
@@ -89,8 +90,12 @@ int NAV_isNavigationObject(int id, const MPainter *block, int x1, int y1, int x2
     int reverse = 0;
     uint32_t directions = linkDirections(block, &reverse);
     if (directions == 0) return 0;
+    // The line's memory goes back to heap1 unless process points that its
+    // conditions named were put on the read list behind it.
+    auto line = reinterpret_cast<uintptr_t>(OB_Get_Pointer(id));
+    auto lastPoint = reinterpret_cast<uintptr_t>(PPO_getList()->last);
     OB_Delete_Object(id);
-    OB_restoreMemFromDeletedObject(id);
+    if (!line || lastPoint < line) OB_restoreMemFromDeletedObject(id);
     auto *link = static_cast<NAV_Link *>(MU_alloc(sizeof(NAV_Link)));
     if (!link) return static_cast<int>(directions);
     NAV_initObject(link, x1, y1, x2, y2, directions, reverse);

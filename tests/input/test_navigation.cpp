@@ -3,6 +3,7 @@
 #include "input_fixture.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "input/input_events.h"
 #include "input/navigation.h"
@@ -161,5 +162,22 @@ TEST_F(Navigation, LinksThatFormALoopMoveOneStepPerKey)
     arrow("RIGHT");
     EXPECT_EQ(OB_getActualFocus(), 0);
     arrow("RIGHT");
+    EXPECT_EQ(OB_getActualFocus(), 1);
+}
+
+TEST_F(Navigation, MarkedLineWhosePointsAreReadKeepsTheReadListWhole)
+{
+    page(button("A", 20, 20, 40, 40) + button("B", 240, 20, 40, 40) +
+         link(40, 40, 260, 40, "    repaint 47 STRING \"0,right\" {\n      when compare ne PPO \"Sel\" STRING \"x\"\n"
+                               "    }\n"));
+    ASSERT_NE(NAV_firstLink(), nullptr);
+    EXPECT_EQ(OB_HowManyObjetcs(), 2);
+    std::memset(MU_alloc(4096), 'x', 4096);
+    PpoRecord *sel = PPO_lookup("Sel");
+    ASSERT_NE(sel, nullptr) << "the line's memory was not given back under the point's record";
+    EXPECT_STREQ(sel->name, "Sel");
+    MH_selectObject(0, 0);
+    SetKeyEvent(KEY_STATE_PRESSED, "RIGHT");
+    MH_entry();
     EXPECT_EQ(OB_getActualFocus(), 1);
 }
