@@ -172,7 +172,10 @@ bool dispatch(const GR_EVENT &event)
         do_keyDown(event.keystroke);
         VM_entry();
         break;
-    case GR_EVENT_TYPE_KEY_UP: VM_entry(); break;
+    case GR_EVENT_TYPE_KEY_UP:
+        KB_queueKeyRelease(event.keystroke.ch, event.keystroke.modifiers);
+        VM_entry();
+        break;
     case GR_EVENT_TYPE_CLOSE_REQ: return false;
     case GR_EVENT_TYPE_TIMEOUT: refreshCycle(); break;
     default: break;

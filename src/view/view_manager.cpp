@@ -193,6 +193,8 @@ void runInitialContainerPage()
     if (!HT_readHtmlParameter("InitCoTEQName", name) || !name[0]) return;
     int count = OB_HowManyObjetcs();
     uint32_t mark = MU_getMyHeapSize();
+    PpoList *points = PPO_getList();
+    PpoList pointsBefore = *points;
     CO_setITQloading(1);
     if (VM_loadTeqFile(name, 0) == 0) {
         int ready = PPO_isReady();
@@ -202,6 +204,13 @@ void runInitialContainerPage()
     }
     CO_setITQloading(0);
     OB_setHowManyObjetcs(count);
+    // The process points these objects put on the read list live behind the
+    // mark too: the list is cut back before their memory is given back (a
+    // file that failed has cleared the view, list and heap1 with it).
+    if (MU_getMyHeapSize() >= mark) {
+        if (pointsBefore.last) pointsBefore.last->next = nullptr;
+        *points = pointsBefore;
+    }
     MU_setHeapPosition(mark);
 }
 

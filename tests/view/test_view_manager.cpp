@@ -1,5 +1,6 @@
 #include "teq_fixture.h"
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -222,10 +223,10 @@ TEST_F(ViewManager, PagesThatFailKeepOrClearThePicture)
     writeFile(path("broken.html"), applet(param("ProjectName", "Plant") + param("MainTEQName", "Broken.teq")));
 
     open("start.html");
-    ASSERT_EQ(OB_HowManyObjetcs(), 2);
+    ASSERT_EQ(OB_HowManyObjetcs(), 3) << "two painters and the warning button";
     open("noapplet.html");
     open("noparams.html");
-    EXPECT_EQ(OB_HowManyObjetcs(), 2) << "a page without the panel's applet or parameters keeps the picture";
+    EXPECT_EQ(OB_HowManyObjetcs(), 3) << "a page without the panel's applet or parameters keeps the picture";
     EXPECT_EQ(loadedRed(), 30);
     EXPECT_EQ(count("Error"), 0u) << log();
 
@@ -234,4 +235,29 @@ TEST_F(ViewManager, PagesThatFailKeepOrClearThePicture)
     EXPECT_EQ(count("failed to load painter(s) from\n \"Broken.teq\"\n"), 1u) << log();
     EXPECT_EQ(count(" \"Broken.teq\"\n"), 2u) << "the reader's message and the load's";
     EXPECT_EQ(VM_failed, 0) << "without a configuration page the panel does not reload";
+}
+
+TEST_F(ViewManager, InitialContainerPageLeavesTheReadListWhole)
+{
+    const std::string pointRectangle = "painter \"XRectangleP\" at 0,0 size 5,5 plc 0 {\n  block \"XRectangleP\" id 1 {\n"
+                                       "    repaint 41 STRING \"\" {\n      when compare eq PPO \"%s\" STRING \"1\"\n"
+                                       "    }\n  }\n}\n";
+    auto withPoint = [&](const std::string &point) {
+        std::string text = pointRectangle;
+        return "teq f\n" + text.replace(text.find("%s"), 2, point);
+    };
+    writeFile(path("Plant.teq"), teqc::buildTeq(withPoint("Old")));
+    writeFile(path("Init.teq"), teqc::buildTeq(withPoint("InitPoint")));
+    writeFile(path("start.html"), applet(param("ProjectName", "Plant")));
+    writeFile(path("next.html"), applet(param("ProjectName", "Plant") + param("InitCoTEQName", "Init.teq") +
+                                        param("MainTEQName", "Missing.teq")));
+    open("start.html");
+    ASSERT_NE(PPO_lookup("Old"), nullptr);
+    int count = PPO_getList()->count;
+    open("next.html");
+    EXPECT_EQ(PPO_getList()->count, count) << "the initial page's points went with its objects";
+    EXPECT_EQ(PPO_lookup("InitPoint"), nullptr);
+    std::memset(MU_alloc(4096), 'x', 4096);
+    ASSERT_NE(PPO_lookup("Old"), nullptr) << "the picture that stays keeps its points";
+    EXPECT_EQ(PPO_getList()->last->next, nullptr);
 }
