@@ -7,12 +7,9 @@
 #include <unistd.h>
 
 #include "app/startup.h"
-#include "runtime/hooks.h"
 #include "runtime/platform.h"
 #include "runtime/settings.h"
-#include "runtime/heap.h"
 #include "runtime/log.h"
-#include "runtime/ramdisk.h"
 #include "runtime/str_util.h"
 
 void TempDirTest::SetUp()
@@ -22,18 +19,15 @@ void TempDirTest::SetUp()
     dir_ = tmpl;
     oldCwd_ = std::filesystem::current_path().string();
     std::filesystem::current_path(dir_);
-    safe_strncpy(AppPath, (dir_ + "/").c_str(), sizeof AppPath);
-    initSettings();
-    HK_reset();
+    resetLayers();
     attachLayers();
+    safe_strncpy(AppPath, (dir_ + "/").c_str(), sizeof AppPath);
     safe_strncpy(pterm.log_file, "pterm.log", sizeof pterm.log_file);
 }
 
 void TempDirTest::TearDown()
 {
-    log_closeFile();
-    RA_releaseStore();
-    MU_releaseAreas();
+    resetLayers();
     std::filesystem::current_path(oldCwd_);
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);

@@ -6,8 +6,9 @@
 #include <string>
 
 // Creates an empty temporary directory, makes it the working directory and the
-// application directory (AppPath), resets the settings to their defaults and
-// removes the directory again at the end of the test.
+// application directory (AppPath), brings every layer back to its state before
+// start-up (settings at their defaults, hooks and loaders attached) and at the
+// end of the test releases what it opened and removes the directory again.
 class TempDirTest : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -1,4 +1,5 @@
-// Start-up and main loop. Attaches the layers to the hooks, and touches the
+// Start-up and main loop. Attaches the layers to the hooks (and resets every
+// layer to its state before start-up), and touches the
 // settings, the network block, the view manager (requests, refresh cycle,
 // redraws), the input handlers and the embedded server's thread entry.
 #include "app/startup.h"
@@ -19,6 +20,10 @@
 #include "alarms_trends/alarm_list.h"
 #include "alarms_trends/trends.h"
 #include "comm/native_driver.h"
+#include "comm/native_protocol.h"
+#include "comm/ppo_update.h"
+#include "transport/file_layer.h"
+#include "transport/http_client.h"
 #include "data/containers.h"
 #include "draw/graphics.h"
 #include "httpd/web_server.h"
@@ -31,6 +36,24 @@
 #include "runtime/str_util.h"
 #include "transport/sockets.h"
 #include "view/view_manager.h"
+#include "data/language.h"
+#include "data/persistent_containers.h"
+#include "data/process_points.h"
+#include "data/source_names.h"
+#include "data/value_format.h"
+#include "data/value_store.h"
+#include "draw/fonts.h"
+#include "draw/images.h"
+#include "input/actions.h"
+#include "input/navigation.h"
+#include "objects/text_field.h"
+#include "runtime/heap.h"
+#include "runtime/hooks.h"
+#include "runtime/pump.h"
+#include "view/object_table.h"
+#include "view/page_params.h"
+#include "view/painter_loader.h"
+#include "view/teq_reader.h"
 
 GR_SCREEN_INFO g_si;
 
@@ -163,7 +186,10 @@ bool dispatch(const GR_EVENT &event)
         do_keyDown(event.keystroke);
         VM_entry();
         break;
-    case GR_EVENT_TYPE_KEY_UP: VM_entry(); break;
+    case GR_EVENT_TYPE_KEY_UP:
+        KB_queueKeyRelease(event.keystroke.ch, event.keystroke.modifiers);
+        VM_entry();
+        break;
     case GR_EVENT_TYPE_CLOSE_REQ: return false;
     case GR_EVENT_TYPE_TIMEOUT: refreshCycle(); break;
     default: break;
@@ -196,6 +222,51 @@ void attachLayers()
     AL_attachHooks();
     EM_attachHooks();
     EP_attachHooks();
+}
+
+void resetLayers()
+{
+    initialised = false;
+    g_si = {};
+    EP_reset();
+    PUMP_reset();
+    TF_reset();
+    AC_reset();
+    ResetKeyQueue();
+    NAV_clearAll();
+    VM_reset();
+    OB_reset();
+    PA_resetLoaders();
+    teqReset();
+    HT_reset();
+    Tarsel_reset();
+    SP_reset();
+    PPO_resetUpdate();
+    CO_reset();
+    PPO_reset();
+    resolveReset();
+    DS_resetAll();
+    PCO_reset();
+    LR_reset();
+    TCR_reset();
+    clearCachedBltImages();
+    FO_releaseFonts();
+    G_reset();
+    SRVR_resetRelay();
+    SRVR_resetSockets();
+    SRVR_resetFiles();
+    SRVR_resetAddress();
+    SRVR_resetLogin();
+    Tarsel_resetFiles();
+    log_reset();
+    RA_releaseStore();
+    MU_releaseAreas();
+    Net_reset();
+    SYS_resetProbe();
+    SYS_resetPlatform();
+    initSettings();
+    HK_reset();
+    GrClose();
 }
 
 void init_pterm(const char *argv0)

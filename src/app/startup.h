@@ -12,6 +12,10 @@ int Panterm_main(int argc, char **argv);
 
 // Attaches every layer to the hooks of the layers below it.
 void attachLayers();
+// Brings every layer back to its state before start-up, from the top down:
+// tables and caches empty, areas released, log and display closed, settings
+// at their defaults, hooks and painter loaders detached.
+void resetLayers();
 void init_pterm(const char *argv0);
 void start_pterm(const char *url);
 void startTasks();

@@ -551,6 +551,25 @@ void HT_resetContainers()
     PTC_init();
 }
 
+void CO_reset()
+{
+    firstContainer = nullptr;
+    lastContainer = nullptr;
+    CO_isInitialized = 0;
+    isITQloading = 0;
+    focusSelectionRunning = 0;
+    std::memset(runSlots, 0, sizeof runSlots);
+    std::memset(msgBoxText, 0, sizeof msgBoxText);
+    std::memset(getterText, 0, sizeof getterText);
+    CO_AutoIncrCnt = 0;
+    CO_InactivityCounter = 0;
+    CO_InactivityCounterMin = 0;
+    inactivityReference = 0;
+    updateAfterPpoWrite = 0;
+    updateAfterCoWrite = 0;
+    backlightLevel = 1;
+}
+
 void CO_counterRefresh()
 {
     uint32_t now = SYS_getTime();

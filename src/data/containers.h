@@ -48,6 +48,10 @@ uint32_t CO_macroBufferSize(const char *name, uint32_t size);
 // Empties the store for a new project and resets the counters and flags, then
 // loads the persistent containers and the configuration containers.
 void HT_resetContainers();
+// Back to before start-up: no store (reads and writes answer 0 until
+// HT_resetContainers), run slots and message box empty, counters and flags
+// cleared, back-light level 1. Touches neither the settings nor the files.
+void CO_reset();
 // Once per refresh cycle: refresh and inactivity counters, poll-time substitute.
 void CO_counterRefresh();
 // On every operator input.

@@ -110,6 +110,7 @@ void PCO_loadPersistentCO()
 
 void PCO_setModified() { modified = 1; }
 int PCO_isModified() { return modified; }
+void PCO_reset() { modified = 0; }
 
 void PCO_entry()
 {

@@ -10,6 +10,8 @@
 // Writes each non-empty value of the file into its container.
 void PCO_loadPersistentCO();
 void PCO_setModified();
+// Forgets the modified mark (the file stays as it is).
+void PCO_reset();
 int PCO_isModified();
 // Once per refresh: saves the file when the set changed.
 void PCO_entry();

@@ -145,6 +145,12 @@ void PPO_destroyList()
     MU_freeAll();
 }
 
+void PPO_reset()
+{
+    IsReady = 0;
+    readList = PpoList{};
+}
+
 int PPO_isReady() { return IsReady; }
 void PPO_setReady(int flag) { IsReady = flag; }
 

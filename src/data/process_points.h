@@ -65,6 +65,8 @@ void PPO_updateFormatedPPO(PpoRecord *record);
 char *PPO_parseValuesString(char *text, int max);
 void PPO_invalidAllValues();
 void PPO_destroyList();
+// Forgets the read list (without touching heap1) and clears the ready flag.
+void PPO_reset();
 int PPO_isReady();
 void PPO_setReady(int flag);
 // Value of a process point for use inside a source name.

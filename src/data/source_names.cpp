@@ -101,15 +101,21 @@ long long parseDigits(const char *digits, size_t n)
     return number;
 }
 
-// N op v, saturated to the range of int; division by 0 leaves N.
-int applyOffset(long long n, char op, long v)
+// N op v, saturated to the range of int; division by 0 leaves N. A result
+// beyond 64 bits saturates by its sign (no 128-bit integers on 32-bit ARM).
+int applyOffset(long long n, char op, long long v)
 {
-    __int128 r = v;
+    long long r = v;
+    bool overflow = false;
     switch (op) {
-    case '+': r = static_cast<__int128>(n) + v; break;
-    case '-': r = static_cast<__int128>(n) - v; break;
-    case '*': r = static_cast<__int128>(n) * v; break;
+    case '+': overflow = __builtin_add_overflow(n, v, &r); break;
+    case '-': overflow = __builtin_sub_overflow(n, v, &r); break;
+    case '*': overflow = __builtin_mul_overflow(n, v, &r); break;
     case '/': r = v == 0 ? n : n / v; break;
+    }
+    if (overflow) {
+        bool negative = op == '+' ? v < 0 : op == '-' ? v > 0 : (n < 0) != (v < 0);
+        return negative ? INT_MIN : INT_MAX;
     }
     if (r > INT_MAX) return INT_MAX;
     if (r < INT_MIN) return INT_MIN;
@@ -131,7 +137,7 @@ bool resolve_offset(const char *text, char marker, const char *prefix, SourceRea
 
     char value[kSlot];
     readValue(reader, ref, value);
-    long v = std::strtol(value, nullptr, 10);
+    long long v = std::strtoll(value, nullptr, 10); // 64 bits on every processor
     int result = numberStart < cut ? applyOffset(parseDigits(text + numberStart, cut - numberStart), op, v)
                                    : applyOffset(0, '\0', v);
     char number[16];
@@ -218,3 +224,11 @@ const char *resolveInfoName(const char *name)
 const char *resolvePPO(const char *name) { return bothMarkers(name, "PPO_", "PPOFF_", readPPO); }
 const char *resolveCO(const char *name) { return bothMarkers(name, "CO_", "COFF_", readContainer); }
 const char *resolveHtml(const char *name) { return bothMarkers(name, "HTML_", "HTMLOFFSET_", readHtml); }
+
+void resolveReset()
+{
+    std::memset(ring, 0, sizeof ring);
+    ringIndex = 0;
+    depth = 0;
+    aborted = false;
+}

@@ -27,3 +27,5 @@ const char *resolveHtml(const char *name);
 // offsetPrefix, each marked by marker.
 const char *resolveWithSep(const char *name, char marker, const char *prefix, const char *offsetPrefix,
                            SourceReader reader);
+// Empties the result ring and forgets any resolution in progress.
+void resolveReset();

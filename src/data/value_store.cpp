@@ -163,6 +163,16 @@ void DS_Reset()
     emptyStore();
 }
 
+void DS_resetAll()
+{
+    Guard hold;
+    counterPPO = 0;
+    emptyStore();
+    IS_DS_Initialized = false;
+    User[0] = '\0';
+    Password[0] = '\0';
+}
+
 int DS_PPO_CACHE_readVal(const char *name, char *out)
 {
     Guard hold;

@@ -20,6 +20,10 @@ void DS_Initialize();
 void DS_Refresh();
 // Counter back to 0 and the store emptied.
 void DS_Reset();
+// Back to before DS_Initialize: store empty, counter 0, not initialised (reads
+// and writes of stored names answer 0), User and Password empty. DS_Reset only
+// empties the store for a new page and keeps it usable.
+void DS_resetAll();
 
 // Value of a name (pseudo-values first, then the store) into out, which holds
 // DS_VALUE_SIZE bytes. A stored name read for the first time is created with

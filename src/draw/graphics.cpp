@@ -156,6 +156,25 @@ int G_InitGraphDrv()
     return 0;
 }
 void G_FreeGraphDrv() {}
+
+void G_reset()
+{
+    if (g_offscreen) GrDestroyWindow(g_offscreen);
+    std::free(polygonPoints);
+    polygonPoints = nullptr;
+    polygonCapacity = 0;
+    pixmapWidth = pixmapHeight = 0;
+    currentFont = 0;
+    g_screen = g_offscreen = 0;
+    g_main = 0;
+    g_gc = 0;
+    g_color = 0xFF000000;
+    g_BackgroundColor = 0xFFFFFFFF;
+    teqWidth = 320;
+    teqHeight = 240;
+    g_screenWidth = g_screenHeight = 0;
+    g_GrFlushNotified = 0;
+}
 void G_SetDirectWrite() {}
 FO_FontRecord *G_GetFont() { return nullptr; }
 
@@ -173,11 +192,21 @@ void G_DrawViewBegin()
     g_main = g_offscreen ? g_offscreen : g_screen;
 }
 
+// The focus frame is drawn into the frame only for its copy to the screen and
+// taken out again afterwards, so that the off-screen image, which the next
+// refresh draws over, never holds it (an exclusive-or frame left in it would
+// vanish at every second frame).
 void G_DrawViewEnd()
 {
     HK_hooks()->drawFocusFrame();
+    GR_DRAW_ID frame = g_main;
     g_main = g_screen;
     if (g_offscreen) GrCopyArea(g_screen, g_gc, 0, 0, g_screenWidth, g_screenHeight, g_offscreen, 0, 0, 0);
+    if (frame != g_screen) {
+        g_main = frame;
+        HK_hooks()->drawFocusFrame();
+        g_main = g_screen;
+    }
     g_GrFlushNotified++;
     if (bltImageCacheMarked()) clearCachedBltImages();
 }
@@ -328,6 +357,16 @@ void G_DrawXORRect(int direct, int x, int y, int w, int h)
     if (direct) g_main = g_screen;
     GrSetGCMode(g_gc, GR_MODE_XOR);
     G_DrawRect(x, y, w, h, 0xFFFFFFFF);
+    GrSetGCMode(g_gc, GR_MODE_COPY);
+    g_main = target;
+}
+
+void G_InvertRect(int direct, int x, int y, int w, int h)
+{
+    GR_DRAW_ID target = g_main;
+    if (direct) g_main = g_screen;
+    GrSetGCMode(g_gc, GR_MODE_XOR);
+    G_FillRect(x, y, w, h, 0xFFFFFFFF);
     GrSetGCMode(g_gc, GR_MODE_COPY);
     g_main = target;
 }

@@ -34,6 +34,9 @@ extern int g_GrFlushNotified; // frames ended since the last flush
 
 int G_InitGraphDrv();
 void G_FreeGraphDrv();
+// Drops the frame's pixmap and the scratch points and sets every drawing
+// variable back to its value before start-up (no window, context or font).
+void G_reset();
 void G_SetDirectWrite();
 FO_FontRecord *G_GetFont();
 
@@ -63,6 +66,8 @@ void G_DrawEllipse2(int x, int y, int w, int h, uint32_t c, int style);
 void G_Ellipse2(int x, int y, int w, int h, int fill, uint32_t fillColor, int border, uint32_t borderColor,
                 int style);
 void G_DrawXORRect(int direct, int x, int y, int w, int h);
+// Inverts the pixels of the box (exclusive-or fill); direct as G_DrawXORRect.
+void G_InvertRect(int direct, int x, int y, int w, int h);
 // Thick, dashed and arrow-headed line; arrows: 1 at (x1, y1), 2 at (x2, y2), 3 both.
 void G_DrawLine2(int x1, int y1, int x2, int y2, uint32_t c, int style, int width, int arrows);
 

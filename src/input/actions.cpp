@@ -292,3 +292,11 @@ int AC_executeActionEventP(OB_Object *object, const MP_Action *action, int *coun
 {
     return execute(object, action, counter, 1);
 }
+
+void AC_reset()
+{
+    std::memset(valueStream, 0, sizeof valueStream);
+    std::memset(heldValue, 0, sizeof heldValue);
+    std::memset(localValues, 0, sizeof localValues);
+    nesting = 0;
+}

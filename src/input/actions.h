@@ -20,3 +20,5 @@ int AC_executeActionEventP(OB_Object *object, const MP_Action *action, int *coun
 // The interpreter: runs action for object (may be null) with stream as its
 // work buffer (AC_STREAM_SIZE bytes); answers the counter after the action.
 int AC_executeAction_Impl(OB_Object *object, const MP_Action *action, int counter, char *stream, int fromEvent);
+// Empties the value stream and the value buffers; no run in progress.
+void AC_reset();

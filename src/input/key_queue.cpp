@@ -1,10 +1,13 @@
-// Key queue and key translation. The queue is shared state guarded by a lock.
+// Key queue and key translation. The queue is shared state guarded by a lock;
+// a full queue drops new keys and says so once in the log until it has room
+// again.
 #include "input/key_queue.h"
 
 #include <cstring>
 #include <mutex>
 
 #include "nanox/nano-X.h"
+#include "runtime/log.h"
 #include "runtime/str_util.h"
 
 namespace {
@@ -20,6 +23,7 @@ KeyEvent entries[KEY_QUEUE_SIZE];
 int count, writeIndex, readIndex;
 char takenName[KEY_NAME_SIZE];
 uint32_t activeModifiers;
+bool droppingReported;
 
 struct FunctionKey {
     uint32_t code;
@@ -49,7 +53,14 @@ const FunctionKey kFunctionKeys[] = {
 int SetPressedFKey(uint32_t state, signed char character, const char *name)
 {
     std::lock_guard<std::mutex> hold(queueLock);
-    if (count == KEY_QUEUE_SIZE) return -1;
+    if (count == KEY_QUEUE_SIZE) {
+        if (!droppingReported)
+            log_append(0, "Key queue full: key \"%s\" and the following ones dropped !\n",
+                       name && name[0] ? name : "(character)");
+        droppingReported = true;
+        return -1;
+    }
+    droppingReported = false;
     KeyEvent &e = entries[writeIndex];
     e.character = character;
     safe_strncpy(e.name, name ? name : "", sizeof e.name);
@@ -80,6 +91,9 @@ void ResetKeyQueue()
 {
     std::lock_guard<std::mutex> hold(queueLock);
     count = writeIndex = readIndex = 0;
+    std::memset(entries, 0, sizeof entries);
+    takenName[0] = '\0';
+    activeModifiers = 0;
 }
 
 void MH_clearKeyEvents() { ResetKeyQueue(); }
@@ -110,16 +124,19 @@ int VIEW_setFunctionKey(uint32_t state, const char *name)
     return SetKeyEvent(state, full);
 }
 
-void KB_queueKeyPress(uint32_t key, uint32_t modifiers)
+void KB_queueKey(uint32_t key, uint32_t modifiers, uint32_t state)
 {
     activeModifiers = modifiers;
     if ((key & MWKEY_NONASCII_MASK) == 0) {
-        if (key == MWKEY_ENTER) VIEW_setFunctionKey(KEY_STATE_PRESSED, "ENTER");
-        else if (key == MWKEY_ESCAPE) VIEW_setFunctionKey(KEY_STATE_PRESSED, "ESC");
-        else if (key == MWKEY_TAB) VIEW_setFunctionKey(KEY_STATE_PRESSED, "TAB");
-        else SetPressedKey(KEY_STATE_PRESSED, static_cast<signed char>(key & 0xFF));
+        if (key == MWKEY_ENTER) VIEW_setFunctionKey(state, "ENTER");
+        else if (key == MWKEY_ESCAPE) VIEW_setFunctionKey(state, "ESC");
+        else if (key == MWKEY_TAB) VIEW_setFunctionKey(state, "TAB");
+        else SetPressedKey(state, static_cast<signed char>(key & 0xFF));
     } else if (const char *name = KB_isFunctionKey(key)) {
-        VIEW_setFunctionKey(KEY_STATE_PRESSED, name);
+        VIEW_setFunctionKey(state, name);
     }
     activeModifiers = 0;
 }
+
+void KB_queueKeyPress(uint32_t key, uint32_t modifiers) { KB_queueKey(key, modifiers, KEY_STATE_PRESSED); }
+void KB_queueKeyRelease(uint32_t key, uint32_t modifiers) { KB_queueKey(key, modifiers, KEY_STATE_RELEASED); }

@@ -16,6 +16,7 @@ int SetKeyEvent(uint32_t state, const char *name);
 // buffer of the queue, valid until the next call; empty for a plain
 // character), or 0 when the queue is empty.
 int GetPressedKey(signed char *character, const char **name, uint32_t *state);
+// Empties the queue, the name of the last key taken and the modifiers.
 void ResetKeyQueue();
 void MH_clearKeyEvents();
 int IsKeyQueueEmpty();
@@ -24,5 +25,9 @@ int IsKeyQueueEmpty();
 const char *KB_isFunctionKey(uint32_t code);
 // Queues a named key with the modifier prefixes "SHIFT-", "CTRL-", "ALT-".
 int VIEW_setFunctionKey(uint32_t state, const char *name);
-// Translates a pressed key value with its modifier bits and queues it.
+// Translates a key value with its modifier bits and queues it with state.
+void KB_queueKey(uint32_t key, uint32_t modifiers, uint32_t state);
+// The same for a pressed key and for a released one. Releases reach only the
+// object that a bound key pressed (MH_entry), so that it is let go again.
 void KB_queueKeyPress(uint32_t key, uint32_t modifiers);
+void KB_queueKeyRelease(uint32_t key, uint32_t modifiers);

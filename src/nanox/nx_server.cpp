@@ -460,11 +460,14 @@ int GrOpen(void)
     return 1;
 }
 
+// Also without a connection every context, region, font and queued event is
+// dropped, so the next GrOpen starts as the first one did.
 void GrClose(void)
 {
-    if (!server.open) return;
-    GrFlush();
-    server.backend->close();
+    if (server.open) {
+        GrFlush();
+        server.backend->close();
+    }
     NX_resetRaster();
     NX_resetFonts();
     server = Server{};

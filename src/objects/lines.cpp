@@ -43,7 +43,9 @@ OB_Object *LN_loadDefaultLine(int file, OB_Object *defaults)
     int32_t startX = ReadJavaInt(file);
     int32_t startY = ReadJavaInt(file);
     setEndPoints(line, startX, startY);
-    if (EditorVersion >= TEQ_VERSION_D && NAV_isNavigationObject(line)) return nullptr;
+    if (EditorVersion >= TEQ_VERSION_D &&
+        NAV_isNavigationObject(line->object.id, &line->block, line->x1, line->y1, line->x2, line->y2))
+        return nullptr;
     return &line->object;
 }
 

@@ -29,6 +29,7 @@ const ClassLoader kLoaders[] = {
     {"IDegradeHP", loadDegradeH},
     {"IDegradeVP", loadDegradeV},
     {"XDegradeVP", loadXDegradeV},
+    {"IButtonP", IB_loadIButton},
 };
 
 char *keypadText() { return g_keypad; }

@@ -9,4 +9,11 @@ int isKeyPadShiftActive;
 int keyPadReadVal(const char *, char *) { return 0; }
 int keyPadWriteVal(const char *, const char *) { return 0; }
 void TF_ResetMessageOnEnterHit() {}
+
+void TF_reset()
+{
+    g_keypad[0] = '\0';
+    keypadFocus = 0;
+    isKeyPadShiftActive = 0;
+}
 void CO_setFocusOnEditFieldAfterKeypadClosed() {}

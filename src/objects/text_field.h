@@ -12,5 +12,7 @@ int keyPadReadVal(const char *name, char *dst);
 int keyPadWriteVal(const char *name, const char *value);
 // Clears the key name sent when an inline edit is confirmed with Enter.
 void TF_ResetMessageOnEnterHit();
+// Keypad buffer empty, not closed, shift off.
+void TF_reset();
 // After the keypad page closed: the focus goes back to the edited field.
 void CO_setFocusOnEditFieldAfterKeypadClosed();

@@ -154,4 +154,6 @@ void MU_releaseAreas()
     }
     std::free(lrHeap.base);
     lrHeap = {};
+    MU_TopHeap1 = MU_TopHeap2 = LR_TopHeap = 0;
+    HeapInBytes_1 = HeapInBytes_2 = LrHeapInBytes = 0;
 }

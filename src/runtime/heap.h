@@ -37,6 +37,7 @@ extern uint32_t HeapInBytes_1, HeapInBytes_2, LrHeapInBytes;
 uint32_t MU_heapMaxBytes(int n);
 uint32_t LR_heapMaxBytes();
 
-// Returns all three areas to the system; the next init takes them anew with
-// the sizes then in the settings. For a controlled shutdown and for tests.
+// Returns all three areas to the system and clears the counters and
+// high-water marks; the next init takes the areas anew with the sizes then in
+// the settings. For a controlled shutdown and for tests.
 void MU_releaseAreas();

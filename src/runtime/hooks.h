@@ -40,7 +40,7 @@ struct HK_Hooks {
     void (*clearNavigation)();                        // page memory is reset
     void (*selectObject)(int index, int force);
     int (*deliverKeys)();                             // end of a refresh cycle: 1 when a key was used
-    void (*clearKeys)();
+    void (*clearKeys)();                              // view cleared: queued keys, key bindings, press in progress
 
     // Filled by the object kinds.
     int (*keypadRead)(const char *name, char *dst);   // 1 when name is a keypad container

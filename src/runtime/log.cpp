@@ -162,6 +162,17 @@ void log_closeFile()
     logStream = nullptr;
 }
 
+void log_reset()
+{
+    std::lock_guard<std::recursive_mutex> hold(logLock);
+    log_closeFile();
+    appendCount = 0;
+    nMsgPending = 0;
+    MsgBoxCounter = 0;
+    MsgBoxEnabled = 1;
+    lastReport = {};
+}
+
 void log_clearFile()
 {
     std::lock_guard<std::recursive_mutex> hold(logLock);

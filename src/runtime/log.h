@@ -15,6 +15,9 @@ void log_append(int stamp, const char *format, const char *argument);
 void log_append_int(int stamp, const char *format, long number);
 void log_flushFile();
 void log_closeFile();
+// Closes the log and forgets the pending messages and the last memory report;
+// the message box is enabled again.
+void log_reset();
 void log_clearFile();
 void log_printHeapSize();
 void log_entry();

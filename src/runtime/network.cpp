@@ -96,6 +96,15 @@ void Net_presetBlock(NetworkBlock *block)
     safe_strncpy(block->mask, "0.0.0.0", NET_TEXT_SIZE);
 }
 
+void Net_reset()
+{
+    Net_presetBlock(&net);
+    net_itf = 0;
+    net_notify = 0;
+    pollCount = 0;
+    orderFileName[0] = '\0';
+}
+
 int ReadNetworkParameters(NetworkBlock *block, uint32_t itf)
 {
     std::snprintf(block->adapter, NET_TEXT_SIZE, "eth%u", itf);

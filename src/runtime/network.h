@@ -28,6 +28,9 @@ extern int net_notify;
 
 // Presets the block: IP "127.0.0.1", mask "0.0.0.0", no gateway.
 void Net_presetBlock(NetworkBlock *block);
+// The block preset, adapter 0, no change noted, the poll count and the order
+// file name forgotten, as before start-up.
+void Net_reset();
 // Reads the adapter "eth<itf>" into the block: 1 when IP, mask and MAC are
 // valid, 0 when the adapter was found but is incomplete, -1 when it is missing.
 int ReadNetworkParameters(NetworkBlock *block, uint32_t itf);

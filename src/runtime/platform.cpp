@@ -55,6 +55,13 @@ void SYS_setAppPath(const char *programPath)
     AppPath[len] = '\0';
 }
 
+void SYS_resetPlatform()
+{
+    AppPath[0] = '\0';
+    HmiPath[0] = '\0';
+    sOSVers[0] = '\0';
+}
+
 FILE *APP_FOPEN(const char *name, const char *mode)
 {
     if (!name || !mode) return nullptr;

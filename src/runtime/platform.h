@@ -17,6 +17,8 @@ extern const char sVersion[];
 // Sets AppPath from the program's path: everything up to and including the
 // last "/", or empty when there is none.
 void SYS_setAppPath(const char *programPath);
+// Empties AppPath, HmiPath and the OS version text, as before start-up.
+void SYS_resetPlatform();
 
 // Opens AppPath + name. A name that begins with "\" or "/" is used unchanged.
 FILE *APP_FOPEN(const char *name, const char *mode);

@@ -406,5 +406,9 @@ void RA_releaseStore()
     std::free(area);
     area = nullptr;
     blockCount = 0;
+    freeHint = 0;
+    for (FileEntry &f : files) f = {-1, "", 0, '\0'};
+    for (RamHandle &h : ramHandles) freeRamHandle(h);
     RA_SizeMax = 0;
+    RA_TopSize = 0;
 }

@@ -29,6 +29,7 @@ int RA_fileDelete(const char *name);
 uint32_t RA_freeSpace();
 uint32_t RA_getDefaultRAMDiskSizeKB();
 
-// Frees the store's area and closes every handle; the next open creates the
-// store anew with the size then in the settings. For shutdown and for tests.
+// Frees the store's area, forgets every file, closes every handle and clears
+// the high-water mark; the next open creates the store anew with the size then
+// in the settings. For shutdown and for tests.
 void RA_releaseStore();

@@ -41,6 +41,12 @@ void read_cpuinfo()
 
 const char *getPTPlatform() { return g_platform; }
 
+void SYS_resetProbe()
+{
+    g_platform = "pt-Linux";
+    g_uts = {};
+}
+
 void SYS_logPlatform()
 {
     log_append(0, "Platform: %s\n", g_platform);

@@ -15,4 +15,6 @@ void read_cpuinfo();
 // The platform name that a cpuinfo text selects.
 const char *SYS_platformFromCpuInfo(const char *text);
 const char *getPTPlatform();
+// Forgets the probes: platform "pt-Linux", the kernel record cleared.
+void SYS_resetProbe();
 void SYS_logPlatform();

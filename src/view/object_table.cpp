@@ -131,6 +131,19 @@ void OB_DeleteAllObjetcs()
     focusBeforeModalForeground = -1;
 }
 
+void OB_reset()
+{
+    std::memset(Objects, 0, sizeof Objects);
+    ActualModal = ActualFocus = CurrentObject = -1;
+    LastObject = 0;
+    ovrObjCnt = 0;
+    isModalForeground = 0;
+    bckgndElements = frgndElements = 0;
+    HeapSizeBeforeLoad = 0;
+    downCoord = {};
+    focusBeforeModalForeground = -1;
+}
+
 int OB_HowManyObjetcs() { return LastObject; }
 
 void OB_setHowManyObjetcs(int count)

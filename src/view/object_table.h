@@ -84,6 +84,9 @@ OB_Object *OB_Get_Pointer(int id);
 void OB_Delete_Object(int id);
 void OB_restoreMemFromDeletedObject(int id);
 void OB_DeleteAllObjetcs();
+// Empties the table without sending any message (the records may already be
+// gone with heap1): no object, no focus, no modal mode, counters cleared.
+void OB_reset();
 int OB_HowManyObjetcs();
 void OB_setHowManyObjetcs(int count);
 int OB_HowManyObjetcsInForegroundTeq();

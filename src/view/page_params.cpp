@@ -270,3 +270,13 @@ void HT_resetParameters()
     HC_Init_Heap(&parameters);
     HT_isInitialized = 0;
 }
+
+void HT_reset()
+{
+    HT_resetParameters();
+    appletName[0] = '\0';
+    applet_width = applet_height = 0;
+    std::memset(ppoResults, 0, sizeof ppoResults);
+    ppoResultSlot = 0;
+    ppoName[0] = '\0';
+}

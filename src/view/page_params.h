@@ -31,3 +31,6 @@ const char *HT_getPpoName(const char *text);
 int HT_loadCsvFile(const char *fileName);
 void HT_checkPmTm();
 void HT_resetParameters();
+// Back to before start-up: the parameters emptied (HT_resetParameters), and
+// the applet tag and the look-up results forgotten as well.
+void HT_reset();

@@ -143,6 +143,13 @@ void teqSetLoadError() { loadError = 1; }
 void teqSetLayerLoading(int layer) { layerLoading = layer; }
 int teqGetLayerLoading() { return layerLoading; }
 
+void teqReset()
+{
+    EditorVersion = 0;
+    loadError = 0;
+    layerLoading = 0;
+}
+
 int teqFileReader(int file)
 {
     int version = teqReadByte(file);

@@ -23,6 +23,8 @@ void teqSetLoadError();
 // layer. Page size and background colour elements are ignored in layers.
 void teqSetLayerLoading(int layer);
 int teqGetLayerLoading();
+// No file read yet: version 0, no load error, the main file's layer.
+void teqReset();
 
 // One byte 0..255, or -1 at the end of the file.
 int teqReadByte(int file);

@@ -197,6 +197,8 @@ void runInitialContainerPage()
     if (!HT_readHtmlParameter("InitCoTEQName", name) || !name[0]) return;
     int count = OB_HowManyObjetcs();
     uint32_t mark = MU_getMyHeapSize();
+    PpoList *points = PPO_getList();
+    PpoList pointsBefore = *points;
     CO_setITQloading(1);
     if (VM_loadTeqFile(name, 0) == 0) {
         int ready = PPO_isReady();
@@ -206,6 +208,13 @@ void runInitialContainerPage()
     }
     CO_setITQloading(0);
     OB_setHowManyObjetcs(count);
+    // The process points these objects put on the read list live behind the
+    // mark too: the list is cut back before their memory is given back (a
+    // file that failed has cleared the view, list and heap1 with it).
+    if (MU_getMyHeapSize() >= mark) {
+        if (pointsBefore.last) pointsBefore.last->next = nullptr;
+        *points = pointsBefore;
+    }
     MU_setHeapPosition(mark);
 }
 
@@ -359,12 +368,13 @@ bool isPictureNumber(const char *text, int *number)
     return true;
 }
 
-// A picture whose main or layer file could not be loaded leaves an empty
-// view and is asked for again after a refresh period (three quarters of one,
-// so that the next time-out finds it due).
+// A picture whose main or layer file could not be loaded is asked for again
+// after a refresh period (three quarters of one, so that the next time-out
+// finds it due). Meanwhile the view shows what the load left: the picture
+// before (a missing file), the picture without its layer, or nothing (a
+// broken file), and then the not-found screen.
 void armPictureRetry(const char *name)
 {
-    VM_ClearView();
     safe_strncpy(retryPicture, name, sizeof retryPicture);
     int period = VM_getRefreshPeriod();
     retryAt = PUMP_nowMs() + period - period / 4;
@@ -589,6 +599,44 @@ void VM_init()
     MU_init2();
     DS_Initialize();
     G_InitGraphDrv();
+}
+
+void VM_reset()
+{
+    VM_RemoteServer[0] = '\0';
+    VM_failed = 0;
+    VM_RefreshPeriod = 1000;
+    req_page[0] = '\0';
+    req_new_page = req_new_refresh = req_new_redraw = 0;
+    fullRedraw = 0;
+    openDialogRequired = 0;
+    VM_DialogBox[0] = '\0';
+    VM_running = 0;
+    VM_LoadingTeq = 0;
+    fileNotFound = 0;
+    VM_hasViewChanged = 0;
+    VM_gainFocusFlag = 0;
+    VM_keypadClosed = 0;
+    VM_RedrawToken = 0;
+    skip_VM_redraw_from_refresh = 0;
+    isRemoteServer = 0;
+    DocumentBase[0] = '\0';
+    HtmlFileName[0] = '\0';
+    TeqFileName[0] = '\0';
+    picNr = -1;
+    FirstIndex = LastIndex = 0;
+    safe_strncpy(TeqMsgBoxFileName, "MsgBox.teq", sizeof TeqMsgBoxFileName);
+    OrderFileName[0] = '\0';
+    VM_encodeSpecialChar = 0;
+    VM_hasTCR = 0;
+    loadingFileName[0] = '\0';
+    initialised = false;
+    waitCursor = 0;
+    lastPollSubstitute = 0;
+    requestRunning = 0;
+    teqFailures = 0;
+    retryPicture[0] = '\0';
+    retryAt = 0;
 }
 
 int VM_isRefreshRequired()

@@ -47,6 +47,10 @@ int VM_hasTextConversion();
 int isRemoteURL(const char *text);
 
 void VM_init();
+// Back to before start-up: no request pending, no page, picture or dialog,
+// every flag cleared, refresh period 1000 ms, message-box page "MsgBox.teq",
+// not initialised (the next VM_init takes the heaps again).
+void VM_reset();
 int VM_isRefreshRequired();
 void VM_entry();
 void VM_refresh();

@@ -13,8 +13,9 @@
 #include "data/persistent_containers.h"
 
 class Containers : public DataTest {};
+class ContainersBeforeInit : public TempDirTest {};
 
-TEST(ContainersBeforeInit, NothingHappens)
+TEST_F(ContainersBeforeInit, NothingHappens)
 {
     char value[256] = "keep";
     EXPECT_EQ(HT_readContainer("x", value), 0);

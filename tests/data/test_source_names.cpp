@@ -109,6 +109,11 @@ TEST_F(SourceNames, OffsetArithmeticSaturates)
     setCo("x", "99999");
     EXPECT_STREQ(resolveInfoName("99999999999999999999999999*#COFF_x#"), "2147483647");
     EXPECT_STREQ(resolveInfoName("99999*#COFF_x#"), "2147483647");
+    setCo("x", "-99999");
+    // Beyond 64 bits: saturated by the sign of the true result.
+    EXPECT_STREQ(resolveInfoName("99999999999999999999-#COFF_x#"), "2147483647");
+    EXPECT_STREQ(resolveInfoName("99999999999999999999*#COFF_x#"), "-2147483648");
+    EXPECT_STREQ(resolveInfoName("99999999999999999999+#COFF_x#"), "2147483647");
     setCo("x", "-99999999999999999999");
     EXPECT_STREQ(resolveInfoName("5+#COFF_x#"), "-2147483648");
     EXPECT_STREQ(resolveInfoName("5/#COFF_x#"), "0");

@@ -43,14 +43,6 @@ protected:
         g_BackgroundColor = kWhite;
         g_GrFlushNotified = 0;
     }
-    void TearDown() override
-    {
-        clearCachedBltImages();
-        FO_releaseFonts();
-        GrClose();
-        g_offscreen = 0;
-        TempDirTest::TearDown();
-    }
     uint32_t px(int x, int y, GR_DRAW_ID id = 0)
     {
         GR_PIXELVAL p = 0;

@@ -14,9 +14,6 @@ namespace fs = std::filesystem;
 
 namespace e2e {
 
-namespace {
-
-// The settings up to the window mode; the panel completes the file itself.
 std::string settings(const PanelSetup &s)
 {
     return "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n<pterm>\n"
@@ -29,8 +26,6 @@ std::string settings(const PanelSetup &s)
            "\t<debug_level>" + std::to_string(s.debugLevel) + "</debug_level>\n"
            "\t<kiosk>1</kiosk>\n</pterm>\n";
 }
-
-} // namespace
 
 Target::Target(const std::string &dir, const std::string &root, const std::string &values, int port,
                const std::vector<std::string> &extra)

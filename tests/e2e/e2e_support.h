@@ -52,6 +52,10 @@ struct PanelSetup {
     int timeoutMs = 0; // the time-out of an exchange with the target (PANTERM_TIMEOUT_MS), 0: the default
 };
 
+// The settings file of a panel: up to the window mode (full screen); the
+// panel completes the file itself.
+std::string settings(const PanelSetup &setup);
+
 // Panterm_MW through a link in dir, so that its settings and log stay there;
 // 480 x 272 headless, full-screen window, the screen in dir/screen.png at
 // every refresh.

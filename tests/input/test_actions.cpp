@@ -114,7 +114,7 @@ TEST_F(Actions, EventObjectsLoadInStepWithOtherPainters)
     EXPECT_EQ(OB_SendMessage(1, OB_MSG_POINTER_DOWN, 0, nullptr), -1);
     EXPECT_EQ(OB_SendMessage(1, OB_MSG_FOCUS_ORDER, 0, nullptr), -1);
     PPO_setReady(1);
-    EXPECT_EQ(OB_SendMessage(1, OB_MSG_DRAW, 0, nullptr), 1) << "the focus and click actions are seams for now";
+    EXPECT_EQ(OB_SendMessage(1, OB_MSG_DRAW, 0, nullptr), 1) << "the focus and click actions find no object at the corner";
 
     string bytes = teqc::buildTeq(
         eventPicture(action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "CO \"d\"", "STRING \"x\"")));

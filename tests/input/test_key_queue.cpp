@@ -1,4 +1,4 @@
-#include <gtest/gtest.h>
+#include "test_support.h"
 
 #include <string>
 
@@ -24,9 +24,10 @@ Taken take()
 
 } // namespace
 
-TEST(KeyQueue, TranslatesCharactersControlKeysAndFunctionKeysWithModifiers)
+class KeyQueue : public TempDirTest {};
+
+TEST_F(KeyQueue, TranslatesCharactersControlKeysAndFunctionKeysWithModifiers)
 {
-    ResetKeyQueue();
     KB_queueKeyPress('a', 0);
     KB_queueKeyPress(MWKEY_ENTER, 0);
     KB_queueKeyPress(MWKEY_TAB, MWKMOD_LSHIFT);
@@ -48,9 +49,8 @@ TEST(KeyQueue, TranslatesCharactersControlKeysAndFunctionKeysWithModifiers)
     EXPECT_EQ(take().character, -2);
 }
 
-TEST(KeyQueue, HoldsThirtyTwoEntriesAndWraps)
+TEST_F(KeyQueue, HoldsThirtyTwoEntriesAndWraps)
 {
-    ResetKeyQueue();
     for (int round = 0; round < 3; round++) {
         for (int i = 0; i < 32; i++) ASSERT_EQ(SetPressedKey(KEY_STATE_PRESSED, static_cast<signed char>('A' + i % 26)), 0);
         EXPECT_EQ(SetPressedKey(KEY_STATE_PRESSED, 'x'), -1) << "the 33rd event is dropped";

@@ -1,4 +1,4 @@
-#include <gtest/gtest.h>
+#include "test_support.h"
 
 #include <cstring>
 #include <string>
@@ -40,9 +40,10 @@ TEST(Network, AddressesAndHostResolution)
     EXPECT_STREQ(ip, "");
 }
 
-TEST(Network, OrderFileNameIsBuiltOnceFromTheAddress)
+class OrderFileName : public TempDirTest {};
+
+TEST_F(OrderFileName, IsBuiltOnceFromTheAddress)
 {
-    Net_presetBlock(&net);
     std::strcpy(net.ip, "192.168.1.20");
     std::string first = SYS_GetFixOrderFileName();
     ASSERT_EQ(first.size(), 16u);

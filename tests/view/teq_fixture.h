@@ -22,7 +22,7 @@ protected:
     {
         TempDirTest::SetUp();
         display_ = std::make_unique<teqc::HeadlessDisplay>(320, 240);
-        reset();
+        MU_init();
     }
     void TearDown() override
     {

@@ -28,16 +28,10 @@ protected:
     void SetUp() override
     {
         TempDirTest::SetUp();
-        OB_DeleteAllObjetcs();
         MU_init();
         order.clear();
         received.clear();
         pterm.show_selection = 1;
-    }
-    void TearDown() override
-    {
-        OB_DeleteAllObjetcs();
-        TempDirTest::TearDown();
     }
     OB_Object *add(int x, int y, int w, int h, int orderNumber)
     {

@@ -12,7 +12,6 @@ protected:
     {
         TempDirTest::SetUp();
         MU_init2();
-        HT_resetParameters();
     }
     int load(const std::string &html)
     {

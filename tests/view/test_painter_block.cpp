@@ -19,7 +19,7 @@ protected:
     void SetUp() override
     {
         TempDirTest::SetUp();
-        PPO_destroyList();
+        MU_init();
     }
     // A repaint whose condition holds or not (a comparison of two constants).
     MP_Repaint repaint(int code, int type, const char *name, bool holds)

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Runs every test program of a build directory directly, as one process per
+# program: once plainly and once with --gtest_shuffle --gtest_repeat=3, so that
+# state one test leaves behind for the next is found. Fails when any run fails.
+#   scripts/run-tests-directly.sh BUILD_DIR
+set -uo pipefail
+if [[ $# -ne 1 || ! -d "$1" ]]; then
+  echo "usage: $0 BUILD_DIR" >&2
+  exit 2
+fi
+build=$(cd "$1" && pwd)
+mapfile -t programs < <(find "$build" -maxdepth 1 -type f -name 'test_*' -perm -u+x | sort)
+if [[ ${#programs[@]} -eq 0 ]]; then
+  echo "$build: no test programs found" >&2
+  exit 2
+fi
+
+failed=()
+for program in "${programs[@]}"; do
+  name=$(basename "$program")
+  for options in "" "--gtest_shuffle --gtest_repeat=3"; do
+    log=$(mktemp)
+    # shellcheck disable=SC2086 # the options are separate words
+    if (cd "$build" && timeout 900 "$program" $options) >"$log" 2>&1; then
+      echo "ok      $name $options"
+    else
+      echo "FAILED  $name $options"
+      grep -E '^\[  FAILED  \]|Failure|Segmentation|Sanitizer|Random seed' "$log" | sort -u | head -40
+      tail -n 20 "$log"
+      failed+=("$name $options")
+    fi
+    rm -f "$log"
+  done
+done
+
+if [[ ${#failed[@]} -gt 0 ]]; then
+  echo "${#failed[@]} run(s) failed:"
+  printf '  %s\n' "${failed[@]}"
+  exit 1
+fi
+echo "all ${#programs[@]} test programs passed, directly and shuffled"

@@ -1,0 +1,30 @@
+// Button faces: 3-D frames and arrow symbols, drawn with the graphics layer.
+#include "draw/button_face.h"
+
+#include "draw/graphics.h"
+
+void DM_DrawButton(int pressed, int x, int y, int w, int h, int frame, uint32_t colour)
+{
+    if (frame > 0) G_DrawRect(x, y, w, h, colour);
+    if (pressed) {
+        G_DrawRect(x + 1, y + 1, w - 2, h - 2, DM_GREY);
+        return;
+    }
+    G_DrawLine(x + 1, y + 1, x + w - 2, y + 1, 0xFFFFFFFFu);
+    G_DrawLine(x + 1, y + 1, x + 1, y + h - 2, 0xFFFFFFFFu);
+    G_DrawLine(x + w - 2, y + 2, x + w - 2, y + h - 2, DM_GREY);
+    G_DrawLine(x + 2, y + h - 2, x + w - 3, y + h - 2, DM_GREY);
+}
+
+void DM_DrawArrow(int up, int x, int y, int size, uint32_t colour)
+{
+    if (size < 2) return;
+    int16_t left = static_cast<int16_t>(x), right = static_cast<int16_t>(x + size - 1);
+    int16_t middle = static_cast<int16_t>(x + (size - 1) / 2);
+    int16_t top = static_cast<int16_t>(y + size / 4), bottom = static_cast<int16_t>(y + size - 1 - size / 4);
+    int16_t tip = up ? top : bottom, base = up ? bottom : top;
+    const int16_t xs[4] = {left, right, middle, left};
+    const int16_t ys[4] = {base, base, tip, base};
+    G_FillPolygon(xs, ys, 3, 0, 0, colour);
+    G_DrawPolygon(xs, ys, 4, 0, 0, colour);
+}
