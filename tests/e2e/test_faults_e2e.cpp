@@ -100,7 +100,10 @@ protected:
         copyDemo(root_, kPeriodMs);
         writeFile(path("values.txt"), "Pump.Fault=1\n");
     }
-    FaultRun start(const string &name, const std::vector<string> &faults, int seconds, int timeoutMs = kTimeoutMs)
+    // A run of seconds with a snapshot every kSnapshotEveryMs, through script
+    // when one is given.
+    FaultRun start(const string &name, const std::vector<string> &faults, int seconds, int timeoutMs = kTimeoutMs,
+                   const string &script = "")
     {
         FaultRun run;
         run.name = name;
@@ -110,7 +113,7 @@ protected:
         EXPECT_TRUE(run.target->ok()) << name;
         run.snapshots = seconds * 1000 / kSnapshotEveryMs;
         string page = run.target->url("start.html");
-        PanelSetup setup{page, page, snapshotScript(run.snapshots, kSnapshotEveryMs)};
+        PanelSetup setup{page, page, script.empty() ? snapshotScript(run.snapshots, kSnapshotEveryMs) : script};
         setup.timeoutMs = timeoutMs;
         run.panel = std::make_unique<Panel>(path("p-" + name), setup);
         return run;
@@ -209,6 +212,30 @@ TEST_F(FaultsE2E, APictureMissingForTenSecondsAppearsWithinTwoPeriods)
     ASSERT_GE(shown, 0) << run.panel->log();
     EXPECT_LE(shown - available, 2 * kPeriodMs + kScreenSlackMs);
     EXPECT_GE(run.firstSnapshotShowing(available, liveValues), 0) << "with its values";
+}
+
+// A press on Start while a value file stalls (from second 4 to second 10,
+// with the default time-out): the press is kept while the exchange waits and
+// handled once it is over, so the write comes after the stalled read, not
+// inside it.
+TEST_F(FaultsE2E, APressDuringAStalledExchangeIsHandledAfterIt)
+{
+    const long to = 10000;
+    writeFile(path("values.txt"), "Pump.Fault=1\nPump.Run=0\n");
+    string script = snapshotScript(28, kSnapshotEveryMs);
+    const string pressAt = "snapshot snapshot-10.png\n"; // at 5 s, while the read stalls
+    script.insert(script.find(pressAt) + pressAt.size(), "click 185 237\n");
+    FaultRun run = start("press",
+                         {"--stall-after", "2", "--fault-path", "/cgi-bin/ReadFile.exe", "--fault-start", "4",
+                          "--fault-seconds", "6"},
+                         14, 0, script);
+    run.expectSnapshotsKeptComing();
+    long wrote = run.firstRequest(0, "writeVal.exe?Pump.Run+1 ");
+    ASSERT_GE(wrote, 0) << run.target->requests();
+    EXPECT_GE(wrote, to) << "not while the read was in flight";
+    EXPECT_LE(wrote - to, kPeriodMs + kLogSlackMs) << "right after it";
+    EXPECT_TRUE(run.anySnapshotShowing(to, to + 4000, [](const Image &img) { return img.at(250, 155) == rgb(0, 170, 60); }))
+        << "the pump runs";
 }
 
 // Two minutes of value replies that stall halfway, with the default 10 s
