@@ -75,8 +75,6 @@ int SRVR_getPointerToData(const char *text, int length, int *bodyStart, int *sta
 // Content length announced in header[0 .. headerLength): -1 when there is no
 // usable one (missing, no line feed after it, negative or not a number).
 long SRVR_headerContentLength(const char *header, int headerLength);
-// The configured time-out of an exchange in milliseconds.
-int SRVR_getTimeout();
 
 // ---- target address (target_address.cpp) ----
 // Resolves a host text into *target and remembers it as the last resolved

@@ -85,7 +85,6 @@ bool connectBefore(int sock, const sockaddr_in &peer, int64_t deadline)
 // ---- deadlines -------------------------------------------------------------
 
 int64_t SRVR_deadline() { return PUMP_nowMs() + timeoutMs; }
-int SRVR_getTimeout() { return timeoutMs; }
 
 bool SRVR_exchangeAllowed(const char *what)
 {
