@@ -70,10 +70,9 @@ Panel::Panel(const std::string &dir, const PanelSetup &setup) : dir_(dir)
     writeFile(dir + "/events.txt", setup.events);
     std::vector<std::string> args;
     if (!setup.address.empty()) args.push_back(setup.address);
-    std::map<std::string, std::string> env = {{"PANTERM_DISPLAY", "headless"},
-                                              {"PANTERM_SCREEN", "480x272"},
-                                              {"PANTERM_EVENTS", "events.txt"},
-                                              {"PANTERM_SNAPSHOT", file("screen.png")}};
+    std::map<std::string, std::string> env = {
+        {"PANTERM_DISPLAY", "headless"}, {"PANTERM_SCREEN", "480x272"}, {"PANTERM_EVENTS", "events.txt"}};
+    if (setup.screenAtEveryChange) env["PANTERM_SNAPSHOT"] = file("screen.png");
     if (setup.timeoutMs > 0) env["PANTERM_TIMEOUT_MS"] = std::to_string(setup.timeoutMs);
     process_ = std::make_unique<ChildProcess>(link, args, dir, env);
 }

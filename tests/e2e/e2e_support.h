@@ -50,6 +50,7 @@ struct PanelSetup {
     std::string events;    // the event script; it should end with "close"
     int debugLevel = 1;
     int timeoutMs = 0; // the time-out of an exchange with the target (PANTERM_TIMEOUT_MS), 0: the default
+    bool screenAtEveryChange = true; // screen.png after every change (only the script's snapshots without)
 };
 
 // The settings file of a panel: up to the window mode (full screen); the

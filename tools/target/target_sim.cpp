@@ -16,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -305,11 +306,11 @@ int socketOfPeer(int peerPort)
     return -1;
 }
 
-// False once the client closed its end (or the program ends).
+// False once the client closed its end (or the program ends). A connection
+// whose socket is no longer found has been reset by the client.
 bool clientStays(int fd)
 {
-    if (state.stopping) return false;
-    if (fd < 0) return true;
+    if (state.stopping || fd < 0) return false;
     pollfd p = {fd, POLLRDHUP, 0};
     return poll(&p, 1, 0) == 0;
 }
@@ -535,6 +536,7 @@ Options parseOptions(int argc, char **argv)
 int main(int argc, char **argv)
 {
     options = parseOptions(argc, argv);
+    std::signal(SIGPIPE, SIG_IGN); // a client that went away ends its reply, not the program
     if (!options.valuesFile.empty()) loadValues(options.valuesFile);
     if (!options.logFile.empty()) {
         state.log = std::fopen(options.logFile.c_str(), "a");
