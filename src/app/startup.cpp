@@ -219,6 +219,7 @@ void resetLayers()
     g_si = {};
     TF_reset();
     AC_reset();
+    MH_clearInputState();
     ResetKeyQueue();
     NAV_clearAll();
     VM_reset();
