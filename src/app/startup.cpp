@@ -232,6 +232,7 @@ void resetLayers()
     PUMP_reset();
     TF_reset();
     AC_reset();
+    MH_clearInputState();
     ResetKeyQueue();
     NAV_clearAll();
     VM_reset();

@@ -72,7 +72,7 @@ protected:
 TEST_F(ResetLayers, EveryLayerIsBackAtItsStartAndStartsAgainAlike)
 {
     GR_WINDOW_ID firstWindow = startUp();
-    ASSERT_EQ(OB_HowManyObjetcs(), 1);
+    ASSERT_EQ(OB_HowManyObjetcs(), 2) << "the rectangle and the warning button";
     EXPECT_EQ(VM_RefreshPeriod, 250);
     char value[256];
     ASSERT_EQ(HT_writeContainer("Level", "7"), 1);
@@ -109,7 +109,7 @@ TEST_F(ResetLayers, EveryLayerIsBackAtItsStartAndStartsAgainAlike)
     exposed();
     SYS_InvalidateView();
     EXPECT_TRUE(exposed()) << "the view manager attaches the graphics layer again";
-    EXPECT_EQ(OB_HowManyObjetcs(), 1);
+    EXPECT_EQ(OB_HowManyObjetcs(), 2);
     EXPECT_EQ(VM_RefreshPeriod, 250);
     EXPECT_EQ(HT_readContainer("Level", value), 1);
     EXPECT_STREQ(value, "");
