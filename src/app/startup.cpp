@@ -188,6 +188,7 @@ bool dispatch(const GR_EVENT &event)
     for (;;) {
         GR_EVENT event;
         GrGetNextEventTimeout(&event, static_cast<GR_TIMEOUT>(VM_getRefreshPeriod()));
+        DS_exchangeWithPanel();
         if (!dispatch(event)) {
             log_closeFile();
             GrClose();
@@ -217,6 +218,7 @@ void resetLayers()
 {
     initialised = false;
     g_si = {};
+    SRVC_reset();
     TF_reset();
     AC_reset();
     MH_clearInputState();
