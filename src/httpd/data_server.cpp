@@ -198,7 +198,7 @@ void samplePage(HttpContext *c, const char *path, const char *parameters)
 
 int CS_readValue(HttpContext *c, char *name)
 {
-    if (!http_percentDecode(name)) return 0;
+    if (!http_percentDecode(name) || !name[0]) return 0;
     char value[DS_VALUE_SIZE];
     DS_readVal(name, value, c);
     replyValue(c, value);
@@ -207,7 +207,7 @@ int CS_readValue(HttpContext *c, char *name)
 
 int CS_writeValue(HttpContext *c, char *name, char *value)
 {
-    if (!http_percentDecode(name) || !http_percentDecode(value)) return 0;
+    if (!http_percentDecode(name) || !name[0] || !http_percentDecode(value)) return 0;
     value[DS_VALUE_SIZE - 1] = '\0';
     DS_writeVal(name, value, c);
     NX_remoteWake(); // a write that the panel carries out is taken at once

@@ -218,7 +218,7 @@ int PathOpPOST(HttpContext *c)
 {
     getNextSymbol(c);
     safe_strncpy(c->path, c->token, sizeof c->path);
-    if (!http_readVersion(c)) return 0;
+    if (!http_readVersion(c) || c->headerLength == 0) return 0; // the header never ended
     if (c->expect == 100) Continue(c);
     c->inPos = c->headerLength;
     c->hasPushed = 0;
@@ -320,6 +320,7 @@ const char *getNextSymbol(HttpContext *c)
         c->token[n++] = '+';
     } else {
         while (ch >= 0 && !isBlank(ch) && ch != '+' && n < HTTP_BUFFER_SIZE - 1) {
+            if (ch == 0) c->status = 0; // a NUL byte would cut the symbol short
             c->token[n++] = static_cast<char>(ch);
             if (ch == '?') break;
             ch = http_getCharacter(c);
@@ -347,7 +348,7 @@ char *getValueToken(HttpContext *c, char *dst, int size, int plusToBlank)
     return dst;
 }
 
-int http_readVersion(HttpContext *c) { return isVersion(getNextSymbol(c)) ? 1 : 0; }
+int http_readVersion(HttpContext *c) { return isVersion(getNextSymbol(c)) && c->status ? 1 : 0; }
 
 void readHTTPHeader(HttpContext *c, int receive)
 {

@@ -187,12 +187,16 @@ void receive(Pending &p, int64_t now)
 
 enum class State { Waiting, Ready, Dropped };
 
+// A request is there when its header has ended (or fills the buffer); a
+// request line other than a POST's is also taken after a pause, for clients
+// that send no header.
 State stateOf(Pending &p, int64_t now)
 {
     bool lineFeed = holdsLineFeed(p);
-    if (lineFeed && (headComplete(p) || p.count >= HTTP_BUFFER_SIZE || now - p.lastDataMs >= kPauseMs)) return State::Ready;
-    if (p.count >= HTTP_BUFFER_SIZE) return State::Dropped; // the request line does not fit
-    if (now - p.acceptedMs >= kHeadMs) return lineFeed ? State::Ready : State::Dropped;
+    bool post = p.count >= 5 && std::memcmp(p.buffer, "POST ", 5) == 0;
+    bool complete = headComplete(p) || p.count >= HTTP_BUFFER_SIZE;
+    if (lineFeed && (complete || (!post && now - p.lastDataMs >= kPauseMs))) return State::Ready;
+    if (p.count >= HTTP_BUFFER_SIZE || now - p.acceptedMs >= kHeadMs) return State::Dropped;
     return State::Waiting;
 }
 
