@@ -157,7 +157,7 @@ void frame(HttpContext *c, const char *query)
 {
     unsigned long after = 0;
     if (query) std::sscanf(query, "after=%lu", &after);
-    if (NX_remoteFrameNumber() == 0) {
+    if (NX_remoteFrameNumber() == 0 && NX_remoteEnabled()) {
         NX_remoteRequestFrame();
         for (int waited = 0; waited < kFrameWaitMs && NX_remoteFrameNumber() == 0; waited += kFrameStepMs)
             sleepMs(kFrameStepMs);

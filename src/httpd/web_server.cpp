@@ -11,6 +11,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <netinet/in.h>
@@ -294,11 +295,25 @@ void pause(int seconds)
     }
 }
 
+// All local addresses, or the one of PANTERM_HTTPD_BIND (tests keep to the
+// loopback address with it).
+in_addr bindAddress()
+{
+    in_addr address{};
+    address.s_addr = htonl(INADDR_ANY);
+    const char *text = std::getenv("PANTERM_HTTPD_BIND");
+    if (text && *text && inet_pton(AF_INET, text, &address) != 1) {
+        std::printf("PANTERM_HTTPD_BIND=\"%s\" is no IPv4 address; the server listens on all addresses\n", text);
+        address.s_addr = htonl(INADDR_ANY);
+    }
+    return address;
+}
+
 bool bindPort(int fd, int port)
 {
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_addr = bindAddress();
     address.sin_port = htons(static_cast<uint16_t>(port));
     for (int attempt = 1; attempt <= SRVC_BIND_ATTEMPTS; attempt++) {
         if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0) return true;

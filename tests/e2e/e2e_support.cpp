@@ -23,7 +23,11 @@ std::string settings(const PanelSetup &s)
            "\t<vpi_user></vpi_user>\n\t<vpi_pass></vpi_pass>\n"
            "\t<prompt_url>1</prompt_url>\n\t<full_redraw>1</full_redraw>\n"
            "\t<debug_level>" + std::to_string(s.debugLevel) + "</debug_level>\n"
-           "\t<kiosk>1</kiosk>\n</pterm>\n";
+           "\t<kiosk>1</kiosk>\n" +
+           (s.httpdPort ? "\t<keep_alive>0</keep_alive>\n\t<httpd_enabled>1</httpd_enabled>\n\t<httpd_port>" +
+                              std::to_string(s.httpdPort) + "</httpd_port>\n"
+                        : std::string()) +
+           "</pterm>\n";
 }
 
 Target::Target(const std::string &dir, const std::string &root, const std::string &values, int port) : dir_(dir)
@@ -44,7 +48,7 @@ std::string Target::url(const std::string &path) const { return "http://127.0.0.
 
 std::string Target::requests() const { return readFile(dir_ + "/requests.log"); }
 
-Panel::Panel(const std::string &dir, const PanelSetup &setup) : dir_(dir)
+Panel::Panel(const std::string &dir, const PanelSetup &setup) : dir_(dir), setup_(setup)
 {
     fs::create_directories(dir);
     std::string link = dir + "/Panterm_MW";
@@ -57,7 +61,8 @@ Panel::Panel(const std::string &dir, const PanelSetup &setup) : dir_(dir)
                                               std::map<std::string, std::string>{{"PANTERM_DISPLAY", "headless"},
                                                                                  {"PANTERM_SCREEN", "480x272"},
                                                                                  {"PANTERM_EVENTS", "events.txt"},
-                                                                                 {"PANTERM_SNAPSHOT", file("screen.png")}});
+                                                                                 {"PANTERM_SNAPSHOT", file("screen.png")},
+                                                                                 {"PANTERM_HTTPD_BIND", "127.0.0.1"}});
 }
 
 std::string Panel::log() const { return readFile(file("pterm.log")); }

@@ -34,6 +34,7 @@ struct PanelSetup {
     std::string startPage; // the settings' start page (also loaded after a failed load)
     std::string events;    // the event script; it should end with "close"
     int debugLevel = 1;
+    int httpdPort = 0; // the embedded server on 127.0.0.1 when not 0
 };
 
 // The settings file of a panel: up to the window mode (full screen); the
@@ -55,9 +56,12 @@ public:
     Image screen() const;
     // Polls the screen until test answers true; false after ms.
     bool waitForScreen(const std::function<bool(const Image &)> &test, int ms) const;
+    void signal(int sig) { process_->signal(sig); }
+    const PanelSetup &setup() const { return setup_; }
 
 private:
     std::string dir_;
+    PanelSetup setup_;
     std::unique_ptr<ChildProcess> process_;
 };
 

@@ -76,6 +76,7 @@ protected:
         TempDirTest::SetUp();
         writeFile(path("start.html"), "<html>hello</html>");
         port_ = freeLoopbackPort();
+        setenv("PANTERM_HTTPD_BIND", "127.0.0.1", 1);
         pterm.httpd_enabled = 1;
         pterm.httpd_port = port_;
         ASSERT_EQ(pthread_create(&thread_, nullptr, start_eweb_task, &pterm.httpd_port), 0);
