@@ -1,0 +1,177 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the Release tree build-dbg/ and runs the demo
+# plant: build-dbg/panterm-target serves the demo project (build-dbg/demo-root) on a
+# free port of 127.0.0.1 with simulated values, and Panterm_MW shows its start
+# page from there, in a window when a display is reachable, else headless with
+# the screen written to demo-out-dbg/screen.png at every refresh. The panel's own
+# server listens on another free port; its remote view (the live screen in a
+# browser, with presses and keys) is printed at the start.
+#
+#   ./run_demo.sh               runs until Ctrl-C
+#   ./run_demo.sh --seconds N   stops both programs after N seconds
+set -euo pipefail
+cd "$(dirname "$0")"
+
+seconds=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --seconds)
+      [ $# -ge 2 ] && [[ "$2" =~ ^[0-9]+$ ]] || { echo "usage: $0 [--seconds N]" >&2; exit 2; }
+      seconds=$2
+      shift 2
+      ;;
+    *) echo "usage: $0 [--seconds N]" >&2; exit 2 ;;
+  esac
+done
+
+
+
+
+
+root=$PWD/build-dbg/demo-root
+out=$PWD/demo-out-dbg
+mkdir -p "$out"
+rm -f "$out"/screen*.png "$out"/target.log
+# The panel keeps pterm.xml and pterm.log next to itself: it runs through a link in demo-out-dbg.
+ln -sf "$PWD/build-dbg/Panterm_MW" "$out/Panterm_MW"
+
+target_pid=""
+panel_pid=""
+copier_pid=""
+stop_all() {
+  trap - INT TERM EXIT
+  for pid in $copier_pid $panel_pid $target_pid; do
+    kill "$pid" 2>/dev/null || true
+  done
+  # With its server on, the panel's first signal stops the server, the second the panel.
+  if [ -n "$panel_pid" ]; then
+    for _ in $(seq 20); do kill -0 "$panel_pid" 2>/dev/null || break; sleep 0.1; kill "$panel_pid" 2>/dev/null || true; done
+  fi
+  for pid in $copier_pid $panel_pid $target_pid; do
+    wait "$pid" 2>/dev/null || true
+  done
+}
+trap 'stop_all; echo "Stopped."; exit 130' INT TERM
+trap stop_all EXIT
+
+build-dbg/panterm-target --root "$root" --port 0 --values "$root/values.txt" --log "$out/target.log" \
+  >"$out/target.out" 2>&1 &
+target_pid=$!
+port=""
+for _ in $(seq 100); do
+  port=$(sed -n 's/^port \([0-9]*\)$/\1/p' "$out/target.out" 2>/dev/null | head -n 1)
+  [ -n "$port" ] && break
+  kill -0 "$target_pid" 2>/dev/null || break
+  sleep 0.05
+done
+if [ -z "$port" ]; then
+  echo "The target simulator did not start:" >&2
+  cat "$out/target.out" >&2
+  exit 1
+fi
+url="http://127.0.0.1:$port/start.html"
+echo "Target simulator: $url (requests in demo-out-dbg/target.log)"
+# A free port for the panel's own server: one that nothing answers on.
+panel_port=""
+for _ in $(seq 50); do
+  candidate=$((20000 + RANDOM % 30000))
+  if ! (exec 3<>"/dev/tcp/127.0.0.1/$candidate") 2>/dev/null; then
+    panel_port=$candidate
+    break
+  fi
+done
+
+# Settings: the page to start with (also after a failed load), a full-screen
+# window, start information in the log. On the first run the panel completes
+# the file with its defaults; later runs only change the start page.
+# The embedded server: on, on its own free port.
+if [ -f "$out/pterm.xml" ] && grep -q '<httpd_port>' "$out/pterm.xml"; then
+  sed -i -e "s#<start_page>.*</start_page>#<start_page>$url</start_page>#" \
+    -e "s#<httpd_enabled>.*</httpd_enabled>#<httpd_enabled>1</httpd_enabled>#" \
+    -e "s#<httpd_port>.*</httpd_port>#<httpd_port>$panel_port</httpd_port>#" "$out/pterm.xml"
+else
+  cat >"$out/pterm.xml" <<EOF
+<?xml version="1.0" encoding="iso-8859-1"?>
+<pterm>
+	<version>122</version>
+	<start_page>$url</start_page>
+	<log_file>pterm.log</log_file>
+	<proxy_host></proxy_host>
+	<proxy_port>80</proxy_port>
+	<vpi_user></vpi_user>
+	<vpi_pass></vpi_pass>
+	<prompt_url>1</prompt_url>
+	<full_redraw>1</full_redraw>
+	<debug_level>1</debug_level>
+	<kiosk>1</kiosk>
+	<keep_alive>0</keep_alive>
+	<httpd_enabled>1</httpd_enabled>
+	<httpd_port>$panel_port</httpd_port>
+</pterm>
+EOF
+fi
+
+display_usable() {
+  [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] || return 1
+  if [ -n "${DISPLAY:-}" ] && command -v xdpyinfo >/dev/null 2>&1; then
+    xdpyinfo >/dev/null 2>&1 || return 1
+  fi
+  return 0
+}
+
+start_panel() { # $1: sdl or headless
+  (cd "$out" && exec env PANTERM_DISPLAY="$1" PANTERM_SCREEN=480x272 PANTERM_SNAPSHOT="$out/screen.png" PANTERM_HTTPD_BIND=127.0.0.1 \
+    ./Panterm_MW "$url" >"$out/panel.out" 2>&1) &
+  panel_pid=$!
+}
+
+mode=headless
+if display_usable; then
+  start_panel sdl
+  sleep 1
+  if kill -0 "$panel_pid" 2>/dev/null; then
+    mode=sdl
+    echo "Panterm_MW shows the demo in a window on display ${DISPLAY:-$WAYLAND_DISPLAY}."
+  else
+    wait "$panel_pid" 2>/dev/null || true
+    echo "The display cannot be used (demo-out-dbg/panel.out says why); running headless."
+  fi
+fi
+if [ "$mode" = headless ]; then
+  start_panel headless
+  echo "No display: Panterm_MW runs headless and writes the screen to demo-out-dbg/screen.png at every refresh;"
+  echo "every 2 seconds a copy goes to demo-out-dbg/screen-1.png, screen-2.png ..."
+  (
+    n=0
+    while sleep 2; do
+      [ -f "$out/screen.png" ] || continue
+      n=$((n + 1))
+      cp "$out/screen.png" "$out/screen-$n.png.tmp" && mv "$out/screen-$n.png.tmp" "$out/screen-$n.png"
+    done
+  ) &
+  copier_pid=$!
+fi
+echo "Remote view: http://127.0.0.1:$panel_port/_panel/ (the live screen in a browser; clicks and keys reach the panel)"
+if [ "$seconds" -gt 0 ]; then
+  echo "Log: demo-out-dbg/pterm.log. Stops after $seconds seconds, or with Ctrl-C."
+else
+  echo "Log: demo-out-dbg/pterm.log. Stop with Ctrl-C."
+fi
+
+if [ "$seconds" -gt 0 ]; then
+  end=$((SECONDS + seconds))
+  while [ $SECONDS -lt $end ] && kill -0 "$panel_pid" 2>/dev/null; do sleep 0.2; done
+else
+  wait "$panel_pid" || true
+fi
+if ! kill -0 "$panel_pid" 2>/dev/null; then
+  echo "Panterm_MW has ended (demo-out-dbg/panel.out):" >&2
+  tail -n 5 "$out/panel.out" >&2 || true
+fi
+stop_all
+if [ "$mode" = headless ]; then
+  shots=$(find "$out" -maxdepth 1 -name 'screen-*.png' | wc -l)
+  echo "Stopped. demo-out-dbg/screen.png and $shots numbered snapshots are in demo-out-dbg/."
+else
+  echo "Stopped."
+fi
