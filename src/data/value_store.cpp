@@ -278,7 +278,19 @@ void DS_resetAll()
     Password[0] = '\0';
 }
 
-int DS_PPO_CACHE_readVal(const char *name, char *out)
+namespace {
+
+// Unknown names are reported at debug level 2: as an operator's error on the
+// main thread, only to the log for a client of the embedded server (the
+// message box belongs to the main thread).
+void reportUndefined(int code, const char *name, bool forClient)
+{
+    if (pterm.debug_level < 2) return;
+    if (forClient) log_append(1, "Undefined PPO in DS !\n \"%s\"\n", name);
+    else err_append(code, "Undefined PPO in DS !\n \"%s\"\n", name);
+}
+
+int storeRead(const char *name, char *out, bool forClient)
 {
     Guard hold;
     if (!IS_DS_Initialized || !name || !out) return 0;
@@ -286,7 +298,7 @@ int DS_PPO_CACHE_readVal(const char *name, char *out)
         safe_strncpy(out, e->value, DS_VALUE_SIZE);
         return 1;
     }
-    if (pterm.debug_level >= 2) err_append(2201, "Undefined PPO in DS !\n \"%s\"\n", name);
+    reportUndefined(2201, name, forClient);
     if (!createEntry(name)) {
         notFound(name, out);
         return 0;
@@ -295,7 +307,7 @@ int DS_PPO_CACHE_readVal(const char *name, char *out)
     return 1;
 }
 
-int DS_PPO_CACHE_writeVal(const char *name, char *value)
+int storeWrite(const char *name, char *value, bool forClient)
 {
     Guard hold;
     if (!IS_DS_Initialized || !name || !value) return 0;
@@ -303,17 +315,23 @@ int DS_PPO_CACHE_writeVal(const char *name, char *value)
         safe_strncpy(e->value, value, sizeof e->value);
         return 1;
     }
-    if (pterm.debug_level >= 2) err_append(2202, "Undefined PPO in DS !\n \"%s\"\n", name);
+    reportUndefined(2202, name, forClient);
     notFound(name, value);
     return 0;
 }
+
+} // namespace
+
+int DS_PPO_CACHE_readVal(const char *name, char *out) { return storeRead(name, out, false); }
+
+int DS_PPO_CACHE_writeVal(const char *name, char *value) { return storeWrite(name, value, false); }
 
 int DS_readVal(const char *name, char *out, void *context)
 {
     if (!name || !out) return 0;
     Guard hold;
     if (context ? readPseudoForClient(name, out) : readPseudo(name, out)) return 1;
-    return DS_PPO_CACHE_readVal(name, out);
+    return storeRead(name, out, context != nullptr);
 }
 
 int DS_writeVal(const char *name, char *value, void *context)
@@ -321,7 +339,7 @@ int DS_writeVal(const char *name, char *value, void *context)
     if (!name || !value) return 0;
     Guard hold;
     if (context ? writePseudoForClient(name, value) : writePseudo(name, value)) return 1;
-    return DS_PPO_CACHE_writeVal(name, value);
+    return storeWrite(name, value, context != nullptr);
 }
 
 char *DS_readValPtr(const char *) { return nullptr; }
