@@ -184,5 +184,5 @@ TEST_F(BrowserE2E, RemoteViewShowsTheDemoAndAClickPressesStart)
     browser.call("Input.dispatchMouseEvent",
                  "{\"type\":\"mouseReleased\"," + at + ",\"button\":\"left\",\"clickCount\":1}", session);
     EXPECT_TRUE(waitUntil([&] { return target.requests().find("writeVal.exe?Pump.Run+1") != string::npos; }, 10000))
-        << target.requests().substr(0, 2000);
+        << target.requests().substr(0, 2000) << panel.output() << readFile(path("profile.out"));
 }
