@@ -202,6 +202,7 @@ bool dispatch(const GR_EVENT &event)
     for (;;) {
         GR_EVENT event;
         if (!EP_takeKeptEvent(&event)) GrGetNextEventTimeout(&event, static_cast<GR_TIMEOUT>(VM_getRefreshPeriod()));
+        DS_exchangeWithPanel();
         if (!dispatch(event)) EP_endProgram();
         if (g_GrFlushNotified > 0) {
             GrFlush();
@@ -228,6 +229,7 @@ void resetLayers()
 {
     initialised = false;
     g_si = {};
+    SRVC_reset();
     EP_reset();
     PUMP_reset();
     TF_reset();
