@@ -18,6 +18,7 @@
 #include "runtime/system_probe.h"
 #include "alarms_trends/alarm_list.h"
 #include "alarms_trends/trends.h"
+#include "comm/ilr_driver.h"
 #include "comm/native_driver.h"
 #include "comm/native_protocol.h"
 #include "comm/ppo_update.h"
@@ -229,6 +230,7 @@ void resetLayers()
     HT_reset();
     Tarsel_reset();
     SP_reset();
+    ILR_reset();
     PPO_resetUpdate();
     CO_reset();
     PPO_reset();

@@ -13,6 +13,7 @@
 
 #include <filesystem>
 
+#include "comm/ilr_driver.h"
 #include "comm/native_driver.h"
 #include "comm/native_protocol.h"
 #include "comm/ppo_update.h"
@@ -221,6 +222,7 @@ void resetTargetLink()
     Tarsel_resetFiles();
     Tarsel_reset();
     SP_reset();
+    ILR_reset();
     PPO_resetUpdate();
 }
 

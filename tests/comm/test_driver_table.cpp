@@ -49,6 +49,15 @@ size_t occurrences(const std::string &text, const std::string &part)
     return count;
 }
 
+// The requests of the drivers, without the ILR probe of every page load.
+std::vector<std::string> driverRequests(RawServer &target)
+{
+    std::vector<std::string> found;
+    for (const std::string &r : target.requests())
+        if (r.find("GetSrvInfo.exe") == std::string::npos) found.push_back(r);
+    return found;
+}
+
 RawServer::Script done()
 {
     return [](int fd, const std::string &request) {
@@ -82,19 +91,19 @@ TEST_F(DriverTableTest, UnbuiltDriversAnswerUnavailableThroughTheTable)
         EXPECT_EQ(Tarsel_writeVal("Temp1", "1", 256), 0) << c.target;
         EXPECT_EQ(occurrences(log(), unavailable) - before, 1u) << c.target;
     }
-    EXPECT_TRUE(target.requests().empty());
+    EXPECT_TRUE(driverRequests(target).empty());
 
     // A service number without a driver does nothing and succeeds.
     remoteServiceId = 42;
     EXPECT_EQ(Tarsel_refresh(1), 1);
     EXPECT_EQ(SRVR_WriteVal(target.host().c_str(), "Temp1", "1", 256), 1);
-    EXPECT_TRUE(target.requests().empty());
+    EXPECT_TRUE(driverRequests(target).empty());
 
     // The native driver orders and reads through the same table.
     Tarsel_setServiceId("Saia.class");
     Tarsel_loadHtmlParameters("");
     EXPECT_EQ(Tarsel_refresh(1), 1);
-    EXPECT_EQ(target.requests().size(), 2u);
+    EXPECT_EQ(driverRequests(target).size(), 2u);
 }
 
 // After the resets every module of the target link is as before start-up:

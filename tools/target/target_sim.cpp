@@ -19,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "protocols/protocols.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -122,12 +124,31 @@ std::string readValue(const std::string &name)
     return found->second;
 }
 
+// Stores a value the protocols write; the simulated signals are read-only.
+bool storeValue(const std::string &name, const std::string &value)
+{
+    if (name.rfind("sim.", 0) == 0) return false;
+    std::lock_guard<std::mutex> hold(state.lock);
+    state.values[name] = value;
+    return true;
+}
+
+// The simulated signals and every name of the value table.
+std::vector<std::string> valueNames()
+{
+    std::vector<std::string> names = {"sim.ramp", "sim.sine", "sim.square", "sim.counter"};
+    std::lock_guard<std::mutex> hold(state.lock);
+    for (const auto &entry : state.values) names.push_back(entry.first);
+    return names;
+}
+
 void logRequest(const httplib::Request &req)
 {
     if (!state.log) return;
     std::lock_guard<std::mutex> hold(state.logLock);
     if (options.logPeer) std::fprintf(state.log, "%d ", req.remote_port);
     std::fprintf(state.log, "%s %s %s\n", req.method.c_str(), req.target.c_str(), req.version.c_str());
+    if (req.method == "POST") std::fprintf(state.log, "body %s\n", SIM_bodyForLog(req.body).c_str());
     std::fflush(state.log);
 }
 
@@ -190,7 +211,7 @@ void readFile(const std::string &query, httplib::Response &res)
 
 void srvInfo(httplib::Response &res)
 {
-    reply(res, 200, options.ilr ? "Panterm target simulator\r\nILR=1, V.1.0\r\n" : "Panterm target simulator\r\n");
+    reply(res, 200, options.ilr || SIM_offersIlr() ? "Panterm target simulator\r\nILR=1, V.1.0\r\n" : "Panterm target simulator\r\n");
 }
 
 // A path below the root, or empty when it would leave it.
@@ -234,6 +255,7 @@ void handle(const httplib::Request &req, httplib::Response &res)
     if (options.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options.delayMs));
     const std::string path = req.target.substr(0, req.target.find('?'));
     const std::string query = queryOf(req);
+    if (SIM_protocolAnswers(req, res)) return;
     if (endsWith(path, "cgi-bin/readVal.exe")) return readVal(query, res);
     if (endsWith(path, "cgi-bin/writeVal.exe")) return writeVal(query, res);
     if (endsWith(path, "cgi-bin/OrderValues.exe")) return orderValues(query, res);
@@ -273,7 +295,8 @@ void loadValues(const std::string &fileName)
                  "  --close-after N close each connection after N requests\n"
                  "  --hang-after N  answer N requests, then accept requests and never answer\n"
                  "  --ilr           GetSrvInfo.exe offers the ILR protocol\n"
-                 "  --max-seconds N end after N seconds\n");
+                 "  --max-seconds N end after N seconds\n%s",
+                 SIM_protocolUsage());
     std::exit(2);
 }
 
@@ -307,7 +330,7 @@ Options parseOptions(int argc, char **argv)
         else if (arg == "--hang-after") o.hangAfter = intArgument(argc, argv, i);
         else if (arg == "--ilr") o.ilr = true;
         else if (arg == "--max-seconds") o.maxSeconds = intArgument(argc, argv, i);
-        else usage();
+        else if (!SIM_protocolOption(argc, argv, i)) usage();
     }
     if (o.port > 65535) usage();
     return o;
@@ -329,10 +352,13 @@ int main(int argc, char **argv)
     state.errorOrdersLeft = options.errorOrders;
     state.errorReadsLeft = options.errorReads;
     state.answersLeft = options.hangAfter;
+    if (!SIM_protocolStart({readValue, storeValue, valueNames})) return 2;
 
     httplib::Server server;
     server.Get(".*", handle);
+    server.Post(".*", handle);
     server.set_tcp_nodelay(true);
+    if (SIM_closesEachConnection()) options.closeAfter = 1;
     server.set_keep_alive_max_count(options.closeAfter > 0 ? static_cast<size_t>(options.closeAfter) : 1000000);
     server.set_keep_alive_timeout(30);
     int port = options.port;
