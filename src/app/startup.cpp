@@ -19,6 +19,7 @@
 #include "alarms_trends/alarm_list.h"
 #include "alarms_trends/trends.h"
 #include "comm/ilr_driver.h"
+#include "comm/opc_driver.h"
 #include "comm/native_driver.h"
 #include "comm/native_protocol.h"
 #include "comm/ppo_update.h"
@@ -231,6 +232,7 @@ void resetLayers()
     Tarsel_reset();
     SP_reset();
     ILR_reset();
+    BH_reset();
     PPO_resetUpdate();
     CO_reset();
     PPO_reset();

@@ -14,6 +14,7 @@
 #include <filesystem>
 
 #include "comm/ilr_driver.h"
+#include "comm/opc_driver.h"
 #include "comm/native_driver.h"
 #include "comm/native_protocol.h"
 #include "comm/ppo_update.h"
@@ -223,6 +224,7 @@ void resetTargetLink()
     Tarsel_reset();
     SP_reset();
     ILR_reset();
+    BH_reset();
     PPO_resetUpdate();
 }
 

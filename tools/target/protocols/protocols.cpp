@@ -83,19 +83,21 @@ const std::string &SimBinding::field(size_t i) const
 bool SIM_protocolOption(int argc, char **argv, int &i)
 {
     std::string arg = argv[i];
-    bool known = arg == "--protocol" || arg == "--tcr";
+    bool known = arg == "--protocol" || arg == "--tcr" || arg == "--opc-path" || arg == "--opc-faults";
     if (!known) return false;
     if (i + 1 >= argc) badOption(arg);
     std::string value = argv[++i];
     if (arg == "--protocol" && !chooseProtocol(value)) badOption(arg + " " + value);
     if (arg == "--tcr") bindingsFile = value;
+    if (!OPCSIM_option(arg, value)) badOption(arg);
     return true;
 }
 
 const char *SIM_protocolUsage()
 {
     return "  --protocol native|ilr|opc|s7|wago|tbox  the kind of controller to play (native)\n"
-           "  --tcr FILE      the page's TCR file: where the signals sit for s7 and wago\n";
+           "  --tcr FILE      the page's TCR file: where the signals sit for s7 and wago\n"
+           "  --opc-path PATH the OPC XML-DA service (opcxmlda); --opc-faults N: SOAP faults for N requests\n";
 }
 
 bool SIM_protocolStart(const SimValues &v)
@@ -109,6 +111,7 @@ bool SIM_protocolAnswers(const httplib::Request &req, httplib::Response &res)
 {
     switch (protocol) {
     case Protocol::Ilr: return ILRSIM_answer(req, res);
+    case Protocol::Opc: return OPCSIM_answer(req, res);
     default: break;
     }
     return false;

@@ -30,3 +30,6 @@ void simReply(httplib::Response &res, int status, const std::string &body, const
 
 // The personalities, each in its file.
 bool ILRSIM_answer(const httplib::Request &req, httplib::Response &res);
+bool OPCSIM_answer(const httplib::Request &req, httplib::Response &res);
+// Takes --opc-path and --opc-faults; false for a bad value.
+bool OPCSIM_option(const std::string &arg, const std::string &value);
