@@ -20,6 +20,7 @@
 #include "alarms_trends/trends.h"
 #include "comm/ilr_driver.h"
 #include "comm/opc_driver.h"
+#include "comm/s7_driver.h"
 #include "comm/native_driver.h"
 #include "comm/native_protocol.h"
 #include "comm/ppo_update.h"
@@ -233,6 +234,7 @@ void resetLayers()
     SP_reset();
     ILR_reset();
     BH_reset();
+    S7_reset();
     PPO_resetUpdate();
     CO_reset();
     PPO_reset();

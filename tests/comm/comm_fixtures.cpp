@@ -15,6 +15,7 @@
 
 #include "comm/ilr_driver.h"
 #include "comm/opc_driver.h"
+#include "comm/s7_driver.h"
 #include "comm/native_driver.h"
 #include "comm/native_protocol.h"
 #include "comm/ppo_update.h"
@@ -225,6 +226,7 @@ void resetTargetLink()
     SP_reset();
     ILR_reset();
     BH_reset();
+    S7_reset();
     PPO_resetUpdate();
 }
 

@@ -77,7 +77,7 @@ TEST_F(DriverTableTest, UnbuiltDriversAnswerUnavailableThroughTheTable)
     SetRemoteStatus(1);
     struct Case {
         const char *target, *service;
-    } cases[] = {{"Wago.class", "WAGO"}, {"Simatic.class", "S7"}, {"TBox.class", "TBox"}};
+    } cases[] = {{"Wago.class", "WAGO"}, {"TBox.class", "TBox"}};
     for (const Case &c : cases) {
         Tarsel_clearView();
         ASSERT_EQ(Tarsel_addPPO("Temp1", 0), 1);

@@ -83,13 +83,14 @@ const std::string &SimBinding::field(size_t i) const
 bool SIM_protocolOption(int argc, char **argv, int &i)
 {
     std::string arg = argv[i];
-    bool known = arg == "--protocol" || arg == "--tcr" || arg == "--opc-path" || arg == "--opc-faults";
+    bool known = arg == "--protocol" || arg == "--tcr" || arg == "--opc-path" || arg == "--opc-faults" ||
+                 arg == "--s7-errors";
     if (!known) return false;
     if (i + 1 >= argc) badOption(arg);
     std::string value = argv[++i];
     if (arg == "--protocol" && !chooseProtocol(value)) badOption(arg + " " + value);
     if (arg == "--tcr") bindingsFile = value;
-    if (!OPCSIM_option(arg, value)) badOption(arg);
+    if (!OPCSIM_option(arg, value) || !S7SIM_option(arg, value)) badOption(arg);
     return true;
 }
 
@@ -97,14 +98,15 @@ const char *SIM_protocolUsage()
 {
     return "  --protocol native|ilr|opc|s7|wago|tbox  the kind of controller to play (native)\n"
            "  --tcr FILE      the page's TCR file: where the signals sit for s7 and wago\n"
-           "  --opc-path PATH the OPC XML-DA service (opcxmlda); --opc-faults N: SOAP faults for N requests\n";
+           "  --opc-path PATH the OPC XML-DA service (opcxmlda); --opc-faults N: SOAP faults for N requests\n"
+           "  --s7-errors N   answer the first N S7 jobs with an error class\n";
 }
 
 bool SIM_protocolStart(const SimValues &v)
 {
     values = v;
     if (!loadBindings()) return false;
-    return true;
+    return protocol != Protocol::S7 || S7SIM_start();
 }
 
 bool SIM_protocolAnswers(const httplib::Request &req, httplib::Response &res)
@@ -112,6 +114,7 @@ bool SIM_protocolAnswers(const httplib::Request &req, httplib::Response &res)
     switch (protocol) {
     case Protocol::Ilr: return ILRSIM_answer(req, res);
     case Protocol::Opc: return OPCSIM_answer(req, res);
+    case Protocol::S7: return S7SIM_answer(req, res);
     default: break;
     }
     return false;

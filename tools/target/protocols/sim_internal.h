@@ -33,3 +33,8 @@ bool ILRSIM_answer(const httplib::Request &req, httplib::Response &res);
 bool OPCSIM_answer(const httplib::Request &req, httplib::Response &res);
 // Takes --opc-path and --opc-faults; false for a bad value.
 bool OPCSIM_option(const std::string &arg, const std::string &value);
+// Takes the signals' addresses from the bindings; false when one is unusable.
+bool S7SIM_start();
+bool S7SIM_answer(const httplib::Request &req, httplib::Response &res);
+// Takes --s7-errors; false for a bad value.
+bool S7SIM_option(const std::string &arg, const std::string &value);
