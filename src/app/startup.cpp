@@ -21,6 +21,8 @@
 #include "comm/ilr_driver.h"
 #include "comm/opc_driver.h"
 #include "comm/s7_driver.h"
+#include "comm/tbox_driver.h"
+#include "comm/wago_driver.h"
 #include "comm/native_driver.h"
 #include "comm/native_protocol.h"
 #include "comm/ppo_update.h"
@@ -235,6 +237,8 @@ void resetLayers()
     ILR_reset();
     BH_reset();
     S7_reset();
+    WG_reset();
+    TBX_reset();
     PPO_resetUpdate();
     CO_reset();
     PPO_reset();

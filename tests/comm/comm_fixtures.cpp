@@ -16,6 +16,8 @@
 #include "comm/ilr_driver.h"
 #include "comm/opc_driver.h"
 #include "comm/s7_driver.h"
+#include "comm/tbox_driver.h"
+#include "comm/wago_driver.h"
 #include "comm/native_driver.h"
 #include "comm/native_protocol.h"
 #include "comm/ppo_update.h"
@@ -227,6 +229,8 @@ void resetTargetLink()
     ILR_reset();
     BH_reset();
     S7_reset();
+    WG_reset();
+    TBX_reset();
     PPO_resetUpdate();
 }
 

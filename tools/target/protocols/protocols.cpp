@@ -84,13 +84,13 @@ bool SIM_protocolOption(int argc, char **argv, int &i)
 {
     std::string arg = argv[i];
     bool known = arg == "--protocol" || arg == "--tcr" || arg == "--opc-path" || arg == "--opc-faults" ||
-                 arg == "--s7-errors";
+                 arg == "--s7-errors" || arg == "--tbox-page";
     if (!known) return false;
     if (i + 1 >= argc) badOption(arg);
     std::string value = argv[++i];
     if (arg == "--protocol" && !chooseProtocol(value)) badOption(arg + " " + value);
     if (arg == "--tcr") bindingsFile = value;
-    if (!OPCSIM_option(arg, value) || !S7SIM_option(arg, value)) badOption(arg);
+    if (!OPCSIM_option(arg, value) || !S7SIM_option(arg, value) || !TBXSIM_option(arg, value)) badOption(arg);
     return true;
 }
 
@@ -99,7 +99,8 @@ const char *SIM_protocolUsage()
     return "  --protocol native|ilr|opc|s7|wago|tbox  the kind of controller to play (native)\n"
            "  --tcr FILE      the page's TCR file: where the signals sit for s7 and wago\n"
            "  --opc-path PATH the OPC XML-DA service (opcxmlda); --opc-faults N: SOAP faults for N requests\n"
-           "  --s7-errors N   answer the first N S7 jobs with an error class\n";
+           "  --s7-errors N   answer the first N S7 jobs with an error class\n"
+           "  --tbox-page PATH the TBox value page (TBoxValues.html)\n";
 }
 
 bool SIM_protocolStart(const SimValues &v)
@@ -115,7 +116,9 @@ bool SIM_protocolAnswers(const httplib::Request &req, httplib::Response &res)
     case Protocol::Ilr: return ILRSIM_answer(req, res);
     case Protocol::Opc: return OPCSIM_answer(req, res);
     case Protocol::S7: return S7SIM_answer(req, res);
-    default: break;
+    case Protocol::Wago: return WGSIM_answer(req, res);
+    case Protocol::TBox: return TBXSIM_answer(req, res);
+    case Protocol::Native: break;
     }
     return false;
 }

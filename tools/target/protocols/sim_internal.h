@@ -38,3 +38,7 @@ bool S7SIM_start();
 bool S7SIM_answer(const httplib::Request &req, httplib::Response &res);
 // Takes --s7-errors; false for a bad value.
 bool S7SIM_option(const std::string &arg, const std::string &value);
+bool WGSIM_answer(const httplib::Request &req, httplib::Response &res);
+bool TBXSIM_answer(const httplib::Request &req, httplib::Response &res);
+// Takes --tbox-page; false for a bad value.
+bool TBXSIM_option(const std::string &arg, const std::string &value);
