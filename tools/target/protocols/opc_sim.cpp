@@ -165,10 +165,7 @@ bool endsWith(const std::string &text, const std::string &suffix)
 
 bool OPCSIM_option(const std::string &arg, const std::string &value)
 {
-    if (arg == "--opc-path") {
-        size_t first = value.find_first_not_of('/');
-        servicePath = "/" + (first == std::string::npos ? std::string() : value.substr(first));
-    }
+    if (arg == "--opc-path") servicePath = simAbsolutePath(value);
     if (arg != "--opc-faults") return true;
     char *end = nullptr;
     long n = std::strtol(value.c_str(), &end, 10);

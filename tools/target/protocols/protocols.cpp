@@ -183,6 +183,14 @@ std::string simPercentDecode(const std::string &text, bool plusIsBlank)
     return out;
 }
 
+std::string simAbsolutePath(const std::string &text)
+{
+    size_t first = text.find_first_not_of('/');
+    std::string path = first == std::string::npos ? std::string() : text.substr(first);
+    path.insert(path.begin(), '/');
+    return path;
+}
+
 void simReply(httplib::Response &res, int status, const std::string &body, const char *type)
 {
     res.status = status;

@@ -26,6 +26,8 @@ const SimBinding *simBindingNamed(const std::string &name);
 // Integer of a field ("0x" for hexadecimal); fallback when it is none.
 long simFieldNumber(const SimBinding &b, size_t i, long fallback);
 std::string simPercentDecode(const std::string &text, bool plusIsBlank);
+// A path of the request line: "/" and the text without its leading slashes.
+std::string simAbsolutePath(const std::string &text);
 void simReply(httplib::Response &res, int status, const std::string &body, const char *type = "text/plain");
 
 // The personalities, each in its file.

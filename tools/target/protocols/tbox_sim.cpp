@@ -13,9 +13,8 @@ std::string valuePage = "/TBoxValues.html";
 bool TBXSIM_option(const std::string &arg, const std::string &value)
 {
     if (arg != "--tbox-page") return true;
-    size_t first = value.find_first_not_of('/');
-    valuePage = "/" + (first == std::string::npos ? std::string() : value.substr(first));
-    return first != std::string::npos;
+    valuePage = simAbsolutePath(value);
+    return valuePage.size() > 1;
 }
 
 bool TBXSIM_answer(const httplib::Request &req, httplib::Response &res)
