@@ -331,12 +331,13 @@ bool S7_getAddress(const TcrEntry *entry, S7Address *a)
     for (int i = 0; i < 5; i++)
         if (!parseNumber(TCR_getParamField(entry, 6 + i), &fields[i])) return false;
     if (fields[0] == S7_TYPE_BOOL && !parseNumber(TCR_getParamField(entry, 11), &fields[5])) return false;
+    if (fields[0] < 1 || fields[0] > 255 || fields[1] < 1 || fields[1] > 65535 || fields[2] < 0 || fields[2] > 255 ||
+        fields[3] < 0 || fields[3] > 65535 || fields[4] < 0 || fields[4] > 0x1FFFFF || fields[5] < 0 || fields[5] > 7)
+        return false;
     *a = {static_cast<int>(fields[0]), static_cast<int>(fields[1]), static_cast<int>(fields[2]),
           static_cast<int>(fields[3]), fields[4], static_cast<int>(fields[5])};
     if (a->type == S7_TYPE_STRING) a->count += 2;
-    return fields[0] >= 1 && fields[0] <= 255 && fields[1] >= 1 && fields[1] <= 65535 && fields[2] >= 0 &&
-           fields[2] <= 255 && fields[3] >= 0 && fields[3] <= 65535 && fields[4] >= 0 && fields[4] <= 0x1FFFFF &&
-           fields[5] >= 0 && fields[5] <= 7;
+    return true;
 }
 
 int S7_valueSize(const S7Address &a)
