@@ -9,24 +9,40 @@
 #
 #   ./run_demo.sh               runs until Ctrl-C
 #   ./run_demo.sh --seconds N   stops both programs after N seconds
+#   ./run_demo.sh --protocol P  the simulator plays a controller of protocol P
+#                               (native, ilr, opc, s7, wago, tbox) and the panel
+#                               opens the demo page for it
 set -euo pipefail
 cd "$(dirname "$0")"
 
+usage="usage: $0 [--seconds N] [--protocol native|ilr|opc|s7|wago|tbox]"
 seconds=0
+protocol=native
 while [ $# -gt 0 ]; do
   case "$1" in
     --seconds)
-      [ $# -ge 2 ] && [[ "$2" =~ ^[0-9]+$ ]] || { echo "usage: $0 [--seconds N]" >&2; exit 2; }
+      [ $# -ge 2 ] && [[ "$2" =~ ^[0-9]+$ ]] || { echo "$usage" >&2; exit 2; }
       seconds=$2
       shift 2
       ;;
-    *) echo "usage: $0 [--seconds N]" >&2; exit 2 ;;
+    --protocol)
+      [ $# -ge 2 ] && [[ "$2" =~ ^(native|ilr|opc|s7|wago|tbox)$ ]] || { echo "$usage" >&2; exit 2; }
+      protocol=$2
+      shift 2
+      ;;
+    *) echo "$usage" >&2; exit 2 ;;
   esac
 done
+# The page for the protocol; an ILR target is found by the native page itself.
+page=start.html
+case "$protocol" in opc|s7|wago|tbox) page=start-$protocol.html ;; esac
 
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build
+# Where the signals sit on an S7 or WAGO controller: the page's TCR file.
+protocol_args=(--protocol "$protocol")
+[ -f "build/demo-root/plant-$protocol.tcr" ] && protocol_args+=(--tcr "$PWD/build/demo-root/plant-$protocol.tcr")
 
 root=$PWD/build/demo-root
 out=$PWD/demo-out
@@ -55,7 +71,7 @@ trap 'stop_all; echo "Stopped."; exit 130' INT TERM
 trap stop_all EXIT
 
 build/panterm-target --root "$root" --port 0 --values "$root/values.txt" --log "$out/target.log" \
-  >"$out/target.out" 2>&1 &
+  "${protocol_args[@]}" >"$out/target.out" 2>&1 &
 target_pid=$!
 port=""
 for _ in $(seq 100); do
@@ -69,8 +85,8 @@ if [ -z "$port" ]; then
   cat "$out/target.out" >&2
   exit 1
 fi
-url="http://127.0.0.1:$port/start.html"
-echo "Target simulator: $url (requests in demo-out/target.log)"
+url="http://127.0.0.1:$port/$page"
+echo "Target simulator ($protocol): $url (requests in demo-out/target.log)"
 # A free port for the panel's own server: one that nothing answers on.
 panel_port=""
 for _ in $(seq 50); do

@@ -19,6 +19,11 @@
 #include "runtime/system_probe.h"
 #include "alarms_trends/alarm_list.h"
 #include "alarms_trends/trends.h"
+#include "comm/ilr_driver.h"
+#include "comm/opc_driver.h"
+#include "comm/s7_driver.h"
+#include "comm/tbox_driver.h"
+#include "comm/wago_driver.h"
 #include "comm/native_driver.h"
 #include "comm/native_protocol.h"
 #include "comm/ppo_update.h"
@@ -244,6 +249,11 @@ void resetLayers()
     HT_reset();
     Tarsel_reset();
     SP_reset();
+    ILR_reset();
+    BH_reset();
+    S7_reset();
+    WG_reset();
+    TBX_reset();
     PPO_resetUpdate();
     CO_reset();
     PPO_reset();

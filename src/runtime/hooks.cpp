@@ -46,6 +46,7 @@ const HK_Hooks kDefaults = {
     .readPageParameter = notFound,
     .readParamName = nameItself,
     .refreshPeriod = defaultPeriod,
+    .pictureOrderFileName = emptyText,
     .scheduleNewRefresh = none,
     .scheduleFullRedraw = zero,
     .requestPage = refused,

@@ -828,6 +828,7 @@ void VM_attachHooks()
     h->readPageParameter = HT_readHtmlParameter;
     h->readParamName = HT_readParamName;
     h->refreshPeriod = VM_getRefreshPeriod;
+    h->pictureOrderFileName = VM_getOrderFileNameOfPicture;
     h->scheduleNewRefresh = scheduleNewRefresh;
     h->scheduleFullRedraw = scheduleFullRedraw;
     h->requestPage = VM_requestLoadHtmlFile;

@@ -29,6 +29,8 @@
 #include <thread>
 #include <vector>
 
+#include "protocols/protocols.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -176,6 +178,24 @@ bool faultsInForce()
     return t >= options.faultStart && (options.faultSeconds == 0 || t < options.faultStart + options.faultSeconds);
 }
 
+// Stores a value the protocols write; the simulated signals are read-only.
+bool storeValue(const std::string &name, const std::string &value)
+{
+    if (name.rfind("sim.", 0) == 0) return false;
+    std::lock_guard<std::mutex> hold(state.lock);
+    state.values[name] = value;
+    return true;
+}
+
+// The simulated signals and every name of the value table.
+std::vector<std::string> valueNames()
+{
+    std::vector<std::string> names = {"sim.ramp", "sim.sine", "sim.square", "sim.counter"};
+    std::lock_guard<std::mutex> hold(state.lock);
+    for (const auto &entry : state.values) names.push_back(entry.first);
+    return names;
+}
+
 void logRequest(const httplib::Request &req)
 {
     if (!state.log) return;
@@ -183,6 +203,7 @@ void logRequest(const httplib::Request &req)
     if (options.logTimes) std::fprintf(state.log, "%lld ", millisecondsSinceStart());
     if (options.logPeer) std::fprintf(state.log, "%d ", req.remote_port);
     std::fprintf(state.log, "%s %s %s\n", req.method.c_str(), req.target.c_str(), req.version.c_str());
+    if (req.method == "POST") std::fprintf(state.log, "body %s\n", SIM_bodyForLog(req.body).c_str());
     std::fflush(state.log);
 }
 
@@ -252,7 +273,7 @@ void readFile(const std::string &query, httplib::Response &res)
 
 void srvInfo(httplib::Response &res)
 {
-    reply(res, 200, options.ilr ? "Panterm target simulator\r\nILR=1, V.1.0\r\n" : "Panterm target simulator\r\n");
+    reply(res, 200, options.ilr || SIM_offersIlr() ? "Panterm target simulator\r\nILR=1, V.1.0\r\n" : "Panterm target simulator\r\n");
 }
 
 // A path below the root, or empty when it would leave it.
@@ -405,6 +426,7 @@ void answer(const httplib::Request &req, httplib::Response &res)
     const std::string path = req.target.substr(0, req.target.find('?'));
     const std::string query = queryOf(req);
     if (failsNow(path)) return reply(res, 404, "Not Found");
+    if (SIM_protocolAnswers(req, res)) return;
     if (endsWith(path, "cgi-bin/readVal.exe")) return readVal(query, res);
     if (endsWith(path, "cgi-bin/writeVal.exe")) return writeVal(query, res);
     if (endsWith(path, "cgi-bin/OrderValues.exe")) return orderValues(query, res);
@@ -466,7 +488,8 @@ void loadValues(const std::string &fileName)
                  "  --fail PATH[:K] answer 404 to requests of PATH (the next K only, when given)\n"
                  "Bounds: the newest 256 order blocks of 1024 names each, and the newest 4096 names\n"
                  "created by reads and writes, are kept (the values file's names are kept for good);\n"
-                 "32 connections are served at once and an idle kept-alive one is closed after 5 s.\n");
+                 "32 connections are served at once and an idle kept-alive one is closed after 5 s.\n%s",
+                 SIM_protocolUsage());
     std::exit(2);
 }
 
@@ -525,7 +548,7 @@ Options parseOptions(int argc, char **argv)
         else if (arg == "--slow") o.slow = true;
         else if (arg == "--reset-after") o.resetAfter = intArgument(argc, argv, i);
         else if (arg == "--fail") addFailure(o, text());
-        else usage();
+        else if (!SIM_protocolOption(argc, argv, i)) usage();
     }
     if (o.port > 65535) usage();
     return o;
@@ -548,11 +571,14 @@ int main(int argc, char **argv)
     state.errorOrdersLeft = options.errorOrders;
     state.errorReadsLeft = options.errorReads;
     state.answersLeft = options.hangAfter;
+    if (!SIM_protocolStart({readValue, storeValue, valueNames})) return 2;
 
     httplib::Server server;
     server.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
     server.Get(".*", handle);
+    server.Post(".*", handle);
     server.set_tcp_nodelay(true);
+    if (SIM_closesEachConnection()) options.closeAfter = 1;
     server.set_keep_alive_max_count(options.closeAfter > 0 ? static_cast<size_t>(options.closeAfter) : 1000000);
     server.set_keep_alive_timeout(kKeepAliveSeconds);
     int port = options.port;
