@@ -3,6 +3,7 @@
 // endpoint.
 #include <string>
 
+#include "comm/ppo_update.h"
 #include "comm/ilr_driver.h"
 #include "comm/native_driver.h"
 #include "comm_fixtures.h"
@@ -33,6 +34,7 @@ protected:
     // A remote page on host with the given page parameters; the probe runs.
     void loadPage(const string &host, const string &params = "")
     {
+        PPO_resetUpdate(); // every page starts with a target not yet known to fail
         SetRemoteStatus(0);
         setPageParameters(params.empty() ? "Dummy;1\n" : params);
         std::snprintf(VM_RemoteServer, sizeof VM_RemoteServer, "%s", host.c_str());

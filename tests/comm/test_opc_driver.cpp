@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "comm/ppo_update.h"
 #include "comm/native_driver.h"
 #include "comm/opc_driver.h"
 #include "comm_fixtures.h"
@@ -32,6 +33,7 @@ protected:
     }
     void usePage(const string &host, const string &path)
     {
+        PPO_resetUpdate(); // every page starts with a target not yet known to fail
         SetRemoteStatus(0);
         setPageParameters("XMLOPCWebserviceAdress;" + path + "\n");
         std::snprintf(VM_RemoteServer, sizeof VM_RemoteServer, "%s", host.c_str());

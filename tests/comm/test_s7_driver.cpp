@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "comm/ppo_update.h"
 #include "comm/native_driver.h"
 #include "comm/s7_driver.h"
 #include "comm_fixtures.h"
@@ -99,6 +100,7 @@ protected:
     }
     void usePage(const string &host, const string &parameters)
     {
+        PPO_resetUpdate(); // every page starts with a target not yet known to fail
         Tarsel_clearView();
         SetRemoteStatus(0);
         setPageParameters(parameters);

@@ -179,11 +179,11 @@ bool faultsInForce()
 }
 
 // Stores a value the protocols write; the simulated signals are read-only.
-bool storeValue(const std::string &name, const std::string &value)
+bool writeProtocolValue(const std::string &name, const std::string &value)
 {
     if (name.rfind("sim.", 0) == 0) return false;
     std::lock_guard<std::mutex> hold(state.lock);
-    state.values[name] = value;
+    storeValue(name, value);
     return true;
 }
 
@@ -571,7 +571,7 @@ int main(int argc, char **argv)
     state.errorOrdersLeft = options.errorOrders;
     state.errorReadsLeft = options.errorReads;
     state.answersLeft = options.hangAfter;
-    if (!SIM_protocolStart({readValue, storeValue, valueNames})) return 2;
+    if (!SIM_protocolStart({readValue, writeProtocolValue, valueNames})) return 2;
 
     httplib::Server server;
     server.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
