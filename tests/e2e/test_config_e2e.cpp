@@ -80,3 +80,25 @@ TEST_F(ConfigE2E, CountdownLoadsTheStartPage)
     EXPECT_GT(after, std::chrono::milliseconds(1500)) << "three seconds of ticks of 500 ms";
     EXPECT_NE(panel.log().find("Start: " + root_ + "/start.html"), string::npos) << "the configured start page, not the setting's";
 }
+
+TEST_F(ConfigE2E, SavingWritesTheFileAndAppliesTheAddress)
+{
+    std::filesystem::create_directories(path("p"));
+    const string start = "PT_Config.Start.Timeout=600\nPT_Config.Start.URL=" + root_ + "/start.html\n";
+    writeFile(path("p/panel.cfg"), "# Panterm Config\n#\n" + start + "#EOF\n");
+    PanelSetup setup{"", "", "wait 3000\nclick 200 82\ntext 10.0.0.7\nkey ENTER\nwait 1500\nclick 185 237\nwait 2500\nclose\n"};
+    setup.configPage = root_ + "/config.html";
+    setup.configFile = "panel.cfg";
+    setup.ownNetwork = path("net");
+    Panel panel(path("p"), setup);
+    ASSERT_EQ(panel.missingTool(), "") << "the adapter commands are only run in a network namespace of their own";
+    ASSERT_EQ(panel.wait(30000), 0) << panel.output();
+    EXPECT_EQ(readFile(panel.file("panel.cfg")), "# Panterm Config\n#\n" + start +
+                                                     "PT_Config.Eth.Iface=0\nPT_Config.Eth.BootApply=0\n"
+                                                     "PT_Config.Eth.IP=10.0.0.7\nPT_Config.Eth.Subnet=255.255.255.0\n"
+                                                     "PT_Config.Eth.Gateway=10.0.0.1\nPT_Config.Ready=1\n#EOF\n")
+        << panel.log();
+    EXPECT_EQ(netns::commands(path("net")), "ifconfig [eth0] [10.0.0.7] [netmask] [255.255.255.0] [up]\n"
+                                            "route [del] [default] [dev] [eth0]\n"
+                                            "route [add] [default] [gw] [10.0.0.1] [dev] [eth0]\n");
+}
