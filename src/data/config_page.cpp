@@ -208,7 +208,11 @@ void PTC_applyEthernet()
     ethModified = 0;
     int itf = interfaceNumber();
     const char *ip = storedValue("Eth.IP"), *mask = storedValue("Eth.Subnet"), *gw = storedValue("Eth.Gateway");
-    if (itf < 0 || itf >= 10 || !ip || !mask || !gw) return;
+    if (!ip || !mask || !gw) return;
+    if (itf < 0 || itf >= 10) {
+        err_append(0, "Ethernet values not applied, no adapter number 0 to 9: %s\n", storedValue("Eth.Iface"));
+        return;
+    }
     if (!Net_isValidAddress(ip) || !Net_isValidAddress(mask) || !gatewayAcceptable(gw)) {
         err_append(0, "Ethernet values not applied, invalid address: %s\n", ip);
         log_append(0, " Subnet: %s\n", mask);

@@ -1,5 +1,6 @@
 #include "data_fixture.h"
 
+#include <cstdlib>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -30,7 +31,9 @@ int requestPage(const char *address)
 }
 
 // The configuration containers of a new project; "Eth.Iface" 10 in the file
-// keeps the adapter out of reach of these cases (only 0 to 9 are applied).
+// keeps the adapter out of reach of these cases (only 0 to 9 are applied),
+// and outside a network namespace of its own only the recording stand-ins of
+// the adapter commands are found through PATH, and must not be run.
 class ConfigPage : public DataTest {
 protected:
     void SetUp() override
@@ -38,7 +41,21 @@ protected:
         DataTest::SetUp();
         requestedPage.clear();
         HK_hooks()->requestPageAfresh = requestPage;
+        if (netns::inOwnNetwork()) return;
+        const char *old = std::getenv("PATH");
+        oldPath_ = old ? old : "";
+        netns::writeStandIns(dir_);
+        setenv("PATH", (dir_ + "/bin").c_str(), 1);
     }
+    void TearDown() override
+    {
+        if (!netns::inOwnNetwork()) {
+            EXPECT_EQ(netns::commands(dir_), "") << "adapter commands run outside a network namespace";
+            setenv("PATH", oldPath_.c_str(), 1);
+        }
+        DataTest::TearDown();
+    }
+    string oldPath_;
     void useFile(const char *name, const string &content)
     {
         safe_strncpy(pterm.config_file, name, sizeof pterm.config_file);
