@@ -44,7 +44,7 @@
 #include "draw/images.h"
 #include "input/actions.h"
 #include "input/navigation.h"
-#include "objects/text_field.h"
+#include "objects/keypad.h"
 #include "runtime/heap.h"
 #include "runtime/hooks.h"
 #include "view/object_table.h"

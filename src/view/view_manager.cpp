@@ -490,6 +490,8 @@ void VM_closeKeyPadView()
     VM_keypadClosed = 1;
 }
 
+int VM_isKeypadClosed() { return VM_keypadClosed; }
+
 int scheduleFullRedraw()
 {
     req_new_refresh = 1;

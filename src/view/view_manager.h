@@ -19,6 +19,8 @@ int VM_requestPicture(const char *name);
 void VM_setKeyPadView(const char *name);
 int VM_setMsgBoxView();
 void VM_closeKeyPadView();
+// 1 from the closing of the keypad page until the page's focus is set again.
+int VM_isKeypadClosed();
 void VM_closeMsgBoxView();
 int scheduleFullRedraw();
 void scheduleRedraw();
