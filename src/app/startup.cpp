@@ -268,7 +268,7 @@ void init_pterm(const char *argv0)
     loadSettingsFromXmlFile();
     log_append(0, "AppPath: %s\n", AppPath);
     VM_setMsgBoxFileName("MsgBox.teq");
-    copy_file_to_ramdisk("MsgBox.teq", "MsgBox.teq");
+    VM_loadApplicationPages();
     if (pterm.debug_level >= 2) {
         logScreenInfo();
         log_append(0, "\nLoad network settings...\n", nullptr);

@@ -21,6 +21,9 @@ int VM_setMsgBoxView();
 void VM_closeKeyPadView();
 // 1 from the closing of the keypad page until the page's focus is set again.
 int VM_isKeypadClosed();
+// Copies the panel's own pages (the message box "MsgBox.teq" and the keypads
+// "keypad.teq" and "alphapad.teq") from beside the program into the RAM disk.
+void VM_loadApplicationPages();
 void VM_closeMsgBoxView();
 int scheduleFullRedraw();
 void scheduleRedraw();
