@@ -23,7 +23,7 @@ std::string settings(const PanelSetup &s)
            "\t<vpi_user></vpi_user>\n\t<vpi_pass></vpi_pass>\n"
            "\t<prompt_url>1</prompt_url>\n\t<full_redraw>1</full_redraw>\n"
            "\t<debug_level>" + std::to_string(s.debugLevel) + "</debug_level>\n"
-           "\t<kiosk>1</kiosk>\n</pterm>\n";
+           "\t<kiosk>1</kiosk>\n" + s.moreSettings + "</pterm>\n";
 }
 
 Target::Target(const std::string &dir, const std::string &root, const std::string &values, int port) : dir_(dir)

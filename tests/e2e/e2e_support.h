@@ -34,6 +34,7 @@ struct PanelSetup {
     std::string startPage; // the settings' start page (also loaded after a failed load)
     std::string events;    // the event script; it should end with "close"
     int debugLevel = 1;
+    std::string moreSettings = ""; // elements after kiosk, in the settings file's order
 };
 
 // The settings file of a panel: up to the window mode (full screen); the
