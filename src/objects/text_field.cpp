@@ -191,7 +191,8 @@ void drawStill(TF_Field *f, int full)
         G_FillRect(look.x + i, look.y + i, look.width - 2 * i, look.height - 2 * i, look.fillColor);
     }
     if (look.border && early) DM_DrawEditField("", look.x, look.y, look.width, look.height, look.lineColor);
-    else if (look.border) G_DrawRect2(look.x, look.y, look.width, look.height, look.lineColor, o.lineStyle, o.lineWidth);
+    else if (look.border)
+        G_DrawRect2(look.x, look.y, look.width, look.height, look.lineColor, o.lineStyle, o.lineWidth);
     if (look.editFrame) DM_DrawEditField("", look.x, look.y, look.width, look.height, look.lineColor);
     G_SetFont(o.font);
     if (look.valueRepaint >= 0)
@@ -262,11 +263,11 @@ void enter(TF_Field *f, int *saved)
     }
     if (f->modified) {
         writeText(f);
-        scheduleFullRedraw();
         TF_SendMessageOnEnterHit();
     }
     TF_ResetEventHandler(f);
     f->editing = 0;
+    scheduleFullRedraw();
     if (saved) *saved = 1;
 }
 

@@ -30,7 +30,8 @@ string key(char c)
     static const char *const rows[] = {"789", "456", "123"};
     for (int r = 0; r < 3; r++)
         for (int col = 0; col < 3; col++)
-            if (rows[r][col] == c) return "click " + std::to_string(32 + 58 * col) + " " + std::to_string(82 + 34 * r) + "\n";
+            if (rows[r][col] == c)
+                return "click " + std::to_string(32 + 58 * col) + " " + std::to_string(82 + 34 * r) + "\n";
     return c == '0' ? "click 61 184\n" : "click 148 184\n";
 }
 

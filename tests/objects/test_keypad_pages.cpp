@@ -48,11 +48,12 @@ protected:
         writeFile(path("P.teq"), teqc::buildTeq("teq g\npage-size 320,240\nbackground 255,255,255\n"
                                                 "painter \"TextFieldP\" at 100,60 size 120,24 plc 0 {\n"
                                                 "  block \"TextFieldP\" id 1 {\n"
-                                                "    action 0 3 {\n      dest PPO \"SP\"\n      source PPO \"SP\"\n    }\n"
+                                                "    action 0 3 {\n      dest PPO \"SP\"\n"
+                                                "      source PPO \"SP\"\n    }\n"
                                                 "    repaint 5 PPO \"SP\"\n  }\n}\n"));
-        writeFile(path("start.html"), "<applet code=\"IViewer.class\" width=\"320\" height=\"240\">\n" + param("ProjectName", "P") +
-                                          param("InitPPOASCIIName", "page.tcr") + param("MessageBox", "MsgBox") +
-                                          "</applet>\n");
+        writeFile(path("start.html"), "<applet code=\"IViewer.class\" width=\"320\" height=\"240\">\n" +
+                                          param("ProjectName", "P") + param("InitPPOASCIIName", "page.tcr") +
+                                          param("MessageBox", "MsgBox") + "</applet>\n");
         VM_requestLoadHtmlFile("start.html");
         VM_entry();
         store("500"); // the page load started a new value store

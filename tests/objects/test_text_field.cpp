@@ -43,7 +43,10 @@ protected:
                std::to_string(w) + "," + std::to_string(h) + " plc " + std::to_string(plc) +
                " {\n  block \"TextFieldP\" id 1 {\n" + block + "  }\n}\n";
     }
-    static string value(const string &type, const string &name) { return "    repaint 5 " + type + " \"" + name + "\"\n"; }
+    static string value(const string &type, const string &name)
+    {
+        return "    repaint 5 " + type + " \"" + name + "\"\n";
+    }
     void draw(const string &painters)
     {
         page("background 255,255,255\nfill off\nborder off\nline-colour 0,0,0\n" + painters);
@@ -271,9 +274,10 @@ TEST_F(TextField, FieldsThatAreNotEdited)
     HT_writeContainer("sp", "15");
     HT_writeContainer("off", "1");
     // A static text: its repaint holds unconditionally (logic "always").
-    string label = "    repaint 5 STRING \"Label\" {\n      when always {\n        empty\n        empty\n      }\n    }\n";
-    draw(button("A", 200, 10, 40, 20) + field(kEdit + label) +
-         field("    action 0 2 {\n      dest CO \"sp\"\n      source STRING \"x\"\n    }\n" + value("CO", "sp"), 10, 40) +
+    string label = "    repaint 5 STRING \"Label\" {\n      when always {\n        empty\n        empty\n"
+                   "      }\n    }\n";
+    string writeOnly = "    action 0 2 {\n      dest CO \"sp\"\n      source STRING \"x\"\n    }\n";
+    draw(button("A", 200, 10, 40, 20) + field(kEdit + label) + field(writeOnly + value("CO", "sp"), 10, 40) +
          field(kEdit + value("CO", "sp") +
                    "    action 0 15 {\n      dest CO \"x\"\n      source CO \"x\"\n"
                    "      when compare eq CO \"off\" STRING \"1\"\n    }\n",
