@@ -3,6 +3,7 @@
 // settings, the network block, the view manager (requests, refresh cycle,
 // redraws), the input handlers and the embedded server's thread entry.
 #include "app/startup.h"
+#include "app/event_pump.h"
 
 #include <csignal>
 #include <cstdio>
@@ -33,6 +34,7 @@
 #include "data/config_page.h"
 #include "runtime/ramdisk.h"
 #include "runtime/str_util.h"
+#include "transport/sockets.h"
 #include "view/view_manager.h"
 #include "data/language.h"
 #include "data/persistent_containers.h"
@@ -47,6 +49,7 @@
 #include "objects/keypad.h"
 #include "runtime/heap.h"
 #include "runtime/hooks.h"
+#include "runtime/pump.h"
 #include "view/object_table.h"
 #include "view/page_params.h"
 #include "view/painter_loader.h"
@@ -72,6 +75,17 @@ void logScreenInfo()
                   static_cast<unsigned>(g_si.buttons), static_cast<unsigned>(g_si.modifiers), g_si.fonts);
     std::fputs(text, stdout);
     log_append(0, "%s", text);
+}
+
+// PANTERM_TIMEOUT_MS replaces the time-out of an exchange with the target
+// (for tests and trials against slow targets).
+void applyTimeoutOverride()
+{
+    const char *text = std::getenv("PANTERM_TIMEOUT_MS");
+    if (!text || !text[0]) return;
+    int ms = 0;
+    if (str_parseInt(text, &ms) && ms > 0) SRVR_setTimeout(ms);
+    else log_append(1, "PANTERM_TIMEOUT_MS: not a positive number of milliseconds: %s\n", text);
 }
 
 void requestStartPage()
@@ -187,12 +201,9 @@ bool dispatch(const GR_EVENT &event)
 {
     for (;;) {
         GR_EVENT event;
-        GrGetNextEventTimeout(&event, static_cast<GR_TIMEOUT>(VM_getRefreshPeriod()));
-        if (!dispatch(event)) {
-            log_closeFile();
-            GrClose();
-            std::exit(0);
-        }
+        if (!EP_takeKeptEvent(&event)) GrGetNextEventTimeout(&event, static_cast<GR_TIMEOUT>(VM_getRefreshPeriod()));
+        DS_exchangeWithPanel();
+        if (!dispatch(event)) EP_endProgram();
         if (g_GrFlushNotified > 0) {
             GrFlush();
             g_GrFlushNotified = 0;
@@ -211,12 +222,16 @@ void attachLayers()
     OBJ_attachHooks();
     AL_attachHooks();
     EM_attachHooks();
+    EP_attachHooks();
 }
 
 void resetLayers()
 {
     initialised = false;
     g_si = {};
+    SRVC_reset();
+    EP_reset();
+    PUMP_reset();
     TF_reset();
     AC_reset();
     MH_clearInputState();
@@ -266,6 +281,7 @@ void init_pterm(const char *argv0)
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     SYS_setAppPath(argv0);
     loadSettingsFromXmlFile();
+    applyTimeoutOverride();
     log_append(0, "AppPath: %s\n", AppPath);
     VM_setMsgBoxFileName("MsgBox.teq");
     VM_loadApplicationPages();

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "comm/driver_table.h"
+#include "comm/ppo_update.h"
 #include "data/process_points.h"
 #include "runtime/hooks.h"
 #include "runtime/log.h"
@@ -150,7 +151,10 @@ int SP_orderValues(const char *host, const char *orderString, char *reply, int s
         err_append(0, "orderValues() failed!\n%s\n", orderString);
         return 0;
     }
-    for (int pass = 0; pass <= TARSEL_ORDER_RESTARTS; pass++) {
+    // While the target keeps failing, an "Error." answer is not followed by a
+    // new start in the same cycle: the next cycle's attempt is the new start.
+    int restarts = PPO_isBackingOff() ? 0 : TARSEL_ORDER_RESTARTS;
+    for (int pass = 0; pass <= restarts; pass++) {
         BlockReply answer = orderAll(host, head, reply, size, list);
         if (answer == BlockReply::Done) return 1;
         if (answer == BlockReply::Failed) break;

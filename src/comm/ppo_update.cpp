@@ -1,7 +1,8 @@
 // Update cycle of the process-point cache: orders the read list from the
 // target through the driver of its service and reads the values back, with up
-// to three attempts per cycle. Owns the order string and the order last sent.
-// Main thread only.
+// to three attempts per cycle, and one while the target keeps failing. Owns
+// the order string, the order last sent and the back-off state. Main thread
+// only.
 #include "comm/ppo_update.h"
 
 #include <cstdio>
@@ -23,6 +24,7 @@ constexpr int kAttempts = 3;
 
 char ppoOrderString[PPO_ORDER_SIZE]; // the order being built; then the reply of the value file
 char ppoOrderStrPrv[PPO_ORDER_SIZE]; // the order last sent
+bool backingOff;                     // every attempt of the last update failed
 
 // Appends text to the order string; false when it no longer fits.
 bool appendOrder(size_t *length, const char *text)
@@ -88,20 +90,29 @@ int PPO_update(int force, int period)
         PPO_setReady(1);
         return 1;
     }
+    // In the back-off the one attempt is never the last of three, so the
+    // lasting failure is reported once, when it begins.
     pterm.comm_err_count = 0;
-    for (int attempt = 1; attempt <= kAttempts; attempt++) {
+    int attempts = backingOff ? 1 : kAttempts;
+    for (int attempt = 1; attempt <= attempts; attempt++) {
         pterm.comm_err_count = attempt;
         const TargetDriver *driver = Tarsel_driverFor(remoteServiceId);
         int result = driver->readList ? driver->readList(HK_hooks()->remoteServer(), PPO_getList())
                                       : PPO_update_OV_RF(force, period);
         if (result) {
+            if (backingOff) log_append(1, "The target answers again\n", nullptr);
+            backingOff = false;
             PPO_setReady(1);
             return result;
         }
     }
+    if (!backingOff) log_append(1, "The target keeps failing: one update attempt per cycle until it answers\n", nullptr);
+    backingOff = true;
     PPO_invalidAllValues();
     return 0;
 }
+
+int PPO_isBackingOff() { return backingOff; }
 
 int PPO_OrderValuesUpdate(int force, int period) { return PPO_update(force, period); }
 
@@ -116,4 +127,5 @@ void PPO_resetUpdate()
 {
     ppoOrderString[0] = '\0';
     ppoOrderStrPrv[0] = '\0';
+    backingOff = false;
 }

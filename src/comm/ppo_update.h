@@ -3,7 +3,11 @@
 
 // One update of the cache from the target (up to three attempts): 1 when the
 // values were read; after the third failure every value is "Not available".
+// While the target keeps failing (every attempt of the last update failed),
+// an update makes one attempt, until the first good answer.
 int PPO_update(int force, int period);
+// True while the target keeps failing.
+int PPO_isBackingOff();
 int PPO_OrderValuesUpdate(int force, int period);
 void PPO_ReadFileUpdate();
 // Forgets the order last sent, so that the next update orders again.

@@ -74,6 +74,7 @@ const HK_Hooks kDefaults = {
     .sampleTrends = none,
     .clearTrendView = none,
     .clearTrends = none,
+    .pumpEvents = none,
 };
 
 HK_Hooks hooks = kDefaults;

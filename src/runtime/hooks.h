@@ -58,6 +58,9 @@ struct HK_Hooks {
     void (*sampleTrends)();                           // once per refresh cycle
     void (*clearTrendView)();
     void (*clearTrends)();
+
+    // Filled by the application.
+    void (*pumpEvents)(); // take the pending display events while the main thread waits
 };
 
 // The table: never null, every entry set.

@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr int kDownloadRetries = 12;
 constexpr int kDownloadHeaderSize = 1024;
 
 // A slot is free while inUse is 0; an open one holds the RAM-disk copy.
@@ -48,17 +47,6 @@ void firstLine(const char *text, char *dst, size_t size)
     dst[n] = '\0';
 }
 
-// Reads the reply header of a download, retrying as long as the connection
-// may still deliver one.
-int readDownloadHeader(int slot, char *header, int *bodyStart, int *bodyLength, int *status)
-{
-    for (int retry = 0;; retry++) {
-        int got = SRVR_ReadHttpHeader(slot, header, kDownloadHeaderSize, bodyStart, bodyLength, status);
-        if (got != 0 || retry >= kDownloadRetries) return got;
-        SRVR_waitBeforeRetry(retry + 1);
-    }
-}
-
 int TarselLinkGetFile_Impl(const char *address, const char *documentBase, const char *fileName,
                            const char *destination)
 {
@@ -73,6 +61,7 @@ int TarselLinkGetFile_Impl(const char *address, const char *documentBase, const 
     const char *host = address ? address : GetRemoteIpAddress();
     int slot = SRVR_OpenSocket(address);
     if (!slot) {
+        if (PUMP_isPumping()) return failDownload(SRVR_GETFILE_NO_CONNECTION, file, dest, 0);
         err_append(0, "Connection to the host failed !\n %s\n", host);
         return failDownload(SRVR_GETFILE_NO_CONNECTION, file, dest, 0);
     }
@@ -82,7 +71,7 @@ int TarselLinkGetFile_Impl(const char *address, const char *documentBase, const 
     }
     char header[kDownloadHeaderSize];
     int bodyStart = 0, bodyLength = 0, status = 0;
-    if (readDownloadHeader(slot, header, &bodyStart, &bodyLength, &status) <= 0) {
+    if (SRVR_ReadHttpHeader(slot, header, kDownloadHeaderSize, &bodyStart, &bodyLength, &status) <= 0) {
         err_append(0, "TarselLinkGetFile_Impl: no reply header !\n %s\n", host);
         return failDownload(SRVR_GETFILE_NO_HEADER, file, dest, slot);
     }
@@ -110,7 +99,9 @@ int TarselLinkGetFile_Impl(const char *address, const char *documentBase, const 
         if (chunkLength <= 0) break;
         chunk = block;
     }
-    if (expected >= 0 && written < expected) {
+    // A body without a length ends with the stream; one cut by a reset, an
+    // error or the time-out is not the file.
+    if (chunkLength < 0 || (expected >= 0 && written < expected)) {
         err_append(0, "TarselLinkGetFile_Impl: transfer incomplete !\n %s\n", fileName);
         return failDownload(SRVR_GETFILE_INCOMPLETE, file, dest, slot);
     }

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <sys/types.h>
 
+#include "runtime/pump.h"
+
 // A resolved target: the address with its first octet in the most significant
 // byte, and the port.
 struct SrvrAddress {
@@ -39,14 +41,31 @@ bool SRVR_isControl(unsigned char c);
 void SRVR_appendCommonHttpHeadersKeepAlive(SrvrText &b, bool keepAlive);
 
 // ---- connections and reply headers (sockets.cpp) ----
-// Opens a TCP connection with the options of a relay or a slot connection;
-// -1 with the connection message set on failure.
-int SRVR_openTcp(SrvrAddress target, bool relay);
+// Every exchange with the target has a deadline as a whole: the time of
+// PUMP_nowMs() by which connecting, sending and receiving must be done. Every
+// wait is a poll of at most PUMP_SLICE_MS, with the pending display events
+// taken between the slices.
+int64_t SRVR_deadline();
+// False, with a log line, while the panel takes display events from inside a
+// wait: a second exchange must not start then.
+bool SRVR_exchangeAllowed(const char *what);
+// Opens a non-blocking TCP connection with the options of a relay or a slot
+// connection; -1 with the connection message set on failure (also when the
+// deadline passes while connecting).
+int SRVR_openTcp(SrvrAddress target, bool relay, int64_t deadline);
+// Closes a connection after a complete exchange.
 void SRVR_closeTcp(int sock);
-bool SRVR_sendAll(int sock, const char *data, size_t length);
-// One receive: bytes, 0 at the end of the stream, -1 on a time-out or an
-// error, -2 when interrupted.
-ssize_t SRVR_receiveSome(int sock, char *buffer, size_t length);
+// Drops a connection at once (reset), for exchanges that failed or were cut.
+void SRVR_abortTcp(int sock);
+// True when everything was sent before the deadline.
+bool SRVR_sendAll(int sock, const char *data, size_t length, int64_t deadline);
+enum {
+    SRVR_IO_END = 0,       // the peer ended the stream
+    SRVR_IO_ERROR = -1,    // an error, a reset
+    SRVR_IO_DEADLINE = -2, // nothing arrived before the deadline
+};
+// One receive: bytes, or one of the SRVR_IO_ results.
+ssize_t SRVR_receiveSome(int sock, char *buffer, size_t length, int64_t deadline);
 // Why the last connection attempt failed.
 const char *SRVR_connectionMessage();
 // Finds the end of the header in text: the first "\n\n", "\r\n\r\n" or
@@ -56,10 +75,6 @@ int SRVR_getPointerToData(const char *text, int length, int *bodyStart, int *sta
 // Content length announced in header[0 .. headerLength): -1 when there is no
 // usable one (missing, no line feed after it, negative or not a number).
 long SRVR_headerContentLength(const char *header, int headerLength);
-void SRVR_sleepMs(int ms);
-// Wait before the n-th retry (1-based): none for the first 3, then 10 ms,
-// 100 ms and 1000 ms for three retries each.
-void SRVR_waitBeforeRetry(int n);
 
 // ---- target address (target_address.cpp) ----
 // Resolves a host text into *target and remembers it as the last resolved

@@ -2,7 +2,8 @@
 // kept-alive connection, the keep-alive switch, the busy flag that keeps a
 // second caller out and the start of the last reply's body. Reads the settings
 // (debug level, target type); through the hooks it reads the document base
-// and resolves the names it sends.
+// and resolves the names it sends. A request, with its reconnects and
+// resends, is done by its deadline or cut there.
 #include "transport/relay.h"
 
 #include <atomic>
@@ -22,9 +23,9 @@
 namespace {
 
 constexpr uint32_t kIdleTicks = 1000;   // 10 s in 10 ms ticks
-constexpr int kEmptyReceiveLimit = 12;  // interrupted receives before giving up
 constexpr int kStaleReconnectLimit = 2; // reconnects after a stale kept-alive connection
 constexpr int kBeckhoffTarget = 103;
+constexpr int kBusyPollMs = 10;
 
 struct CachedConnection {
     SrvrAddress target;
@@ -38,6 +39,7 @@ CachedConnection CD = {{0, 0}, -1, 0};
 int isKeepAliveEnabled;
 const char *lastDataPointer;
 std::atomic_flag relayBusy = ATOMIC_FLAG_INIT;
+thread_local bool insideRelay; // this thread runs a relay request
 
 void closeCached()
 {
@@ -125,20 +127,30 @@ struct RelayLink {
     bool keepAlive;
     int sock;
     bool viaCached;
+    int64_t deadline;
 };
 
 int relayConnect(RelayLink &link)
 {
-    link.sock = SRVR_openTcp(link.target, true);
+    link.sock = SRVR_openTcp(link.target, true, link.deadline);
     link.viaCached = false;
     if (link.sock >= 0 && link.keepAlive) CD = {link.target, link.sock, SYS_get10Milliseconds()};
     return link.sock;
 }
 
+// Closes the connection after a complete exchange.
 void relayClose(RelayLink &link)
 {
     if (link.sock >= 0 && link.sock == CD.sock) CD.sock = -1;
     SRVR_closeTcp(link.sock);
+    link.sock = -1;
+}
+
+// Drops the connection of a failed or cut exchange.
+void relayAbort(RelayLink &link)
+{
+    if (link.sock >= 0 && link.sock == CD.sock) CD.sock = -1;
+    SRVR_abortTcp(link.sock);
     link.sock = -1;
 }
 
@@ -178,32 +190,34 @@ bool reportSendFailure(RelayLink &link, char *buffer, int size)
     std::fflush(stdout);
     safe_strncpy(buffer, "Relay URL: send failed !", static_cast<size_t>(size));
     err_append(0, "%s\n", buffer);
-    relayClose(link);
+    relayAbort(link);
     return false;
 }
+
+bool sendRequest(RelayLink &link, size_t length) { return SRVR_sendAll(link.sock, BufferOutRly, length, link.deadline); }
 
 // Sends the request; on failure connects once more and sends again.
 bool relaySend(RelayLink &link, size_t length, char *buffer, int size)
 {
-    if (SRVR_sendAll(link.sock, BufferOutRly, length)) return true;
+    if (sendRequest(link, length)) return true;
     err_append(0, "send() failed, try again...\n", nullptr);
-    relayClose(link);
+    relayAbort(link);
     if (relayConnect(link) < 0) return reportConnectFailure(buffer, size);
-    if (SRVR_sendAll(link.sock, BufferOutRly, length)) return true;
+    if (sendRequest(link, length)) return true;
     return reportSendFailure(link, buffer, size);
 }
 
 // A kept-alive connection gave nothing: connect again and send again.
 bool relayResend(RelayLink &link, size_t length, char *buffer, int size)
 {
-    relayClose(link);
+    relayAbort(link);
     if (relayConnect(link) < 0) {
         err_append(0, "connect() failed, try connect() again...\n", nullptr);
         if (relayConnect(link) < 0) return reportConnectFailure(buffer, size);
     }
-    if (SRVR_sendAll(link.sock, BufferOutRly, length)) return true;
+    if (sendRequest(link, length)) return true;
     err_append(0, "send() failed, try again...\n", nullptr);
-    if (!SRVR_sendAll(link.sock, BufferOutRly, length)) return reportSendFailure(link, buffer, size);
+    if (!sendRequest(link, length)) return reportSendFailure(link, buffer, size);
     err_append(0, "2nd send() done.\n", nullptr);
     return true;
 }
@@ -251,37 +265,60 @@ void reportShortReply(const ReplyState &r)
 
 enum class Receive { Done, Failed };
 
+Receive failReceive(RelayLink &link, const char *text, char *buffer, int size)
+{
+    safe_strncpy(buffer, text, static_cast<size_t>(size));
+    err_append(0, "%s\n", buffer);
+    relayAbort(link);
+    return Receive::Failed;
+}
+
+// The deadline passed while the reply came in: reported and the connection
+// dropped. A reply whose length is known and not reached fails; one that runs
+// to the end of the stream ends here with what came.
+Receive cutAtDeadline(RelayLink &link, int command, const ReplyState &r, char *buffer, int size)
+{
+    if (r.received == 0) return failReceive(link, "Relay URL: E! recv failed !", buffer, size);
+    err_append_int(0, "Relay URL: reply cut at the time-out after %d bytes\n", r.received);
+    if (r.expected >= 0 && !readsToEnd(command))
+        return failReceive(link, "Relay URL: reply cut at the time-out !", buffer, size);
+    relayAbort(link);
+    return Receive::Done;
+}
+
 Receive relayReceive(RelayLink &link, int command, size_t requestLength, ReplyState &r, char *buffer, int size)
 {
-    int interrupted = 0, reconnects = 0;
+    int reconnects = 0;
     r = {0, 0, -1, false};
     const int room = SRVR_BUFFER_SIZE - 1;
     while (r.received < room && (r.expected < 0 || r.received < r.expected)) {
-        ssize_t n = SRVR_receiveSome(link.sock, BufferInRly + r.received, static_cast<size_t>(room - r.received));
+        ssize_t n = SRVR_receiveSome(link.sock, BufferInRly + r.received, static_cast<size_t>(room - r.received),
+                                     link.deadline);
         if (n > 0) {
             r.received += static_cast<int>(n);
             BufferInRly[r.received] = '\0';
             if (!takeReceived(r, command)) break;
             continue;
         }
-        if (n == -2 && ++interrupted <= kEmptyReceiveLimit) {
-            SRVR_waitBeforeRetry(interrupted);
-            continue;
+        if (n == SRVR_IO_DEADLINE) {
+            Receive cut = cutAtDeadline(link, command, r, buffer, size);
+            BufferInRly[r.received] = '\0';
+            return cut;
         }
-        if (r.received > 0) {
-            if (r.expected >= 0 && !readsToEnd(command)) reportShortReply(r);
-            break;
+        // A reply that ends before its announced length is not the reply:
+        // taken whole, a cut value file would pass for current values.
+        if (r.received > 0 && r.expected >= 0 && !readsToEnd(command)) {
+            reportShortReply(r);
+            BufferInRly[r.received] = '\0';
+            return failReceive(link, "Relay URL: reply cut short !", buffer, size);
         }
+        if (r.received > 0) break;
         if (link.viaCached && reconnects++ < kStaleReconnectLimit) {
             if (!relayResend(link, requestLength, buffer, size)) return Receive::Failed;
             link.viaCached = link.keepAlive;
-            interrupted = 0;
             continue;
         }
-        safe_strncpy(buffer, "Relay URL: E! recv failed !", static_cast<size_t>(size));
-        err_append(0, "%s\n", buffer);
-        relayClose(link);
-        return Receive::Failed;
+        return failReceive(link, "Relay URL: E! recv failed !", buffer, size);
     }
     BufferInRly[r.received] = '\0';
     return Receive::Done;
@@ -293,13 +330,17 @@ int RelayURL_synch(const char *address, int command, const char *name, char *buf
 {
     if (!buffer || size < 1) return 0;
     SRVR_Initialize();
+    if (!SRVR_exchangeAllowed("Relay URL")) {
+        safe_strncpy(buffer, "Relay URL: busy !", static_cast<size_t>(size));
+        return 0;
+    }
     char input[SRVR_PATH_SIZE * 4] = "";
     if (command == RLY_WRITE_VALUE || command == RLY_CGI_CALL || command == RLY_TBOX_WRITE)
         safe_strncpy(input, buffer, sizeof input);
     BufferOutRly[0] = '\0';
     BufferInRly[0] = '\0';
     buffer[0] = '\0';
-    RelayLink link = {SRVR_lastResolved(), isKeepAliveEnabled != 0, -1, false};
+    RelayLink link = {SRVR_lastResolved(), isKeepAliveEnabled != 0, -1, false, SRVR_deadline()};
     if (address && !SRVR_resolveTarget(address, &link.target)) link.target = {0, 0};
     if (!buildRelayRequest(command, name, input, link.keepAlive, buffer, size)) return 0;
     size_t requestLength = std::strlen(BufferOutRly);
@@ -318,21 +359,31 @@ int RelayURL_synch(const char *address, int command, const char *name, char *buf
     if (!SRVR_getPointerToData(BufferInRly, reply.received, &bodyStart, &status)) {
         safe_strncpy(buffer, "Relay URL: no reply header !", static_cast<size_t>(size));
         err_append(0, "%s\n", buffer);
-        relayClose(link);
+        relayAbort(link);
         return 0;
     }
     lastDataPointer = BufferInRly + bodyStart;
     if (usesBody(command)) safe_strncpy(buffer, BufferInRly + bodyStart, static_cast<size_t>(size));
     bool complete = reply.expected >= 0 && reply.received == reply.expected;
-    if (!link.keepAlive || !complete) relayClose(link);
-    else CD.lastUse = SYS_get10Milliseconds();
+    if (link.sock >= 0 && (!link.keepAlive || !complete)) relayClose(link);
+    else if (link.sock >= 0) CD.lastUse = SYS_get10Milliseconds();
     return reply.status == 200 ? 1 : 0;
 }
 
 int RelayURL(const char *address, int command, const char *name, char *buffer, int size)
 {
-    while (relayBusy.test_and_set(std::memory_order_acquire)) SRVR_sleepMs(10);
+    // The flag is held by another thread, whose request ends by its deadline;
+    // a request of this thread's own cannot be waited for.
+    bool allowed = SRVR_exchangeAllowed("Relay URL");
+    if (allowed && insideRelay) log_append(1, "Relay URL: a request while one is running is refused\n", nullptr);
+    if (!allowed || insideRelay) {
+        if (buffer && size > 0) safe_strncpy(buffer, "Relay URL: busy !", static_cast<size_t>(size));
+        return 0;
+    }
+    while (relayBusy.test_and_set(std::memory_order_acquire)) PUMP_sleep(kBusyPollMs);
+    insideRelay = true;
     int result = RelayURL_synch(address, command, name, buffer, size);
+    insideRelay = false;
     relayBusy.clear(std::memory_order_release);
     return result;
 }

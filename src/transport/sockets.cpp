@@ -1,14 +1,17 @@
 // TCP connections and socket slots of the HTTP client. Owns the socket slots
-// and their pending output, the connection options (time-out), the message of
-// the last failed connection and the connection count. Reports through the
-// log; main thread only.
+// with their deadlines and their pending output, the connection options
+// (time-out), the waits on non-blocking sockets, the message of the last
+// failed connection and the connection count. Reports through the log; main
+// thread only.
 #include "transport/sockets.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -22,13 +25,13 @@
 namespace {
 
 constexpr int kSendFlags = MSG_NOSIGNAL;
-constexpr int kHeaderReadAttempts = 4; // interrupted receives per header read
 constexpr int kSlotOutputLimit = 65534;
 
 struct SocketSlot {
     uint16_t inUse;
     SrvrAddress target;
     int sock;
+    int64_t deadline; // of the slot's exchange, from its opening
 };
 
 SocketSlot shandles[SRVR_SOCKET_SLOTS];
@@ -50,7 +53,45 @@ void setOption(int sock, int name, const void *value, socklen_t length, const ch
     else safe_strncpy(connectionMessage, text, sizeof connectionMessage);
 }
 
+// Waits until sock is ready for events, in slices, taking the pending display
+// events between them: 1 ready (or in error: the next call tells), 0 when the
+// deadline passed, -1 on a failed wait.
+int waitReady(int sock, short events, int64_t deadline)
+{
+    for (;;) {
+        PUMP_events();
+        int64_t left = deadline - PUMP_nowMs();
+        if (left <= 0) return 0;
+        pollfd p = {sock, events, 0};
+        int n = poll(&p, 1, static_cast<int>(left < PUMP_SLICE_MS ? left : PUMP_SLICE_MS));
+        if (n > 0) return 1;
+        if (n < 0 && errno != EINTR) return -1;
+    }
+}
+
+bool connectBefore(int sock, const sockaddr_in &peer, int64_t deadline)
+{
+    if (fcntl(sock, F_SETFL, fcntl(sock, F_GETFL) | O_NONBLOCK) != 0) return false;
+    if (connect(sock, reinterpret_cast<const sockaddr *>(&peer), sizeof peer) == 0) return true;
+    if (errno != EINPROGRESS && errno != EINTR) return false;
+    if (waitReady(sock, POLLOUT, deadline) <= 0) return false;
+    int error = 0;
+    socklen_t length = sizeof error;
+    return getsockopt(sock, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+}
+
 } // namespace
+
+// ---- deadlines -------------------------------------------------------------
+
+int64_t SRVR_deadline() { return PUMP_nowMs() + timeoutMs; }
+
+bool SRVR_exchangeAllowed(const char *what)
+{
+    if (!PUMP_isPumping()) return true;
+    log_append(1, "%s: refused while the panel handles events during another exchange\n", what);
+    return false;
+}
 
 // ---- reply headers ----------------------------------------------------------
 
@@ -119,7 +160,15 @@ void SRVR_closeTcp(int sock)
     close(sock);
 }
 
-int SRVR_openTcp(SrvrAddress target, bool relay)
+void SRVR_abortTcp(int sock)
+{
+    if (sock < 0) return;
+    linger off = {1, 0};
+    setsockopt(sock, SOL_SOCKET, SO_LINGER, &off, sizeof off);
+    close(sock);
+}
+
+int SRVR_openTcp(SrvrAddress target, bool relay, int64_t deadline)
 {
     connectionMessage[0] = '\0';
     int sock = socket(AF_INET, SOCK_STREAM, 0);
@@ -150,22 +199,26 @@ int SRVR_openTcp(SrvrAddress target, bool relay)
     peer.sin_family = AF_INET;
     peer.sin_port = htons(static_cast<uint16_t>(target.port));
     peer.sin_addr.s_addr = htonl(target.ip);
-    if (connect(sock, reinterpret_cast<sockaddr *>(&peer), sizeof peer) < 0) {
+    if (!connectBefore(sock, peer, deadline)) {
         char dotted[20];
         SRVR_dottedAddress(target.ip, dotted, sizeof dotted);
         std::snprintf(connectionMessage, sizeof connectionMessage, "Connection to host \"%s\" failed !", dotted);
-        close(sock);
+        SRVR_abortTcp(sock);
         return -1;
     }
     connectCount++;
     return sock;
 }
 
-bool SRVR_sendAll(int sock, const char *data, size_t length)
+bool SRVR_sendAll(int sock, const char *data, size_t length, int64_t deadline)
 {
     while (length > 0) {
         ssize_t n = send(sock, data, length, kSendFlags);
         if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (waitReady(sock, POLLOUT, deadline) <= 0) return false;
+            continue;
+        }
         if (n <= 0) return false;
         data += n;
         length -= static_cast<size_t>(n);
@@ -173,22 +226,16 @@ bool SRVR_sendAll(int sock, const char *data, size_t length)
     return true;
 }
 
-ssize_t SRVR_receiveSome(int sock, char *buffer, size_t length)
+ssize_t SRVR_receiveSome(int sock, char *buffer, size_t length, int64_t deadline)
 {
-    ssize_t n = recv(sock, buffer, length, kSendFlags);
-    if (n < 0 && errno == EINTR) return -2;
-    return n < 0 ? -1 : n;
-}
-
-void SRVR_sleepMs(int ms)
-{
-    if (ms > 0) usleep(static_cast<useconds_t>(ms) * 1000u);
-}
-
-void SRVR_waitBeforeRetry(int n)
-{
-    if (n <= 3) return;
-    SRVR_sleepMs(n <= 6 ? 10 : n <= 9 ? 100 : 1000);
+    for (;;) {
+        int ready = waitReady(sock, POLLIN, deadline);
+        if (ready == 0) return SRVR_IO_DEADLINE;
+        if (ready < 0) return SRVR_IO_ERROR;
+        ssize_t n = recv(sock, buffer, length, kSendFlags);
+        if (n >= 0) return n;
+        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return SRVR_IO_ERROR;
+    }
 }
 
 const char *SRVR_connectionMessage() { return connectionMessage; }
@@ -198,7 +245,7 @@ const char *SRVR_connectionMessage() { return connectionMessage; }
 void SRVR_Initialize()
 {
     if (slotsReady) return;
-    for (SocketSlot &s : shandles) s = {0, {0, 0}, -1};
+    for (SocketSlot &s : shandles) s = {0, {0, 0}, -1, 0};
     slotOutputLength = 0;
     slotOutputOwner = 0;
     slotsReady = true;
@@ -215,8 +262,16 @@ SocketSlot *openSlot(int slot)
 
 void dropSlotConnection(SocketSlot &s)
 {
-    SRVR_closeTcp(s.sock);
+    SRVR_abortTcp(s.sock);
     s.sock = -1;
+}
+
+// The slot's exchange ran past its deadline: reported, and the connection
+// dropped.
+void cutAtDeadline(SocketSlot &s, int received)
+{
+    err_append_int(0, "Socket: exchange cut at the time-out after %d bytes !\n", received);
+    dropSlotConnection(s);
 }
 
 bool hasControlCharacter(const char *text)
@@ -255,16 +310,18 @@ const char *headerClosing(const char *extra, int extraLength)
 int SRVR_OpenSocket(const char *hostText)
 {
     SRVR_Initialize();
+    if (!SRVR_exchangeAllowed("OpenSocket")) return 0;
     SrvrAddress target = SRVR_lastResolved();
     if (hostText && !SRVR_resolveTarget(hostText, &target)) target = {0, 0};
     for (int slot = 1; slot < SRVR_SOCKET_SLOTS; slot++) {
         if (shandles[slot].inUse) continue;
-        int sock = SRVR_openTcp(target, false);
+        int64_t deadline = SRVR_deadline();
+        int sock = SRVR_openTcp(target, false, deadline);
         if (sock < 0) {
             err_append(0, "%s\n", SRVR_connectionMessage());
             return 0;
         }
-        shandles[slot] = {1, target, sock};
+        shandles[slot] = {1, target, sock, deadline};
         return slot;
     }
     return 0;
@@ -340,7 +397,7 @@ int SRVR_WriteBuffer(int slot, const void *data, int length)
 {
     SocketSlot *s = openSlot(slot);
     if (!s || !data || length <= 0) return 0;
-    if (SRVR_sendAll(s->sock, static_cast<const char *>(data), static_cast<size_t>(length))) return length;
+    if (SRVR_sendAll(s->sock, static_cast<const char *>(data), static_cast<size_t>(length), s->deadline)) return length;
     err_append(0, "SRVR_WriteBuffer: send failed !\n", nullptr);
     dropSlotConnection(*s);
     return -1;
@@ -350,28 +407,27 @@ int SRVR_ReadBuffer(int slot, void *buffer, int length)
 {
     SocketSlot *s = openSlot(slot);
     if (!s || !buffer || length <= 0) return 0;
-    for (int attempt = 0;; attempt++) {
-        ssize_t n = SRVR_receiveSome(s->sock, static_cast<char *>(buffer), static_cast<size_t>(length));
-        if (n >= 0) return static_cast<int>(n);
-        if (n == -2 && attempt < kHeaderReadAttempts) continue;
-        dropSlotConnection(*s);
-        return -1;
-    }
+    ssize_t n = SRVR_receiveSome(s->sock, static_cast<char *>(buffer), static_cast<size_t>(length), s->deadline);
+    if (n >= 0) return static_cast<int>(n);
+    if (n == SRVR_IO_DEADLINE) cutAtDeadline(*s, 0);
+    else dropSlotConnection(*s);
+    return -1;
 }
 
 int SRVR_ReadHttpHeader(int slot, char *buffer, int size, int *bodyStart, int *bodyLength, int *status)
 {
     SocketSlot *s = openSlot(slot);
     if (!s || !buffer || size < 2 || !bodyStart || !bodyLength || !status) return -1;
-    int received = 0, interrupted = 0;
+    int received = 0;
     buffer[0] = '\0';
     *status = 0;
     for (;;) {
         if (received >= size - 1) return -1;
-        ssize_t n = SRVR_receiveSome(s->sock, buffer + received, static_cast<size_t>(size - 1 - received));
-        if (n == -2) {
-            if (++interrupted >= kHeaderReadAttempts) return 0;
-            continue;
+        ssize_t n =
+            SRVR_receiveSome(s->sock, buffer + received, static_cast<size_t>(size - 1 - received), s->deadline);
+        if (n == SRVR_IO_DEADLINE) {
+            cutAtDeadline(*s, received);
+            return -1;
         }
         if (n <= 0) {
             if (n < 0) dropSlotConnection(*s);
@@ -414,7 +470,8 @@ void SRVR_CloseSocket(int slot)
     SRVR_Initialize();
     if (slot < 1 || slot >= SRVR_SOCKET_SLOTS || !shandles[slot].inUse) return;
     if (slotOutputOwner == slot) slotOutputLength = 0;
-    dropSlotConnection(shandles[slot]);
+    SRVR_closeTcp(shandles[slot].sock);
+    shandles[slot].sock = -1;
     shandles[slot].inUse = 0;
 }
 
@@ -425,7 +482,7 @@ void SRVR_resetSockets()
 {
     for (SocketSlot &s : shandles) {
         if (s.inUse) SRVR_closeTcp(s.sock);
-        s = {0, {0, 0}, -1};
+        s = {0, {0, 0}, -1, 0};
     }
     slotOutputLength = 0;
     slotOutputOwner = 0;

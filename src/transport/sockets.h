@@ -9,6 +9,9 @@
 
 // Marks the socket slots free; done lazily by every entry point.
 void SRVR_Initialize();
+// Opens a slot's connection; its exchange has the time-out from now on.
+// Answers the slot, or 0 when all are busy, the connection failed, or the
+// panel is taking display events from inside another exchange's wait.
 int SRVR_OpenSocket(const char *hostText);
 int SRVR_WriteGetHeader(int slot, const char *path, const char *file, const char *extra, int extraLength);
 int SRVR_PutPostHeader(int slot, const char *path, const char *file, const char *contentType, int contentLength,
@@ -24,9 +27,9 @@ int SRVR_ReadBuffer(int slot, void *buffer, int length);
 // Reads a reply header into buffer (size bytes, NUL-terminated), skipping an
 // interim "100 Continue" header. Answers the bytes received when a header was
 // read, with *bodyStart the offset of the body, *bodyLength the body bytes
-// already received and *status the reply status; 0 when no header arrived and
-// the connection may still deliver one; -1 when the connection ended, failed
-// or timed out, or the header does not fit into the buffer.
+// already received and *status the reply status; -1 when the connection
+// ended or failed, the slot's deadline passed (the connection is then
+// dropped), or the header does not fit into the buffer.
 int SRVR_ReadHttpHeader(int slot, char *buffer, int size, int *bodyStart, int *bodyLength, int *status);
 void SRVR_CloseSocket(int slot);
 
@@ -34,8 +37,9 @@ void SRVR_CloseSocket(int slot);
 // follows it.
 int SRV_getContentLength(const char *header);
 
-// Send and receive time-out of new connections in milliseconds (10 s unless
-// changed; values below 1 restore it).
+// Time-out of an exchange as a whole in milliseconds (10 s unless changed;
+// values below 1 restore it): a relay request, and a slot from its opening to
+// its closing, must be done by then, or the exchange is cut and reported.
 void SRVR_setTimeout(int milliseconds);
 // Connections opened so far (relay and slots), for diagnostics and tests.
 unsigned SRVR_getConnectCount();

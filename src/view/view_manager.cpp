@@ -24,6 +24,7 @@
 #include "runtime/hooks.h"
 #include "runtime/platform.h"
 #include "runtime/ramdisk.h"
+#include "runtime/pump.h"
 #include "data/language.h"
 #include "runtime/log.h"
 #include "data/persistent_containers.h"
@@ -41,7 +42,6 @@ namespace {
 
 constexpr int kNotFoundRepeats = 6;
 constexpr int kNotFoundPauseMs = 500;
-constexpr int kTokenPollMs = 20;
 constexpr int kMaxCyclesPerEntry = 16;
 
 // The panel's own pages, copied into the RAM disk at start. The keypad pages
@@ -79,6 +79,10 @@ char loadingFileName[VM_PAGE_SIZE];
 bool initialised;
 int waitCursor;
 int lastPollSubstitute;
+int requestRunning; // a page, picture or dialog request is being carried out
+int teqFailures;    // TEQ loads that failed so far
+char retryPicture[VM_PAGE_SIZE]; // a picture whose load failed, asked for again ...
+int64_t retryAt;                 // ... once this time has come
 
 bool isKeypadPage(const char *name) { return stringicmp(name, "keypad.teq") || stringicmp(name, "alphapad.teq"); }
 
@@ -250,15 +254,21 @@ void logPageParameters(int mainIndex)
     log_append(0, " MainTEQName      : %s\n", req_page);
 }
 
-void loadPageTables()
+// Loads the page's language table and static texts; false, with the name of
+// the file in failed, when the static texts could not be read.
+bool loadPageTables(char *failed, size_t size)
 {
     char value[HT_VALUE_SIZE];
     if (HT_readHtmlParameter("IVIEWERHTMLTAGSFILEName", value)) {
         ensureExtension(value, sizeof value, ".csv");
         LR_parseCsvFile(value);
     }
-    if (HT_readHtmlParameter("StaticHTMLTagsFileName", value) && value[0]) HT_loadCsvFile(value);
+    if (HT_readHtmlParameter("StaticHTMLTagsFileName", value) && value[0] && HT_loadCsvFile(value) < 0) {
+        safe_strncpy(failed, value, size);
+        return false;
+    }
     HT_checkPmTm();
+    return true;
 }
 
 void drawNotFoundScreen(const char *name)
@@ -277,7 +287,9 @@ void drawNotFoundScreen(const char *name)
     GrFlush();
 }
 
-void notFoundSequence(const char *address)
+// The not-found screen six times, then the page counts as failed: shown is
+// the page's file, or the file of the page that could not be read.
+void notFoundSequence(const char *address, const char *shown)
 {
     if (pterm.config_page[0]) {
         VM_ClearAll();
@@ -287,13 +299,13 @@ void notFoundSequence(const char *address)
     OB_setActualFocus(-1);
     fileNotFound = 1;
     for (int i = 0; i < kNotFoundRepeats; i++) {
-        drawNotFoundScreen(HtmlFileName);
-        SYS_Sleep(kNotFoundPauseMs);
+        drawNotFoundScreen(shown);
+        PUMP_sleep(kNotFoundPauseMs);
     }
     fileNotFound = 0;
     VM_DialogBox[0] = '\0';
     VM_Abort(1);
-    err_fileNotFound(HtmlFileName);
+    err_fileNotFound(shown);
     err_append(0, " %s\n", address);
 }
 
@@ -303,8 +315,10 @@ int loadHtmlFile(const char *address)
     safe_strncpy(page, address, sizeof page);
     if (!retrieveHtmlFileName(page)) return 0;
     int scanned = HT_loadHtmlParameters(HtmlFileName);
-    if (scanned < 0) {
-        notFoundSequence(page);
+    // A page from the target without the applet or its parameters arrived
+    // cut or broken: it failed as a missing one does.
+    if (scanned < 0 || (scanned == 0 && SRVR_isRemoteFileServer())) {
+        notFoundSequence(page, HtmlFileName);
         return 0;
     }
     if (scanned == 0) return 0;
@@ -328,7 +342,15 @@ int loadHtmlFile(const char *address)
     int mainIndex = readIntParameter("Main", 0);
     VM_encodeSpecialChar = HT_readHtmlParameter("encodeSpecialChar", value) && stringicmp(value, "on");
     VM_hasTCR = 0;
-    if (HT_readHtmlParameter("InitPPOASCIIName", value) && value[0]) VM_hasTCR = TCR_parseTcrFile(value) == 0;
+    if (HT_readHtmlParameter("InitPPOASCIIName", value) && value[0]) {
+        char tcrName[HT_VALUE_SIZE];
+        safe_strncpy(tcrName, value, sizeof tcrName);
+        VM_hasTCR = TCR_parseTcrFile(value) == 0;
+        if (!VM_hasTCR) {
+            notFoundSequence(page, tcrName);
+            return 0;
+        }
+    }
     FirstIndex = firstIndex;
     LastIndex = lastIndex;
     if (!HT_readHtmlParameter("MainTEQName", req_page)) req_page[0] = '\0';
@@ -341,7 +363,11 @@ int loadHtmlFile(const char *address)
         else std::snprintf(req_page, sizeof req_page, "%s%i.teq", TeqFileName, mainIndex);
         picNr = mainIndex;
     }
-    loadPageTables();
+    char failed[HT_VALUE_SIZE];
+    if (!loadPageTables(failed, sizeof failed)) {
+        notFoundSequence(page, failed);
+        return 0;
+    }
     if (req_page[0]) {
         HT_writeContainer("@CURRENT_PAGE", req_page);
         loadPicture();
@@ -364,16 +390,39 @@ bool isPictureNumber(const char *text, int *number)
     return true;
 }
 
+// A picture whose main or layer file could not be loaded is asked for again
+// after a refresh period (three quarters of one, so that the next time-out
+// finds it due). Meanwhile the view shows what the load left: the picture
+// before (a missing file), the picture without its layer, or nothing (a
+// broken file), and then the not-found screen.
+void armPictureRetry(const char *name)
+{
+    safe_strncpy(retryPicture, name, sizeof retryPicture);
+    int period = VM_getRefreshPeriod();
+    retryAt = PUMP_nowMs() + period - period / 4;
+}
+
+void retryFailedPicture()
+{
+    if (!retryPicture[0] || req_new_page || PUMP_nowMs() < retryAt) return;
+    safe_strncpy(req_page, retryPicture, sizeof req_page);
+    retryPicture[0] = '\0';
+    req_new_page = 2;
+}
+
 int setPictureName(const char *name)
 {
     VM_LoadingTeq = 1;
+    int failuresBefore = teqFailures;
     int result = VM_loadTeqFile(name, 1);
+    if (result == 0) PA_LoadLayerTeqIfAny();
+    if (result == 0 && teqFailures != failuresBefore) result = 404;
+    if (result != 0) armPictureRetry(name);
     if (result == 0) {
         size_t len = std::strlen(name);
         safe_strncpy(OrderFileName, name, len >= 4 && len - 4 < sizeof OrderFileName ? len - 3 : sizeof OrderFileName);
         for (char *c = OrderFileName; *c; c++)
             if (*c == '+') *c = '_';
-        PA_LoadLayerTeqIfAny();
         HK_hooks()->loadWarningButton();
         if (stringicmp(name, TeqMsgBoxFileName)) safe_strncpy(VM_DialogBox, name, sizeof VM_DialogBox);
         VM_gainFocusFlag = 1;
@@ -400,9 +449,17 @@ void redrawObjects(int message)
     if (modal >= 0) OB_SendMessage(modal, message, 0, nullptr);
 }
 
-void waitForToken()
+// Both redraw paths run on the main thread: a path that finds the token taken
+// was entered from inside the other, through a wait that took display events,
+// and cannot wait for it. It leaves the drawing to the next cycle.
+bool takeToken()
 {
-    while (VM_RedrawToken) SYS_Sleep(kTokenPollMs);
+    if (VM_RedrawToken) {
+        scheduleFullRedraw();
+        return false;
+    }
+    VM_RedrawToken = 1;
+    return true;
 }
 
 void runPeriodicEntries()
@@ -432,9 +489,12 @@ bool performPageRequest()
     if (!req_new_page) return true;
     int kind = req_new_page;
     req_new_page = 0;
+    retryPicture[0] = '\0';
     showLoadingMessage();
+    requestRunning = 1;
     if (kind == 1) loadHtmlFile(req_page);
     else loadPicture();
+    requestRunning = 0;
     VM_DialogBox[0] = '\0';
     if (VM_failed) return false;
     scheduleNewRefresh();
@@ -446,8 +506,7 @@ void redrawFromCycle()
     if (skip_VM_redraw_from_refresh || req_new_page) return;
     if (pterm.full_redraw) fullRedraw = 1;
     if (MU_getMyHeapSize() != 0) {
-        waitForToken();
-        VM_RedrawToken = 1;
+        if (!takeToken()) return;
         VM_redraw_sync();
         VM_RedrawToken = 0;
     } else {
@@ -603,6 +662,10 @@ void VM_reset()
     initialised = false;
     waitCursor = 0;
     lastPollSubstitute = 0;
+    requestRunning = 0;
+    teqFailures = 0;
+    retryPicture[0] = '\0';
+    retryAt = 0;
 }
 
 int VM_isRefreshRequired()
@@ -622,7 +685,7 @@ void VM_refresh()
 {
     VM_running = 1;
     if (openDialogRequired) {
-        VM_LoadingTeq = 1;
+        VM_LoadingTeq = requestRunning = 1;
         openDialogRequired = req_new_refresh = req_new_redraw = 0;
         if (VM_loadTeqFile(VM_DialogBox, 1) == 0) {
             VM_gainFocusFlag = 1;
@@ -630,7 +693,7 @@ void VM_refresh()
         } else {
             dialogFailed();
         }
-        VM_LoadingTeq = 0;
+        VM_LoadingTeq = requestRunning = 0;
     }
     if (!req_new_page) {
         Tarsel_refresh(VM_hasViewChanged);
@@ -639,6 +702,7 @@ void VM_refresh()
     }
     req_new_refresh = 0;
     gainFocusAfterRead();
+    retryFailedPicture();
     if (!performPageRequest()) return;
     redrawFromCycle();
     if (TCR_isInvalidEntry()) VM_setMsgBoxView();
@@ -651,6 +715,7 @@ int VM_loadTeqFile(const char *name, int clear)
     int file = openTeqFile(name);
     if (file < 0) {
         err_fileNotFound(name);
+        teqFailures++;
         return 404;
     }
     if (clear) {
@@ -665,6 +730,7 @@ int VM_loadTeqFile(const char *name, int clear)
     if (result != 0) {
         VM_ClearView();
         err_append(0, " \"%s\"\n", name);
+        teqFailures++;
         return result;
     }
     VM_hasViewChanged = 1;
@@ -726,9 +792,8 @@ void VM_redraw_sync()
 void VM_redraw_from_mouse_event()
 {
     if (skip_VM_redraw_from_refresh) return;
+    if (!takeToken()) return;
     skip_VM_redraw_from_refresh = 1;
-    waitForToken();
-    VM_RedrawToken = 1;
     if (MU_getMyHeapSize() != 0) {
         fullRedraw = 1;
         VM_redraw_sync();
@@ -737,6 +802,15 @@ void VM_redraw_from_mouse_event()
     }
     VM_RedrawToken = 0;
     skip_VM_redraw_from_refresh = 0;
+}
+
+void VM_redrawWhileWaiting()
+{
+    if (!initialised || requestRunning || VM_LoadingTeq || VM_RedrawToken || skip_VM_redraw_from_refresh) {
+        scheduleFullRedraw();
+        return;
+    }
+    VM_redraw_from_mouse_event();
 }
 
 int VM_getRefreshPeriod()

@@ -62,6 +62,10 @@ void VM_refresh();
 int VM_getRefreshPeriod();
 void VM_redraw_sync();
 void VM_redraw_from_mouse_event();
+// An exposure while the main thread waits for the target: redrawn at once
+// while the view is complete, else left to the next cycle (a full redraw is
+// scheduled) when a page, picture or dialog is being loaded or drawn.
+void VM_redrawWhileWaiting();
 void showLoadingMessage();
 void SYS_SetWaitCursor(int flag);
 void SYS_ShowWaitCursor();

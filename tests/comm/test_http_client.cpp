@@ -1,8 +1,12 @@
 // The HTTP client against the target simulator and against raw servers that
 // misbehave on purpose.
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <sys/socket.h>
+#include <thread>
 
+#include "runtime/hooks.h"
 #include "runtime/settings.h"
 #include "transport/file_layer.h"
 #include "transport/http_client.h"
@@ -163,11 +167,11 @@ TEST_F(HttpClientTest, BrokenRepliesGiveDefinedResults)
         EXPECT_EQ(relay(RLY_READ_VALUE, "X"), 1);
         EXPECT_STREQ(reply, "hello");
     }
-    {   // a huge Content-Length: what came is kept, the shortfall reported
+    {   // a huge Content-Length: the shortfall is reported, and the cut reply fails
         RawServer server(answer("HTTP/1.1 200 OK\r\nContent-Length: 99999999999999\r\n\r\nhello"));
         SetRemoteHost(server.host().c_str());
-        EXPECT_EQ(relay(RLY_READ_VALUE, "X"), 1);
-        EXPECT_STREQ(reply, "hello");
+        EXPECT_EQ(relay(RLY_READ_VALUE, "X"), 0);
+        EXPECT_STREQ(reply, "Relay URL: reply cut short !");
         EXPECT_NE(log().find("recv() quit with"), std::string::npos);
     }
     {   // a body larger than the reply buffer is cut, the caller's buffer bounded
@@ -449,6 +453,125 @@ TEST_F(HttpClientTest, SlotsSendGetAndPostRequests)
     EXPECT_EQ(SRVR_OpenSocket(host.c_str()), 0);
     for (int s : slots) SRVR_CloseSocket(s);
     EXPECT_EQ(SRVR_WriteGetHeader(slots[0], "a\r\nX: y", "", nullptr, 0), 0);
+}
+
+} // namespace
+
+namespace {
+
+// Milliseconds taken by f.
+template <typename F> long timed(F f)
+{
+    auto start = std::chrono::steady_clock::now();
+    f();
+    return static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+}
+
+// A reply whose header comes at once and whose body then dribbles, one byte
+// every 30 ms, for about half a second.
+RawServer::Script dribble(const std::string &head)
+{
+    return [head](int fd, const std::string &) {
+        RawServer::sendText(fd, head);
+        for (int i = 0; i < 16; i++) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            RawServer::sendText(fd, "x");
+        }
+        return After::Close;
+    };
+}
+
+int pumps;
+void countPump() { pumps++; }
+
+TEST_F(HttpClientTest, AnExchangeEndsAtItsDeadlineHoweverTheReplyDribbles)
+{
+    {   // a relay reply that dribbles is cut at the time-out, and fails
+        RawServer server(dribble("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n"));
+        SetRemoteHost(server.host().c_str());
+        long ms = timed([&] { EXPECT_EQ(relay(RLY_READ_VALUE, "X"), 0); });
+        EXPECT_GE(ms, 280);
+        EXPECT_LT(ms, 600) << "300 ms for the whole exchange, not per receive";
+        EXPECT_STREQ(reply, "Relay URL: reply cut at the time-out !");
+        EXPECT_NE(log().find("Relay URL: reply cut at the time-out after "), std::string::npos);
+    }
+    {   // a reply that runs to the end of the stream ends at the time-out with what came
+        RawServer server(dribble("HTTP/1.1 200 OK\r\n\r\n"));
+        SetRemoteHost(server.host().c_str());
+        EXPECT_EQ(relay(RLY_READ_VALUE, "X"), 1);
+        EXPECT_GT(std::strlen(reply), 0u);
+        EXPECT_LT(std::strlen(reply), 16u);
+    }
+    {   // a download whose body dribbles: no file
+        RawServer server(dribble("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n"));
+        long ms = timed([&] {
+            EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", "d.txt", nullptr), SRVR_GETFILE_INCOMPLETE);
+        });
+        EXPECT_LT(ms, 600);
+        EXPECT_EQ(ramFile("d.txt"), "<missing>");
+        EXPECT_NE(log().find("Socket: exchange cut at the time-out"), std::string::npos);
+    }
+    {   // without a length, a body cut by the time-out is not the file either
+        RawServer server(dribble("HTTP/1.0 200 OK\r\n\r\n"));
+        EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", "e.txt", nullptr), SRVR_GETFILE_INCOMPLETE);
+        EXPECT_EQ(ramFile("e.txt"), "<missing>");
+    }
+    {   // nor is one cut by a reset
+        RawServer server([](int fd, const std::string &) {
+            RawServer::sendText(fd, "HTTP/1.0 200 OK\r\n\r\npart");
+            linger reset = {1, 0};
+            setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+            return After::Close;
+        });
+        EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", "f.txt", nullptr), SRVR_GETFILE_INCOMPLETE);
+        EXPECT_EQ(ramFile("f.txt"), "<missing>");
+    }
+}
+
+TEST_F(HttpClientTest, ReconnectsOfAKeptAliveRequestFitInItsDeadline)
+{
+    // The first request is answered and kept alive; then every connection is
+    // held open for 250 ms and closed without an answer.
+    int served = 0;
+    RawServer server([&served](int fd, const std::string &) {
+        if (served++ == 0) {
+            RawServer::sendText(fd, "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\n1");
+            return After::KeepReading;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        return After::Close;
+    });
+    SetRemoteHost(server.host().c_str());
+    SRVR_setKeepAlive(1);
+    ASSERT_EQ(relay(RLY_READ_VALUE, "X"), 1);
+    long ms = timed([&] { EXPECT_EQ(relay(RLY_READ_VALUE, "X"), 0); });
+    EXPECT_LT(ms, 600) << "the resends share the 300 ms of the request";
+    EXPECT_LE(server.connections(), 3);
+    SRVR_setKeepAlive(0);
+}
+
+TEST_F(HttpClientTest, WaitsTakeDisplayEventsAndRefuseASecondExchange)
+{
+    static int nestedResult;
+    nestedResult = -1;
+    pumps = 0;
+    HK_hooks()->pumpEvents = [] {
+        countPump();
+        char nested[64];
+        nestedResult = RelayURL(nullptr, RLY_READ_VALUE, "Y", nested, sizeof nested);
+        if (TarselLinkGetFile(nullptr, "", "n.txt", nullptr) == 0) nestedResult = 2;
+    };
+    SRVR_setTimeout(1200);
+    RawServer server([](int, const std::string &) { return After::Hold; });
+    SetRemoteHost(server.host().c_str());
+    EXPECT_EQ(relay(RLY_READ_VALUE, "X"), 0);
+    EXPECT_GE(pumps, 3) << "at least every 250 ms of a 1.2 s wait";
+    EXPECT_LE(pumps, 6);
+    EXPECT_EQ(nestedResult, 0) << "a request from inside the pump fails at once";
+    EXPECT_EQ(server.requests().size(), 1u);
+    EXPECT_NE(log().find("Relay URL: refused while the panel handles events during another exchange"),
+              std::string::npos);
 }
 
 } // namespace

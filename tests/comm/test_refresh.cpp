@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "runtime/settings.h"
+#include "comm/ppo_update.h"
 #include "comm/target_link.h"
 #include "comm_fixtures.h"
 #include "data/process_points.h"
@@ -168,6 +169,11 @@ TEST_F(RefreshTest, AnErrorAnswerRestartsTheOrderABoundedNumberOfTimes)
     EXPECT_EQ(linesWith("OrderValues.exe").size() - before, 3u * (TARSEL_ORDER_RESTARTS + 1));
     EXPECT_NE(log().find("orderValues() failed!\nError."), std::string::npos);
     EXPECT_EQ(value("Point_01"), "Not available");
+    for (int cycle = 0; cycle < 3; cycle++) {
+        before = linesWith("OrderValues.exe").size();
+        EXPECT_EQ(Tarsel_refresh(0), 0);
+        EXPECT_EQ(linesWith("OrderValues.exe").size() - before, 1u) << "while it keeps failing, one order per cycle";
+    }
 }
 
 // A target whose value file is given by the test.
@@ -302,8 +308,10 @@ int reportsIn(const std::string &text, const std::string &start = "")
     return count;
 }
 
-// Against a dead target every refresh cycle makes its three attempts with one
-// request each, and reports one failure per attempt plus the lasting failure.
+// Against a dead target the first failing refresh cycle makes its three
+// attempts with one request each, and reports one failure per attempt, the
+// lasting failure and the start of the back-off; the cycles after it make one attempt each, until the
+// target answers again.
 TEST_F(RefreshTest, ADeadTargetCostsOneRequestPerAttempt)
 {
     RawServer closing([](int, const std::string &) { return After::Close; });
@@ -313,10 +321,11 @@ TEST_F(RefreshTest, ADeadTargetCostsOneRequestPerAttempt)
         size_t requests = closing.requests().size();
         size_t logged = log().size();
         EXPECT_EQ(Tarsel_refresh(0), 0);
-        EXPECT_EQ(closing.requests().size() - requests, 3u) << "cycle " << cycle;
-        EXPECT_LE(reportsIn(log().substr(logged)), 5) << log().substr(logged);
+        EXPECT_EQ(closing.requests().size() - requests, cycle == 0 ? 3u : 1u) << "cycle " << cycle;
+        EXPECT_LE(reportsIn(log().substr(logged)), cycle == 0 ? 6 : 1) << log().substr(logged);
     }
     EXPECT_EQ(value("Point_00"), "Not available");
+    PPO_resetUpdate();
 
     int port = closing.port();
     {   // a port with nothing listening
@@ -328,8 +337,8 @@ TEST_F(RefreshTest, ADeadTargetCostsOneRequestPerAttempt)
         size_t logged = log().size();
         EXPECT_EQ(Tarsel_refresh(0), 0);
         std::string part = log().substr(logged);
-        EXPECT_EQ(reportsIn(part, "Connection to host \"127.0.0.1\" failed !"), 3) << part;
-        EXPECT_LE(reportsIn(part), 5) << part;
+        EXPECT_EQ(reportsIn(part, "Connection to host \"127.0.0.1\" failed !"), cycle == 0 ? 3 : 1) << part;
+        EXPECT_LE(reportsIn(part), cycle == 0 ? 6 : 1) << part;
     }
 }
 

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "test_support.h"
@@ -23,14 +24,21 @@ std::string settings(const PanelSetup &s)
            "\t<vpi_user></vpi_user>\n\t<vpi_pass></vpi_pass>\n"
            "\t<prompt_url>1</prompt_url>\n\t<full_redraw>1</full_redraw>\n"
            "\t<debug_level>" + std::to_string(s.debugLevel) + "</debug_level>\n"
-           "\t<kiosk>1</kiosk>\n" + s.moreSettings + "</pterm>\n";
+           "\t<kiosk>1</kiosk>\n" +
+           (s.httpdPort ? "\t<keep_alive>0</keep_alive>\n\t<httpd_enabled>1</httpd_enabled>\n\t<httpd_port>" +
+                              std::to_string(s.httpdPort) + "</httpd_port>\n"
+                        : std::string()) +
+           s.moreSettings + "</pterm>\n";
 }
 
-Target::Target(const std::string &dir, const std::string &root, const std::string &values, int port) : dir_(dir)
+Target::Target(const std::string &dir, const std::string &root, const std::string &values, int port,
+               const std::vector<std::string> &extra)
+    : dir_(dir)
 {
     fs::create_directories(dir);
     std::vector<std::string> args = {"--root", root, "--port", std::to_string(port), "--log", dir + "/requests.log"};
     if (!values.empty()) args.insert(args.end(), {"--values", values});
+    args.insert(args.end(), extra.begin(), extra.end());
     process_ = std::make_unique<ChildProcess>(buildProgram("panterm-target"), args, dir);
     std::string out = dir + "/panterm-target.out";
     if (!waitForText(out, "\n", 10000)) return;
@@ -38,13 +46,26 @@ Target::Target(const std::string &dir, const std::string &root, const std::strin
     std::string word;
     first >> word >> port_;
     if (word != "port") port_ = 0;
+    started_ = std::chrono::system_clock::now();
+}
+
+std::vector<TimedRequest> Target::timedRequests() const
+{
+    std::vector<TimedRequest> lines;
+    std::istringstream in(requests());
+    for (std::string line; std::getline(in, line);) {
+        size_t blank = line.find(' ');
+        if (blank == std::string::npos) continue;
+        lines.push_back({std::atol(line.substr(0, blank).c_str()), line.substr(blank + 1)});
+    }
+    return lines;
 }
 
 std::string Target::url(const std::string &path) const { return "http://127.0.0.1:" + std::to_string(port_) + "/" + path; }
 
 std::string Target::requests() const { return readFile(dir_ + "/requests.log"); }
 
-Panel::Panel(const std::string &dir, const PanelSetup &setup) : dir_(dir)
+Panel::Panel(const std::string &dir, const PanelSetup &setup) : dir_(dir), setup_(setup)
 {
     fs::create_directories(dir);
     std::string link = dir + "/Panterm_MW";
@@ -53,11 +74,30 @@ Panel::Panel(const std::string &dir, const PanelSetup &setup) : dir_(dir)
     writeFile(dir + "/events.txt", setup.events);
     std::vector<std::string> args;
     if (!setup.address.empty()) args.push_back(setup.address);
-    process_ = std::make_unique<ChildProcess>(link, args, dir,
-                                              std::map<std::string, std::string>{{"PANTERM_DISPLAY", "headless"},
-                                                                                 {"PANTERM_SCREEN", "480x272"},
-                                                                                 {"PANTERM_EVENTS", "events.txt"},
-                                                                                 {"PANTERM_SNAPSHOT", file("screen.png")}});
+    std::map<std::string, std::string> env = {
+        {"PANTERM_DISPLAY", "headless"},
+        {"PANTERM_SCREEN", "480x272"},
+        {"PANTERM_EVENTS", "events.txt"},
+        {"PANTERM_HTTPD_BIND", "127.0.0.1"}};
+    if (setup.screenAtEveryChange) env["PANTERM_SNAPSHOT"] = file("screen.png");
+    if (setup.timeoutMs > 0) env["PANTERM_TIMEOUT_MS"] = std::to_string(setup.timeoutMs);
+    process_ = std::make_unique<ChildProcess>(link, args, dir, env);
+}
+
+std::string snapshotScript(int count, int everyMs)
+{
+    std::string script;
+    for (int i = 1; i <= count; i++)
+        script += "wait " + std::to_string(everyMs) + "\nsnapshot snapshot-" + std::to_string(i) + ".png\n";
+    return script + "close\n";
+}
+
+std::chrono::system_clock::time_point writtenAt(const std::string &file)
+{
+    struct stat info;
+    if (stat(file.c_str(), &info) != 0) return {};
+    auto since = std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec);
+    return std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(since));
 }
 
 std::string Panel::log() const { return readFile(file("pterm.log")); }

@@ -3,29 +3,44 @@
 // its screen written to PNG and an event script. Everything started is ended
 // when its object goes.
 #pragma once
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "process_runner.h"
 
 namespace e2e {
 
+// A request line of the simulator's log, with the milliseconds since the
+// simulator started (logged with --log-times).
+struct TimedRequest {
+    long ms;
+    std::string line;
+};
+
 // build/panterm-target serving root, with a value file (may be empty) and a
-// request log; port 0 takes a free port.
+// request log; port 0 takes a free port; extra switches are passed on.
 class Target {
 public:
-    Target(const std::string &dir, const std::string &root, const std::string &values, int port = 0);
+    Target(const std::string &dir, const std::string &root, const std::string &values, int port = 0,
+           const std::vector<std::string> &extra = {});
     int port() const { return port_; }
     bool ok() const { return port_ > 0; }
     std::string url(const std::string &path) const;
     // The request lines received so far.
     std::string requests() const;
+    // The same with their times, when the log has them.
+    std::vector<TimedRequest> timedRequests() const;
+    // About when the simulator started (when it told its port).
+    std::chrono::system_clock::time_point started() const { return started_; }
     void stop() { process_.reset(); }
 
 private:
     std::string dir_;
     int port_ = 0;
+    std::chrono::system_clock::time_point started_;
     std::unique_ptr<ChildProcess> process_;
 };
 
@@ -34,7 +49,10 @@ struct PanelSetup {
     std::string startPage; // the settings' start page (also loaded after a failed load)
     std::string events;    // the event script; it should end with "close"
     int debugLevel = 1;
-    std::string moreSettings = ""; // elements after kiosk, in the settings file's order
+    int timeoutMs = 0; // the time-out of an exchange with the target (PANTERM_TIMEOUT_MS), 0: the default
+    bool screenAtEveryChange = true; // screen.png after every change (only the script's snapshots without)
+    int httpdPort = 0; // the embedded server on 127.0.0.1 when not 0
+    std::string moreSettings = ""; // elements after those above, in the settings file's order
 };
 
 // The settings file of a panel: up to the window mode (full screen); the
@@ -56,11 +74,20 @@ public:
     Image screen() const;
     // Polls the screen until test answers true; false after ms.
     bool waitForScreen(const std::function<bool(const Image &)> &test, int ms) const;
+    void signal(int sig) { process_->signal(sig); }
+    const PanelSetup &setup() const { return setup_; }
 
 private:
     std::string dir_;
+    PanelSetup setup_;
     std::unique_ptr<ChildProcess> process_;
 };
+
+// An event script that writes snapshot-1.png, snapshot-2.png ... count
+// snapshots everyMs apart, then closes the panel.
+std::string snapshotScript(int count, int everyMs);
+// When a file was last written; the epoch when it is missing.
+std::chrono::system_clock::time_point writtenAt(const std::string &file);
 
 // Polls until done answers true (every 40 ms); false after ms.
 bool waitUntil(const std::function<bool()> &done, int ms);

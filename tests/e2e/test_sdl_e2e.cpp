@@ -20,35 +20,48 @@ bool haveProgram(const char *name)
     return std::system((string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-// Starts the panel in dir on the display, waits for its window, then clicks
-// Start, presses F2 (Stop), clicks Start, moves the focus right with the
-// arrow key and presses Enter (Stop), and ends the panel.
-const char *const kDrive = R"(#!/bin/sh
+// Starts the panel in dir on the display, waits for its window and for the
+// first value read (the page is up), then clicks Start, presses F2 (Stop),
+// clicks Start, moves the focus right with the arrow key and presses Enter
+// (Stop), waiting after each step until its write reached the simulator's
+// request log (a slow machine only makes it wait longer), and ends the panel.
+const char *const kDrive = R"SH(#!/bin/sh
 cd "$1" || exit 2
+log="$3"
 PANTERM_DISPLAY=sdl PANTERM_SCREEN=480x272 ASAN_OPTIONS=detect_leaks=0 ./Panterm_MW "$2" > panel.out 2>&1 &
 panel=$!
 window=""
-for i in $(seq 100); do
+for i in $(seq 300); do
   window=$(xdotool search --name '^Panterm$' 2>/dev/null | head -n 1)
   [ -n "$window" ] && break
   sleep 0.1
 done
 if [ -z "$window" ]; then echo "the panel's window did not appear"; kill $panel; exit 3; fi
-sleep 4
+# waits until the log holds at least $1 lines matching $2
+await() {
+  for i in $(seq 300); do
+    [ "$(grep -c "$2" "$log" 2>/dev/null)" -ge "$1" ] && return 0
+    sleep 0.1
+  done
+  echo "timed out waiting for $1 x $2"; kill $panel; exit 4
+}
+await 2 ReadFile.exe
 xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
-click() { xdotool mousemove --window "$window" "$1" "$2" mousedown 1; sleep 0.2; xdotool mouseup 1; sleep 1.5; }
-key() { xdotool key "$1"; sleep 0.5; }
+click() { xdotool mousemove --window "$window" "$1" "$2" mousedown 1; sleep 0.2; xdotool mouseup 1; }
 click 185 237
-key F2
-sleep 1
+await 1 'writeVal.exe?Pump.Run+1'
+xdotool key F2
+await 1 'writeVal.exe?Pump.Run+0'
 click 185 237
-key Right
-key Return
-sleep 1
+await 2 'writeVal.exe?Pump.Run+1'
+xdotool key Right
+sleep 0.5
+xdotool key Return
+await 2 'writeVal.exe?Pump.Run+0'
 kill $panel
 wait $panel
 exit 0
-)";
+)SH";
 
 class SdlE2E : public TempDirTest {};
 
@@ -69,9 +82,9 @@ TEST_F(SdlE2E, ClicksAndKeysInTheWindowReachTheButtons)
     writeFile(panel + "/pterm.xml", settings({target.url("start.html"), "", "", 1}));
     writeFile(path("drive.sh"), kDrive);
     ChildProcess drive("/usr/bin/xvfb-run", {"-a", "-s", "-screen 0 800x600x24", "sh", path("drive.sh"), panel,
-                                             target.url("start.html")},
+                                             target.url("start.html"), path("t") + "/requests.log"},
                        dir_);
-    ASSERT_EQ(drive.wait(60000), 0) << drive.output() << readFile(panel + "/panel.out");
+    ASSERT_EQ(drive.wait(110000), 0) << drive.output() << readFile(panel + "/panel.out");
     string requests = target.requests();
     string writes;
     for (size_t at = requests.find("writeVal.exe?"); at != string::npos; at = requests.find("writeVal.exe?", at + 1))

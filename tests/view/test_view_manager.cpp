@@ -3,6 +3,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <unistd.h>
 
 #include "transport/http_client.h"
 #include "data/containers.h"
@@ -260,4 +261,60 @@ TEST_F(ViewManager, InitialContainerPageLeavesTheReadListWhole)
     std::memset(MU_alloc(4096), 'x', 4096);
     ASSERT_NE(PPO_lookup("Old"), nullptr) << "the picture that stays keeps its points";
     EXPECT_EQ(PPO_getList()->last->next, nullptr);
+}
+
+namespace {
+
+std::string pictureWithLayer(int red, const std::string &layer)
+{
+    return "teq f\npage-size 320,240\nbackground 255,255,255\nlayer background \"" + layer +
+           "\"\nfill on\nfill-colour " + std::to_string(red) +
+           ",0,0\npainter \"XRectangleP\" at 0,0 size 10,10 plc 0 {\n  block \"XRectangleP\" id 1\n}\n";
+}
+
+} // namespace
+
+TEST_F(ViewManager, APictureThatFailedIsAskedForAgainOncePerPeriod)
+{
+    writeFile(path("start.html"), applet(param("ProjectName", "Plant") + param("Period", "100")));
+    open("start.html");
+    EXPECT_EQ(OB_HowManyObjetcs(), 0) << "the not-found screen instead of a picture";
+    EXPECT_EQ(count("Open Teq File: Plant.teq\n"), 1u);
+    for (int i = 0; i < 5; i++) VM_entry();
+    EXPECT_EQ(count("Open Teq File: Plant.teq\n"), 1u) << "not before a period has passed";
+
+    writeFile(path("Plant.teq"), teqc::buildTeq(pictureWithLayer(40, "frame.teq")));
+    usleep(100 * 1000);
+    VM_refresh();
+    VM_entry();
+    EXPECT_EQ(count("Open Teq File: Plant.teq\n"), 2u);
+    EXPECT_EQ(count("Open Teq File: frame.teq\n"), 1u);
+    EXPECT_EQ(OB_HowManyObjetcs(), 1) << "the picture without its layer";
+    EXPECT_EQ(VM_failed, 0) << "the page itself stays";
+    usleep(100 * 1000);
+    VM_refresh();
+    VM_entry();
+    EXPECT_EQ(count("Open Teq File: frame.teq\n"), 2u) << "without its layer the picture counts as failed";
+
+    writeFile(path("frame.teq"), teqc::buildTeq(picture(60)));
+    usleep(100 * 1000);
+    VM_refresh();
+    VM_entry();
+    ASSERT_GE(OB_HowManyObjetcs(), 2) << "the picture and its layer";
+    EXPECT_EQ(loadedRed(), 60) << "the layer lies behind the picture";
+    EXPECT_EQ(OB_Get_Pointer(1)->fillColor & 0xFF, 40u);
+    usleep(100 * 1000);
+    VM_refresh();
+    EXPECT_EQ(count("Open Teq File: Plant.teq\n"), 4u) << "no more retries once loaded";
+    EXPECT_STREQ(CO_readValPtr("@CURRENT_PAGE"), "Plant.teq");
+}
+
+TEST_F(ViewManager, APageWhoseFormatFileIsMissingFailsAsAMissingPageDoes)
+{
+    writePicture("Plant.teq", 20);
+    writeFile(path("start.html"), applet(param("ProjectName", "Plant") + param("InitPPOASCIIName", "plant.tcr")));
+    open("start.html");
+    EXPECT_EQ(VM_failed, 1) << "the event loop reloads the start page at the next time-out";
+    EXPECT_EQ(count("Open Teq File:"), 0u);
+    EXPECT_GE(count("File not found !\n plant.tcr\n"), 2u) << "the reader's report and the page's\n" << log();
 }
