@@ -51,7 +51,7 @@
 #include "draw/images.h"
 #include "input/actions.h"
 #include "input/navigation.h"
-#include "objects/text_field.h"
+#include "objects/keypad.h"
 #include "runtime/heap.h"
 #include "runtime/hooks.h"
 #include "runtime/pump.h"
@@ -294,7 +294,7 @@ void init_pterm(const char *argv0)
     applyTimeoutOverride();
     log_append(0, "AppPath: %s\n", AppPath);
     VM_setMsgBoxFileName("MsgBox.teq");
-    copy_file_to_ramdisk("MsgBox.teq", "MsgBox.teq");
+    VM_loadApplicationPages();
     if (pterm.debug_level >= 2) {
         logScreenInfo();
         log_append(0, "\nLoad network settings...\n", nullptr);

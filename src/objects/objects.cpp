@@ -3,6 +3,7 @@
 
 #include "objects/file_viewer.h"
 #include "objects/image_button.h"
+#include "objects/keypad.h"
 #include "objects/shapes.h"
 #include "objects/text_field.h"
 #include "runtime/hooks.h"
@@ -30,16 +31,10 @@ const ClassLoader kLoaders[] = {
     {"IDegradeVP", loadDegradeV},
     {"XDegradeVP", loadXDegradeV},
     {"IButtonP", IB_loadIButton},
+    {"TextFieldP", TF_loadTextField},
 };
 
 char *keypadText() { return g_keypad; }
-
-void resetKeypad()
-{
-    keypadFocus = 0;
-    isKeyPadShiftActive = 0;
-    TF_ResetMessageOnEnterHit();
-}
 
 } // namespace
 
@@ -50,7 +45,7 @@ void OBJ_attachHooks()
     h->keypadRead = keyPadReadVal;
     h->keypadWrite = keyPadWriteVal;
     h->keypadText = keypadText;
-    h->resetKeypad = resetKeypad;
+    h->resetKeypad = TF_resetKeypadState;
     h->focusFieldAfterKeypad = CO_setFocusOnEditFieldAfterKeypadClosed;
     h->loadWarningButton = IB_loadWarningButton;
     h->removeListItem = FV_removeItemAt;

@@ -28,7 +28,7 @@ std::string settings(const PanelSetup &s)
            (s.httpdPort ? "\t<keep_alive>0</keep_alive>\n\t<httpd_enabled>1</httpd_enabled>\n\t<httpd_port>" +
                               std::to_string(s.httpdPort) + "</httpd_port>\n"
                         : std::string()) +
-           "</pterm>\n";
+           s.moreSettings + "</pterm>\n";
 }
 
 Target::Target(const std::string &dir, const std::string &root, const std::string &values, int port,

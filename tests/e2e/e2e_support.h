@@ -52,6 +52,7 @@ struct PanelSetup {
     int timeoutMs = 0; // the time-out of an exchange with the target (PANTERM_TIMEOUT_MS), 0: the default
     bool screenAtEveryChange = true; // screen.png after every change (only the script's snapshots without)
     int httpdPort = 0; // the embedded server on 127.0.0.1 when not 0
+    std::string moreSettings = ""; // elements after those above, in the settings file's order
 };
 
 // The settings file of a panel: up to the window mode (full screen); the

@@ -170,8 +170,8 @@ painter "Mystery" at 1,2 size 3,4 plc 0 {
 painter "NoSuchThing" at 0,0 size 9,9 fallback "XRectangleP" plc 0 {
   block "XRectangleP" id 0
 }
-painter "TextFieldP" at 0,0 size 9,9 plc 0 {
-  block "TextFieldP" id 0 {
+painter "IBarGraphP" at 0,0 size 9,9 plc 0 {
+  block "IBarGraphP" id 0 {
     action 0 2 {
       dest PPO "Motor"
       source STRING "1"
