@@ -1,6 +1,7 @@
 // Object kinds: attaching their loaders and hooks.
 #include "objects/objects.h"
 
+#include "objects/bar_graph.h"
 #include "objects/file_viewer.h"
 #include "objects/image_button.h"
 #include "objects/shapes.h"
@@ -30,6 +31,8 @@ const ClassLoader kLoaders[] = {
     {"IDegradeVP", loadDegradeV},
     {"XDegradeVP", loadXDegradeV},
     {"IButtonP", IB_loadIButton},
+    {"IBarGraphP", BG_loadBarGraphP},
+    {"CircularGaugeP", BG_loadCircularGaugeP},
 };
 
 char *keypadText() { return g_keypad; }
