@@ -28,6 +28,7 @@
 #include "httpd/web_server.h"
 #include "input/key_queue.h"
 #include "input/input_events.h"
+#include "objects/graph.h"
 #include "objects/objects.h"
 #include "runtime/log.h"
 #include "data/config_page.h"
@@ -217,6 +218,7 @@ void resetLayers()
 {
     initialised = false;
     g_si = {};
+    GR_reset();
     TF_reset();
     AC_reset();
     MH_clearInputState();

@@ -3,9 +3,11 @@
 
 #include "objects/bar_graph.h"
 #include "objects/file_viewer.h"
+#include "objects/graph.h"
 #include "objects/image_button.h"
 #include "objects/shapes.h"
 #include "objects/text_field.h"
+#include "runtime/heap.h"
 #include "runtime/hooks.h"
 #include "view/painter_loader.h"
 
@@ -33,6 +35,7 @@ const ClassLoader kLoaders[] = {
     {"IButtonP", IB_loadIButton},
     {"IBarGraphP", BG_loadBarGraphP},
     {"CircularGaugeP", BG_loadCircularGaugeP},
+    {"IGraphicP", loadGraphicP},
 };
 
 char *keypadText() { return g_keypad; }
@@ -45,6 +48,12 @@ void resetKeypad()
 }
 
 } // namespace
+
+OB_Object *OBJ_newObjectForDoubles(uint32_t size)
+{
+    if (MU_WORD_SIZE < alignof(double) && MU_getMyHeapSize() % (alignof(double) / MU_WORD_SIZE) != 0) MU_alloc(1);
+    return PA_newObject(size);
+}
 
 void OBJ_attachHooks()
 {
