@@ -218,6 +218,7 @@ void resetLayers()
 {
     initialised = false;
     g_si = {};
+    EM_reset();
     GR_reset();
     TF_reset();
     AC_reset();
