@@ -278,8 +278,10 @@ void EM_parseActiveList(EM_Emitter *e)
     EM_parseTrendList(e, text, 1);
 }
 
+// Without any active row there is nothing to rebuild from: the list stays.
 void EM_rebuildActiveList(EM_Emitter *e)
 {
+    if (lastRow(e) == 0) return;
     static char list[EM_LIST_SIZE];
     list[0] = '\0';
     bool fits = true;

@@ -32,7 +32,8 @@ void EM_parseActiveList(EM_Emitter *emitter);
 // their cells, available rows get -1. Sources that are not in an available
 // list lose their points and go.
 void EM_parseTrendList(EM_Emitter *emitter, const char *text, int active);
-// Rebuilds "ActiveTrends." from the cells (missing cells from the sources).
+// Rebuilds "ActiveTrends." from the cells (missing cells from the sources);
+// without any active row the list stays as it is.
 void EM_rebuildActiveList(EM_Emitter *emitter);
 // Writes one cell container of a source's row (rows from 1).
 void EM_writeCell(const EM_Emitter *emitter, int row, int column, const char *text);
