@@ -26,11 +26,14 @@ std::string settings(const PanelSetup &s)
            "\t<kiosk>1</kiosk>\n</pterm>\n";
 }
 
-Target::Target(const std::string &dir, const std::string &root, const std::string &values, int port) : dir_(dir)
+Target::Target(const std::string &dir, const std::string &root, const std::string &values, int port,
+               const std::vector<std::string> &extra)
+    : dir_(dir)
 {
     fs::create_directories(dir);
     std::vector<std::string> args = {"--root", root, "--port", std::to_string(port), "--log", dir + "/requests.log"};
     if (!values.empty()) args.insert(args.end(), {"--values", values});
+    args.insert(args.end(), extra.begin(), extra.end());
     process_ = std::make_unique<ChildProcess>(buildProgram("panterm-target"), args, dir);
     std::string out = dir + "/panterm-target.out";
     if (!waitForText(out, "\n", 10000)) return;

@@ -6,16 +6,18 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "process_runner.h"
 
 namespace e2e {
 
 // build/panterm-target serving root, with a value file (may be empty) and a
-// request log; port 0 takes a free port.
+// request log; port 0 takes a free port; extra arguments are passed on.
 class Target {
 public:
-    Target(const std::string &dir, const std::string &root, const std::string &values, int port = 0);
+    Target(const std::string &dir, const std::string &root, const std::string &values, int port = 0,
+           const std::vector<std::string> &extra = {});
     int port() const { return port_; }
     bool ok() const { return port_ > 0; }
     std::string url(const std::string &path) const;
