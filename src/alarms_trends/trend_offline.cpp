@@ -132,6 +132,12 @@ void logInfo(const EM_Source *s)
     log_append(0, " %s\n", o->startTime);
     log_append(0, " end          : %s", o->endDate);
     log_append(0, " %s\n", o->endTime);
+    log_append_int(0, " log files    : %ld\n", o->logFiles);
+    log_append(0, " buffer type  : %s\n", o->bufferType == 0 ? "Ring Buffer" : "Full & Stop");
+    log_append(0, " trigger type : %s\n", o->triggerType == 0 ? "isochrone" : "hysteresis");
+    char value[32];
+    std::snprintf(value, sizeof value, "%g", o->triggerValue);
+    log_append(0, " trigger value: %s\n", value);
 }
 
 bool loadInfo(EM_Emitter *e, EM_Source *s)

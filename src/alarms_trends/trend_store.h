@@ -66,7 +66,6 @@ struct EM_Config {
 };
 
 struct EM_Emitter {
-    uint8_t parsed;
     uint8_t autoUpdate;
     uint8_t axisDescriptions;
     uint8_t stopped;

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "alarms_trends/trend_axis.h"
 #include "alarms_trends/trend_lists.h"
@@ -74,7 +73,6 @@ EM_Emitter *bind(GR_Graph *g, const char *name)
     bool created = e == nullptr;
     if (created && !(e = createEmitter(name))) return nullptr;
     if (e->graph && e->graph != g) e->graph->emitter = nullptr;
-    e->parsed = 0;
     e->graph = g;
     g->emitter = e;
     g->autoXStep = 1;
@@ -88,7 +86,6 @@ EM_Emitter *bind(GR_Graph *g, const char *name)
     EM_parseAvailableList(e);
     if (e->config) OFT_loadConfig(e);
     EM_parseActiveList(e);
-    e->parsed = 1;
     return e;
 }
 

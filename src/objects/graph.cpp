@@ -8,12 +8,10 @@
 #include <cstring>
 
 #include "comm/target_link.h"
-#include "data/containers.h"
 #include "draw/graphics.h"
 #include "input/actions.h"
 #include "objects/objects.h"
 #include "objects/plot_file.h"
-#include "runtime/settings.h"
 #include "runtime/str_util.h"
 #include "view/painter_loader.h"
 #include "view/value_sources.h"
@@ -291,7 +289,6 @@ void GR_updateScales(GR_Graph *g)
     g->yspan = g->ymax - g->ymin;
     g->xscale = w > 1 ? (w - 1) / g->xspan : 0.0;
     g->yscale = h > 1 ? (h - 1) / g->yspan : 0.0;
-    g->unitsPerPixel = g->xscale > 0.0 ? GR_pixel(1.0 / g->xscale) : 0;
 }
 
 void GR_setXRange(GR_Graph *g, double xmin, double xmax)

@@ -32,7 +32,6 @@ struct GR_Graph {
     double xmin, xmax, ymin, ymax;
     double xspan, yspan;
     double xscale, yscale;  // pixels per unit
-    int32_t unitsPerPixel;  // trunc(1 / x scale)
     double xstep, ystep;    // tick or grid spacing
     double xunit[2], yunit[2];
     char xlabel[GR_LABEL_SIZE], ylabel[GR_LABEL_SIZE];

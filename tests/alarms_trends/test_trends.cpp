@@ -275,6 +275,11 @@ TEST_F(OnlineTrend, CurvesCursorAndValueScalesAreDrawn)
     set("@MACROActiveTrendsMouseDownAction.4", "DISABLE");
     draw();
     EXPECT_NE(px(50, 30), kGreen);
+    EM_putNewPoint(source("flat"), EM_STATUS_BIT | (kStart + 5), 7);
+    draw();
+    EXPECT_EQ(px(20, 105), 0xFFFF0000u) << "a status point: a flag on the bottom at its time";
+    EXPECT_EQ(px(23, 100), 0xFFFF0000u);
+    EXPECT_EQ(count(12, 85, 39, 1, 0xFFFF0000u), 39) << "the run of equal values goes on past it";
 
     set("@MACROAutoYAxeDescr.4", "1");
     draw();
