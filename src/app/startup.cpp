@@ -34,6 +34,7 @@
 #include "httpd/web_server.h"
 #include "input/key_queue.h"
 #include "input/input_events.h"
+#include "objects/graph.h"
 #include "objects/objects.h"
 #include "runtime/log.h"
 #include "data/config_page.h"
@@ -237,6 +238,8 @@ void resetLayers()
     SRVC_reset();
     EP_reset();
     PUMP_reset();
+    EM_reset();
+    GR_reset();
     TF_reset();
     AC_reset();
     MH_clearInputState();

@@ -594,6 +594,7 @@ void VM_Abort(int force)
 }
 
 int VM_isPageRequestPending() { return req_new_page != 0; }
+int VM_isGainingFocus() { return VM_gainFocusFlag; }
 
 void VM_SetRemoteUrl(const char *host, const char *path)
 {

@@ -30,6 +30,9 @@ void scheduleRedraw();
 void scheduleNewRefresh();
 void VM_Abort(int force);
 int VM_isPageRequestPending();
+// Whether a loaded page still waits for its first values to give the focus
+// and run the gain-focus actions.
+int VM_isGainingFocus();
 
 void VM_SetRemoteUrl(const char *host, const char *path);
 void VM_SetDocumentBase(const char *text);

@@ -19,7 +19,7 @@ namespace {
 
 // Centres on the screen: the demo's buttons and fields, the keypad's keys
 // (the keypad page lies at the top left), the message box's OK.
-const char kSetpoints[] = "click 75 237\n";
+const char kSetpoints[] = "click 46 237\n";
 const char kSetpointField[] = "click 240 95\n";
 const char kTagField[] = "click 280 145\n";
 const char kOk[] = "click 177 218\n";

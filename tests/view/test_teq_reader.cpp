@@ -163,6 +163,7 @@ painter "DefaultOvalP" at 1,1 size 1,1 plc 0
 
 TEST_F(TeqTest, UnknownPaintersAreSkippedOrLoadedThroughTheirFallback)
 {
+    PA_setLoader("IBarGraphP", nullptr); // a known kind whose layer is not attached
     ASSERT_EQ(loadText(R"(teq f
 painter "Mystery" at 1,2 size 3,4 plc 0 {
   bytes 17 00 00 00 01 02 03
