@@ -34,6 +34,7 @@
 #include "httpd/web_server.h"
 #include "input/key_queue.h"
 #include "input/input_events.h"
+#include "objects/graph.h"
 #include "objects/objects.h"
 #include "runtime/log.h"
 #include "data/config_page.h"
@@ -51,7 +52,7 @@
 #include "draw/images.h"
 #include "input/actions.h"
 #include "input/navigation.h"
-#include "objects/text_field.h"
+#include "objects/keypad.h"
 #include "runtime/heap.h"
 #include "runtime/hooks.h"
 #include "runtime/pump.h"
@@ -237,6 +238,8 @@ void resetLayers()
     SRVC_reset();
     EP_reset();
     PUMP_reset();
+    EM_reset();
+    GR_reset();
     TF_reset();
     AC_reset();
     MH_clearInputState();
@@ -295,7 +298,7 @@ void init_pterm(const char *argv0)
     applyTimeoutOverride();
     log_append(0, "AppPath: %s\n", AppPath);
     VM_setMsgBoxFileName("MsgBox.teq");
-    copy_file_to_ramdisk("MsgBox.teq", "MsgBox.teq");
+    VM_loadApplicationPages();
     if (pterm.debug_level >= 2) {
         logScreenInfo();
         log_append(0, "\nLoad network settings...\n", nullptr);

@@ -16,6 +16,20 @@ void DM_DrawButton(int pressed, int x, int y, int w, int h, int frame, uint32_t 
     G_DrawLine(x + 2, y + h - 2, x + w - 3, y + h - 2, DM_GREY);
 }
 
+void DM_DrawEditField(const char *label, int x, int y, int w, int h, uint32_t colour)
+{
+    if (label && label[0]) G_DrawText(label, x + 3, y + 10, w - 3, h - 10, 0, colour);
+    const uint32_t black = 0xFF000000u, light = 0xFFD3D3D3u, white = 0xFFFFFFFFu;
+    G_DrawLine(x, y, x + w - 2, y, DM_GREY);
+    G_DrawLine(x, y, x, y + h - 2, DM_GREY);
+    G_DrawLine(x + 1, y + 1, x + w - 3, y + 1, black);
+    G_DrawLine(x + 1, y + 1, x + 1, y + h - 3, black);
+    G_DrawLine(x + 1, y + h - 2, x + w - 2, y + h - 2, light);
+    G_DrawLine(x + w - 2, y + 1, x + w - 2, y + h - 3, light);
+    G_DrawLine(x, y + h - 1, x + w - 1, y + h - 1, white);
+    G_DrawLine(x + w - 1, y, x + w - 1, y + h - 1, white);
+}
+
 void DM_DrawArrow(int up, int x, int y, int size, uint32_t colour)
 {
     if (size < 2) return;

@@ -388,6 +388,13 @@ void RA_seek(int handle, int position)
     }
 }
 
+int RA_fileExists(const char *name)
+{
+    if (!name) return 0;
+    std::lock_guard<std::mutex> hold(storeLock);
+    return area && findFile(name) >= 0;
+}
+
 int RA_fileDelete(const char *name)
 {
     if (!name) return -1;

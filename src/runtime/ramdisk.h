@@ -31,6 +31,8 @@ int RA_fileGetString(char *buffer, int max, int handle);
 int RA_fileSize(int handle);
 void RA_seek(int handle, int position);
 int RA_fileDelete(const char *name);
+// 1 when the RAM disk holds a file of that name.
+int RA_fileExists(const char *name);
 uint32_t RA_freeSpace();
 uint32_t RA_getDefaultRAMDiskSizeKB();
 

@@ -15,21 +15,6 @@ namespace fs = std::filesystem;
 
 namespace e2e {
 
-namespace {
-
-// The elements after the server's up to the configuration page and file, at
-// their defaults.
-std::string configSettings(const PanelSetup &s)
-{
-    return "\t<sip>1</sip>\n\t<img_mem_max>2097152</img_mem_max>\n\t<temp_dir>~pt~</temp_dir>\n"
-           "\t<warn_btn>1;0;!;1,1,20,20;255,165,0;0,0,0;</warn_btn>\n\t<remote_mode>0</remote_mode>\n"
-           "\t<teq_cache>0</teq_cache>\n\t<loading_msg>1;0;Loading...;0,0,0,0;0,0,0;0,0,0;</loading_msg>\n"
-           "\t<show_selection>0</show_selection>\n\t<config_page>" +
-           s.configPage + "</config_page>\n\t<config_file>" + s.configFile + "</config_file>\n";
-}
-
-} // namespace
-
 std::string settings(const PanelSetup &s)
 {
     return "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n<pterm>\n"
@@ -41,12 +26,10 @@ std::string settings(const PanelSetup &s)
            "\t<prompt_url>1</prompt_url>\n\t<full_redraw>1</full_redraw>\n"
            "\t<debug_level>" + std::to_string(s.debugLevel) + "</debug_level>\n"
            "\t<kiosk>1</kiosk>\n" +
-           (s.httpdPort || !s.configPage.empty() || !s.configFile.empty()
-                ? "\t<keep_alive>0</keep_alive>\n\t<httpd_enabled>" + std::string(s.httpdPort ? "1" : "0") +
-                      "</httpd_enabled>\n\t<httpd_port>" + std::to_string(s.httpdPort ? s.httpdPort : 80) +
-                      "</httpd_port>\n"
-                : std::string()) +
-           (s.configPage.empty() && s.configFile.empty() ? std::string() : configSettings(s)) + "</pterm>\n";
+           (s.httpdPort ? "\t<keep_alive>0</keep_alive>\n\t<httpd_enabled>1</httpd_enabled>\n\t<httpd_port>" +
+                              std::to_string(s.httpdPort) + "</httpd_port>\n"
+                        : std::string()) +
+           s.moreSettings + "</pterm>\n";
 }
 
 Target::Target(const std::string &dir, const std::string &root, const std::string &values, int port,

@@ -152,7 +152,7 @@ TEST_F(BrowserE2E, RemoteViewShowsTheDemoAndAClickPressesStart)
     setup.httpdPort = freeLoopbackPort();
     setup.events = "wait 180000\nclose\n";
     Panel panel(path("a"), setup);
-    ASSERT_TRUE(panel.waitForScreen([](const Image &img) { return img.at(5, 5) == kHeader; }, 20000));
+    ASSERT_TRUE(panel.waitForScreen([](const Image &img) { return img.at(300, 5) == kHeader; }, 20000));
 
     Browser browser(path("profile"));
     string created = browser.call("Target.createTarget", "{\"url\":\"http://127.0.0.1:" +

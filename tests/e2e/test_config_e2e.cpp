@@ -21,6 +21,17 @@ constexpr uint32_t kRimNormal = rgb(40, 40, 40);
 constexpr uint32_t kButtonFace = rgb(215, 222, 230);
 
 bool plantShown(const Image &img) { return img.at(5, 5) == kHeader && img.at(221, 172) == kRimNormal; }
+// The settings after the window mode up to the configuration page and file.
+string configSettings(const string &page, const string &file, int sip)
+{
+    return "\t<keep_alive>0</keep_alive>\n\t<httpd_enabled>0</httpd_enabled>\n\t<httpd_port>80</httpd_port>\n"
+           "\t<sip>" + std::to_string(sip) + "</sip>\n\t<img_mem_max>2097152</img_mem_max>\n"
+           "\t<temp_dir>~pt~</temp_dir>\n\t<warn_btn>1;0;!;1,1,20,20;255,165,0;0,0,0;</warn_btn>\n"
+           "\t<remote_mode>0</remote_mode>\n\t<teq_cache>0</teq_cache>\n"
+           "\t<loading_msg>1;0;Loading...;0,0,0,0;0,0,0;0,0,0;</loading_msg>\n\t<show_selection>0</show_selection>\n"
+           "\t<config_page>" + page + "</config_page>\n\t<config_file>" + file + "</config_file>\n";
+}
+
 bool configShown(const Image &img) { return img.at(5, 5) == kHeader && img.at(450, 110) == kButtonFace; }
 
 // Pixels that differ inside a rectangle of two screens.
@@ -50,15 +61,15 @@ TEST_F(ConfigE2E, LanguageButtonSwitchesTheTitlesAndBack)
     Target target(path("t"), root_, "");
     ASSERT_TRUE(target.ok());
     Panel panel(path("p"), {target.url("start.html"), "",
-                            "wait 4000\nsnapshot english.png\nclick 39 237\nwait 2000\nsnapshot german.png\n"
-                            "click 39 237\nwait 2000\nsnapshot again.png\nclose\n"});
+                            "wait 4000\nsnapshot english.png\nclick 425 163\nwait 2000\nsnapshot german.png\n"
+                            "click 425 163\nwait 2000\nsnapshot again.png\nclose\n"});
     ASSERT_EQ(panel.wait(30000), 0) << panel.output();
     Image english = readPng(panel.file("english.png")), german = readPng(panel.file("german.png")),
           again = readPng(panel.file("again.png"));
     ASSERT_TRUE(plantShown(english) && plantShown(german) && plantShown(again)) << panel.log();
-    EXPECT_GT(differences(english, german, 4, 224, 142, 26), 50) << "the buttons' titles from the German table";
-    EXPECT_EQ(differences(english, again, 4, 224, 142, 26), 0) << "and back to the English ones";
-    EXPECT_EQ(differences(english, german, 150, 224, 320, 26), 0) << "titles that are not in the tables stay";
+    EXPECT_GT(differences(english, german, 380, 150, 90, 58), 50) << "the buttons' titles from the German table";
+    EXPECT_EQ(differences(english, again, 380, 150, 90, 58), 0) << "and back to the English ones";
+    EXPECT_EQ(differences(english, german, 6, 224, 454, 26), 0) << "titles that are not in the tables stay";
     string requests = target.requests();
     EXPECT_EQ(countOccurrences(requests, "GET /lang-en.csv"), 2) << requests;
     EXPECT_EQ(countOccurrences(requests, "GET /lang-de.csv"), 1) << requests;
@@ -70,8 +81,7 @@ TEST_F(ConfigE2E, CountdownLoadsTheStartPage)
     writeFile(path("p/panel.cfg"), "# Panterm Config\n#\nPT_Config.Start.Timeout=3\nPT_Config.Start.URL=" + root_ +
                                        "/start.html\nPT_Config.Eth.Iface=9\n#EOF\n");
     PanelSetup setup{"", "missing.html", "wait 20000\nclose\n"};
-    setup.configPage = root_ + "/config.html";
-    setup.configFile = "panel.cfg";
+    setup.moreSettings = configSettings(root_ + "/config.html", "panel.cfg", 1);
     Panel panel(path("p"), setup);
     ASSERT_TRUE(panel.waitForScreen(configShown, 10000)) << panel.log();
     auto shownAt = std::chrono::steady_clock::now();
@@ -87,8 +97,7 @@ TEST_F(ConfigE2E, SavingWritesTheFileAndAppliesTheAddress)
     const string start = "PT_Config.Start.Timeout=600\nPT_Config.Start.URL=" + root_ + "/start.html\n";
     writeFile(path("p/panel.cfg"), "# Panterm Config\n#\n" + start + "#EOF\n");
     PanelSetup setup{"", "", "wait 3000\nclick 200 82\ntext 10.0.0.7\nkey ENTER\nwait 1500\nclick 185 237\nwait 2500\nclose\n"};
-    setup.configPage = root_ + "/config.html";
-    setup.configFile = "panel.cfg";
+    setup.moreSettings = configSettings(root_ + "/config.html", "panel.cfg", 0);
     setup.ownNetwork = path("net");
     Panel panel(path("p"), setup);
     ASSERT_EQ(panel.missingTool(), "") << "the adapter commands are only run in a network namespace of their own";

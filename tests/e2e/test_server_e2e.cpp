@@ -131,7 +131,7 @@ TEST_F(ServerE2E, CurlReadsWritesUploadsAndFetches)
     ASSERT_TRUE(haveTool("curl")) << "curl is missing: scripts/install-deps.sh installs it";
     Panel panel(path("a"), localPanel());
     ASSERT_TRUE(serverUp(port_)) << panel.output();
-    ASSERT_TRUE(panel.waitForScreen([](const Image &img) { return img.at(5, 5) == kHeader; }, 15000));
+    ASSERT_TRUE(panel.waitForScreen([](const Image &img) { return img.at(300, 5) == kHeader; }, 15000));
     EXPECT_EQ(curl(url(port_, "/cgi-bin/readVal.exe?Pump.Run")), "0");
     EXPECT_EQ(curl(url(port_, "/cgi-bin/writeVal.exe?Pump.Run+1")), "1");
     EXPECT_TRUE(panel.waitForScreen([](const Image &img) { return pump(img) == kRunning; }, 10000));
@@ -159,7 +159,7 @@ TEST_F(ServerE2E, ASecondPanelTakesTheFirstAsItsTarget)
     second.startPage = "http://127.0.0.1:" + std::to_string(port_) + "/start.html";
     second.events = "wait 120000\nclose\n";
     Panel panel(path("b"), second);
-    ASSERT_TRUE(panel.waitForScreen([](const Image &img) { return img.at(5, 5) == kHeader; }, 20000)) << panel.log();
+    ASSERT_TRUE(panel.waitForScreen([](const Image &img) { return img.at(300, 5) == kHeader; }, 20000)) << panel.log();
     EXPECT_NE(pump(panel.screen()), kRunning);
     // the first panel's points exist once its page has read them
     ASSERT_TRUE(waitUntil([&] { return talk(port_, "GET /cgi-bin/writeVal.exe?Pump.Run+1 HTTP/1.0\r\n\r\n").find("\r\n\r\n1") != string::npos; },
@@ -188,7 +188,7 @@ TEST_F(ServerE2E, CredentialsFileGuardsWrites)
     writeFile(path("a/pterm-httpd.auth"), "# accounts\nengineer:Pa55word\n");
     Panel panel(path("a"), localPanel());
     ASSERT_TRUE(serverUp(port_));
-    ASSERT_TRUE(panel.waitForScreen([](const Image &img) { return img.at(5, 5) == kHeader; }, 15000));
+    ASSERT_TRUE(panel.waitForScreen([](const Image &img) { return img.at(300, 5) == kHeader; }, 15000));
     EXPECT_NE(curl("-i " + url(port_, "/cgi-bin/writeVal.exe?Pump.Run+1")).find("401 Unauthorized"), string::npos);
     EXPECT_NE(curl("-i -u engineer:wrong " + url(port_, "/cgi-bin/writeVal.exe?Pump.Run+1")).find("401"),
               string::npos);

@@ -1,7 +1,8 @@
 // panterm-target: a stand-in for the controller's web server, for tests and
 // demos. Serves the files under a root directory and answers the target's
 // native CGI programs (readVal.exe, writeVal.exe, OrderValues.exe,
-// ReadFile.exe, GetSrvInfo.exe) from a value table with simulated signals.
+// ReadFile.exe, GetSrvInfo.exe) from a value table with simulated signals,
+// and the trend CGI (trend.exe) from their logs (trend_sim.cpp).
 // Every request line is logged, and switches make it misbehave on purpose:
 // answers "Error.", delays, hangs, closed connections, and faults within a
 // time window (replies that stall, dribble or are reset halfway, paths that
@@ -30,6 +31,7 @@
 #include <vector>
 
 #include "protocols/protocols.h"
+#include "trend_sim.h"
 
 namespace fs = std::filesystem;
 
@@ -57,6 +59,7 @@ struct Options {
     bool slow = false;     // replies sent one body byte per second
     int resetAfter = -1;   // body bytes sent before the connection is reset
     std::map<std::string, int> fail; // path -> requests still to fail (-1: all)
+    int freezeAt = -1;     // the signals stay at their values of this second
 };
 
 constexpr size_t kMaxOrderBlocks = 256;  // order blocks kept; the oldest go first
@@ -123,20 +126,30 @@ std::vector<std::string> split(const std::string &text, char separator)
 
 double secondsSinceStart()
 {
+    if (options.freezeAt >= 0) return options.freezeAt;
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - state.start).count();
 }
 
-// Simulated signals: names beginning "sim.", computed from the time.
+// Simulated signals: names beginning "sim.", computed from the time (also
+// before the start, for the made-up history of the trend logs).
+bool simulatedAt(const std::string &name, double t, double *v)
+{
+    if (name == "sim.ramp") *v = std::round(std::fmod(std::fmod(t, 10.0) + 10.0, 10.0) * 100.0) / 10.0;
+    else if (name == "sim.sine") *v = std::round(5000.0 + 5000.0 * std::sin(t * 2.0 * M_PI / 10.0)) / 100.0;
+    else if (name == "sim.square") *v = static_cast<double>((static_cast<long>(std::floor(t / 2.0)) % 2 + 2) % 2);
+    else if (name == "sim.counter") *v = std::floor(t);
+    else return false;
+    return true;
+}
+
 bool simulatedValue(const std::string &name, std::string &value)
 {
-    if (name.rfind("sim.", 0) != 0) return false;
-    double t = secondsSinceStart();
+    double v;
+    if (name.rfind("sim.", 0) != 0 || !simulatedAt(name, secondsSinceStart(), &v)) return false;
     char text[64];
-    if (name == "sim.ramp") std::snprintf(text, sizeof text, "%.1f", std::fmod(t, 10.0) * 10.0);
-    else if (name == "sim.sine") std::snprintf(text, sizeof text, "%.2f", 50.0 + 50.0 * std::sin(t * 2.0 * M_PI / 10.0));
-    else if (name == "sim.square") std::snprintf(text, sizeof text, "%d", static_cast<int>(t / 2.0) % 2);
-    else if (name == "sim.counter") std::snprintf(text, sizeof text, "%ld", static_cast<long>(t));
-    else return false;
+    if (name == "sim.ramp") std::snprintf(text, sizeof text, "%.1f", v);
+    else if (name == "sim.sine") std::snprintf(text, sizeof text, "%.2f", v);
+    else std::snprintf(text, sizeof text, "%ld", static_cast<long>(v));
     value = text;
     return true;
 }
@@ -432,6 +445,11 @@ void answer(const httplib::Request &req, httplib::Response &res)
     if (endsWith(path, "cgi-bin/OrderValues.exe")) return orderValues(query, res);
     if (endsWith(path, "cgi-bin/ReadFile.exe")) return readFile(query, res);
     if (endsWith(path, "cgi-bin/GetSrvInfo.exe")) return srvInfo(res);
+    if (endsWith(path, "cgi-bin/trend.exe")) {
+        std::string body;
+        int status = trendsim::answer(query, body);
+        return reply(res, status, body);
+    }
     serveFile(req, res);
 }
 
@@ -465,7 +483,7 @@ void loadValues(const std::string &fileName)
     std::fprintf(stderr,
                  "usage: panterm-target --root DIR --port N [--values FILE] [--log FILE] [--log-peer] [--log-times]\n"
                  "       [--error-orders N] [--error-reads N] [--delay-ms N] [--close-after N] [--hang-after N]\n"
-                 "       [--ilr] [--max-seconds N]\n"
+                 "       [--ilr] [--max-seconds N] [--freeze-signals N]\n"
                  "       [--fault-start S] [--fault-seconds S] [--fault-path PREFIX]\n"
                  "       [--stall-after N] [--slow] [--reset-after N] [--fail PATH[:K]]...\n"
                  "  --port 0 picks a free port and prints \"port N\" as the first line.\n"
@@ -479,6 +497,8 @@ void loadValues(const std::string &fileName)
                  "  --hang-after N  answer N requests, then accept requests and never answer\n"
                  "  --ilr           GetSrvInfo.exe offers the ILR protocol\n"
                  "  --max-seconds N end after N seconds\n"
+                 "  --freeze-signals N  the simulated signals keep their values of second N\n"
+                 "  cgi-bin/trend.exe answers with the signals' logs (trends 1 to 4, the last hour)\n"
                  "Faults act from second S of --fault-start (0) for --fault-seconds (0: for good); then\n"
                  "replies held back go on at once. Stalls, slow and reset replies concern the request\n"
                  "targets beginning with --fault-path (default: all):\n"
@@ -541,6 +561,7 @@ Options parseOptions(int argc, char **argv)
         else if (arg == "--ilr") o.ilr = true;
         else if (arg == "--max-seconds") o.maxSeconds = intArgument(argc, argv, i);
         else if (arg == "--log-times") o.logTimes = true;
+        else if (arg == "--freeze-signals") o.freezeAt = intArgument(argc, argv, i);
         else if (arg == "--fault-start") o.faultStart = intArgument(argc, argv, i);
         else if (arg == "--fault-seconds") o.faultSeconds = intArgument(argc, argv, i);
         else if (arg == "--fault-path") o.faultPath = text();
@@ -572,6 +593,7 @@ int main(int argc, char **argv)
     state.errorReadsLeft = options.errorReads;
     state.answersLeft = options.hangAfter;
     if (!SIM_protocolStart({readValue, writeProtocolValue, valueNames})) return 2;
+    trendsim::start(simulatedAt, secondsSinceStart);
 
     httplib::Server server;
     server.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
