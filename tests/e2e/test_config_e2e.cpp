@@ -96,7 +96,7 @@ TEST_F(ConfigE2E, SavingWritesTheFileAndAppliesTheAddress)
     std::filesystem::create_directories(path("p"));
     const string start = "PT_Config.Start.Timeout=600\nPT_Config.Start.URL=" + root_ + "/start.html\n";
     writeFile(path("p/panel.cfg"), "# Panterm Config\n#\n" + start + "#EOF\n");
-    PanelSetup setup{"", "", "wait 3000\nclick 200 82\ntext 10.0.0.7\nkey ENTER\nwait 1500\nclick 185 237\nwait 2500\nclose\n"};
+    PanelSetup setup{"", "", "wait 3000\nclick 200 82\nwait 500\ntext 10.0.0.7\nkey ENTER\nwait 1500\nsnapshot entered.png\nclick 185 237\nwait 2500\nclose\n"};
     setup.moreSettings = configSettings(root_ + "/config.html", "panel.cfg", 0);
     setup.ownNetwork = path("net");
     Panel panel(path("p"), setup);
