@@ -11,6 +11,7 @@ void PTC_init();
 // characters ("PT_Config." and "PT_Config_" alike). Each answers 0 when the
 // name is not a configuration value (or the facility is disabled), so that it
 // is an ordinary container. Reading an unknown parameter creates it empty.
+// PT_ConfigRead copies at most 255 characters into a buffer of 256 bytes.
 int PT_ConfigRead(const char *name, char *buffer);
 char *PT_ConfigReadPtr(const char *name);
 int PT_ConfigWrite(const char *name, const char *text);
