@@ -57,7 +57,7 @@ if [[ -n "$failures" ]]; then
 fi
 
 if [[ -z "$differing" ]]; then
-  echo "check-format: ${#existing[@]} files laid out as .clang-format says"
+  echo "check-format: ${#existing[@]} file(s) laid out as .clang-format says"
   exit 0
 fi
 count=$(wc -l <<<"$differing")

@@ -33,10 +33,10 @@ findings=$(sed 's/\x1b\[[0-9;]*m//g' "$log" | grep -E '^/.*:[0-9]+:[0-9]+: (warn
 count=0
 [[ -z "$findings" ]] || count=$(wc -l <<<"$findings")
 if [[ "$status" -ne 0 || "$count" -ne 0 ]]; then
-  sed 's/\x1b\[[0-9;]*m//g' "$log" | grep -vE '^(clang-tidy-14 |[0-9]+ warnings? generated|Suppressed [0-9]+ warnings|Use -header-filter|Running clang-tidy)' || true
+  sed 's/\x1b\[[0-9;]*m//g' "$log" | grep -vE '^([^ ]*clang-tidy-14 |[0-9]+ warnings? generated|Suppressed [0-9]+ warnings|Use -header-filter|Running clang-tidy)' || true
   echo "check-tidy: $count finding(s) in $((SECONDS - started)) s; each names its check in brackets."
   echo "Fix the code, or where a finding is wrong, say why on the line: // NOLINT(check-name): reason"
   exit 1
 fi
-files=$(sed 's/\x1b\[[0-9;]*m//g' "$log" | grep -c '^clang-tidy-14 ' || true)
+files=$(sed 's/\x1b\[[0-9;]*m//g' "$log" | grep -cE '^[^ ]*clang-tidy-14 ' || true)
 echo "check-tidy: ${files} files of src/ and tools/ without a finding ($((SECONDS - started)) s)"
