@@ -368,7 +368,7 @@ void resetConnection(int fd)
     setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
     sockaddr unspecified = {};
     unspecified.sa_family = AF_UNSPEC;
-    connect(fd, &unspecified, sizeof unspecified);
+    (void)connect(fd, &unspecified, sizeof unspecified); // dissolving the association cannot fail in a way that matters here
 }
 
 enum class Fault { None, Stall, Slow, Reset };
