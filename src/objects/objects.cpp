@@ -30,6 +30,7 @@ const ClassLoader kLoaders[] = {
     {"IDegradeVP", loadDegradeV},
     {"XDegradeVP", loadXDegradeV},
     {"IButtonP", IB_loadIButton},
+    {"FileViewerP", loadFileViewer},
 };
 
 char *keypadText() { return g_keypad; }
