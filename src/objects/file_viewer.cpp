@@ -181,7 +181,7 @@ bool copySource(FV_Viewer *v, const char *name)
 {
     int copy = RA_fileOpen(v->fileName, "w");
     int full = 0;
-    int32_t bytes = copy < 0 ? -1 : FV_copyFile(name, copy, &full);
+    int32_t bytes = copy < 0 ? -1 : FV_copyFile(name, copy, &full, nullptr);
     if (copy >= 0) RA_fileClose(copy);
     if (bytes < 0) {
         if (!v->notFound) err_fileNotFound(name);

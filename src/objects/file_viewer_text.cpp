@@ -244,14 +244,19 @@ int FV_readCell(const FV_Source *source, int32_t row, int column, char *dst, int
     return 1;
 }
 
-int32_t FV_copyFile(const char *name, int handle, int *full)
+int32_t FV_copyFile(const char *name, int handle, int *full, int *last)
 {
+    if (last) *last = -1;
     int source = Tarsel_fileOpen(name, "r");
     if (source < 0) return -1;
     int32_t count = 0;
     for (int c; !*full && (c = Tarsel_fileGetc(source)) >= 0;) {
-        if (RA_filePutc(c, handle) < 0) *full = 1;
-        else count++;
+        if (RA_filePutc(c, handle) < 0) {
+            *full = 1;
+        } else {
+            count++;
+            if (last) *last = c;
+        }
     }
     Tarsel_fileClose(source);
     return count;

@@ -83,5 +83,5 @@ int FV_readCell(const FV_Source *source, int32_t row, int column, char *dst, int
 // Copies the file name (through the file layer, from the target or from
 // disk) byte by byte to the RAM-disk handle. Answers the bytes copied, -1
 // when the file cannot be opened; *full becomes 1 when the RAM disk took
-// no more.
-int32_t FV_copyFile(const char *name, int handle, int *full);
+// no more, *last (may be null) is the last byte copied, -1 none.
+int32_t FV_copyFile(const char *name, int handle, int *full, int *last);

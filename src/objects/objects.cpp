@@ -1,6 +1,7 @@
 // Object kinds: attaching their loaders and hooks.
 #include "objects/objects.h"
 
+#include "objects/drop_down_list.h"
 #include "objects/file_viewer.h"
 #include "objects/image_button.h"
 #include "objects/shapes.h"
@@ -31,6 +32,7 @@ const ClassLoader kLoaders[] = {
     {"XDegradeVP", loadXDegradeV},
     {"IButtonP", IB_loadIButton},
     {"FileViewerP", loadFileViewer},
+    {"DropDownListP", loadDDList},
 };
 
 char *keypadText() { return g_keypad; }
