@@ -29,6 +29,7 @@
 #include "httpd/web_server.h"
 #include "input/key_queue.h"
 #include "input/input_events.h"
+#include "objects/file_viewer.h"
 #include "objects/objects.h"
 #include "runtime/log.h"
 #include "data/config_page.h"
@@ -230,6 +231,8 @@ void resetLayers()
     g_si = {};
     EP_reset();
     PUMP_reset();
+    AL_reset();
+    FV_reset();
     TF_reset();
     AC_reset();
     MH_clearInputState();

@@ -789,6 +789,13 @@ void FV_setAlarmSource(FV_Viewer *v, const char *text, const char *file)
     safe_strncpy(v->alarmFile, file ? file : "", sizeof v->alarmFile);
 }
 
+void FV_reset()
+{
+    textBuffer[0] = '\0';
+    removalText[0] = '\0';
+    paint = {};
+}
+
 int FV_removeItemAt(const char *viewer, int position)
 {
     if (!viewer || position < 0) return 0;

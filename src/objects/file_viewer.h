@@ -101,6 +101,9 @@ void FV_setSelectable(FV_Viewer *viewer, int on);
 void FV_setAlarmContext(FV_Viewer *viewer, void *context);
 void FV_setAlarmSource(FV_Viewer *viewer, const char *text, const char *file);
 
+// Empties the shared text buffers.
+void FV_reset();
+
 // Removes the item at position from the file viewer that viewer names (the
 // name of its text source); 1 when an item was removed.
 int FV_removeItemAt(const char *viewer, int position);

@@ -557,6 +557,7 @@ int scheduleFullRedraw()
 }
 
 void scheduleRedraw() { req_new_redraw = 1; }
+int VM_isGainFocusPending() { return VM_gainFocusFlag; }
 void scheduleNewRefresh() { req_new_refresh = 1; }
 
 void VM_Abort(int force)

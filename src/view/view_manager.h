@@ -25,6 +25,8 @@ void scheduleRedraw();
 void scheduleNewRefresh();
 void VM_Abort(int force);
 int VM_isPageRequestPending();
+// A page was loaded and waits for its first process values.
+int VM_isGainFocusPending();
 
 void VM_SetRemoteUrl(const char *host, const char *path);
 void VM_SetDocumentBase(const char *text);

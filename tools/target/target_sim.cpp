@@ -29,6 +29,8 @@
 #include <thread>
 #include <vector>
 
+#include "alarm_sim.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -156,7 +158,7 @@ void storeValue(const std::string &name, const std::string &value)
 std::string readValue(const std::string &name)
 {
     std::string value;
-    if (simulatedValue(name, value)) return value;
+    if (simulatedValue(name, value) || ASIM_text(name, value)) return value;
     std::lock_guard<std::mutex> hold(state.lock);
     auto found = state.values.find(name);
     if (found != state.values.end()) return found->second;
@@ -410,6 +412,7 @@ void answer(const httplib::Request &req, httplib::Response &res)
     if (endsWith(path, "cgi-bin/OrderValues.exe")) return orderValues(query, res);
     if (endsWith(path, "cgi-bin/ReadFile.exe")) return readFile(query, res);
     if (endsWith(path, "cgi-bin/GetSrvInfo.exe")) return srvInfo(res);
+    if (endsWith(path, "cgi-bin/alarm.exe")) return reply(res, 200, ASIM_answer(query));
     serveFile(req, res);
 }
 
@@ -446,6 +449,7 @@ void loadValues(const std::string &fileName)
                  "       [--ilr] [--max-seconds N]\n"
                  "       [--fault-start S] [--fault-seconds S] [--fault-path PREFIX]\n"
                  "       [--stall-after N] [--slow] [--reset-after N] [--fail PATH[:K]]...\n"
+                 "       [--alarms FILE] [--alarm-block N] [--alarm-history N]\n"
                  "  --port 0 picks a free port and prints \"port N\" as the first line.\n"
                  "  --values FILE   name=value lines; names beginning \"sim.\" are simulated signals\n"
                  "                  (sim.ramp, sim.sine, sim.square, sim.counter)\n"
@@ -466,7 +470,9 @@ void loadValues(const std::string &fileName)
                  "  --fail PATH[:K] answer 404 to requests of PATH (the next K only, when given)\n"
                  "Bounds: the newest 256 order blocks of 1024 names each, and the newest 4096 names\n"
                  "created by reads and writes, are kept (the values file's names are kept for good);\n"
-                 "32 connections are served at once and an idle kept-alive one is closed after 5 s.\n");
+                 "32 connections are served at once and an idle kept-alive one is closed after 5 s.\n"
+                 "%s",
+                 ASIM_usage());
     std::exit(2);
 }
 
@@ -525,7 +531,7 @@ Options parseOptions(int argc, char **argv)
         else if (arg == "--slow") o.slow = true;
         else if (arg == "--reset-after") o.resetAfter = intArgument(argc, argv, i);
         else if (arg == "--fail") addFailure(o, text());
-        else usage();
+        else if (int taken = ASIM_option(arg, argc, argv, i); taken <= 0) usage();
     }
     if (o.port > 65535) usage();
     return o;
@@ -538,6 +544,7 @@ int main(int argc, char **argv)
     options = parseOptions(argc, argv);
     std::signal(SIGPIPE, SIG_IGN); // a client that went away ends its reply, not the program
     if (!options.valuesFile.empty()) loadValues(options.valuesFile);
+    if (!ASIM_start(readValue)) return 2;
     if (!options.logFile.empty()) {
         state.log = std::fopen(options.logFile.c_str(), "a");
         if (!state.log) {
