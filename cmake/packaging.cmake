@@ -37,6 +37,8 @@ install(FILES ${_pkg}/pterm.xml DESTINATION usr/share/panterm)
 install(FILES ${CMAKE_SOURCE_DIR}/demo/start.html ${CMAKE_SOURCE_DIR}/demo/pump.html
   ${CMAKE_SOURCE_DIR}/demo/values.txt ${CMAKE_BINARY_DIR}/demo-root/frame.teq
   ${CMAKE_BINARY_DIR}/demo-root/Plant1.teq ${CMAKE_BINARY_DIR}/demo-root/Plant2.teq
+  ${CMAKE_SOURCE_DIR}/demo/alarms.html ${CMAKE_SOURCE_DIR}/demo/alarms.txt
+  ${CMAKE_BINARY_DIR}/demo-root/Alarms.teq ${CMAKE_BINARY_DIR}/demo-root/History.teq
   DESTINATION usr/share/panterm/demo)
 install(FILES ${_pkg}/panterm.service DESTINATION lib/systemd/system)
 install(FILES ${_pkg}/panterm.default DESTINATION etc/default RENAME panterm)

@@ -626,7 +626,16 @@ bool configure(AL_Context *c, AL_Config *config)
     return true;
 }
 
-void runCycle(AL_Context *c, FV_Viewer *v)
+// The lines of a page: the rows that fit below the header's rows.
+int linesPerPage(const AL_Context *c, int rows)
+{
+    FV_Source header = {c->header, nullptr};
+    FV_Table table;
+    FV_parseTable(&header, &table);
+    return rows - table.rows > 1 ? rows - table.rows : 1;
+}
+
+void runCycle(AL_Context *c, FV_Viewer *v, int rows)
 {
     if (!takeListName(c)) {
         c->page = 0;
@@ -634,6 +643,7 @@ void runCycle(AL_Context *c, FV_Viewer *v)
     }
     runCommand(c, v);
     readHeader(c);
+    c->linesPerPage = linesPerPage(c, rows);
     int direction = 0, loads = 1;
     bool offlineLoad = false;
     if (c->type == AL_TYPE_OFFLINE_HISTORY) offlineLoad = offlineCycle(c, v);
@@ -693,12 +703,12 @@ int AL_parseMacroContainers(int viewer, const char *name)
     }
     c->waiting = 0;
     int rowHeight = rowHeightOf(v);
-    c->linesPerPage = rowHeight > 0 ? v->object.height / rowHeight : 0;
-    if (c->linesPerPage < 1) {
+    int rows = rowHeight > 0 ? v->object.height / rowHeight : 0;
+    if (rows < 1) {
         writeContainer(name, "");
         return type;
     }
-    runCycle(c, v);
+    runCycle(c, v, rows);
     return type;
 }
 

@@ -140,7 +140,7 @@ TEST_F(AlarmList, CurrentAlarmsPageByPage)
         if (q.find("action=config") != string::npos) return string("1.0;23;0;5;100");
         return currentLines(number(q, "startLine") + 1, number(q, "endLine") - number(q, "startLine") + 1);
     });
-    show(kCurrent);
+    show(kCurrent, 11);
     std::vector<string> q = queries();
     ASSERT_EQ(q.size(), 2u);
     EXPECT_EQ(q[0], "list=list%201&action=config");
@@ -150,7 +150,7 @@ TEST_F(AlarmList, CurrentAlarmsPageByPage)
     string text = co(kCurrent.c_str());
     EXPECT_EQ(text.substr(0, text.find('\n', text.find('\n') + 1) + 1),
               "#sp;0,0,10,40,70,85,93\xA2No\tText\tOn\tOff\tAck\tCount\n#sbc;255,0,0#\t1\tText 1\t13.09.2020 12:26:40\t--\tNAK\t0\n");
-    EXPECT_EQ(viewer()->rowCount, 11) << "the titles and ten alarms";
+    EXPECT_EQ(viewer()->rowCount, 11) << "the titles and ten alarms: a page is the rows below the header's";
     char cell[256];
     FV_getItemAt(viewer(), 3, 1, cell, sizeof cell);
     EXPECT_STREQ(cell, "3") << "column 1 after the colour cell";
