@@ -17,6 +17,21 @@ namespace {
 constexpr int kLineFeed = 10, kCarriageReturn = 13, kTab = 9;
 constexpr int kCodedLineFeed = 0xA2, kCodedTab = 0xA7;
 
+// The file is read in blocks: one lock of the RAM disk for many characters.
+int fileByte(FV_Reader *r)
+{
+    if (r->file < 0) return -1;
+    if (r->bytePosition == r->byteCount) {
+        r->byteCount = RA_fileRead(r->bytes, 1, sizeof r->bytes, r->file);
+        r->bytePosition = 0;
+        if (r->byteCount <= 0) {
+            r->byteCount = 0;
+            return -1;
+        }
+    }
+    return r->bytes[r->bytePosition++];
+}
+
 int rawChar(FV_Reader *r)
 {
     if (r->pending >= 0) {
@@ -28,23 +43,19 @@ int rawChar(FV_Reader *r)
         if (*r->text) return static_cast<unsigned char>(*r->text++);
         r->text = nullptr;
     }
-    if (r->file < 0) return -1;
-    int low = RA_fileGetc(r->file);
+    int low = fileByte(r);
     if (!r->utf16 || low < 0) return low;
-    int high = RA_fileGetc(r->file);
+    int high = fileByte(r);
     return high < 0 ? low : low | high << 8;
 }
 
 // A file that begins with 0xFF 0xFE is UTF-16: reading goes on after them.
 void detectUtf16(FV_Reader *r)
 {
-    int first = RA_fileGetc(r->file);
-    int second = first == 0xFF ? RA_fileGetc(r->file) : -1;
-    if (first == 0xFF && second == 0xFE) {
-        r->utf16 = 1;
-        return;
-    }
-    RA_seek(r->file, 0);
+    int first = fileByte(r);
+    int second = first == 0xFF ? fileByte(r) : -1;
+    if (first == 0xFF && second == 0xFE) r->utf16 = 1;
+    else r->bytePosition = 0;
 }
 
 uint32_t colourOf(int red, int green, int blue)
@@ -82,7 +93,10 @@ bool seekRow(FV_Reader *r, int32_t row, char *line)
 
 int FV_openReader(FV_Reader *r, const FV_Source *source)
 {
-    *r = {source ? source->text : nullptr, -1, 0, -1, 0};
+    *r = {};
+    r->text = source ? source->text : nullptr;
+    r->file = -1;
+    r->pending = -1;
     if (!source || !source->file || !source->file[0]) return 1;
     r->file = RA_fileOpen(source->file, "r");
     if (r->file < 0) return 0;
@@ -250,13 +264,12 @@ int32_t FV_copyFile(const char *name, int handle, int *full, int *last)
     int source = Tarsel_fileOpen(name, "r");
     if (source < 0) return -1;
     int32_t count = 0;
-    for (int c; !*full && (c = Tarsel_fileGetc(source)) >= 0;) {
-        if (RA_filePutc(c, handle) < 0) {
-            *full = 1;
-        } else {
-            count++;
-            if (last) *last = c;
-        }
+    unsigned char block[512];
+    for (int n; !*full && (n = Tarsel_fileRead(block, 1, sizeof block, source)) > 0;) {
+        int written = RA_fileWrite(block, 1, n, handle);
+        count += written;
+        if (written > 0 && last) *last = block[written - 1];
+        if (written < n) *full = 1;
     }
     Tarsel_fileClose(source);
     return count;

@@ -26,6 +26,8 @@ struct FV_Reader {
     int utf16;   // the file is UTF-16 little-endian
     int pending; // a raw character given back, -1 none
     int ended;   // "\0" was read
+    unsigned char bytes[256]; // read from the file ahead
+    int byteCount, bytePosition;
 };
 
 // Opens a reader; 0 when the source names a file that cannot be opened.

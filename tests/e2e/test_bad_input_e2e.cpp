@@ -87,7 +87,7 @@ TEST_F(BadInputE2E, HtmlFilesWithoutTheAppletOrWithBrokenParameters)
               demoPage("<param name=\"ProjectName\" value=\"Plant>\n" + param("Main", "1")) +
                   "<param name=\"Period\" value=\"100");
     string picture = readFile(root_ + "/Plant1.teq");
-    writeFile(root_ + "/Broken.teq", picture.substr(0, picture.size() / 2));
+    writeFile(root_ + "/Broken.teq", picture.substr(0, picture.find("Pump.Fault"))); // cut inside a painter
     writeFile(root_ + "/broken.html", demoPage(project + param("MainTEQName", "Broken.teq")));
     Target target(path("t"), root_, "");
     ASSERT_TRUE(target.ok());
