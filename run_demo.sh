@@ -3,28 +3,46 @@
 # plant: build/panterm-target serves the demo project (build/demo-root) on a
 # free port of 127.0.0.1 with simulated values, and Panterm_MW shows its start
 # page from there, in a window when a display is reachable, else headless with
-# the screen written to demo-out/screen.png at every refresh.
+# the screen written to demo-out/screen.png at every refresh. The panel's own
+# server listens on another free port; its remote view (the live screen in a
+# browser, with presses and keys) is printed at the start.
 #
 #   ./run_demo.sh               runs until Ctrl-C
 #   ./run_demo.sh --seconds N   stops both programs after N seconds
+#   ./run_demo.sh --protocol P  the simulator plays a controller of protocol P
+#                               (native, ilr, opc, s7, wago, tbox) and the panel
+#                               opens the demo page for it
 set -euo pipefail
 cd "$(dirname "$0")"
 
+usage="usage: $0 [--seconds N] [--protocol native|ilr|opc|s7|wago|tbox]"
 seconds=0
+protocol=native
 while [ $# -gt 0 ]; do
   case "$1" in
     --seconds)
-      [ $# -ge 2 ] && [[ "$2" =~ ^[0-9]+$ ]] || { echo "usage: $0 [--seconds N]" >&2; exit 2; }
+      [ $# -ge 2 ] && [[ "$2" =~ ^[0-9]+$ ]] || { echo "$usage" >&2; exit 2; }
       seconds=$2
       shift 2
       ;;
-    *) echo "usage: $0 [--seconds N]" >&2; exit 2 ;;
+    --protocol)
+      [ $# -ge 2 ] && [[ "$2" =~ ^(native|ilr|opc|s7|wago|tbox)$ ]] || { echo "$usage" >&2; exit 2; }
+      protocol=$2
+      shift 2
+      ;;
+    *) echo "$usage" >&2; exit 2 ;;
   esac
 done
+# The page for the protocol; an ILR target is found by the native page itself.
+page=start.html
+case "$protocol" in opc|s7|wago|tbox) page=start-$protocol.html ;; esac
 
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build
+# Where the signals sit on an S7 or WAGO controller: the page's TCR file.
+protocol_args=(--protocol "$protocol")
+[ -f "build/demo-root/plant-$protocol.tcr" ] && protocol_args+=(--tcr "$PWD/build/demo-root/plant-$protocol.tcr")
 
 root=$PWD/build/demo-root
 out=$PWD/demo-out
@@ -41,6 +59,10 @@ stop_all() {
   for pid in $copier_pid $panel_pid $target_pid; do
     kill "$pid" 2>/dev/null || true
   done
+  # With its server on, the panel's first signal stops the server, the second the panel.
+  if [ -n "$panel_pid" ]; then
+    for _ in $(seq 20); do kill -0 "$panel_pid" 2>/dev/null || break; sleep 0.1; kill "$panel_pid" 2>/dev/null || true; done
+  fi
   for pid in $copier_pid $panel_pid $target_pid; do
     wait "$pid" 2>/dev/null || true
   done
@@ -50,7 +72,7 @@ trap stop_all EXIT
 
 build/panterm-target --root "$root" --port 0 --values "$root/values.txt" --alarms "$root/alarms.txt" \
   --log "$out/target.log" \
-  >"$out/target.out" 2>&1 &
+  "${protocol_args[@]}" >"$out/target.out" 2>&1 &
 target_pid=$!
 port=""
 for _ in $(seq 100); do
@@ -64,14 +86,26 @@ if [ -z "$port" ]; then
   cat "$out/target.out" >&2
   exit 1
 fi
-url="http://127.0.0.1:$port/start.html"
-echo "Target simulator: $url (requests in demo-out/target.log)"
+url="http://127.0.0.1:$port/$page"
+echo "Target simulator ($protocol): $url (requests in demo-out/target.log)"
+# A free port for the panel's own server: one that nothing answers on.
+panel_port=""
+for _ in $(seq 50); do
+  candidate=$((20000 + RANDOM % 30000))
+  if ! (exec 3<>"/dev/tcp/127.0.0.1/$candidate") 2>/dev/null; then
+    panel_port=$candidate
+    break
+  fi
+done
 
 # Settings: the page to start with (also after a failed load), a full-screen
 # window, start information in the log. On the first run the panel completes
 # the file with its defaults; later runs only change the start page.
-if [ -f "$out/pterm.xml" ]; then
-  sed -i "s#<start_page>.*</start_page>#<start_page>$url</start_page>#" "$out/pterm.xml"
+# The embedded server: on, on its own free port.
+if [ -f "$out/pterm.xml" ] && grep -q '<httpd_port>' "$out/pterm.xml"; then
+  sed -i -e "s#<start_page>.*</start_page>#<start_page>$url</start_page>#" \
+    -e "s#<httpd_enabled>.*</httpd_enabled>#<httpd_enabled>1</httpd_enabled>#" \
+    -e "s#<httpd_port>.*</httpd_port>#<httpd_port>$panel_port</httpd_port>#" "$out/pterm.xml"
 else
   cat >"$out/pterm.xml" <<EOF
 <?xml version="1.0" encoding="iso-8859-1"?>
@@ -87,6 +121,9 @@ else
 	<full_redraw>1</full_redraw>
 	<debug_level>1</debug_level>
 	<kiosk>1</kiosk>
+	<keep_alive>0</keep_alive>
+	<httpd_enabled>1</httpd_enabled>
+	<httpd_port>$panel_port</httpd_port>
 </pterm>
 EOF
 fi
@@ -100,7 +137,7 @@ display_usable() {
 }
 
 start_panel() { # $1: sdl or headless
-  (cd "$out" && exec env PANTERM_DISPLAY="$1" PANTERM_SCREEN=480x272 PANTERM_SNAPSHOT="$out/screen.png" \
+  (cd "$out" && exec env PANTERM_DISPLAY="$1" PANTERM_SCREEN=480x272 PANTERM_SNAPSHOT="$out/screen.png" PANTERM_HTTPD_BIND=127.0.0.1 \
     ./Panterm_MW "$url" >"$out/panel.out" 2>&1) &
   panel_pid=$!
 }
@@ -131,6 +168,7 @@ if [ "$mode" = headless ]; then
   ) &
   copier_pid=$!
 fi
+echo "Remote view: http://127.0.0.1:$panel_port/_panel/ (the live screen in a browser; clicks and keys reach the panel)"
 if [ "$seconds" -gt 0 ]; then
   echo "Log: demo-out/pterm.log. Stops after $seconds seconds, or with Ctrl-C."
 else

@@ -1,6 +1,7 @@
 # The Debian package: `cpack -G DEB` in a Release tree gives panterm_VERSION_ARCH.deb.
 #
-#   /usr/lib/panterm/           Panterm_MW, teqc, panterm-target, setup-state
+#   /usr/lib/panterm/           Panterm_MW, teqc, panterm-target, setup-state, and the
+#                               panel's own pages beside it (keypad.teq, alphapad.teq, MsgBox.teq)
 #   /usr/bin/                   teqc and panterm-target (links), Panterm_MW (starts the
 #                               panel from its state directory)
 #   /usr/share/panterm/         the first settings (pterm.xml) and the demo project
@@ -27,6 +28,8 @@ install(CODE "
     endforeach()
   endif()")
 install(PROGRAMS ${_pkg}/setup-state DESTINATION usr/lib/panterm)
+install(FILES ${CMAKE_BINARY_DIR}/keypad.teq ${CMAKE_BINARY_DIR}/alphapad.teq ${CMAKE_BINARY_DIR}/MsgBox.teq
+  DESTINATION usr/lib/panterm)
 install(PROGRAMS ${_pkg}/Panterm_MW DESTINATION usr/bin)
 file(MAKE_DIRECTORY ${_gen}/bin)
 foreach(program teqc panterm-target)
@@ -35,8 +38,10 @@ foreach(program teqc panterm-target)
 endforeach()
 install(FILES ${_pkg}/pterm.xml DESTINATION usr/share/panterm)
 install(FILES ${CMAKE_SOURCE_DIR}/demo/start.html ${CMAKE_SOURCE_DIR}/demo/pump.html
-  ${CMAKE_SOURCE_DIR}/demo/values.txt ${CMAKE_BINARY_DIR}/demo-root/frame.teq
+  ${CMAKE_SOURCE_DIR}/demo/values.txt ${CMAKE_SOURCE_DIR}/demo/Plant.tcr ${CMAKE_BINARY_DIR}/demo-root/frame.teq
   ${CMAKE_BINARY_DIR}/demo-root/Plant1.teq ${CMAKE_BINARY_DIR}/demo-root/Plant2.teq
+  ${CMAKE_BINARY_DIR}/demo-root/Plant3.teq ${CMAKE_BINARY_DIR}/demo-root/Plant4.teq
+  ${CMAKE_BINARY_DIR}/demo-root/Plant5.teq ${CMAKE_BINARY_DIR}/demo-root/MsgBox.teq
   ${CMAKE_SOURCE_DIR}/demo/alarms.html ${CMAKE_SOURCE_DIR}/demo/alarms.txt
   ${CMAKE_BINARY_DIR}/demo-root/Alarms.teq ${CMAKE_BINARY_DIR}/demo-root/History.teq
   DESTINATION usr/share/panterm/demo)

@@ -116,7 +116,8 @@ check "the programs are stripped ELF executables" bash -c '[[ "$1" == ELF*stripp
 check "teqc from the package runs" bash -c '"$1" 2>&1 | grep -q "usage: teqc build"' _ "$root/usr/lib/panterm/teqc"
 for file in lib/systemd/system/panterm.service etc/default/panterm usr/share/panterm/pterm.xml \
   usr/share/panterm/demo/start.html usr/share/panterm/demo/Plant1.teq usr/share/doc/panterm/copyright \
-  usr/share/doc/panterm/changelog.gz usr/share/man/man1/Panterm_MW.1.gz usr/share/lintian/overrides/panterm; do
+  usr/share/doc/panterm/changelog.gz usr/share/man/man1/Panterm_MW.1.gz usr/share/lintian/overrides/panterm \
+  usr/lib/panterm/keypad.teq usr/lib/panterm/alphapad.teq usr/lib/panterm/MsgBox.teq; do
   check "/$file is shipped" test -f "$root/$file"
 done
 # Settings, log and persistent containers belong to the panel, not to dpkg: an

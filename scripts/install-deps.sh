@@ -5,6 +5,8 @@
 #   scripts/install-deps.sh           the packages to build, test and run Panterm
 #   scripts/install-deps.sh --deploy  also those to build and check the Debian package
 #                                     (scripts/debian-packages-deploy.txt)
+#   scripts/install-deps.sh --bench   also nginx and ab for scripts/bench-httpd.sh
+#                                     (scripts/debian-packages-bench.txt)
 #   scripts/install-deps.sh --armhf   also the armhf cross toolchain, qemu-user and the armhf
 #                                     development packages (scripts/debian-packages-armhf.txt);
 #                                     adds the armhf architecture to dpkg first, which changes
@@ -16,8 +18,9 @@ armhf=0
 for arg in "$@"; do
   case "$arg" in
     --deploy) lists+=("$here/debian-packages-deploy.txt") ;;
+    --bench) lists+=("$here/debian-packages-bench.txt") ;;
     --armhf) lists+=("$here/debian-packages-armhf.txt"); armhf=1 ;;
-    *) echo "usage: $0 [--deploy] [--armhf]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--deploy] [--bench] [--armhf]" >&2; exit 2 ;;
   esac
 done
 

@@ -687,7 +687,7 @@ int AL_parseMacroContainers(int viewer, const char *name)
     FV_Viewer *v = FV_viewerOf(viewer);
     if (!type || !v) return AL_TYPE_NONE;
     auto *c = static_cast<AL_Context *>(v->alarm);
-    if (VM_isGainFocusPending()) {
+    if (VM_isGainingFocus()) {
         writeContainer(name, type == AL_TYPE_OFFLINE_HISTORY ? "" : "...");
         if (c) c->waiting = 1;
         return type;

@@ -1,17 +1,35 @@
-// Trend engine: on-line and off-line trends driven through "@MACRO..." containers.
+// Trend engine: graphs whose source is a container named "@MACRO..." show
+// the curves of an emitter. On-line emitters sample their process points at
+// every refresh cycle and keep them for their store time, also while other
+// pages are shown; off-line emitters load the target's trend logs on
+// command. Everything the page controls is exchanged through containers
+// named from the graph's source. This module binds graphs to their
+// emitters, runs the commands of their containers, samples, and clears;
+// it registers its entry points with the graph object and fills the hooks
+// of the containers and the view manager.
 #pragma once
 
-// Trend macro containers. Each answers non-zero when it handled the name (a
-// read fills dst, 256 bytes, and refreshes the container's buffer), 0 to let
-// the name be an ordinary container.
-int macroReadVal(const char *name, char *dst);
-int macroWriteVal(const char *name, const char *value);
+struct EM_Emitter;
+struct GR_Graph;
+
+// The graph's draws: binding and parsing the trend lists, then (after the
+// grid) the commands and the curves.
+void EM_parseEmitter(GR_Graph *graph, const char *name);
+void EM_paintEmitter(GR_Graph *graph);
+// A touch on the graph.
+void EM_executeMouseAction(GR_Graph *graph, int x, int y);
+// Whether a refresh has to draw the graph (new samples, pending commands).
+int EM_hasNewData(const GR_Graph *graph);
+// Runs the repaint commands; 0 when nothing is to be painted in this draw.
+int EM_actionsOnRepaint(EM_Emitter *emitter);
 // Periodic sampling of on-line trends, once per refresh cycle.
 void EM_updateValues();
 // Unbinds the emitters from their graphs (view change); frees all trend data.
 void EM_clearView();
 void EM_clearAll();
+// Back to before start-up: no emitter, default colours from blue, the system clock.
+void EM_reset();
 
-// Attaches the trend engine: its macro containers and its place in the
-// refresh cycle and the view's clearing.
+// Attaches the trend engine: its macro containers, its place in the refresh
+// cycle and the view's clearing, and its entry points in the graph object.
 void EM_attachHooks();

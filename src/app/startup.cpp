@@ -19,6 +19,11 @@
 #include "runtime/system_probe.h"
 #include "alarms_trends/alarm_list.h"
 #include "alarms_trends/trends.h"
+#include "comm/ilr_driver.h"
+#include "comm/opc_driver.h"
+#include "comm/s7_driver.h"
+#include "comm/tbox_driver.h"
+#include "comm/wago_driver.h"
 #include "comm/native_driver.h"
 #include "comm/native_protocol.h"
 #include "comm/ppo_update.h"
@@ -30,6 +35,7 @@
 #include "input/key_queue.h"
 #include "input/input_events.h"
 #include "objects/file_viewer.h"
+#include "objects/graph.h"
 #include "objects/objects.h"
 #include "runtime/log.h"
 #include "data/config_page.h"
@@ -47,7 +53,7 @@
 #include "draw/images.h"
 #include "input/actions.h"
 #include "input/navigation.h"
-#include "objects/text_field.h"
+#include "objects/keypad.h"
 #include "runtime/heap.h"
 #include "runtime/hooks.h"
 #include "runtime/pump.h"
@@ -203,6 +209,7 @@ bool dispatch(const GR_EVENT &event)
     for (;;) {
         GR_EVENT event;
         if (!EP_takeKeptEvent(&event)) GrGetNextEventTimeout(&event, static_cast<GR_TIMEOUT>(VM_getRefreshPeriod()));
+        DS_exchangeWithPanel();
         if (!dispatch(event)) EP_endProgram();
         if (g_GrFlushNotified > 0) {
             GrFlush();
@@ -229,8 +236,11 @@ void resetLayers()
 {
     initialised = false;
     g_si = {};
+    SRVC_reset();
     EP_reset();
     PUMP_reset();
+    EM_reset();
+    GR_reset();
     AL_reset();
     FV_reset();
     TF_reset();
@@ -245,6 +255,11 @@ void resetLayers()
     HT_reset();
     Tarsel_reset();
     SP_reset();
+    ILR_reset();
+    BH_reset();
+    S7_reset();
+    WG_reset();
+    TBX_reset();
     PPO_resetUpdate();
     CO_reset();
     PPO_reset();
@@ -285,7 +300,7 @@ void init_pterm(const char *argv0)
     applyTimeoutOverride();
     log_append(0, "AppPath: %s\n", AppPath);
     VM_setMsgBoxFileName("MsgBox.teq");
-    copy_file_to_ramdisk("MsgBox.teq", "MsgBox.teq");
+    VM_loadApplicationPages();
     if (pterm.debug_level >= 2) {
         logScreenInfo();
         log_append(0, "\nLoad network settings...\n", nullptr);

@@ -1,14 +1,63 @@
-// TBox driver. Not built yet: a page for such a target is told that the
-// service is unavailable, and no value is read or written.
+// TBox driver. Owns the path of the value page. Reads and writes through the
+// relay request of the HTTP client; values go into the read list of the
+// process-point cache, the TBox addresses come from the value formats.
 #include "comm/tbox_driver.h"
+
+#include <cstring>
 
 #include "comm/driver_table.h"
 #include "data/process_points.h"
+#include "data/value_format.h"
+#include "runtime/hooks.h"
 #include "runtime/log.h"
 #include "runtime/str_util.h"
 #include "transport/http_client.h"
 
 namespace {
+
+char valuePage[PPO_VALUE_SIZE];
+
+// One line "name=value": the value of a point of the read list. Lines of
+// other names are the target's values that this page does not show.
+void takeLine(char *line)
+{
+    size_t length = std::strlen(line);
+    if (length > 0 && line[length - 1] == '\r') line[--length] = '\0';
+    if (length < 2 || line[0] == '#') return;
+    char *equals = std::strchr(line, '=');
+    if (!equals) return;
+    *equals = '\0';
+    if (PpoRecord *r = PPO_lookup(line)) PPO_updateValue(r, equals + 1);
+}
+
+// The lines of the page; a last line cut at the end of the buffer is dropped.
+void parsePage(char *text, int size)
+{
+    bool cut = static_cast<int>(std::strlen(text)) >= size - 1;
+    while (*text) {
+        char *end = std::strchr(text, '\n');
+        if (!end && cut) return;
+        if (end) *end = '\0';
+        takeLine(text);
+        if (!end) return;
+        text = end + 1;
+    }
+}
+
+// The TBox address: element 4 of the format's parameters, trimmed, or the
+// point's name.
+void addressOf(const char *point, char *address, size_t size)
+{
+    const TcrEntry *entry = nullptr;
+    if (const PpoRecord *r = PPO_lookup(point)) entry = r->format;
+    if (!entry) entry = TCR_getTcrPointer(point);
+    if (!entry) entry = TCR_getTcrPointerWithSymbol(point);
+    const char *field = TCR_getParamField(entry, 4);
+    char trimmed[PPO_VALUE_SIZE];
+    safe_strncpy(trimmed, field ? field : "", sizeof trimmed);
+    const char *text = str_trim(trimmed);
+    safe_strncpy(address, text[0] ? text : point, size);
+}
 
 void loadParameters(const char *) { TBX_loadHtmlParameters(); }
 // The value page is read whole every cycle: there is no order step.
@@ -27,8 +76,38 @@ const TargetDriver tboxDriver = {
 
 } // namespace
 
-void TBX_loadHtmlParameters() { err_append(604, "Unavailable service for\n %s\n", "TBox"); }
-int TBX_readValues(const char *, const char *, char *, int, PpoList *) { return 0; }
-int TBX_writeValue(const char *, const char *, const char *, int) { return 0; }
+void TBX_loadHtmlParameters()
+{
+    char value[PPO_VALUE_SIZE] = "";
+    bool found = HK_hooks()->readPageParameter("TBOXPPOFileName", value);
+    safe_strncpy(valuePage, found ? value : "", sizeof valuePage);
+}
+
+int TBX_readValues(const char *host, const char *, char *reply, int size, PpoList *list)
+{
+    if (!reply || size < 2 || !list) return 0;
+    if (!valuePage[0]) {
+        err_append(0, "readValues() failed!\n TBox value page (TBOXPPOFileName) missing\n", nullptr);
+        return 0;
+    }
+    char path[PPO_VALUE_SIZE];
+    safe_strncpy(path, valuePage, sizeof path);
+    reply[0] = '\0';
+    int result = RelayURL(host, RLY_RAW, path, reply, size);
+    if (result) parsePage(reply, size);
+    reply[0] = '\0';
+    return result;
+}
+
+int TBX_writeValue(const char *host, const char *point, const char *text, int size)
+{
+    if (!point || !point[0] || !text || size < 1) return 0;
+    char address[PPO_VALUE_SIZE], value[PPO_VALUE_SIZE * 3];
+    addressOf(point, address, sizeof address);
+    safe_strncpy(value, text, sizeof value);
+    return RelayURL(host, RLY_TBOX_WRITE, address, value, sizeof value);
+}
 
 const TargetDriver *TBX_getDriver() { return &tboxDriver; }
+
+void TBX_reset() { valuePage[0] = '\0'; }

@@ -1,6 +1,7 @@
-// Data server value store. Owns the entries, their area, the lock and the
-// refresh counter. Entries live in an area of the store's own (not in a page
-// heap), because both the main and the server thread create them.
+// Data server value store. Owns the entries, their area, the lock, the
+// refresh counter, the clients' copy of the panel state and their queue of
+// pseudo-value writes. Entries live in an area of the store's own (not in a
+// page heap), because both the main and the server thread create them.
 #include "data/value_store.h"
 
 #include <cstddef>
@@ -33,6 +34,27 @@ Entry *first;
 Entry *last;
 unsigned counterPPO;
 bool IS_DS_Initialized;
+
+// What clients of the embedded server see of the panel, renewed by the main
+// thread, and what they asked of it.
+struct PanelState {
+    char remotePath[DS_VALUE_SIZE];
+    char remoteIp[DS_VALUE_SIZE];
+    int remoteStatus;
+    char documentBase[DS_BASE_SIZE];
+};
+
+enum class PanelWriteKind { RemotePath, RemoteHost, RemoteStatus, LoadPage, Gpio };
+
+struct PanelWrite {
+    PanelWriteKind kind;
+    char name[DS_VALUE_SIZE];
+    char value[DS_VALUE_SIZE];
+};
+
+PanelState panel;
+PanelWrite panelWrites[DS_PANEL_WRITES];
+int panelWriteCount;
 
 struct Guard {
     Guard() { SYNC_CS_CRITICAL_ENTER(); }
@@ -114,6 +136,81 @@ bool isGpioName(const char *name)
            name[4] >= '0' && name[4] <= '9';
 }
 
+// Reads of the pseudo-values for a client: the copy of the panel state.
+bool readPseudoForClient(const char *name, char *out)
+{
+    if (stringcmp(name, "PDP,,MW10,d")) {
+        std::snprintf(out, DS_VALUE_SIZE, "%u", counterPPO);
+    } else if (stringcmp(name, "RemotePath") || stringcmp(name, "VM_loadHtmlFile")) {
+        safe_strncpy(out, panel.remotePath, DS_VALUE_SIZE);
+    } else if (stringcmp(name, "RemoteIPAddr")) {
+        safe_strncpy(out, panel.remoteIp, DS_VALUE_SIZE);
+    } else if (stringcmp(name, "UseRemoteServer")) {
+        std::snprintf(out, DS_VALUE_SIZE, "%i", panel.remoteStatus);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool queuePanelWrite(PanelWriteKind kind, const char *name, char *value)
+{
+    if (panelWriteCount == DS_PANEL_WRITES) {
+        std::snprintf(value, DS_VALUE_SIZE, "%s not written: the panel is busy.\n", name);
+        return false;
+    }
+    PanelWrite &w = panelWrites[panelWriteCount++];
+    w.kind = kind;
+    safe_strncpy(w.name, name, sizeof w.name);
+    safe_strncpy(w.value, value, sizeof w.value);
+    return true;
+}
+
+// Writes of the pseudo-values for a client: the copy changes at once, the
+// panel at the main thread's next exchange.
+bool writePseudoForClient(const char *name, char *value)
+{
+    int number = 0;
+    if (stringcmp(name, "PDP,,MW10,d")) {
+        unsigned count = 0;
+        if (std::sscanf(value, "%u", &count) == 1) counterPPO = count;
+    } else if (stringcmp(name, "RemotePath")) {
+        if (queuePanelWrite(PanelWriteKind::RemotePath, name, value))
+            safe_strncpy(panel.remotePath, value, sizeof panel.remotePath);
+    } else if (stringcmp(name, "RemoteIPAddr")) {
+        if (queuePanelWrite(PanelWriteKind::RemoteHost, name, value))
+            safe_strncpy(panel.remoteIp, value, sizeof panel.remoteIp);
+    } else if (stringcmp(name, "UseRemoteServer")) {
+        if (std::sscanf(value, "%i", &number) == 1 && queuePanelWrite(PanelWriteKind::RemoteStatus, name, value))
+            panel.remoteStatus = number;
+    } else if (stringcmp(name, "VM_loadHtmlFile")) {
+        char address[2 * DS_VALUE_SIZE + 16];
+        if (value[0] == '1') std::snprintf(address, sizeof address, "http://%s/%s", panel.remoteIp, panel.remotePath);
+        else safe_strncpy(address, value, sizeof address);
+        safe_strncpy(value, address, DS_VALUE_SIZE);
+        queuePanelWrite(PanelWriteKind::LoadPage, name, value);
+    } else if (isGpioName(name)) {
+        queuePanelWrite(PanelWriteKind::Gpio, name, value);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void applyPanelWrite(PanelWrite &w)
+{
+    int mode = 0;
+    switch (w.kind) {
+    case PanelWriteKind::RemotePath: SetRemotePath(w.value); break;
+    case PanelWriteKind::RemoteHost: SetRemoteHost(w.value); break;
+    case PanelWriteKind::RemoteStatus:
+        if (std::sscanf(w.value, "%i", &mode) == 1) SetRemoteStatus(mode);
+        break;
+    case PanelWriteKind::LoadPage: HK_hooks()->requestPage(w.value); break;
+    case PanelWriteKind::Gpio: write_gpio(w.name, w.value); break;
+    }
+}
+
 bool writePseudo(const char *name, char *value)
 {
     if (stringcmp(name, "PDP,,MW10,d")) {
@@ -150,6 +247,12 @@ void DS_Initialize()
     IS_DS_Initialized = true;
 }
 
+int DS_isInitialized()
+{
+    Guard hold;
+    return IS_DS_Initialized ? 1 : 0;
+}
+
 void DS_Refresh()
 {
     Guard hold;
@@ -166,6 +269,8 @@ void DS_Reset()
 void DS_resetAll()
 {
     Guard hold;
+    panel = PanelState{};
+    panelWriteCount = 0;
     counterPPO = 0;
     emptyStore();
     IS_DS_Initialized = false;
@@ -173,7 +278,19 @@ void DS_resetAll()
     Password[0] = '\0';
 }
 
-int DS_PPO_CACHE_readVal(const char *name, char *out)
+namespace {
+
+// Unknown names are reported at debug level 2: as an operator's error on the
+// main thread, only to the log for a client of the embedded server (the
+// message box belongs to the main thread).
+void reportUndefined(int code, const char *name, bool forClient)
+{
+    if (pterm.debug_level < 2) return;
+    if (forClient) log_append(1, "Undefined PPO in DS !\n \"%s\"\n", name);
+    else err_append(code, "Undefined PPO in DS !\n \"%s\"\n", name);
+}
+
+int storeRead(const char *name, char *out, bool forClient)
 {
     Guard hold;
     if (!IS_DS_Initialized || !name || !out) return 0;
@@ -181,7 +298,7 @@ int DS_PPO_CACHE_readVal(const char *name, char *out)
         safe_strncpy(out, e->value, DS_VALUE_SIZE);
         return 1;
     }
-    if (pterm.debug_level >= 2) err_append(2201, "Undefined PPO in DS !\n \"%s\"\n", name);
+    reportUndefined(2201, name, forClient);
     if (!createEntry(name)) {
         notFound(name, out);
         return 0;
@@ -190,7 +307,7 @@ int DS_PPO_CACHE_readVal(const char *name, char *out)
     return 1;
 }
 
-int DS_PPO_CACHE_writeVal(const char *name, char *value)
+int storeWrite(const char *name, char *value, bool forClient)
 {
     Guard hold;
     if (!IS_DS_Initialized || !name || !value) return 0;
@@ -198,25 +315,49 @@ int DS_PPO_CACHE_writeVal(const char *name, char *value)
         safe_strncpy(e->value, value, sizeof e->value);
         return 1;
     }
-    if (pterm.debug_level >= 2) err_append(2202, "Undefined PPO in DS !\n \"%s\"\n", name);
+    reportUndefined(2202, name, forClient);
     notFound(name, value);
     return 0;
 }
 
-int DS_readVal(const char *name, char *out, void *)
+} // namespace
+
+int DS_PPO_CACHE_readVal(const char *name, char *out) { return storeRead(name, out, false); }
+
+int DS_PPO_CACHE_writeVal(const char *name, char *value) { return storeWrite(name, value, false); }
+
+int DS_readVal(const char *name, char *out, void *context)
 {
     if (!name || !out) return 0;
     Guard hold;
-    if (readPseudo(name, out)) return 1;
-    return DS_PPO_CACHE_readVal(name, out);
+    if (context ? readPseudoForClient(name, out) : readPseudo(name, out)) return 1;
+    return storeRead(name, out, context != nullptr);
 }
 
-int DS_writeVal(const char *name, char *value, void *)
+int DS_writeVal(const char *name, char *value, void *context)
 {
     if (!name || !value) return 0;
     Guard hold;
-    if (writePseudo(name, value)) return 1;
-    return DS_PPO_CACHE_writeVal(name, value);
+    if (context ? writePseudoForClient(name, value) : writePseudo(name, value)) return 1;
+    return storeWrite(name, value, context != nullptr);
 }
 
 char *DS_readValPtr(const char *) { return nullptr; }
+
+void DS_exchangeWithPanel()
+{
+    Guard hold;
+    for (int i = 0; i < panelWriteCount; i++) applyPanelWrite(panelWrites[i]);
+    panelWriteCount = 0;
+    safe_strncpy(panel.remotePath, GetRemotePath(), sizeof panel.remotePath);
+    safe_strncpy(panel.remoteIp, GetRemoteIpAddress(), sizeof panel.remoteIp);
+    panel.remoteStatus = GetRemoteStatus();
+    safe_strncpy(panel.documentBase, HK_hooks()->documentBase(), sizeof panel.documentBase);
+}
+
+void DS_panelDocumentBase(char *dst, int size)
+{
+    if (!dst || size < 1) return;
+    Guard hold;
+    safe_strncpy(dst, panel.documentBase, static_cast<size_t>(size));
+}

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #define DM_GREY 0xFFBEBEBEu
+#define DM_LIGHT_GREY 0xFFD3D3D3u
 
 // The 3-D frame of a button in the box (x, y, w, h): raised when pressed is 0,
 // sunken otherwise; with frame above 0 the box is outlined in colour first.
@@ -29,6 +30,5 @@ enum : int {
     DM_SYMBOL_BARS = 16,
     DM_SYMBOL_POWER = 21,
 };
-#define DM_LIGHT_GREY 0xFFD3D3D3u
 void DM_DrawSymbolB(int symbol, int x, int y, int w, int h, uint32_t colour, int inset);
 void DM_DrawSymbol(int symbol, int x, int y, int w, int h, uint32_t colour);

@@ -276,7 +276,7 @@ void waitHeadless(int timeoutMs)
         sleep = due > now ? due - now : 0;
     }
     if (timeoutMs > 0 && timeoutMs < sleep) sleep = timeoutMs;
-    GrDelay(static_cast<GR_TIMEOUT>(sleep));
+    NX_remoteSleep(static_cast<int>(sleep));
     playDue();
 }
 

@@ -2,6 +2,7 @@
 // mouse button, the keys of the panel's function-key table, typed characters
 // (SDL text input), closing the window and exposures become display events.
 #include "nanox/nx_core.h"
+#include "nanox/nx_remote.h"
 
 #include <cstdio>
 
@@ -150,6 +151,7 @@ void flushedSdl() {}
 
 void waitSdl(int timeoutMs)
 {
+    if (NX_remoteEnabled() && (timeoutMs < 0 || timeoutMs > NX_REMOTE_POLL_MS)) timeoutMs = NX_REMOTE_POLL_MS;
     SDL_Event e;
     bool got = timeoutMs < 0 ? SDL_WaitEvent(&e) != 0 : SDL_WaitEventTimeout(&e, timeoutMs) != 0;
     while (got) {

@@ -107,6 +107,18 @@ void NX_inputClose();
 void NX_inputExposeAll();
 bool NX_eventPending();
 
+// ---- remote view (nx_remote.cpp), main thread ----
+// A finished frame is shown: copies it for the remote view when that is on.
+void NX_remotePublish();
+// Hands the queued remote input to the windows; copies the screen when a
+// frame was asked for.
+void NX_remoteDeliver();
+// Waits up to ms milliseconds or until remote input or a frame request wakes it.
+void NX_remoteSleep(int ms);
+// Drops the frames and the queued input; remote input stays as switched.
+void NX_remoteReset();
+#define NX_REMOTE_POLL_MS 20 // the window's wait looks for remote input this often
+
 // ---- backends ----
 struct NX_Backend {
     const char *name;

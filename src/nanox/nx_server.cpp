@@ -468,6 +468,7 @@ void GrClose(void)
         GrFlush();
         server.backend->close();
     }
+    NX_remoteReset();
     NX_resetRaster();
     NX_resetFonts();
     server = Server{};
@@ -476,7 +477,10 @@ void GrClose(void)
 void GrFlush(void)
 {
     if (!server.open) return;
-    if (server.changedSinceShow) server.backend->show();
+    if (server.changedSinceShow) {
+        server.backend->show();
+        NX_remotePublish();
+    }
     if (server.changedSinceFlush) server.backend->flushed();
     server.changedSinceShow = server.changedSinceFlush = false;
 }
@@ -709,9 +713,11 @@ void GrGetNextEventTimeout(GR_EVENT *ep, GR_TIMEOUT timeout)
     if (!ep) return;
     *ep = GR_EVENT{};
     if (!server.open) return;
+    NX_remoteDeliver();
     if (popEvent(ep)) return;
     if (server.changedSinceShow) {
         server.backend->show();
+        NX_remotePublish();
         server.changedSinceShow = false;
     }
     uint32_t start = NX_elapsedMs();
@@ -723,6 +729,7 @@ void GrGetNextEventTimeout(GR_EVENT *ep, GR_TIMEOUT timeout)
             remaining = spent >= timeout ? 0 : static_cast<int>(std::min<uint32_t>(timeout - spent, 1u << 30));
         }
         server.backend->wait(remaining);
+        NX_remoteDeliver();
         if (popEvent(ep)) return;
         if (remaining == 0) {
             ep->type = GR_EVENT_TYPE_TIMEOUT;

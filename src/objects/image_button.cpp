@@ -1,11 +1,13 @@
 // Image buttons. Owns their records (heap1) and drawing; runs their actions
 // through the action interpreter, binds their keys through the key bindings,
-// and draws through the graphics layer and the button faces.
+// takes the units of process values from the value formats, and draws
+// through the graphics layer and the button faces.
 #include "objects/image_button.h"
 
 #include <cstring>
 
 #include "data/source_names.h"
+#include "data/value_format.h"
 #include "draw/button_face.h"
 #include "draw/graphics.h"
 #include "input/actions.h"
@@ -90,6 +92,8 @@ void readText(const IB_Button *b, const Look &look)
     const MP_Info &info = b->block.repaints[look.textRepaint].info;
     if (info.type == SourceType_FILE) safe_strncpy(textBuffer, info.name ? info.name : "", sizeof textBuffer);
     else RW_readSource(textBuffer, info.name, info.type);
+    if ((info.type == SourceType_PPO || info.type == SourceType_PASSWORDPPO) && info.name)
+        TCR_appendUnit(TCR_getTcrPointer(info.name), textBuffer);
 }
 
 void drawContent(IB_Button *b, const Look &look)

@@ -1,11 +1,15 @@
 // Object kinds: attaching their loaders and hooks.
 #include "objects/objects.h"
 
+#include "objects/bar_graph.h"
 #include "objects/drop_down_list.h"
 #include "objects/file_viewer.h"
+#include "objects/graph.h"
 #include "objects/image_button.h"
+#include "objects/keypad.h"
 #include "objects/shapes.h"
 #include "objects/text_field.h"
+#include "runtime/heap.h"
 #include "runtime/hooks.h"
 #include "view/painter_loader.h"
 
@@ -31,20 +35,23 @@ const ClassLoader kLoaders[] = {
     {"IDegradeVP", loadDegradeV},
     {"XDegradeVP", loadXDegradeV},
     {"IButtonP", IB_loadIButton},
+    {"TextFieldP", TF_loadTextField},
+    {"IBarGraphP", BG_loadBarGraphP},
+    {"CircularGaugeP", BG_loadCircularGaugeP},
+    {"IGraphicP", loadGraphicP},
     {"FileViewerP", loadFileViewer},
     {"DropDownListP", loadDDList},
 };
 
 char *keypadText() { return g_keypad; }
 
-void resetKeypad()
-{
-    keypadFocus = 0;
-    isKeyPadShiftActive = 0;
-    TF_ResetMessageOnEnterHit();
-}
-
 } // namespace
+
+OB_Object *OBJ_newObjectForDoubles(uint32_t size)
+{
+    if (MU_WORD_SIZE < alignof(double) && MU_getMyHeapSize() % (alignof(double) / MU_WORD_SIZE) != 0) MU_alloc(1);
+    return PA_newObject(size);
+}
 
 void OBJ_attachHooks()
 {
@@ -53,7 +60,7 @@ void OBJ_attachHooks()
     h->keypadRead = keyPadReadVal;
     h->keypadWrite = keyPadWriteVal;
     h->keypadText = keypadText;
-    h->resetKeypad = resetKeypad;
+    h->resetKeypad = TF_resetKeypadState;
     h->focusFieldAfterKeypad = CO_setFocusOnEditFieldAfterKeypadClosed;
     h->loadWarningButton = IB_loadWarningButton;
     h->removeListItem = FV_removeItemAt;

@@ -47,6 +47,7 @@ const HK_Hooks kDefaults = {
     .readPageParameter = notFound,
     .readParamName = nameItself,
     .refreshPeriod = defaultPeriod,
+    .pictureOrderFileName = emptyText,
     .scheduleNewRefresh = none,
     .scheduleFullRedraw = zero,
     .requestPage = refused,

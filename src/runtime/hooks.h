@@ -24,6 +24,7 @@ struct HK_Hooks {
     int (*readPageParameter)(const char *name, char *out); // 1 and the value, 0 when not a parameter
     int (*readParamName)(const char *name, char *out);     // the value, else the resolved name
     int (*refreshPeriod)();                           // milliseconds
+    const char *(*pictureOrderFileName)();            // the picture's name without ".teq", "+" as "_"
     void (*scheduleNewRefresh)();
     int (*scheduleFullRedraw)();
     int (*requestPage)(const char *address);          // load an HTML page at the next cycle

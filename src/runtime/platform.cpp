@@ -4,6 +4,7 @@
 #include "runtime/platform.h"
 
 #include <cstring>
+#include <unistd.h>
 
 #include "nanox/nano-X.h"
 #include "runtime/hooks.h"
@@ -88,9 +89,23 @@ int SYS_readFileHead(const char *path, char *buffer, size_t size)
     return 1;
 }
 
+FILE *SYS_openApplicationFile(const char *name, const char *mode)
+{
+    FILE *f = APP_FOPEN(name, mode);
+    if (f || !name || !mode) return f;
+    char program[SYS_PATH_SIZE];
+    ssize_t length = readlink("/proc/self/exe", program, sizeof program - 1);
+    if (length <= 0) return nullptr;
+    program[length] = '\0';
+    char *slash = std::strrchr(program, '/');
+    if (!slash) return nullptr;
+    slash[1] = '\0';
+    return openJoined(program, "", name, mode);
+}
+
 int copy_file_to_ramdisk(const char *ramName, const char *appName)
 {
-    FILE *in = APP_FOPEN(appName, "rb");
+    FILE *in = SYS_openApplicationFile(appName, "rb");
     if (!in) return 0;
     int out = RA_fileOpen(ramName, "w");
     if (out < 0) {

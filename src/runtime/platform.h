@@ -30,8 +30,13 @@ FILE *HMI_FOPEN(const char *name, const char *mode);
 // answers 0.
 int SYS_readFileHead(const char *path, char *buffer, size_t size);
 
-// Copies an application file into the RAM disk under ramName in 256-byte
-// blocks. Answers 1, or 0 when the file cannot be read or the store is full.
+// Opens an application file: AppPath + name, or, when there is none, the
+// file of that name in the directory of the program file itself (the panel
+// may run through a link in its state directory). Null when neither opens.
+FILE *SYS_openApplicationFile(const char *name, const char *mode);
+// Copies an application file (SYS_openApplicationFile) into the RAM disk
+// under ramName in 256-byte blocks. Answers 1, or 0 when the file cannot be
+// read or the store is full.
 int copy_file_to_ramdisk(const char *ramName, const char *appName);
 
 uint32_t SYS_getTime();

@@ -148,12 +148,21 @@ DiskHandle *diskHandle(int handle)
     return &diskHandles[handle];
 }
 
-int openDisk(const char *name)
+FILE *openIn(const char *directory, const char *name)
+{
+    if (!directory) return HMI_FOPEN(name, "rb");
+    char path[1600];
+    int n = std::snprintf(path, sizeof path, "%s%s", directory, name);
+    if (n < 0 || static_cast<size_t>(n) >= sizeof path) return nullptr;
+    return std::fopen(path, "rb");
+}
+
+int openDisk(const char *name, const char *directory)
 {
     int slot = 0;
     while (slot < RA_MAX_HANDLES && diskHandles[slot].used) slot++;
     if (slot == RA_MAX_HANDLES) return -1;
-    FILE *f = HMI_FOPEN(name, "rb");
+    FILE *f = openIn(directory, name);
     if (!f) return -1;
     long size = -1;
     if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
@@ -163,7 +172,7 @@ int openDisk(const char *name)
     return slot;
 }
 
-int openRead(const char *name)
+int openRead(const char *name, const char *directory)
 {
     int file = findFile(name);
     if (file >= 0 && files[file].mode != 'w') {
@@ -174,7 +183,7 @@ int openRead(const char *name)
             return h + RA_HANDLE_BASE;
         }
     }
-    return openDisk(name);
+    return openDisk(name, directory);
 }
 
 int openWrite(const char *name)
@@ -268,13 +277,15 @@ int getcLocked(int handle)
 
 } // namespace
 
-int RA_fileOpen(const char *name, const char *mode)
+int RA_fileOpen(const char *name, const char *mode) { return RA_fileOpenIn(name, mode, nullptr); }
+
+int RA_fileOpenIn(const char *name, const char *mode, const char *directory)
 {
     if (!name || !mode) return -1;
     std::lock_guard<std::mutex> hold(storeLock);
     if (!area) initFileSystem();
     if (pterm.debug_level >= 3) log_append(1, "Open RAM File: %s\n", name);
-    if (mode[0] == 'r') return openRead(name);
+    if (mode[0] == 'r') return openRead(name, directory);
     if (mode[0] == 'w') return openWrite(name);
     return -1;
 }
@@ -375,6 +386,13 @@ void RA_seek(int handle, int position)
     *h = {f.size, f.firstBlock, 0, h->file};
     for (int i = 0; i < position && stepRam(*h) >= 0; i++) {
     }
+}
+
+int RA_fileExists(const char *name)
+{
+    if (!name) return 0;
+    std::lock_guard<std::mutex> hold(storeLock);
+    return area && findFile(name) >= 0;
 }
 
 int RA_fileDelete(const char *name)

@@ -16,6 +16,11 @@ extern uint32_t RA_SizeMax; // bytes of the area, fixed at the first open
 extern uint32_t RA_TopSize; // high-water mark of bytes in use (debug_level >= 2)
 
 int RA_fileOpen(const char *name, const char *mode);
+// The same, but a name the RAM disk does not hold is read from directory +
+// name on disk instead of from the page directory (directory null: as
+// RA_fileOpen). For a thread other than the main one, which must not read the
+// page directory.
+int RA_fileOpenIn(const char *name, const char *mode, const char *directory);
 int RA_fileClose(int handle);
 int RA_fileGetc(int handle);
 int RA_filePutc(int byte, int handle);
@@ -26,6 +31,8 @@ int RA_fileGetString(char *buffer, int max, int handle);
 int RA_fileSize(int handle);
 void RA_seek(int handle, int position);
 int RA_fileDelete(const char *name);
+// 1 when the RAM disk holds a file of that name.
+int RA_fileExists(const char *name);
 uint32_t RA_freeSpace();
 uint32_t RA_getDefaultRAMDiskSizeKB();
 

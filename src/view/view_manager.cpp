@@ -23,6 +23,7 @@
 #include "runtime/heap.h"
 #include "runtime/hooks.h"
 #include "runtime/platform.h"
+#include "runtime/ramdisk.h"
 #include "runtime/pump.h"
 #include "data/language.h"
 #include "runtime/log.h"
@@ -42,6 +43,11 @@ namespace {
 constexpr int kNotFoundRepeats = 6;
 constexpr int kNotFoundPauseMs = 500;
 constexpr int kMaxCyclesPerEntry = 16;
+
+// The panel's own pages, copied into the RAM disk at start. The keypad pages
+// are opened from there also for pages from a target; the message-box page
+// is fetched over its copy when a page names it (setMessageBoxPage).
+const char *const kApplicationPages[] = {"MsgBox.teq", "keypad.teq", "alphapad.teq"};
 
 char req_page[VM_PAGE_SIZE];
 int req_new_page;
@@ -77,6 +83,22 @@ int requestRunning; // a page, picture or dialog request is being carried out
 int teqFailures;    // TEQ loads that failed so far
 char retryPicture[VM_PAGE_SIZE]; // a picture whose load failed, asked for again ...
 int64_t retryAt;                 // ... once this time has come
+
+bool isKeypadPage(const char *name) { return stringicmp(name, "keypad.teq") || stringicmp(name, "alphapad.teq"); }
+
+int openTeqFile(const char *name)
+{
+    if (isKeypadPage(name) && RA_fileExists(name)) return RA_fileOpen(name, "rb");
+    return Tarsel_fileOpen(name, "r");
+}
+
+// A dialog page that cannot be shown: the page stays, or, when reading the
+// dialog already cleared it, the page is loaded again.
+void dialogFailed()
+{
+    VM_DialogBox[0] = '\0';
+    if (MU_getMyHeapSize() == 0) VM_closeMsgBoxView();
+}
 
 void toSlashes(char *text)
 {
@@ -549,6 +571,13 @@ void VM_closeKeyPadView()
     VM_keypadClosed = 1;
 }
 
+int VM_isKeypadClosed() { return VM_keypadClosed; }
+
+void VM_loadApplicationPages()
+{
+    for (const char *page : kApplicationPages) copy_file_to_ramdisk(page, page);
+}
+
 int scheduleFullRedraw()
 {
     req_new_refresh = 1;
@@ -557,7 +586,6 @@ int scheduleFullRedraw()
 }
 
 void scheduleRedraw() { req_new_redraw = 1; }
-int VM_isGainFocusPending() { return VM_gainFocusFlag; }
 void scheduleNewRefresh() { req_new_refresh = 1; }
 
 void VM_Abort(int force)
@@ -566,6 +594,7 @@ void VM_Abort(int force)
 }
 
 int VM_isPageRequestPending() { return req_new_page != 0; }
+int VM_isGainingFocus() { return VM_gainFocusFlag; }
 
 void VM_SetRemoteUrl(const char *host, const char *path)
 {
@@ -662,6 +691,8 @@ void VM_refresh()
         if (VM_loadTeqFile(VM_DialogBox, 1) == 0) {
             VM_gainFocusFlag = 1;
             scheduleFullRedraw();
+        } else {
+            dialogFailed();
         }
         VM_LoadingTeq = requestRunning = 0;
     }
@@ -682,7 +713,7 @@ void VM_refresh()
 int VM_loadTeqFile(const char *name, int clear)
 {
     if (pterm.debug_level == 1) log_append(0, "Open Teq File: %s\n", name);
-    int file = Tarsel_fileOpen(name, "r");
+    int file = openTeqFile(name);
     if (file < 0) {
         err_fileNotFound(name);
         teqFailures++;
@@ -829,6 +860,7 @@ void VM_attachHooks()
     h->readPageParameter = HT_readHtmlParameter;
     h->readParamName = HT_readParamName;
     h->refreshPeriod = VM_getRefreshPeriod;
+    h->pictureOrderFileName = VM_getOrderFileNameOfPicture;
     h->scheduleNewRefresh = scheduleNewRefresh;
     h->scheduleFullRedraw = scheduleFullRedraw;
     h->requestPage = VM_requestLoadHtmlFile;

@@ -19,14 +19,20 @@ int VM_requestPicture(const char *name);
 void VM_setKeyPadView(const char *name);
 int VM_setMsgBoxView();
 void VM_closeKeyPadView();
+// 1 from the closing of the keypad page until the page's focus is set again.
+int VM_isKeypadClosed();
+// Copies the panel's own pages (the message box "MsgBox.teq" and the keypads
+// "keypad.teq" and "alphapad.teq") from beside the program into the RAM disk.
+void VM_loadApplicationPages();
 void VM_closeMsgBoxView();
 int scheduleFullRedraw();
 void scheduleRedraw();
 void scheduleNewRefresh();
 void VM_Abort(int force);
 int VM_isPageRequestPending();
-// A page was loaded and waits for its first process values.
-int VM_isGainFocusPending();
+// Whether a loaded page still waits for its first values to give the focus
+// and run the gain-focus actions.
+int VM_isGainingFocus();
 
 void VM_SetRemoteUrl(const char *host, const char *path);
 void VM_SetDocumentBase(const char *text);

@@ -6,6 +6,11 @@
 
 #include "process_runner.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 const std::map<std::string, std::string> kHeadless = {{"PANTERM_DISPLAY", "headless"}, {"PANTERM_SCREEN", "320x240"}};
@@ -95,11 +100,30 @@ TEST_F(Program, TerminationSignals)
         p.signal(SIGTERM);
         EXPECT_EQ(p.wait(10000), -100 - SIGTERM) << "without the server no handler is installed";
     }
+    // with the server: the first signal stops the server, the second the panel
     std::string xml = readFile(path("pterm.xml"));
-    writeFile(path("pterm.xml"), xml.replace(xml.find("<httpd_enabled>0<"), 17, "<httpd_enabled>1<"));
-    ChildProcess p(program(), {}, dir_, kHeadless);
+    xml.replace(xml.find("<httpd_enabled>0<"), 17, "<httpd_enabled>1<");
+    int port = freeLoopbackPort();
+    xml.replace(xml.find("<httpd_port>80<"), 15, "<httpd_port>" + std::to_string(port) + "<");
+    writeFile(path("pterm.xml"), xml);
+    ChildProcess p(program(), {}, dir_, with(kHeadless, "PANTERM_HTTPD_BIND", "127.0.0.1"));
+    bool listening = false;
+    for (int i = 0; i < 200 && !listening; i++) {
+        int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(static_cast<uint16_t>(port));
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        listening = connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
+        close(fd);
+        if (!listening) usleep(50000);
+    }
+    ASSERT_TRUE(listening);
+    p.signal(SIGTERM);
     ASSERT_TRUE(waitForText(path("Panterm_MW.out"), "SRV exit !", 10000));
+    EXPECT_EQ(p.wait(300), -1) << "the first signal stops only the server";
     p.signal(SIGTERM);
     EXPECT_EQ(p.wait(10000), 1);
+    EXPECT_NE(p.output().find("SRV shutdown on signal 15 !"), std::string::npos);
     EXPECT_NE(p.output().find("Stop Panterm on signal 15 !"), std::string::npos);
 }

@@ -13,6 +13,11 @@
 
 #include <filesystem>
 
+#include "comm/ilr_driver.h"
+#include "comm/opc_driver.h"
+#include "comm/s7_driver.h"
+#include "comm/tbox_driver.h"
+#include "comm/wago_driver.h"
 #include "comm/native_driver.h"
 #include "comm/native_protocol.h"
 #include "comm/ppo_update.h"
@@ -221,6 +226,11 @@ void resetTargetLink()
     Tarsel_resetFiles();
     Tarsel_reset();
     SP_reset();
+    ILR_reset();
+    BH_reset();
+    S7_reset();
+    WG_reset();
+    TBX_reset();
     PPO_resetUpdate();
 }
 

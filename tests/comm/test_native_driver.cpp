@@ -57,9 +57,6 @@ TEST_F(NativeDriverTest, TargetNamesChooseTypeServiceAndKeepAlive)
     Tarsel_setServiceId("Other.class");
     EXPECT_EQ(SRVR_isKeepAliveEnabled(), 1);
 
-    Tarsel_setServiceId("Simatic.class");
-    Tarsel_loadHtmlParameters("");
-    EXPECT_NE(log().find("Error 604: Unavailable service for\n S7"), std::string::npos);
 }
 
 TEST_F(NativeDriverTest, OrderLimitComesFromThePage)

@@ -6,6 +6,9 @@
 #include "runtime/settings.h"
 #include "transport/http_client.h"
 #include "data/value_store.h"
+#include "data/containers.h"
+#include <cstring>
+#include "transport/target_address.h"
 
 namespace {
 
@@ -103,3 +106,38 @@ TEST_F(DataServerTest, GpioNamesBelow256AreOutputsNotStoredValues)
 }
 
 } // namespace
+
+// A client of the embedded server (a context given) sees a copy of the panel
+// state and queues what reaches the panel; its unknown names go to the log
+// only, never into the main thread's message box.
+TEST_F(DataServerTest, ClientsWorkOnTheCopyAndTheQueue)
+{
+    int client = 0;
+    pterm.debug_level = 2;
+    char buffer[DS_VALUE_SIZE] = "";
+    DS_readVal("Unknown1", buffer, &client);
+    const char *box = CO_readValPtr("MessageBoxCO");
+    EXPECT_TRUE(!box || !std::strstr(box, "Unknown1"));
+    EXPECT_NE(readFile(path("pterm.log")).find("Unknown1"), std::string::npos);
+
+    SetRemoteStatus(0);
+    DS_exchangeWithPanel();
+    std::snprintf(buffer, sizeof buffer, "1");
+    EXPECT_EQ(DS_writeVal("UseRemoteServer", buffer, &client), 1);
+    DS_readVal("UseRemoteServer", buffer, &client);
+    EXPECT_STREQ(buffer, "1");
+    EXPECT_EQ(GetRemoteStatus(), 0);
+    DS_exchangeWithPanel();
+    EXPECT_EQ(GetRemoteStatus(), 1);
+
+    // a full queue refuses further writes with a message
+    for (int i = 0; i < DS_PANEL_WRITES; i++) {
+        std::snprintf(buffer, sizeof buffer, "p%d/", i);
+        DS_writeVal("RemotePath", buffer, &client);
+    }
+    std::snprintf(buffer, sizeof buffer, "late/");
+    DS_writeVal("RemotePath", buffer, &client);
+    EXPECT_STREQ(buffer, "RemotePath not written: the panel is busy.\n");
+    DS_exchangeWithPanel();
+    EXPECT_STREQ(GetRemotePath(), "p15/");
+}

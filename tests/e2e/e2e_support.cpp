@@ -24,7 +24,11 @@ std::string settings(const PanelSetup &s)
            "\t<vpi_user></vpi_user>\n\t<vpi_pass></vpi_pass>\n"
            "\t<prompt_url>1</prompt_url>\n\t<full_redraw>1</full_redraw>\n"
            "\t<debug_level>" + std::to_string(s.debugLevel) + "</debug_level>\n"
-           "\t<kiosk>1</kiosk>\n</pterm>\n";
+           "\t<kiosk>1</kiosk>\n" +
+           (s.httpdPort ? "\t<keep_alive>0</keep_alive>\n\t<httpd_enabled>1</httpd_enabled>\n\t<httpd_port>" +
+                              std::to_string(s.httpdPort) + "</httpd_port>\n"
+                        : std::string()) +
+           s.moreSettings + "</pterm>\n";
 }
 
 Target::Target(const std::string &dir, const std::string &root, const std::string &values, int port,
@@ -61,7 +65,7 @@ std::string Target::url(const std::string &path) const { return "http://127.0.0.
 
 std::string Target::requests() const { return readFile(dir_ + "/requests.log"); }
 
-Panel::Panel(const std::string &dir, const PanelSetup &setup) : dir_(dir)
+Panel::Panel(const std::string &dir, const PanelSetup &setup) : dir_(dir), setup_(setup)
 {
     fs::create_directories(dir);
     std::string link = dir + "/Panterm_MW";
@@ -71,7 +75,10 @@ Panel::Panel(const std::string &dir, const PanelSetup &setup) : dir_(dir)
     std::vector<std::string> args;
     if (!setup.address.empty()) args.push_back(setup.address);
     std::map<std::string, std::string> env = {
-        {"PANTERM_DISPLAY", "headless"}, {"PANTERM_SCREEN", "480x272"}, {"PANTERM_EVENTS", "events.txt"}};
+        {"PANTERM_DISPLAY", "headless"},
+        {"PANTERM_SCREEN", "480x272"},
+        {"PANTERM_EVENTS", "events.txt"},
+        {"PANTERM_HTTPD_BIND", "127.0.0.1"}};
     if (setup.screenAtEveryChange) env["PANTERM_SNAPSHOT"] = file("screen.png");
     if (setup.timeoutMs > 0) env["PANTERM_TIMEOUT_MS"] = std::to_string(setup.timeoutMs);
     process_ = std::make_unique<ChildProcess>(link, args, dir, env);

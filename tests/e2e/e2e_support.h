@@ -51,6 +51,8 @@ struct PanelSetup {
     int debugLevel = 1;
     int timeoutMs = 0; // the time-out of an exchange with the target (PANTERM_TIMEOUT_MS), 0: the default
     bool screenAtEveryChange = true; // screen.png after every change (only the script's snapshots without)
+    int httpdPort = 0; // the embedded server on 127.0.0.1 when not 0
+    std::string moreSettings = ""; // elements after those above, in the settings file's order
 };
 
 // The settings file of a panel: up to the window mode (full screen); the
@@ -72,9 +74,12 @@ public:
     Image screen() const;
     // Polls the screen until test answers true; false after ms.
     bool waitForScreen(const std::function<bool(const Image &)> &test, int ms) const;
+    void signal(int sig) { process_->signal(sig); }
+    const PanelSetup &setup() const { return setup_; }
 
 private:
     std::string dir_;
+    PanelSetup setup_;
     std::unique_ptr<ChildProcess> process_;
 };
 

@@ -30,7 +30,7 @@ constexpr long kScreenSlackMs = kSnapshotEveryMs + kLogSlackMs;
 constexpr uint32_t kHeader = rgb(20, 55, 105);
 constexpr uint32_t kRimFault = rgb(230, 0, 0);
 
-bool demoShown(const Image &img) { return img.width > 0 && img.at(5, 5) == kHeader; }
+bool demoShown(const Image &img) { return img.width > 0 && img.at(300, 5) == kHeader; }
 // Pump.Fault is 1 in the value file: a red rim means the values are read.
 bool liveValues(const Image &img) { return demoShown(img) && img.at(221, 172) == kRimFault; }
 bool notFoundShown(const Image &img)

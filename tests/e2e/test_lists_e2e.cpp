@@ -44,7 +44,7 @@ TEST_F(ListsE2E, AlarmPagesAndThePumpModeEndToEnd)
     Target target(path("t"), root, root + "/values.txt",
                   0, {"--alarms", root + "/alarms.txt", "--alarm-history", "40"});
     ASSERT_TRUE(target.ok());
-    const string script = "wait 2000\nclick 90 237\n"   // Alarms on the plant page
+    const string script = "wait 2000\nclick 419 199\n"  // Alarms on the plant page
                           "wait 10000\nclick 60 79\n"   // the first alarm's row
                           "wait 400\nclick 45 203\n"    // Ack
                           "wait 2600\nclick 150 237\n"  // the pump-mode list opens above its field

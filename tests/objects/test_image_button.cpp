@@ -3,12 +3,15 @@
 // keys, focus bindings, and the warning button made at run time.
 #include "input_fixture.h"
 
+#include "data/value_format.h"
+#include "data/value_store.h"
 #include "draw/button_face.h"
 #include "draw/graphics.h"
 #include "input/input_events.h"
 #include "objects/image_button.h"
 #include "runtime/log.h"
 #include "runtime/settings.h"
+#include "runtime/str_util.h"
 #include "teq_render.h"
 #include "view/page_params.h"
 #include "view/view_manager.h"
@@ -96,6 +99,21 @@ TEST_F(ImageButton, TextsAndPictures)
     EXPECT_NE(messages.find("missing.gif"), string::npos) << messages;
     EXPECT_NE(messages.find("bad.gif"), string::npos) << "a corrupt picture is reported like a missing one";
     EXPECT_LT(count(150, 100, 40, 30, kWhite), 1200) << "the placeholder's cross";
+}
+
+TEST_F(ImageButton, ProcessValuesShowWithTheirUnit)
+{
+    DS_Initialize();
+    writeFile(path("page.tcr"), "Temp;R100;0;1000;dec.1;K;\n");
+    ASSERT_EQ(TCR_parseTcrFile("page.tcr"), 0);
+    char value[DS_VALUE_SIZE] = "";
+    DS_readVal("R100", value, nullptr);
+    safe_strncpy(value, "425", sizeof value);
+    DS_writeVal("R100", value, nullptr);
+    draw(plain("", logAction(0, "t") + "    repaint 1 PPO \"Temp\"\n") +
+         plain("", logAction(0, "u") + "    repaint 1 PPO \"Other\"\n", 100, 10));
+    EXPECT_STREQ(object<IB_Button>(0)->text, "42.5 K");
+    EXPECT_STREQ(object<IB_Button>(1)->text, "0") << "a point without a format has no unit";
 }
 
 TEST_F(ImageButton, PressReleaseAndKeys)

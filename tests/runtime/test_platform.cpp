@@ -31,6 +31,26 @@ TEST_F(Platform, AppPathAndFileOpening)
     EXPECT_EQ(copy_file_to_ramdisk("none", "missing.teq"), 0);
 }
 
+// The application files lie beside the program (the test programs are built
+// beside the panel); a file of the settings' directory comes first.
+TEST_F(Platform, ApplicationFilesFromAppPathOrBesideTheProgram)
+{
+    SYS_setAppPath((dir_ + "/Panterm_MW").c_str());
+    FILE *f = SYS_openApplicationFile("keypad.teq", "rb");
+    ASSERT_NE(f, nullptr) << "the panel's own keypad page";
+    EXPECT_GT(std::fgetc(f), 0);
+    std::fclose(f);
+    writeFile(path("keypad.teq"), "mine");
+    f = SYS_openApplicationFile("keypad.teq", "rb");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(std::fgetc(f), 'm');
+    std::fclose(f);
+    EXPECT_EQ(SYS_openApplicationFile("missing.teq", "rb"), nullptr);
+    ASSERT_EQ(copy_file_to_ramdisk("alphapad.teq", "alphapad.teq"), 1);
+    EXPECT_EQ(RA_fileExists("alphapad.teq"), 1);
+    EXPECT_EQ(RA_fileExists("keypad.teq"), 0);
+}
+
 TEST_F(Platform, TimeServices)
 {
     char text[SYS_TIME_TEXT_SIZE];

@@ -209,3 +209,31 @@ TEST_F(Teqc, RenderWithContainersAndProcessPoints)
                              "render values.teq -o x.png --co", "dump values.teq --co a=b"})
         EXPECT_NE(std::system((teqc + " " + bad + " 2> /dev/null").c_str()), 0) << bad;
 }
+
+TEST_F(Teqc, RenderDrawsAPlotFile)
+{
+    // A graph of 101 x 101 pixels at (10, 10): x 0..10 onto 10..110, y 0..100
+    // onto 110..10, the y scale every 20 with ticks to the right of x = 10.
+    writeFile(path("plot.txt"), "#r 0 10 0 100\n#S C style;f=255,0,0;\n#c 3 0 0 5 80 10 20\n#s y 20\n#t a 50 2 Plot;\n");
+    writeFile(path("plot.teq"), teqc::buildTeq("teq f\npage-size 130,130\nbackground 255,255,255\nfill off\nborder off\n"
+                                               "line-colour 0,0,0\npainter \"IGraphicP\" at 10,10 size 101,101 plc 0 {\n"
+                                               "  block \"IGraphicP\" id 1 {\n    repaint 5 FILE \"plot.txt\"\n"
+                                               "    repaint 26 STRING \"\"\n  }\n}\n"));
+    ASSERT_EQ(std::system((string(TEQC_PROGRAM) + " render plot.teq -o plot.png 2> err.txt").c_str()), 0)
+        << readFile(path("err.txt"));
+    Image image = readPng(path("plot.png"));
+    ASSERT_EQ(image.width, 130);
+    const uint32_t red = 0xFF0000FF, black = 0xFF000000, white = 0xFFFFFFFF;
+    EXPECT_EQ(image.at(60, 30), red) << "(5, 80)";
+    EXPECT_EQ(image.at(35, 70), red) << "(2.5, 40), on the first segment";
+    EXPECT_EQ(image.at(110, 90), red) << "(10, 20)";
+    EXPECT_EQ(image.at(13, 110), black) << "the tick at 0: 4 long";
+    EXPECT_EQ(image.at(14, 110), white);
+    EXPECT_EQ(image.at(11, 90), black) << "the tick at 20: 2 long";
+    EXPECT_EQ(image.at(12, 90), white);
+    EXPECT_EQ(image.at(13, 10), black) << "the tick at 100";
+    int text = 0;
+    for (int y = 12; y < 37; y++)
+        for (int x = 60; x < 111; x++) text += image.at(x, y) != white && image.at(x, y) != red;
+    EXPECT_GT(text, 20) << "the text at (50, 2) from the box's corner, in the line colour";
+}

@@ -163,6 +163,7 @@ painter "DefaultOvalP" at 1,1 size 1,1 plc 0
 
 TEST_F(TeqTest, UnknownPaintersAreSkippedOrLoadedThroughTheirFallback)
 {
+    PA_setLoader("IBarGraphP", nullptr); // a known kind whose layer is not attached
     ASSERT_EQ(loadText(R"(teq f
 painter "Mystery" at 1,2 size 3,4 plc 0 {
   bytes 17 00 00 00 01 02 03
@@ -170,8 +171,8 @@ painter "Mystery" at 1,2 size 3,4 plc 0 {
 painter "NoSuchThing" at 0,0 size 9,9 fallback "XRectangleP" plc 0 {
   block "XRectangleP" id 0
 }
-painter "TextFieldP" at 0,0 size 9,9 plc 0 {
-  block "TextFieldP" id 0 {
+painter "IBarGraphP" at 0,0 size 9,9 plc 0 {
+  block "IBarGraphP" id 0 {
     action 0 2 {
       dest PPO "Motor"
       source STRING "1"

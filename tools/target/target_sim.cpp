@@ -1,7 +1,8 @@
 // panterm-target: a stand-in for the controller's web server, for tests and
 // demos. Serves the files under a root directory and answers the target's
 // native CGI programs (readVal.exe, writeVal.exe, OrderValues.exe,
-// ReadFile.exe, GetSrvInfo.exe) from a value table with simulated signals.
+// ReadFile.exe, GetSrvInfo.exe) from a value table with simulated signals,
+// and the trend CGI (trend.exe) from their logs (trend_sim.cpp).
 // Every request line is logged, and switches make it misbehave on purpose:
 // answers "Error.", delays, hangs, closed connections, and faults within a
 // time window (replies that stall, dribble or are reset halfway, paths that
@@ -30,6 +31,8 @@
 #include <vector>
 
 #include "alarm_sim.h"
+#include "protocols/protocols.h"
+#include "trend_sim.h"
 
 namespace fs = std::filesystem;
 
@@ -57,6 +60,7 @@ struct Options {
     bool slow = false;     // replies sent one body byte per second
     int resetAfter = -1;   // body bytes sent before the connection is reset
     std::map<std::string, int> fail; // path -> requests still to fail (-1: all)
+    int freezeAt = -1;     // the signals stay at their values of this second
 };
 
 constexpr size_t kMaxOrderBlocks = 256;  // order blocks kept; the oldest go first
@@ -123,20 +127,30 @@ std::vector<std::string> split(const std::string &text, char separator)
 
 double secondsSinceStart()
 {
+    if (options.freezeAt >= 0) return options.freezeAt;
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - state.start).count();
 }
 
-// Simulated signals: names beginning "sim.", computed from the time.
+// Simulated signals: names beginning "sim.", computed from the time (also
+// before the start, for the made-up history of the trend logs).
+bool simulatedAt(const std::string &name, double t, double *v)
+{
+    if (name == "sim.ramp") *v = std::round(std::fmod(std::fmod(t, 10.0) + 10.0, 10.0) * 100.0) / 10.0;
+    else if (name == "sim.sine") *v = std::round(5000.0 + 5000.0 * std::sin(t * 2.0 * M_PI / 10.0)) / 100.0;
+    else if (name == "sim.square") *v = static_cast<double>((static_cast<long>(std::floor(t / 2.0)) % 2 + 2) % 2);
+    else if (name == "sim.counter") *v = std::floor(t);
+    else return false;
+    return true;
+}
+
 bool simulatedValue(const std::string &name, std::string &value)
 {
-    if (name.rfind("sim.", 0) != 0) return false;
-    double t = secondsSinceStart();
+    double v;
+    if (name.rfind("sim.", 0) != 0 || !simulatedAt(name, secondsSinceStart(), &v)) return false;
     char text[64];
-    if (name == "sim.ramp") std::snprintf(text, sizeof text, "%.1f", std::fmod(t, 10.0) * 10.0);
-    else if (name == "sim.sine") std::snprintf(text, sizeof text, "%.2f", 50.0 + 50.0 * std::sin(t * 2.0 * M_PI / 10.0));
-    else if (name == "sim.square") std::snprintf(text, sizeof text, "%d", static_cast<int>(t / 2.0) % 2);
-    else if (name == "sim.counter") std::snprintf(text, sizeof text, "%ld", static_cast<long>(t));
-    else return false;
+    if (name == "sim.ramp") std::snprintf(text, sizeof text, "%.1f", v);
+    else if (name == "sim.sine") std::snprintf(text, sizeof text, "%.2f", v);
+    else std::snprintf(text, sizeof text, "%ld", static_cast<long>(v));
     value = text;
     return true;
 }
@@ -178,6 +192,24 @@ bool faultsInForce()
     return t >= options.faultStart && (options.faultSeconds == 0 || t < options.faultStart + options.faultSeconds);
 }
 
+// Stores a value the protocols write; the simulated signals are read-only.
+bool writeProtocolValue(const std::string &name, const std::string &value)
+{
+    if (name.rfind("sim.", 0) == 0) return false;
+    std::lock_guard<std::mutex> hold(state.lock);
+    storeValue(name, value);
+    return true;
+}
+
+// The simulated signals and every name of the value table.
+std::vector<std::string> valueNames()
+{
+    std::vector<std::string> names = {"sim.ramp", "sim.sine", "sim.square", "sim.counter"};
+    std::lock_guard<std::mutex> hold(state.lock);
+    for (const auto &entry : state.values) names.push_back(entry.first);
+    return names;
+}
+
 void logRequest(const httplib::Request &req)
 {
     if (!state.log) return;
@@ -185,6 +217,7 @@ void logRequest(const httplib::Request &req)
     if (options.logTimes) std::fprintf(state.log, "%lld ", millisecondsSinceStart());
     if (options.logPeer) std::fprintf(state.log, "%d ", req.remote_port);
     std::fprintf(state.log, "%s %s %s\n", req.method.c_str(), req.target.c_str(), req.version.c_str());
+    if (req.method == "POST") std::fprintf(state.log, "body %s\n", SIM_bodyForLog(req.body).c_str());
     std::fflush(state.log);
 }
 
@@ -254,7 +287,7 @@ void readFile(const std::string &query, httplib::Response &res)
 
 void srvInfo(httplib::Response &res)
 {
-    reply(res, 200, options.ilr ? "Panterm target simulator\r\nILR=1, V.1.0\r\n" : "Panterm target simulator\r\n");
+    reply(res, 200, options.ilr || SIM_offersIlr() ? "Panterm target simulator\r\nILR=1, V.1.0\r\n" : "Panterm target simulator\r\n");
 }
 
 // A path below the root, or empty when it would leave it.
@@ -407,12 +440,18 @@ void answer(const httplib::Request &req, httplib::Response &res)
     const std::string path = req.target.substr(0, req.target.find('?'));
     const std::string query = queryOf(req);
     if (failsNow(path)) return reply(res, 404, "Not Found");
+    if (SIM_protocolAnswers(req, res)) return;
     if (endsWith(path, "cgi-bin/readVal.exe")) return readVal(query, res);
     if (endsWith(path, "cgi-bin/writeVal.exe")) return writeVal(query, res);
     if (endsWith(path, "cgi-bin/OrderValues.exe")) return orderValues(query, res);
     if (endsWith(path, "cgi-bin/ReadFile.exe")) return readFile(query, res);
     if (endsWith(path, "cgi-bin/GetSrvInfo.exe")) return srvInfo(res);
     if (endsWith(path, "cgi-bin/alarm.exe")) return reply(res, 200, ASIM_answer(query));
+    if (endsWith(path, "cgi-bin/trend.exe")) {
+        std::string body;
+        int status = trendsim::answer(query, body);
+        return reply(res, status, body);
+    }
     serveFile(req, res);
 }
 
@@ -446,7 +485,7 @@ void loadValues(const std::string &fileName)
     std::fprintf(stderr,
                  "usage: panterm-target --root DIR --port N [--values FILE] [--log FILE] [--log-peer] [--log-times]\n"
                  "       [--error-orders N] [--error-reads N] [--delay-ms N] [--close-after N] [--hang-after N]\n"
-                 "       [--ilr] [--max-seconds N]\n"
+                 "       [--ilr] [--max-seconds N] [--freeze-signals N]\n"
                  "       [--fault-start S] [--fault-seconds S] [--fault-path PREFIX]\n"
                  "       [--stall-after N] [--slow] [--reset-after N] [--fail PATH[:K]]...\n"
                  "       [--alarms FILE] [--alarm-block N] [--alarm-history N]\n"
@@ -461,6 +500,8 @@ void loadValues(const std::string &fileName)
                  "  --hang-after N  answer N requests, then accept requests and never answer\n"
                  "  --ilr           GetSrvInfo.exe offers the ILR protocol\n"
                  "  --max-seconds N end after N seconds\n"
+                 "  --freeze-signals N  the simulated signals keep their values of second N\n"
+                 "  cgi-bin/trend.exe answers with the signals' logs (trends 1 to 4, the last hour)\n"
                  "Faults act from second S of --fault-start (0) for --fault-seconds (0: for good); then\n"
                  "replies held back go on at once. Stalls, slow and reset replies concern the request\n"
                  "targets beginning with --fault-path (default: all):\n"
@@ -470,9 +511,8 @@ void loadValues(const std::string &fileName)
                  "  --fail PATH[:K] answer 404 to requests of PATH (the next K only, when given)\n"
                  "Bounds: the newest 256 order blocks of 1024 names each, and the newest 4096 names\n"
                  "created by reads and writes, are kept (the values file's names are kept for good);\n"
-                 "32 connections are served at once and an idle kept-alive one is closed after 5 s.\n"
-                 "%s",
-                 ASIM_usage());
+                 "32 connections are served at once and an idle kept-alive one is closed after 5 s.\n%s%s",
+                 SIM_protocolUsage(), ASIM_usage());
     std::exit(2);
 }
 
@@ -524,6 +564,7 @@ Options parseOptions(int argc, char **argv)
         else if (arg == "--ilr") o.ilr = true;
         else if (arg == "--max-seconds") o.maxSeconds = intArgument(argc, argv, i);
         else if (arg == "--log-times") o.logTimes = true;
+        else if (arg == "--freeze-signals") o.freezeAt = intArgument(argc, argv, i);
         else if (arg == "--fault-start") o.faultStart = intArgument(argc, argv, i);
         else if (arg == "--fault-seconds") o.faultSeconds = intArgument(argc, argv, i);
         else if (arg == "--fault-path") o.faultPath = text();
@@ -531,7 +572,7 @@ Options parseOptions(int argc, char **argv)
         else if (arg == "--slow") o.slow = true;
         else if (arg == "--reset-after") o.resetAfter = intArgument(argc, argv, i);
         else if (arg == "--fail") addFailure(o, text());
-        else if (int taken = ASIM_option(arg, argc, argv, i); taken <= 0) usage();
+        else if (ASIM_option(arg, argc, argv, i) <= 0 && !SIM_protocolOption(argc, argv, i)) usage();
     }
     if (o.port > 65535) usage();
     return o;
@@ -555,11 +596,15 @@ int main(int argc, char **argv)
     state.errorOrdersLeft = options.errorOrders;
     state.errorReadsLeft = options.errorReads;
     state.answersLeft = options.hangAfter;
+    if (!SIM_protocolStart({readValue, writeProtocolValue, valueNames})) return 2;
+    trendsim::start(simulatedAt, secondsSinceStart);
 
     httplib::Server server;
     server.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
     server.Get(".*", handle);
+    server.Post(".*", handle);
     server.set_tcp_nodelay(true);
+    if (SIM_closesEachConnection()) options.closeAfter = 1;
     server.set_keep_alive_max_count(options.closeAfter > 0 ? static_cast<size_t>(options.closeAfter) : 1000000);
     server.set_keep_alive_timeout(kKeepAliveSeconds);
     int port = options.port;
