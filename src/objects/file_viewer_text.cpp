@@ -217,8 +217,8 @@ int FV_parseTable(const FV_Source *source, FV_Table *table)
     FV_closeReader(&r);
     if (table->columns < 1) table->columns = 1;
     for (int k = 0; k < FV_MAX_COLUMNS; k++) {
-        if (givenCount >= 0) table->starts[k] = k < givenCount ? given[k] : -1;
-        else table->starts[k] = k < table->columns ? static_cast<int16_t>(k * (100 / table->columns)) : -1;
+        if (givenCount >= 0) table->starts[k] = static_cast<int16_t>(k < givenCount ? given[k] : -1);
+        else table->starts[k] = static_cast<int16_t>(k < table->columns ? k * (100 / table->columns) : -1);
     }
     return 1;
 }

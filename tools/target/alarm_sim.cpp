@@ -224,6 +224,7 @@ std::string overview(const std::map<std::string, std::string> &p)
         std::stable_sort(shown.begin(), shown.end(),
                          [](const auto &a, const auto &b) { return a.second.on > b.second.on; });
     std::vector<std::string> lines;
+    lines.reserve(shown.size());
     for (const auto &[number, a] : shown)
         lines.push_back(std::to_string(number) + ";" + std::to_string(a.count) + ";" + hex(a.on) + ";" + hex(a.off) +
                         ";" + (a.acknowledged ? "1" : "0"));
