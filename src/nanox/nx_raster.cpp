@@ -78,9 +78,10 @@ bool clipLongLine(const NX_Target &t, int &x1, int &y1, int &x2, int &y2)
         else hi = std::min(hi, r);
     }
     if (lo > hi) return false;
-    int nx1 = static_cast<int>(std::lround(x1 + lo * dx)), ny1 = static_cast<int>(std::lround(y1 + lo * dy));
-    x2 = static_cast<int>(std::lround(x1 + hi * dx));
-    y2 = static_cast<int>(std::lround(y1 + hi * dy));
+    int nx1 = static_cast<int>(std::lround(x1 + lo * double(dx)));
+    int ny1 = static_cast<int>(std::lround(y1 + lo * double(dy)));
+    x2 = static_cast<int>(std::lround(x1 + hi * double(dx)));
+    y2 = static_cast<int>(std::lround(y1 + hi * double(dy)));
     x1 = nx1;
     y1 = ny1;
     return true;
@@ -200,7 +201,7 @@ int halfWidth(int rx, int ry, int dy)
     int64_t a = 2LL * rx + 1, b = 2LL * ry + 1;
     int64_t limit = a * a * b * b - 4LL * dy * dy * a * a; // (2dx)^2 * b^2 <= limit
     if (limit < 0) return -1;
-    int dx = static_cast<int>(std::sqrt(static_cast<double>(limit) / (4.0 * b * b)));
+    int dx = static_cast<int>(std::sqrt(static_cast<double>(limit) / static_cast<double>(4 * b * b)));
     while (dx > 0 && 4LL * dx * dx * b * b > limit) dx--;
     while (4LL * (dx + 1) * (dx + 1) * b * b <= limit) dx++;
     return std::min(dx, rx);

@@ -61,14 +61,14 @@ TEST_F(ConfigE2E, LanguageButtonSwitchesTheTitlesAndBack)
     Target target(path("t"), root_, "");
     ASSERT_TRUE(target.ok());
     Panel panel(path("p"), {target.url("start.html"), "",
-                            "wait 4000\nsnapshot english.png\nclick 425 163\nwait 2000\nsnapshot german.png\n"
-                            "click 425 163\nwait 2000\nsnapshot again.png\nclose\n"});
+                            "wait 4000\nsnapshot english.png\nclick 305 57\nwait 2000\nsnapshot german.png\n"
+                            "click 305 57\nwait 2000\nsnapshot again.png\nclose\n"});
     ASSERT_EQ(panel.wait(30000), 0) << panel.output();
     Image english = readPng(panel.file("english.png")), german = readPng(panel.file("german.png")),
           again = readPng(panel.file("again.png"));
     ASSERT_TRUE(plantShown(english) && plantShown(german) && plantShown(again)) << panel.log();
-    EXPECT_GT(differences(english, german, 380, 150, 90, 58), 50) << "the buttons' titles from the German table";
-    EXPECT_EQ(differences(english, again, 380, 150, 90, 58), 0) << "and back to the English ones";
+    EXPECT_GT(differences(english, german, 260, 44, 90, 58), 50) << "the buttons' titles from the German table";
+    EXPECT_EQ(differences(english, again, 260, 44, 90, 58), 0) << "and back to the English ones";
     EXPECT_EQ(differences(english, german, 6, 224, 454, 26), 0) << "titles that are not in the tables stay";
     string requests = target.requests();
     EXPECT_EQ(countOccurrences(requests, "GET /lang-en.csv"), 2) << requests;
