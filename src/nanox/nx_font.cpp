@@ -346,10 +346,8 @@ void GrText(GR_DRAW_ID id, GR_GC_ID gc, GR_COORD x, GR_COORD y, void *str, GR_CO
     for (uint32_t ch : text) {
         const Glyph &g = glyphOf(font, ch, scratch);
         for (int r = 0; r < g.rows; r++)
-            for (int c = 0; c < g.width; c++) {
-                int coverage = g.coverage[static_cast<size_t>(r) * g.width + c];
-                if (coverage) NX_blendPixel(t, pen + g.left + c, baseline - g.top + r, t.gc->foreground, coverage);
-            }
+            NX_blendSpan(t, pen + g.left, baseline - g.top + r, g.coverage.data() + static_cast<size_t>(r) * g.width,
+                         g.width, t.gc->foreground);
         pen += g.advance;
     }
 }

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <unordered_map>
 
 namespace {
@@ -18,6 +19,7 @@ struct Raster {
     std::unordered_map<GR_ID, NX_Region> regions;
     GR_ID nextGC = 1000;
     GR_ID nextRegion = 1000;
+    std::vector<int> halfWidths; // scratch rows of the ellipse being drawn
 };
 
 Raster raster;
@@ -189,21 +191,31 @@ void drawLine(const NX_Target &t, int x1, int y1, int x2, int y2, GR_COLOR colou
 }
 
 // Largest dx with (dx, dy) inside an ellipse of radii rx, ry whose boundary
-// runs half a pixel outside the outermost pixel centres.
-int halfWidth(int rx, int ry, int dy)
+// runs half a pixel outside the outermost pixel centres, for radii beyond
+// kExactRadius (floating point; such ellipses reach far outside any screen).
+int wideHalfWidth(int rx, int ry, int dy)
 {
     if (dy > ry) return -1;
-    if (rx > kExactRadius || ry > kExactRadius) {
-        double f = static_cast<double>(dy) / (ry + 0.5);
-        return std::min(rx, static_cast<int>((rx + 0.5) * std::sqrt(std::max(0.0, 1.0 - f * f))));
+    double f = static_cast<double>(dy) / (ry + 0.5);
+    return std::min(rx, static_cast<int>((rx + 0.5) * std::sqrt(std::max(0.0, 1.0 - f * f))));
+}
+
+// The same for radii up to kExactRadius, for the rows dy = 0 .. rows - 1 into
+// raster.halfWidths: the largest dx with (2dx)^2 b^2 <= a^2 b^2 - (2dy)^2 a^2
+// (a = 2rx + 1, b = 2ry + 1), -1 below the ellipse. The width only shrinks
+// from row to row, so it is walked inwards from rx in integer steps.
+const std::vector<int> &exactHalfWidths(int rx, int ry, int rows)
+{
+    std::vector<int> &widths = raster.halfWidths;
+    widths.assign(static_cast<size_t>(rows), -1);
+    int64_t a2 = (2LL * rx + 1) * (2LL * rx + 1), b2 = (2LL * ry + 1) * (2LL * ry + 1);
+    int dx = rx;
+    for (int dy = 0; dy < rows && dy <= ry; dy++) {
+        int64_t limit = a2 * b2 - 4LL * dy * dy * a2;
+        while (dx > 0 && 4LL * dx * dx * b2 > limit) dx--;
+        widths[static_cast<size_t>(dy)] = dx;
     }
-    int64_t a = 2LL * rx + 1, b = 2LL * ry + 1;
-    int64_t limit = a * a * b * b - 4LL * dy * dy * a * a; // (2dx)^2 * b^2 <= limit
-    if (limit < 0) return -1;
-    int dx = static_cast<int>(std::sqrt(static_cast<double>(limit) / (4.0 * b * b)));
-    while (dx > 0 && 4LL * dx * dx * b * b > limit) dx--;
-    while (4LL * (dx + 1) * (dx + 1) * b * b <= limit) dx++;
-    return std::min(dx, rx);
+    return widths;
 }
 
 void ellipse(GR_DRAW_ID id, GR_GC_ID gc, int cx, int cy, int rx, int ry, bool fill)
@@ -213,20 +225,41 @@ void ellipse(GR_DRAW_ID id, GR_GC_ID gc, int cx, int cy, int rx, int ry, bool fi
     GR_COLOR c = t.gc->foreground;
     int first = static_cast<int>(std::max<int64_t>(-ry, static_cast<int64_t>(t.clipY1) - cy));
     int last = static_cast<int>(std::min<int64_t>(ry, static_cast<int64_t>(t.clipY2) - cy));
+    if (first > last) return;
+    bool exact = rx <= kExactRadius && ry <= kExactRadius;
+    const std::vector<int> *table = nullptr;
+    if (exact) table = &exactHalfWidths(rx, ry, std::max(std::abs(first), std::abs(last)) + 2);
+    auto halfWidth = [&](int dy) { return exact ? (*table)[static_cast<size_t>(dy)] : wideHalfWidth(rx, ry, dy); };
     for (int dy = first; dy <= last; dy++) {
         int ady = std::abs(dy);
-        int hw = halfWidth(rx, ry, ady);
+        int hw = halfWidth(ady);
         if (fill || ady == ry) {
             NX_span(t, cx - hw, cx + hw, cy + dy, c);
             continue;
         }
-        int inner = std::min(halfWidth(rx, ry, ady + 1) + 1, hw);
+        int inner = std::min(halfWidth(ady + 1) + 1, hw);
         if (inner <= 0) {
             NX_span(t, cx - hw, cx + hw, cy + dy, c);
             continue;
         }
         NX_span(t, cx - hw, cx - inner, cy + dy, c);
         NX_span(t, cx + inner, cx + hw, cy + dy, c);
+    }
+}
+
+// Plain copy of opaque pixels without a clip region: one memmove per row of
+// the part that lies in the target's visible area (rows in the order that
+// keeps an overlapping copy within one buffer intact).
+void copyRows(const NX_Target &dst, int x, int y, const NX_Target &src, int srcX, int srcY, int width, int height,
+              bool upward)
+{
+    int x1 = std::max(x, dst.clipX1), x2 = std::min(lastOf(x, width), dst.clipX2);
+    int y1 = std::max(y, dst.clipY1), y2 = std::min(lastOf(y, height), dst.clipY2);
+    if (x1 > x2 || y1 > y2) return;
+    size_t bytes = static_cast<size_t>(x2 - x1 + 1) * sizeof(uint32_t);
+    for (int i = 0; i <= y2 - y1; i++) {
+        int row = upward ? y2 - i : y1 + i;
+        std::memmove(pixelAt(dst, x1, row), pixelAt(src, srcX + x1 - x, srcY + row - y), bytes);
     }
 }
 
@@ -255,25 +288,47 @@ void NX_fillRect(const NX_Target &t, int x, int y, int width, int height, GR_COL
     for (int row = y1; row <= y2; row++) NX_span(t, x, lastOf(x, width), row, colour);
 }
 
-void NX_blendPixel(const NX_Target &t, int x, int y, GR_COLOR colour, int coverage)
+namespace {
+
+uint32_t blend(uint32_t colour, uint32_t d, int coverage)
 {
-    if (coverage <= 0 || !pointVisible(t, x, y)) return;
-    int mode = modeOf(t);
-    uint32_t *p = pixelAt(t, x, y);
-    if (mode != GR_MODE_COPY) {
-        if (coverage >= 128) *p = applyMode(mode, colour, *p);
-        return;
-    }
-    if (coverage >= 255) {
-        *p = (colour & 0x00FFFFFF) | NX_OPAQUE;
-        return;
-    }
-    uint32_t d = *p, out = NX_OPAQUE;
+    uint32_t out = NX_OPAQUE;
     for (int shift = 0; shift < 24; shift += 8) {
         uint32_t sc = (colour >> shift) & 0xFF, dc = (d >> shift) & 0xFF;
         out |= ((sc * coverage + dc * (255 - coverage) + 127) / 255) << shift;
     }
-    *p = out;
+    return out;
+}
+
+// One pixel of a blend, its coverage above 0.
+void blendInto(uint32_t *p, int mode, GR_COLOR colour, int coverage)
+{
+    if (mode != GR_MODE_COPY) {
+        if (coverage >= 128) *p = applyMode(mode, colour, *p);
+    } else if (coverage >= 255) {
+        *p = (colour & 0x00FFFFFF) | NX_OPAQUE;
+    } else {
+        *p = blend(colour, *p, coverage);
+    }
+}
+
+} // namespace
+
+void NX_blendPixel(const NX_Target &t, int x, int y, GR_COLOR colour, int coverage)
+{
+    if (coverage <= 0 || !pointVisible(t, x, y)) return;
+    blendInto(pixelAt(t, x, y), modeOf(t), colour, coverage);
+}
+
+void NX_blendSpan(const NX_Target &t, int x, int y, const uint8_t *coverage, int count, GR_COLOR colour)
+{
+    if (count <= 0) return;
+    int mode = modeOf(t);
+    forEachVisibleRun(t, x, lastOf(x, count), y, [&](int a, int b) {
+        uint32_t *p = pixelAt(t, a, y);
+        for (int i = a - x; i <= b - x; i++, p++)
+            if (coverage[i]) blendInto(p, mode, colour, coverage[i]);
+    });
 }
 
 const std::vector<GR_RECT> *NX_regionRects(GR_REGION_ID region)
@@ -486,9 +541,13 @@ void GrCopyArea(GR_DRAW_ID id, GR_GC_ID gc, GR_COORD x, GR_COORD y, GR_SIZE widt
     int right = std::min(width - 1, src.clipX2 - srcx), bottom = std::min(height - 1, src.clipY2 - srcy);
     if (left > right || top > bottom) return;
     int mode = op == MWROP_USE_GC_MODE ? dst.gc->mode : GR_MODE_COPY;
-    std::vector<uint32_t> row(static_cast<size_t>(right - left + 1));
     // a copy downwards within one buffer runs from the bottom row up
     bool upward = dst.pixels == src.pixels && y + dst.originY > srcy + src.originY;
+    if (mode == GR_MODE_COPY && src.opaque && !dst.region) {
+        copyRows(dst, x + left, y + top, src, srcx + left, srcy + top, right - left + 1, bottom - top + 1, upward);
+        return;
+    }
+    std::vector<uint32_t> row(static_cast<size_t>(right - left + 1));
     for (int i = 0; i <= bottom - top; i++) {
         int r = upward ? bottom - i : top + i;
         const uint32_t *from = pixelAt(src, srcx + left, srcy + r);

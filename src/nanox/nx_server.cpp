@@ -293,6 +293,7 @@ bool NX_prepareSource(GR_DRAW_ID id, NX_Target *t)
     if (!d) return false;
     t->gc = nullptr;
     t->region = nullptr;
+    t->opaque = !d->isImage;
     if (d->isWindow) {
         int ax = 0, ay = 0;
         if (!NX_windowOnScreen(d, &ax, &ay)) return false;
