@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <unordered_map>
 
 namespace {
@@ -20,6 +21,7 @@ struct Raster {
     GR_ID nextGC = 1000;
     GR_ID nextRegion = 1000;
     std::vector<int> halfWidths; // scratch rows of the ellipse being drawn
+    std::vector<int> crossings;  // scratch edge crossings of a polygon row
 };
 
 Raster raster;
@@ -93,6 +95,14 @@ uint32_t *pixelAt(const NX_Target &t, int x, int y)
     return t.pixels + static_cast<size_t>(y + t.originY) * t.pitch + x + t.originX;
 }
 
+// Sets count pixels to colour; the C library's wide-character fill stores
+// 32-bit units with the widest stores the processor has.
+static_assert(sizeof(wchar_t) == sizeof(uint32_t), "pixels are filled as wide characters");
+void fillPixels(uint32_t *p, int count, uint32_t colour)
+{
+    std::wmemset(reinterpret_cast<wchar_t *>(p), static_cast<wchar_t>(colour), static_cast<size_t>(count));
+}
+
 // Calls run(x1, x2) for the parts of row y between x1 and x2 that lie in the
 // visible area and in the clip region, left to right, each pixel once.
 template <typename Run> void forEachVisibleRun(const NX_Target &t, int x1, int x2, int y, Run run)
@@ -159,6 +169,12 @@ struct Dash {
 
 void plot(const NX_Target &t, int x, int y, GR_COLOR colour) { NX_span(t, x, x, y, colour); }
 
+// Sets an opaque pixel when it lies in the visible area (no region, copy mode).
+void setVisiblePixel(const NX_Target &t, int x, int y, uint32_t pixel)
+{
+    if (x >= t.clipX1 && x <= t.clipX2 && y >= t.clipY1 && y <= t.clipY2) *pixelAt(t, x, y) = pixel;
+}
+
 // Bresenham line; the end point is drawn when withEnd is set.
 void drawLine(const NX_Target &t, int x1, int y1, int x2, int y2, GR_COLOR colour, bool withEnd)
 {
@@ -173,10 +189,15 @@ void drawLine(const NX_Target &t, int x1, int y1, int x2, int y2, GR_COLOR colou
     int dx = std::abs(x2 - x1), sx = x1 < x2 ? 1 : -1;
     int dy = -std::abs(y2 - y1), sy = y1 < y2 ? 1 : -1;
     int err = dx + dy;
+    // plain copies without a region set the pixels directly
+    bool direct = !t.region && modeOf(t) == GR_MODE_COPY;
+    uint32_t s = (colour & 0x00FFFFFF) | NX_OPAQUE;
     for (;;) {
         bool last = x1 == x2 && y1 == y2;
         if (last && !withEnd) return;
-        if (dash.step()) plot(t, x1, y1, colour);
+        bool on = dash.step();
+        if (on && direct) setVisiblePixel(t, x1, y1, s);
+        else if (on) plot(t, x1, y1, colour);
         if (last) return;
         int e2 = 2 * err;
         if (e2 >= dy) {
@@ -263,6 +284,28 @@ void copyRows(const NX_Target &dst, int x, int y, const NX_Target &src, int srcX
     }
 }
 
+// Where the edge from a to b crosses row y (a.y != b.y, y between them),
+// rounded to the nearest pixel with halves away from zero:
+// a.x + (y - a.y)(b.x - a.x) / (b.y - a.y), as an exact fraction where the
+// products fit 64 bits, else in floating point.
+int crossing(const GR_POINT &a, const GR_POINT &b, int y)
+{
+    constexpr int64_t kExact = 1 << 24;
+    int64_t den = static_cast<int64_t>(b.y) - a.y;
+    if (std::abs(static_cast<int64_t>(a.x)) >= kExact || std::abs(static_cast<int64_t>(b.x) - a.x) >= kExact ||
+        std::abs(den) >= kExact) {
+        double x = a.x + (static_cast<double>(y) - a.y) * (static_cast<double>(b.x) - a.x) / static_cast<double>(den);
+        return static_cast<int>(std::clamp<double>(std::round(x), INT32_MIN, INT32_MAX));
+    }
+    int64_t num = static_cast<int64_t>(a.x) * den + (static_cast<int64_t>(y) - a.y) * (static_cast<int64_t>(b.x) - a.x);
+    if (den < 0) {
+        num = -num;
+        den = -den;
+    }
+    int64_t rounded = num >= 0 ? (2 * num + den) / (2 * den) : -((-2 * num + den) / (2 * den));
+    return static_cast<int>(std::clamp<int64_t>(rounded, INT32_MIN, INT32_MAX));
+}
+
 } // namespace
 
 // ---- pixel writes ----
@@ -274,7 +317,7 @@ void NX_span(const NX_Target &t, int x1, int x2, int y, GR_COLOR colour)
     forEachVisibleRun(t, x1, x2, y, [&](int a, int b) {
         uint32_t *p = pixelAt(t, a, y);
         if (mode == GR_MODE_COPY) {
-            std::fill_n(p, b - a + 1, s);
+            fillPixels(p, b - a + 1, s);
             return;
         }
         for (int x = a; x <= b; x++, p++) *p = applyMode(mode, s, *p);
@@ -504,7 +547,7 @@ void GrFillPoly(GR_DRAW_ID id, GR_GC_ID gc, GR_COUNT count, GR_POINT *points)
     }
     minY = std::max(minY, t.clipY1);
     maxY = std::min(maxY, t.clipY2);
-    std::vector<double> xs;
+    std::vector<int> &xs = raster.crossings;
     for (int y = minY; y <= maxY; y++) {
         xs.clear();
         for (int i = 0; i < count; i++) {
@@ -512,12 +555,10 @@ void GrFillPoly(GR_DRAW_ID id, GR_GC_ID gc, GR_COUNT count, GR_POINT *points)
             if (a.y == b.y) continue;
             int lo = std::min(a.y, b.y), hi = std::max(a.y, b.y);
             if (y < lo || y >= hi) continue;
-            xs.push_back(a.x + static_cast<double>(y - a.y) * (b.x - a.x) / (b.y - a.y));
+            xs.push_back(crossing(a, b, y));
         }
         std::sort(xs.begin(), xs.end());
-        for (size_t i = 0; i + 1 < xs.size(); i += 2)
-            NX_span(t, static_cast<int>(std::lround(xs[i])), static_cast<int>(std::lround(xs[i + 1])), y,
-                    t.gc->foreground);
+        for (size_t i = 0; i + 1 < xs.size(); i += 2) NX_span(t, xs[i], xs[i + 1], y, t.gc->foreground);
     }
 }
 

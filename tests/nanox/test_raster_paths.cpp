@@ -4,6 +4,7 @@
 // blended by spans against text blended pixel by pixel.
 #include "test_support.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -106,6 +107,50 @@ TEST_F(RasterPaths, EllipsesOfEverySmallSizeCoverExactlyTheirDefinedRows)
                     ASSERT_EQ(wrong, 0) << "rx " << rx << " ry " << ry << (fill ? " filled" : " outline") << " at "
                                         << cx << "," << cy;
                 }
+}
+
+// Spans of a filled polygon by the even-odd rule, each edge crossing computed
+// in floating point and rounded half away from zero.
+std::vector<bool> expectedPolygon(const std::vector<GR_POINT> &p)
+{
+    std::vector<bool> on(kSide * kSide, false);
+    for (int y = 0; y < kSide; y++) {
+        std::vector<double> xs;
+        for (size_t i = 0; i < p.size(); i++) {
+            const GR_POINT &a = p[i], &b = p[(i + 1) % p.size()];
+            if (a.y == b.y || y < std::min(a.y, b.y) || y >= std::max(a.y, b.y)) continue;
+            xs.push_back(a.x + static_cast<double>(y - a.y) * (b.x - a.x) / (b.y - a.y));
+        }
+        std::sort(xs.begin(), xs.end());
+        for (size_t i = 0; i + 1 < xs.size(); i += 2)
+            for (long x = std::lround(xs[i]); x <= std::lround(xs[i + 1]); x++)
+                if (x >= 0 && x < kSide) on[y * kSide + x] = true;
+    }
+    return on;
+}
+
+TEST_F(RasterPaths, FilledPolygonsRoundEveryEdgeCrossingAsDefined)
+{
+    GR_WINDOW_ID pix = GrNewPixmap(kSide, kSide, nullptr);
+    uint32_t seed = 7;
+    auto next = [&](int range) {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<int>((seed >> 8) % static_cast<uint32_t>(range)) - range / 6;
+    };
+    // random triangles and pentagons, many with crossings exactly half-way between pixels, partly outside
+    for (int round = 0; round < 3000; round++) {
+        std::vector<GR_POINT> p(round % 2 ? 5 : 3);
+        for (GR_POINT &q : p) q = {next(kSide * 4 / 3), next(kSide * 4 / 3)};
+        if (round % 5 == 0) p[1] = {p[0].x + 3, p[0].y + 2}; // slopes of halves
+        clear(pix, kSide, kSide);
+        GrSetGCForeground(gc, BLACK);
+        GrFillPoly(pix, gc, static_cast<GR_COUNT>(p.size()), p.data());
+        std::vector<GR_PIXELVAL> got = read(pix, kSide, kSide);
+        std::vector<bool> want = expectedPolygon(p);
+        int wrong = 0;
+        for (int i = 0; i < kSide * kSide; i++) wrong += (got[i] == BLACK) != want[i];
+        ASSERT_EQ(wrong, 0) << "round " << round;
+    }
 }
 
 TEST_F(RasterPaths, AreaCopiesMatchAPixelWiseCopy)
