@@ -2,7 +2,8 @@
 // side with its peers in the same run: the panel's redraw (objects, repaint
 // passes, drawing, frame copy), cairo drawing the same display calls on an
 // image surface of the same size, and a memcpy of one frame as the floor; and
-// the frame copy alone against that memcpy. The display calls of one redraw
+// the frame copy alone against that memcpy. Also the redraw of a page with
+// every kind of object. The display calls of one redraw
 // are recorded by wrapping them at link time (--wrap, see CMakeLists.txt).
 #include <benchmark/benchmark.h>
 
@@ -11,7 +12,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -171,29 +174,54 @@ void __wrap_GrText(GR_DRAW_ID id, GR_GC_ID gc, GR_COORD x, GR_COORD y, void *s, 
 namespace {
 
 teqc::HeadlessDisplay *display;
+const char *loaded = ""; // the picture in the object table
 
-// The picture loaded with the values of the stored-image test: ten colour
-// containers, a level, twenty motors in the cache.
-void prepare()
+void setPoint(const std::string &name, const char *value)
 {
-    if (display) return;
-    display = new teqc::HeadlessDisplay(kWidth, kHeight);
-    teqc::ReaderResult read = teqc::runReader(teqc::buildTeq(teqc::samplePicture(1000)));
+    PPO_addToList(name.c_str(), nullptr);
+    if (PpoRecord *r = PPO_lookup(name.c_str())) PPO_updateValue(r, value);
+}
+
+void load(const char *name, const std::string &text)
+{
+    if (!display) display = new teqc::HeadlessDisplay(kWidth, kHeight);
+    if (std::strcmp(loaded, name) == 0) return;
+    teqc::ReaderResult read = teqc::runReader(teqc::buildTeq(text));
     if (!read.accepted) std::abort();
+    loaded = name;
     pterm.debug_level = 0;
     MU_init2();
+    HT_resetContainers();
+    pterm.remote_mode = 1;
+    SetRemoteStatus(1);
+}
+
+// The page of every object kind (bench/pictures/widgets.teqt), its values set.
+void loadWidgets()
+{
+    std::ifstream in(PANTERM_SOURCE_DIR "/bench/pictures/widgets.teqt");
+    std::stringstream text;
+    text << in.rdbuf();
+    load("widgets", text.str());
+    HT_writeContainer("Lamp", "0,200,0");
+    setPoint("sim.ramp", "420");
+    setPoint("sim.sine", "37");
+    setPoint("Tank.Setpoint", "55");
+}
+
+// The generated picture with the values of the stored-image test: ten colour
+// containers, a level, twenty motors in the cache; its calls recorded once.
+void prepare()
+{
+    bool first = !display;
+    load("sample", teqc::samplePicture(1000));
     HT_writeContainer("level", "500");
     for (int i = 0; i < 10; i++) {
         std::string colour = std::to_string(25 * i) + ",128," + std::to_string(250 - 20 * i);
         HT_writeContainer(("fill" + std::to_string(i)).c_str(), colour.c_str());
     }
-    for (int i = 0; i < 20; i++) {
-        std::string name = "Motor" + std::to_string(i);
-        PPO_addToList(name.c_str(), nullptr);
-        if (PpoRecord *r = PPO_lookup(name.c_str())) PPO_updateValue(r, i % 3 ? "1" : "0");
-    }
-    pterm.remote_mode = 1;
-    SetRemoteStatus(1);
+    for (int i = 0; i < 20; i++) setPoint("Motor" + std::to_string(i), i % 3 ? "1" : "0");
+    if (!first) return;
     recorder.on = true;
     teqc::drawAllObjects();
     recorder.on = false;
@@ -265,6 +293,13 @@ void BM_Redraw_Panel(benchmark::State &state)
     state.counters["calls"] = static_cast<double>(recorder.calls.size());
 }
 BENCHMARK(BM_Redraw_Panel)->Unit(benchmark::kMicrosecond);
+
+void BM_Redraw_EveryWidgetKind(benchmark::State &state)
+{
+    loadWidgets();
+    for (auto _ : state) teqc::drawAllObjects();
+}
+BENCHMARK(BM_Redraw_EveryWidgetKind)->Unit(benchmark::kMicrosecond);
 
 void BM_Redraw_Cairo(benchmark::State &state)
 {

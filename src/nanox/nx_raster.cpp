@@ -100,6 +100,11 @@ uint32_t *pixelAt(const NX_Target &t, int x, int y)
 static_assert(sizeof(wchar_t) == sizeof(uint32_t), "pixels are filled as wide characters");
 void fillPixels(uint32_t *p, int count, uint32_t colour)
 {
+    constexpr int kShortRun = 16; // shorter runs are cheaper set in place than by a call
+    if (count < kShortRun) {
+        for (int i = 0; i < count; i++) p[i] = colour;
+        return;
+    }
     std::wmemset(reinterpret_cast<wchar_t *>(p), static_cast<wchar_t>(colour), static_cast<size_t>(count));
 }
 
@@ -175,6 +180,17 @@ void setVisiblePixel(const NX_Target &t, int x, int y, uint32_t pixel)
     if (x >= t.clipX1 && x <= t.clipX2 && y >= t.clipY1 && y <= t.clipY2) *pixelAt(t, x, y) = pixel;
 }
 
+// The visible pixels of column x from row y1 to row y2 (either order), set
+// to pixel (no region, copy mode).
+void drawColumn(const NX_Target &t, int x, int y1, int y2, uint32_t pixel)
+{
+    if (x < t.clipX1 || x > t.clipX2) return;
+    int top = std::max(std::min(y1, y2), t.clipY1), bottom = std::min(std::max(y1, y2), t.clipY2);
+    if (top > bottom) return;
+    uint32_t *p = pixelAt(t, x, top);
+    for (int y = top; y <= bottom; y++, p += t.pitch) *p = pixel;
+}
+
 // Bresenham line; the end point is drawn when withEnd is set.
 void drawLine(const NX_Target &t, int x1, int y1, int x2, int y2, GR_COLOR colour, bool withEnd)
 {
@@ -186,12 +202,16 @@ void drawLine(const NX_Target &t, int x1, int y1, int x2, int y2, GR_COLOR colou
         NX_span(t, x1, end, y1, colour);
         return;
     }
-    int dx = std::abs(x2 - x1), sx = x1 < x2 ? 1 : -1;
-    int dy = -std::abs(y2 - y1), sy = y1 < y2 ? 1 : -1;
-    int err = dx + dy;
     // plain copies without a region set the pixels directly
     bool direct = !t.region && modeOf(t) == GR_MODE_COPY;
     uint32_t s = (colour & 0x00FFFFFF) | NX_OPAQUE;
+    if (x1 == x2 && direct && !dash.active()) {
+        drawColumn(t, x1, y1, withEnd ? y2 : (y2 > y1 ? y2 - 1 : y2 + 1), s);
+        return;
+    }
+    int dx = std::abs(x2 - x1), sx = x1 < x2 ? 1 : -1;
+    int dy = -std::abs(y2 - y1), sy = y1 < y2 ? 1 : -1;
+    int err = dx + dy;
     for (;;) {
         bool last = x1 == x2 && y1 == y2;
         if (last && !withEnd) return;
@@ -328,7 +348,14 @@ void NX_fillRect(const NX_Target &t, int x, int y, int width, int height, GR_COL
 {
     if (width <= 0 || height <= 0) return;
     int y1 = std::max(y, t.clipY1), y2 = std::min(lastOf(y, height), t.clipY2);
-    for (int row = y1; row <= y2; row++) NX_span(t, x, lastOf(x, width), row, colour);
+    if (t.region || modeOf(t) != GR_MODE_COPY) {
+        for (int row = y1; row <= y2; row++) NX_span(t, x, lastOf(x, width), row, colour);
+        return;
+    }
+    // a plain fill: clipped once, then row by row
+    int x1 = std::max(x, t.clipX1), x2 = std::min(lastOf(x, width), t.clipX2);
+    uint32_t s = (colour & 0x00FFFFFF) | NX_OPAQUE;
+    for (int row = y1; x1 <= x2 && row <= y2; row++) fillPixels(pixelAt(t, x1, row), x2 - x1 + 1, s);
 }
 
 namespace {

@@ -1,5 +1,5 @@
-// Stored images: the generated 1000-painter picture and every demo picture,
-// drawn headless with fixed values, must give exactly the pixels of the PNG
+// Stored images: the generated 1000-painter picture, every demo picture and
+// the page of every object kind, drawn headless with fixed values, must give exactly the pixels of the PNG
 // images under tests/draw/golden. Faster drawing code has to keep them.
 // With PANTERM_STORE_IMAGES=DIR the renderings are written to DIR instead
 // (to store new images after a deliberate change of the look).
@@ -102,6 +102,16 @@ TEST_F(StoredImages, DemoPictures)
         ASSERT_FALSE(text.empty());
         check(name, teqc::buildTeq(text), 0, 0, demoValues());
     }
+}
+
+TEST_F(StoredImages, PageOfEveryObjectKind)
+{
+    teqc::PresetValues values;
+    values.containers = {{"Lamp", "0,200,0"}};
+    values.points = {{"sim.ramp", "420"}, {"sim.sine", "37"}, {"Tank.Setpoint", "55"}};
+    string text = sourceOf("bench/pictures/widgets.teqt");
+    ASSERT_FALSE(text.empty());
+    check("widgets", teqc::buildTeq(text), 0, 0, values);
 }
 
 } // namespace
