@@ -15,6 +15,19 @@
 
 namespace {
 
+// An edge of a filled polygon, walked down its rows [top, bottom). Its
+// crossing of row y is a.x + (y - a.y)(b.x - a.x) / (b.y - a.y), rounded to
+// the nearest pixel with halves away from zero. It is kept as the exact
+// fraction floor(n / d) = q, n - q d = r (d = 2 (b.y - a.y), n = 2 (crossing
+// numerator) + d / 2), stepped by adding one row's change to n; an edge
+// whose products would not fit 64 bits is computed in floating point.
+struct Edge {
+    GR_POINT a, b; // a.y < b.y
+    int top, bottom;
+    bool exact;
+    int64_t q, r, d, stepQ, stepR;
+};
+
 struct Raster {
     std::unordered_map<GR_ID, NX_GC> gcs;
     std::unordered_map<GR_ID, NX_Region> regions;
@@ -22,6 +35,7 @@ struct Raster {
     GR_ID nextRegion = 1000;
     std::vector<int> halfWidths; // scratch rows of the ellipse being drawn
     std::vector<int> crossings;  // scratch edge crossings of a polygon row
+    std::vector<Edge> edges;     // scratch edges of a polygon
 };
 
 Raster raster;
@@ -304,26 +318,44 @@ void copyRows(const NX_Target &dst, int x, int y, const NX_Target &src, int srcX
     }
 }
 
-// Where the edge from a to b crosses row y (a.y != b.y, y between them),
-// rounded to the nearest pixel with halves away from zero:
-// a.x + (y - a.y)(b.x - a.x) / (b.y - a.y), as an exact fraction where the
-// products fit 64 bits, else in floating point.
-int crossing(const GR_POINT &a, const GR_POINT &b, int y)
+int64_t floorDiv(int64_t n, int64_t d) { return n / d - (n % d != 0 && (n < 0) != (d < 0)); }
+
+Edge makeEdge(GR_POINT a, GR_POINT b, int firstRow)
 {
+    if (b.y < a.y) std::swap(a, b);
     constexpr int64_t kExact = 1 << 24;
-    int64_t den = static_cast<int64_t>(b.y) - a.y;
-    if (std::abs(static_cast<int64_t>(a.x)) >= kExact || std::abs(static_cast<int64_t>(b.x) - a.x) >= kExact ||
-        std::abs(den) >= kExact) {
-        double x = a.x + (static_cast<double>(y) - a.y) * (static_cast<double>(b.x) - a.x) / static_cast<double>(den);
+    Edge e{a, b, a.y, b.y, false, 0, 0, 0, 0, 0};
+    int64_t den = static_cast<int64_t>(b.y) - a.y, width = static_cast<int64_t>(b.x) - a.x;
+    if (std::abs(static_cast<int64_t>(a.x)) >= kExact || std::abs(width) >= kExact || den >= kExact) return e;
+    int64_t start = std::max(firstRow, a.y);
+    int64_t n = 2 * (a.x * den + (start - a.y) * width) + den;
+    e.exact = true;
+    e.d = 2 * den;
+    e.q = floorDiv(n, e.d);
+    e.r = n - e.q * e.d;
+    e.stepQ = floorDiv(2 * width, e.d);
+    e.stepR = 2 * width - e.stepQ * e.d;
+    return e;
+}
+
+// The crossing of row y (the edge's next row when exact), then one row on.
+int crossing(Edge &e, int y)
+{
+    if (!e.exact) {
+        double x = e.a.x + (static_cast<double>(y) - e.a.y) * (static_cast<double>(e.b.x) - e.a.x) /
+                               (static_cast<double>(e.b.y) - e.a.y);
         return static_cast<int>(std::clamp<double>(std::round(x), INT32_MIN, INT32_MAX));
     }
-    int64_t num = static_cast<int64_t>(a.x) * den + (static_cast<int64_t>(y) - a.y) * (static_cast<int64_t>(b.x) - a.x);
-    if (den < 0) {
-        num = -num;
-        den = -den;
+    // below zero a half rounds down, away from zero
+    bool negative = e.q < 0 || (e.q == 0 && 2 * e.r < e.d);
+    int64_t x = e.q - (negative && e.r == 0);
+    e.q += e.stepQ;
+    e.r += e.stepR;
+    if (e.r >= e.d) {
+        e.r -= e.d;
+        e.q++;
     }
-    int64_t rounded = num >= 0 ? (2 * num + den) / (2 * den) : -((-2 * num + den) / (2 * den));
-    return static_cast<int>(std::clamp<int64_t>(rounded, INT32_MIN, INT32_MAX));
+    return static_cast<int>(std::clamp<int64_t>(x, INT32_MIN, INT32_MAX));
 }
 
 } // namespace
@@ -574,16 +606,16 @@ void GrFillPoly(GR_DRAW_ID id, GR_GC_ID gc, GR_COUNT count, GR_POINT *points)
     }
     minY = std::max(minY, t.clipY1);
     maxY = std::min(maxY, t.clipY2);
+    if (minY > maxY) return;
+    std::vector<Edge> &edges = raster.edges;
+    edges.clear();
+    for (int i = 0; i < count; i++)
+        if (points[i].y != points[(i + 1) % count].y) edges.push_back(makeEdge(points[i], points[(i + 1) % count], minY));
     std::vector<int> &xs = raster.crossings;
     for (int y = minY; y <= maxY; y++) {
         xs.clear();
-        for (int i = 0; i < count; i++) {
-            const GR_POINT &a = points[i], &b = points[(i + 1) % count];
-            if (a.y == b.y) continue;
-            int lo = std::min(a.y, b.y), hi = std::max(a.y, b.y);
-            if (y < lo || y >= hi) continue;
-            xs.push_back(crossing(a, b, y));
-        }
+        for (Edge &e : edges)
+            if (y >= e.top && y < e.bottom) xs.push_back(crossing(e, y));
         std::sort(xs.begin(), xs.end());
         for (size_t i = 0; i + 1 < xs.size(); i += 2) NX_span(t, xs[i], xs[i + 1], y, t.gc->foreground);
     }
