@@ -70,7 +70,8 @@ stop_all() {
 trap 'stop_all; echo "Stopped."; exit 130' INT TERM
 trap stop_all EXIT
 
-build/panterm-target --root "$root" --port 0 --values "$root/values.txt" --log "$out/target.log" \
+build/panterm-target --root "$root" --port 0 --values "$root/values.txt" --alarms "$root/alarms.txt" \
+  --log "$out/target.log" \
   "${protocol_args[@]}" >"$out/target.out" 2>&1 &
 target_pid=$!
 port=""

@@ -204,9 +204,11 @@ void loadWidgets()
     text << in.rdbuf();
     load("widgets", text.str());
     HT_writeContainer("Lamp", "0,200,0");
+    HT_writeContainer("Notes", "Pump P1\tstarted\t07:02\nTank T1\thigh\t07:15\n");
     setPoint("sim.ramp", "420");
     setPoint("sim.sine", "37");
     setPoint("Tank.Setpoint", "55");
+    setPoint("Pump.Mode", "2");
 }
 
 // The generated picture with the values of the stored-image test: ten colour

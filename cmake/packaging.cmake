@@ -42,6 +42,8 @@ install(FILES ${CMAKE_SOURCE_DIR}/demo/start.html ${CMAKE_SOURCE_DIR}/demo/pump.
   ${CMAKE_BINARY_DIR}/demo-root/Plant1.teq ${CMAKE_BINARY_DIR}/demo-root/Plant2.teq
   ${CMAKE_BINARY_DIR}/demo-root/Plant3.teq ${CMAKE_BINARY_DIR}/demo-root/Plant4.teq
   ${CMAKE_BINARY_DIR}/demo-root/Plant5.teq ${CMAKE_BINARY_DIR}/demo-root/MsgBox.teq
+  ${CMAKE_SOURCE_DIR}/demo/alarms.html ${CMAKE_SOURCE_DIR}/demo/alarms.txt
+  ${CMAKE_BINARY_DIR}/demo-root/Alarms.teq ${CMAKE_BINARY_DIR}/demo-root/History.teq
   DESTINATION usr/share/panterm/demo)
 install(FILES ${_pkg}/panterm.service DESTINATION lib/systemd/system)
 install(FILES ${_pkg}/panterm.default DESTINATION etc/default RENAME panterm)

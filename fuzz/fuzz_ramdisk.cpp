@@ -6,6 +6,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "fuzz_support.h"
 #include "runtime/settings.h"
 #include "runtime/ramdisk.h"
 
@@ -27,9 +28,8 @@ void check(bool ok)
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    char dir[] = "/tmp/panterm-fuzz-XXXXXX";
-    if (mkdtemp(dir) && chdir(dir) == 0) return 0;
-    std::abort();
+    fuzzEnterTempDir("panterm-fuzz-ramdisk");
+    return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

@@ -7,14 +7,14 @@
 #include <unistd.h>
 #include <vector>
 
+#include "fuzz_support.h"
 #include "runtime/settings.h"
 #include "runtime/str_util.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    char dir[] = "/tmp/panterm-fuzz-settings-XXXXXX";
-    if (mkdtemp(dir) && chdir(dir) == 0) return 0;
-    std::abort();
+    fuzzEnterTempDir("panterm-fuzz-settings");
+    return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

@@ -6,6 +6,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "fuzz_support.h"
 #include "app/startup.h"
 #include "runtime/settings.h"
 #include "comm/target_link.h"
@@ -30,8 +31,7 @@ void check(bool ok)
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    char dir[] = "/tmp/panterm-fuzz-XXXXXX";
-    if (!mkdtemp(dir) || chdir(dir) != 0) std::abort();
+    fuzzEnterTempDir("panterm-fuzz-teq");
     initSettings();
     attachLayers();
     pterm.debug_level = 0;

@@ -8,6 +8,8 @@
 #   scripts/install-deps.sh --bench   also nginx and ab for scripts/bench-httpd.sh, perf, and cairo
 #                                     and libcurl for the drawing and refresh benchmarks
 #                                     (scripts/debian-packages-bench.txt)
+#   scripts/install-deps.sh --tools   also clang-format, clang-tidy and clang for the format,
+#                                     tidy and fuzz checks (scripts/debian-packages-tools.txt)
 #   scripts/install-deps.sh --armhf   also the armhf cross toolchain, qemu-user and the armhf
 #                                     development packages (scripts/debian-packages-armhf.txt);
 #                                     adds the armhf architecture to dpkg first, which changes
@@ -20,8 +22,9 @@ for arg in "$@"; do
   case "$arg" in
     --deploy) lists+=("$here/debian-packages-deploy.txt") ;;
     --bench) lists+=("$here/debian-packages-bench.txt") ;;
+    --tools) lists+=("$here/debian-packages-tools.txt") ;;
     --armhf) lists+=("$here/debian-packages-armhf.txt"); armhf=1 ;;
-    *) echo "usage: $0 [--deploy] [--bench] [--armhf]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--deploy] [--bench] [--tools] [--armhf]" >&2; exit 2 ;;
   esac
 done
 

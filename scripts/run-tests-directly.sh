@@ -2,14 +2,25 @@
 # Runs every test program of a build directory directly, as one process per
 # program: once plainly and once with --gtest_shuffle --gtest_repeat=3, so that
 # state one test leaves behind for the next is found. Fails when any run fails.
-#   scripts/run-tests-directly.sh BUILD_DIR
+#   scripts/run-tests-directly.sh [--no-e2e] BUILD_DIR
+# --no-e2e leaves out the end-to-end programs (test_*e2e): their cases start
+# their own panel and simulator processes, keep no state in the test program,
+# and take minutes each run; ctest has run them already.
 set -uo pipefail
+skip_e2e=0
+if [[ "${1:-}" == --no-e2e ]]; then
+  skip_e2e=1
+  shift
+fi
 if [[ $# -ne 1 || ! -d "$1" ]]; then
-  echo "usage: $0 BUILD_DIR" >&2
+  echo "usage: $0 [--no-e2e] BUILD_DIR" >&2
   exit 2
 fi
 build=$(cd "$1" && pwd)
 mapfile -t programs < <(find "$build" -maxdepth 1 -type f -name 'test_*' -perm -u+x | sort)
+if [[ $skip_e2e -eq 1 ]]; then
+  mapfile -t programs < <(printf '%s\n' "${programs[@]}" | grep -v 'e2e$')
+fi
 if [[ ${#programs[@]} -eq 0 ]]; then
   echo "$build: no test programs found" >&2
   exit 2

@@ -174,7 +174,7 @@ void EM_scroll(EM_Emitter *e, long percent)
     long long start = truncated(e->rangeStart), end = truncated(e->rangeEnd);
     if (start + shift < 0) shift = -start;
     if (end + shift > kLatest) shift = kLatest - end;
-    EM_setTimeAxis(e, e->rangeStart + shift, e->rangeEnd + shift);
+    EM_setTimeAxis(e, e->rangeStart + static_cast<double>(shift), e->rangeEnd + static_cast<double>(shift));
     followAxis(e, shift > 0);
 }
 
@@ -185,7 +185,7 @@ void EM_zoom(EM_Emitter *e, long percent)
     long long z = d >= kWideDisplay ? d / 200 * percent : d * percent / 200;
     if (z > 0 && z > (d - kNarrowest) / 2) z = (d - kNarrowest) / 2;
     if (z < 0 && d - 2 * z >= kLatest) z = -((kLatest - 1 - d) / 2);
-    double start = e->rangeStart + z, end = e->rangeEnd - z;
+    double start = e->rangeStart + static_cast<double>(z), end = e->rangeEnd - static_cast<double>(z);
     if (start < 0) start = 0;
     if (end > kLatest) end = kLatest;
     EM_setTimeAxis(e, start, end);

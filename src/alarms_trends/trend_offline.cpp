@@ -393,7 +393,7 @@ void OFT_adjustRange(EM_Emitter *e)
     long delta = EM_readParamNumber(e, "XAutoAdjustDelta.");
     if (delta > 0) {
         double end = found ? latest : EM_now();
-        EM_setTimeAxis(e, end - delta / 1000.0, end);
+        EM_setTimeAxis(e, end - static_cast<double>(delta) / 1000.0, end);
     } else if (found) {
         EM_setTimeAxis(e, earliest, latest);
     }

@@ -66,7 +66,7 @@ void EM_dateTimeText(uint32_t time, char *out)
     char date[EM_DATE_SIZE], clock[EM_DATE_SIZE];
     EM_dateText(time, date);
     EM_timeText(time, clock);
-    std::snprintf(out, 2 * EM_DATE_SIZE, "%s %s", date, clock);
+    std::snprintf(out, size_t{2} * EM_DATE_SIZE, "%s %s", date, clock);
 }
 
 int EM_applyDate(const char *text, uint32_t *time)

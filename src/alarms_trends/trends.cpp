@@ -224,7 +224,7 @@ void EM_parseEmitter(GR_Graph *g, const char *name)
 {
     EM_Emitter *e = emitterOf(g);
     if (!e) {
-        bind(g, name);
+        (void)bind(g, name); // a graph without a free emitter stays unbound and shows its axes
     } else {
         if (e->config && (e->config->trends <= 0 || e->config->largestBlock == 0)) OFT_loadConfig(e);
         EM_parseActiveList(e);

@@ -34,6 +34,7 @@
 #include "httpd/web_server.h"
 #include "input/key_queue.h"
 #include "input/input_events.h"
+#include "objects/file_viewer.h"
 #include "objects/graph.h"
 #include "objects/objects.h"
 #include "runtime/log.h"
@@ -241,6 +242,8 @@ void resetLayers()
     PUMP_reset();
     EM_reset();
     GR_reset();
+    AL_reset();
+    FV_reset();
     TF_reset();
     AC_reset();
     MH_clearInputState();

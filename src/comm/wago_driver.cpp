@@ -193,7 +193,7 @@ int writeString(const char *host, const WagoPoint &p, const char *text)
     size_t length = std::strlen(text);
     std::memcpy(bytes, text, length < static_cast<size_t>(p.size) ? length : static_cast<size_t>(p.size));
     for (int w = 0; w < p.size / 4; w++) {
-        const unsigned char *c = reinterpret_cast<const unsigned char *>(bytes + 4 * w);
+        const unsigned char *c = reinterpret_cast<const unsigned char *>(bytes + 4 * static_cast<ptrdiff_t>(w));
         unsigned long word = c[0] + c[1] * 256UL + c[2] * 65536UL + c[3] * 16777216UL;
         char name[24], value[24];
         std::snprintf(name, sizeof name, "MD%u", p.word + w);

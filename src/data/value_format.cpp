@@ -381,7 +381,10 @@ ParseResult parseNumber(const NumberType &type, const char *text, Number *out)
     case DOMAIN_UNSIGNED: return parseUnsigned(text, 10, type.unsignedHigh, &out->u);
     case DOMAIN_HEX: return parseUnsigned(text, 16, type.unsignedHigh, &out->u);
     case DOMAIN_REAL: return parseReal(text, &out->f);
-    case DOMAIN_CHAR: out->s = static_cast<signed char>(text[0]); return text[0] ? PR_OK : PR_INVALID;
+    case DOMAIN_CHAR:
+        // A "byte" entry holds the typed character as a signed byte.
+        out->s = static_cast<signed char>(text[0]); // NOLINT(bugprone-signed-char-misuse)
+        return text[0] ? PR_OK : PR_INVALID;
     case DOMAIN_UCHAR: out->s = static_cast<unsigned char>(text[0]); return text[0] ? PR_OK : PR_INVALID;
     default: return PR_INVALID;
     }
@@ -555,7 +558,7 @@ bool readPairs(const char *text, int count, unsigned *out)
 
 void writePairs(char *raw, int count, const unsigned *pairs)
 {
-    for (int i = 0; i < count; i++) std::snprintf(raw + 2 * i, 3, "%2.2u", pairs[i]);
+    for (int i = 0; i < count; i++) std::snprintf(raw + 2 * static_cast<ptrdiff_t>(i), 3, "%2.2u", pairs[i]);
 }
 
 unsigned long secondsOf(const unsigned *pairs, int count)

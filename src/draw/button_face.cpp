@@ -42,3 +42,59 @@ void DM_DrawArrow(int up, int x, int y, int size, uint32_t colour)
     G_FillPolygon(xs, ys, 3, 0, 0, colour);
     G_DrawPolygon(xs, ys, 4, 0, 0, colour);
 }
+
+namespace {
+
+// A triangle in the square at (x, y): its three corners as offsets in the square.
+void drawTriangle(int x, int y, const int16_t (&corners)[6], int filled, uint32_t colour)
+{
+    const int16_t xs[4] = {static_cast<int16_t>(x + corners[0]), static_cast<int16_t>(x + corners[2]),
+                           static_cast<int16_t>(x + corners[4]), static_cast<int16_t>(x + corners[0])};
+    const int16_t ys[4] = {static_cast<int16_t>(y + corners[1]), static_cast<int16_t>(y + corners[3]),
+                           static_cast<int16_t>(y + corners[5]), static_cast<int16_t>(y + corners[1])};
+    if (filled) G_FillPolygon(xs, ys, 3, 0, 0, colour);
+    G_DrawPolygon(xs, ys, 4, 0, 0, colour);
+}
+
+bool drawTriangleSymbol(int symbol, int x, int y, int low, int high, uint32_t colour)
+{
+    int16_t a = static_cast<int16_t>(low), b = static_cast<int16_t>(high), m = static_cast<int16_t>((low + high) / 2);
+    switch (symbol) {
+    case DM_SYMBOL_RIGHT_FILLED: drawTriangle(x, y, {a, a, a, b, b, m}, 1, colour); return true;
+    case DM_SYMBOL_UP_FILLED: drawTriangle(x, y, {a, b, b, b, m, a}, 1, colour); return true;
+    case DM_SYMBOL_DOWN_FILLED: drawTriangle(x, y, {a, a, b, a, m, b}, 1, colour); return true;
+    case DM_SYMBOL_RIGHT: drawTriangle(x, y, {a, a, a, b, b, m}, 0, colour); return true;
+    case DM_SYMBOL_LEFT: drawTriangle(x, y, {b, a, b, b, a, m}, 0, colour); return true;
+    case DM_SYMBOL_UP: drawTriangle(x, y, {a, b, b, b, m, a}, 0, colour); return true;
+    case DM_SYMBOL_DOWN: drawTriangle(x, y, {a, a, b, a, m, b}, 0, colour); return true;
+    default: return false;
+    }
+}
+
+} // namespace
+
+void DM_DrawSymbolB(int symbol, int x, int y, int w, int h, uint32_t colour, int inset)
+{
+    int side = w < h ? w : h;
+    if (side <= 0 || inset < 0 || 2 * inset >= side) return;
+    int sx = x + (w - side) / 2, sy = y + (h - side) / 2;
+    int low = inset, high = side - 1 - inset, span = high - low + 1;
+    if (drawTriangleSymbol(symbol, sx, sy, low, high, colour)) return;
+    switch (symbol) {
+    case DM_SYMBOL_SQUARE: G_FillRect(sx + low, sy + low, span, span, colour); break;
+    case DM_SYMBOL_BARS:
+        G_FillRect(sx + low, sy + low, span / 3, span, colour);
+        G_FillRect(sx + high + 1 - span / 3, sy + low, span / 3, span, colour);
+        break;
+    case DM_SYMBOL_POWER:
+        G_FillEllipse(sx + low, sy + low, span, span, colour);
+        G_DrawLine(sx + low + span / 2, sy + low + span / 4, sx + low + span / 2, sy + low + span / 2, 0xFFFFFFFFu);
+        break;
+    default: break;
+    }
+}
+
+void DM_DrawSymbol(int symbol, int x, int y, int w, int h, uint32_t colour)
+{
+    DM_DrawSymbolB(symbol, x, y, w, h, colour, 0);
+}

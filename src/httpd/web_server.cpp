@@ -83,9 +83,9 @@ void closePending(Pending &p)
 // Milliseconds the connection may still take, at most one call's time-out.
 int remainingMs(const Connection *k)
 {
-    int64_t allowed = kServeMs + k->moved * 1000 / kBytesPerSecond;
+    int64_t allowed = kServeMs + static_cast<int64_t>(k->moved) * 1000 / kBytesPerSecond;
     int64_t left = allowed - (nowMs() - k->startMs);
-    if (left > kTimeoutSec * 1000) left = kTimeoutSec * 1000;
+    if (left > int64_t{kTimeoutSec} * 1000) left = int64_t{kTimeoutSec} * 1000;
     return left > 0 ? static_cast<int>(left) : 0;
 }
 

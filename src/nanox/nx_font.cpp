@@ -47,7 +47,7 @@ struct Font {
     std::unordered_map<uint32_t, Glyph> glyphs;
 };
 
-struct Fonts {
+struct Fonts { // NOLINT(bugprone-reserved-identifier): clang-tidy 14 names the copy loop of builtin[] "__i0"
     bool builtinReady = false;
     Glyph builtin[128];
     Glyph builtinFixed[128]; // the same glyphs on the fixed advance
@@ -90,7 +90,7 @@ void buildBuiltinGlyphs()
         g.coverage.assign(static_cast<size_t>(g.width) * g.rows, 0);
         int quads = stb_easy_font_print(0, 0, s, nullptr, vertices, sizeof vertices);
         for (int q = 0; q < quads; q++) {
-            const float *v = reinterpret_cast<const float *>(vertices + q * 64);
+            const float *v = reinterpret_cast<const float *>(vertices + static_cast<ptrdiff_t>(q) * 64);
             int x0 = static_cast<int>(v[0]), y0 = static_cast<int>(v[1]);
             int x1 = static_cast<int>(v[8]), y1 = static_cast<int>(v[9]); // the opposite corner
             for (int y = std::min(y0, y1); y < std::max(y0, y1) && y < g.rows; y++)

@@ -96,9 +96,10 @@ bool clipLongLine(const NX_Target &t, int &x1, int &y1, int &x2, int &y2)
         else hi = std::min(hi, r);
     }
     if (lo > hi) return false;
-    int nx1 = static_cast<int>(std::lround(x1 + lo * dx)), ny1 = static_cast<int>(std::lround(y1 + lo * dy));
-    x2 = static_cast<int>(std::lround(x1 + hi * dx));
-    y2 = static_cast<int>(std::lround(y1 + hi * dy));
+    int nx1 = static_cast<int>(std::lround(x1 + lo * double(dx)));
+    int ny1 = static_cast<int>(std::lround(y1 + lo * double(dy)));
+    x2 = static_cast<int>(std::lround(x1 + hi * double(dx)));
+    y2 = static_cast<int>(std::lround(y1 + hi * double(dy)));
     x1 = nx1;
     y1 = ny1;
     return true;

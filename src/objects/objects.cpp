@@ -2,6 +2,7 @@
 #include "objects/objects.h"
 
 #include "objects/bar_graph.h"
+#include "objects/drop_down_list.h"
 #include "objects/file_viewer.h"
 #include "objects/graph.h"
 #include "objects/image_button.h"
@@ -38,6 +39,8 @@ const ClassLoader kLoaders[] = {
     {"IBarGraphP", BG_loadBarGraphP},
     {"CircularGaugeP", BG_loadCircularGaugeP},
     {"IGraphicP", loadGraphicP},
+    {"FileViewerP", loadFileViewer},
+    {"DropDownListP", loadDDList},
 };
 
 char *keypadText() { return g_keypad; }

@@ -33,6 +33,7 @@ int nameItself(const char *name, char *out)
 int refused(const char *) { return 0; }
 int notTaken(const char *, const char *) { return 0; }
 int noItem(const char *, int) { return 0; }
+int noAlarmList(int, const char *) { return 0; }
 int defaultPeriod() { return 1000; }
 
 const HK_Hooks kDefaults = {
@@ -70,6 +71,8 @@ const HK_Hooks kDefaults = {
     .loadWarningButton = none,
     .removeListItem = noItem,
     .alarmMacroWrite = notTaken,
+    .alarmListCycle = noAlarmList,
+    .alarmListDraw = noAlarmList,
     .trendMacroRead = notFound,
     .trendMacroWrite = notTaken,
     .sampleTrends = none,

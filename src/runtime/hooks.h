@@ -54,6 +54,8 @@ struct HK_Hooks {
 
     // Filled by the alarm lists and the trend engine.
     int (*alarmMacroWrite)(const char *name, const char *value); // non-zero when taken
+    int (*alarmListCycle)(int viewer, const char *sourceName);  // the viewer's alarm list type, 0 none
+    int (*alarmListDraw)(int viewer, const char *text);         // 1 when it drew the viewer's rows
     int (*trendMacroRead)(const char *name, char *dst);
     int (*trendMacroWrite)(const char *name, const char *value);
     void (*sampleTrends)();                           // once per refresh cycle

@@ -98,22 +98,30 @@ bool dialogOpen()
     return name && name[0] != '\0';
 }
 
+// Appends to the message-box text under the log lock, so that errors of the
+// server thread and of the main thread never meet in the buffer; the focus
+// moves after the lock is given back.
 void collect(const char *message)
 {
-    char *box = HK_hooks()->messageBoxText();
-    if (box) {
-        size_t used = std::strlen(box);
-        if (used < MSGBOX_TEXT_LIMIT) {
-            size_t room = MSGBOX_TEXT_LIMIT - used, len = std::strlen(message);
-            size_t take = len < room ? len : room;
-            std::memcpy(box + used, message, take);
-            box[used + take] = '\0';
-            if (take < len) std::strcat(box, "...");
-            nMsgPending++;
+    bool first;
+    {
+        std::lock_guard<std::recursive_mutex> hold(logLock);
+        char *box = HK_hooks()->messageBoxText();
+        if (box) {
+            size_t used = std::strlen(box);
+            if (used < MSGBOX_TEXT_LIMIT) {
+                size_t room = MSGBOX_TEXT_LIMIT - used, len = std::strlen(message);
+                size_t take = len < room ? len : room;
+                std::memcpy(box + used, message, take);
+                box[used + take] = '\0';
+                if (take < len) std::strcat(box, "...");
+                nMsgPending++;
+            }
         }
+        MsgBoxCounter = 0;
+        first = nMsgPending == 1;
     }
-    MsgBoxCounter = 0;
-    if (nMsgPending == 1) HK_hooks()->focusFirstObject();
+    if (first) HK_hooks()->focusFirstObject();
 }
 
 void reportError(int code, const char *text)
@@ -244,10 +252,20 @@ int isMsgBoxEnable() { return MsgBoxEnabled; }
 int getNumberOfMessagePending()
 {
     if (!pterm.warn_btn.enabled) return 0;
-    if (pterm.warn_btn.mode > 0 && MsgBoxCounter > pterm.warn_btn.mode) return 0;
     if (dialogOpen()) return 0;
+    std::lock_guard<std::recursive_mutex> hold(logLock);
+    if (pterm.warn_btn.mode > 0 && MsgBoxCounter > pterm.warn_btn.mode) return 0;
     return nMsgPending;
 }
 
-void clearMessageNr() { nMsgPending = 0; }
-void err_countRefreshCycle() { MsgBoxCounter++; }
+void clearMessageNr()
+{
+    std::lock_guard<std::recursive_mutex> hold(logLock);
+    nMsgPending = 0;
+}
+
+void err_countRefreshCycle()
+{
+    std::lock_guard<std::recursive_mutex> hold(logLock);
+    MsgBoxCounter++;
+}

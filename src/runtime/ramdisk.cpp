@@ -63,7 +63,7 @@ void initFileSystem()
 {
     uint64_t bytes = static_cast<uint64_t>(pterm.mem_ramdisk_kb ? pterm.mem_ramdisk_kb : kDefaultKB) * 1024u;
     // Block numbers are 16-bit links, so the area holds at most 65536 blocks.
-    if (bytes > 65536u * RA_BLOCK_SIZE) bytes = 65536u * RA_BLOCK_SIZE;
+    if (bytes > uint64_t{65536} * RA_BLOCK_SIZE) bytes = uint64_t{65536} * RA_BLOCK_SIZE;
     RA_SizeMax = static_cast<uint32_t>(bytes);
     area = static_cast<unsigned char *>(std::calloc(RA_SizeMax ? RA_SizeMax : 1, 1));
     if (!area) {

@@ -180,7 +180,7 @@ int SRVR_openTcp(SrvrAddress target, bool relay, int64_t deadline)
     }
     linger lingerOn = {1, 10};
     int on = 1, bufferSize = 65535;
-    timeval limit = {timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    timeval limit = {timeoutMs / 1000, static_cast<suseconds_t>(timeoutMs % 1000) * 1000};
     setOption(sock, SO_LINGER, &lingerOn, sizeof lingerOn, "Socket: Unable to set SO_LINGER\n", false);
     setOption(sock, SO_KEEPALIVE, &on, sizeof on,
               relay ? "Relay URL: Unable to set SO_KEEPALIVE\n" : "Socket: Unable to set SO_KEEPALIVE\n", !relay);

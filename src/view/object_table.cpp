@@ -4,6 +4,7 @@
 // through the log.
 #include "view/object_table.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "runtime/settings.h"
@@ -391,12 +392,8 @@ void OB_checkObjectsSize()
 void OB_MoveObjectsToBack(int first, int start, int count)
 {
     if (start <= first || first < 0 || count < 0 || start + count > LastObject) return;
-    if (count > 0) {
-        OB_Object *moved[OB_MAX_OBJECTS];
-        std::memcpy(moved, Objects + start, count * sizeof(OB_Object *));
-        std::memmove(Objects + first + count, Objects + first, (start - first) * sizeof(OB_Object *));
-        std::memcpy(Objects + first, moved, count * sizeof(OB_Object *));
-    }
+    // The block [start, start + count) comes to first, the ones between after it.
+    std::rotate(Objects + first, Objects + start, Objects + start + count);
     for (int id = 0; id < LastObject; id++)
         if (Objects[id]) Objects[id]->id = static_cast<int16_t>(id);
 }

@@ -2,6 +2,7 @@
 #include "test_support.h"
 
 #include <string>
+#include <thread>
 
 #include "runtime/settings.h"
 #include "transport/http_client.h"
@@ -140,4 +141,25 @@ TEST_F(DataServerTest, ClientsWorkOnTheCopyAndTheQueue)
     EXPECT_STREQ(buffer, "RemotePath not written: the panel is busy.\n");
     DS_exchangeWithPanel();
     EXPECT_STREQ(GetRemotePath(), "p15/");
+}
+
+// The embedded server's thread reads and writes the store while the main
+// thread does; under the data-server lock no value is torn or lost.
+TEST_F(DataServerTest, TwoThreadsShareTheStoreUnderItsLock)
+{
+    auto worker = [this](char tag) {
+        for (int i = 0; i < 200; i++) {
+            std::string name = std::string("Shared.") + std::to_string(i % 20);
+            read(name.c_str());
+            write(name.c_str(), std::string(100, tag));
+            DS_Refresh();
+        }
+    };
+    std::thread a(worker, 'a'), b(worker, 'b');
+    a.join();
+    b.join();
+    for (int i = 0; i < 20; i++) {
+        std::string value = read(("Shared." + std::to_string(i)).c_str());
+        EXPECT_TRUE(value == "1:" + std::string(100, 'a') || value == "1:" + std::string(100, 'b')) << value;
+    }
 }

@@ -11,6 +11,7 @@
 #include <stb/stb_image_write.h>
 
 #include "runtime/settings.h"
+#include "draw/button_face.h"
 #include "draw/fonts.h"
 #include "runtime/gpio.h"
 #include "draw/graphics.h"
@@ -347,3 +348,29 @@ TEST_F(Graphics, GpioWithoutTheDevice)
 }
 
 } // namespace
+
+TEST_F(Graphics, EditFieldFrameAndListSymbols)
+{
+    DM_DrawEditField("", 10, 10, 40, 20, kBlack);
+    EXPECT_EQ(px(20, 10), DM_GREY) << "outer top line";
+    EXPECT_EQ(px(10, 20), DM_GREY) << "outer left line";
+    EXPECT_EQ(px(20, 11), kBlack) << "inner top line";
+    EXPECT_EQ(px(20, 28), DM_LIGHT_GREY) << "inner bottom line";
+    EXPECT_EQ(px(48, 20), DM_LIGHT_GREY) << "inner right line";
+    EXPECT_EQ(px(20, 29), kWhite) << "outer bottom line";
+
+    // A down arrow outline in a 20 x 30 box: the square of side 20 centred
+    // vertically (y 15..34), with inset 2 the triangle spans 2..17.
+    DM_DrawSymbolB(DM_SYMBOL_DOWN, 100, 10, 20, 30, kBlack, 2);
+    EXPECT_EQ(px(102, 17), kBlack) << "top left corner";
+    EXPECT_EQ(px(117, 17), kBlack) << "top right corner";
+    EXPECT_EQ(px(109, 32), kBlack) << "the tip";
+    EXPECT_EQ(px(109, 24), kWhite) << "outlined, not filled";
+    EXPECT_EQ(countColour(100, 10, 20, 5, kBlack), 0) << "nothing above the square";
+    DM_DrawSymbolB(DM_SYMBOL_DOWN_FILLED, 140, 10, 20, 20, kBlack, 2);
+    EXPECT_EQ(px(149, 15), kBlack) << "filled";
+    DM_DrawSymbol(DM_SYMBOL_SQUARE, 180, 10, 10, 10, kBlack);
+    EXPECT_EQ(countColour(180, 10, 10, 10), 100);
+    DM_DrawSymbolB(DM_SYMBOL_UP, 200, 10, 4, 4, kBlack, 2);
+    EXPECT_EQ(countColour(200, 10, 4, 4), 0) << "an inset that leaves nothing draws nothing";
+}

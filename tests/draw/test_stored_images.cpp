@@ -48,8 +48,8 @@ string sourceOf(const string &relative)
 teqc::PresetValues demoValues()
 {
     teqc::PresetValues v;
-    v.points = {{"sim.ramp", "420"}, {"sim.sine", "37"},   {"Pump.Run", "1"},
-                {"Pump.Fault", "0"}, {"T1.SP", "500"},      {"T1.Name", "Tank T1"}};
+    v.points = {{"sim.ramp", "420"}, {"sim.sine", "37"}, {"Pump.Run", "1"},       {"Pump.Fault", "0"},
+                {"T1.SP", "500"},    {"Pump.Mode", "1"}, {"T1.Name", "Tank T1"}};
     return v;
 }
 
@@ -96,7 +96,7 @@ TEST_F(StoredImages, ThousandPainterPicture)
 
 TEST_F(StoredImages, DemoPictures)
 {
-    for (const char *name : {"frame", "Plant1", "Plant2", "Plant3", "Plant4", "Plant5"}) {
+    for (const char *name : {"frame", "Plant1", "Plant2", "Plant3", "Plant4", "Plant5", "Alarms", "History"}) {
         SCOPED_TRACE(name);
         string text = sourceOf(string("demo/pictures/") + name + ".teqt");
         ASSERT_FALSE(text.empty());
@@ -107,8 +107,8 @@ TEST_F(StoredImages, DemoPictures)
 TEST_F(StoredImages, PageOfEveryObjectKind)
 {
     teqc::PresetValues values;
-    values.containers = {{"Lamp", "0,200,0"}};
-    values.points = {{"sim.ramp", "420"}, {"sim.sine", "37"}, {"Tank.Setpoint", "55"}};
+    values.containers = {{"Lamp", "0,200,0"}, {"Notes", "Pump P1\tstarted\t07:02\nTank T1\thigh\t07:15\n"}};
+    values.points = {{"sim.ramp", "420"}, {"sim.sine", "37"}, {"Tank.Setpoint", "55"}, {"Pump.Mode", "2"}};
     string text = sourceOf("bench/pictures/widgets.teqt");
     ASSERT_FALSE(text.empty());
     check("widgets", teqc::buildTeq(text), 0, 0, values);

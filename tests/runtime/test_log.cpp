@@ -1,9 +1,11 @@
 #include "test_support.h"
 
+#include <cstring>
 #include <string>
 #include <thread>
 
 #include "runtime/settings.h"
+#include "runtime/hooks.h"
 #include "runtime/log.h"
 
 class Log : public TempDirTest {
@@ -97,4 +99,31 @@ TEST_F(Log, TwoThreadsNeverInterleaveWithinALine)
         ASSERT_EQ(text.find_first_not_of(text[pos], pos), pos + 200) << "line " << lines;
     }
     EXPECT_EQ(lines, 600u);
+}
+
+// Errors reported by the server thread and the main thread at once: each one
+// reaches the log, and the message box text stays within its buffer however
+// the two appends meet at its limit.
+TEST_F(Log, TwoThreadsReportErrorsIntoOneMessageBox)
+{
+    static char box[800]; // as large as the message-box container
+    box[0] = '\0';
+    HK_hooks()->messageBoxText = [] { return box; };
+    pterm.warn_btn.enabled = 1;
+    auto reporter = [](int code) {
+        for (int i = 0; i < 200; i++) err_append(code, "Target reply refused !\n %s\n", "X");
+    };
+    std::thread a(reporter, 1), b(reporter, 2);
+    a.join();
+    b.join();
+    std::string text = log();
+    size_t ones = 0, twos = 0;
+    for (size_t pos = 0; (pos = text.find("Error ", pos)) != std::string::npos; pos++) {
+        ones += text.compare(pos, 9, "Error 1: ") == 0;
+        twos += text.compare(pos, 9, "Error 2: ") == 0;
+    }
+    EXPECT_EQ(ones, 200u);
+    EXPECT_EQ(twos, 200u);
+    EXPECT_EQ(std::strlen(box), MSGBOX_TEXT_LIMIT + 3u) << "full, with \"...\"";
+    EXPECT_GT(getNumberOfMessagePending(), 0);
 }

@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runtime/settings.h"
@@ -173,4 +174,25 @@ TEST_F(RamDisk, LongNamesAreKnownByTheirFirst63Characters)
     ASSERT_EQ(writeFile(name.c_str(), "second"), 6);
     EXPECT_EQ(readFile(name.c_str()), "second");
     EXPECT_EQ(RA_freeSpace(), RA_SizeMax - 256) << "rewriting a long name reuses its entry";
+}
+
+// The server thread writes and reads files while the main thread does: every
+// file keeps what its own writer put into it.
+TEST_F(RamDisk, TwoThreadsKeepTheirFilesApart)
+{
+    auto worker = [this](char tag, int *good) {
+        for (int round = 0; round < 40; round++) {
+            std::string name = std::string("t") + tag + std::to_string(round % 5);
+            std::string data = std::string(300 + round, tag);
+            if (writeFile(name.c_str(), data) == static_cast<int>(data.size()) && readFile(name.c_str()) == data)
+                ++*good;
+            if (round % 5 == 4) RA_fileDelete(name.c_str());
+        }
+    };
+    int goodA = 0, goodB = 0;
+    std::thread a(worker, 'a', &goodA), b(worker, 'b', &goodB);
+    a.join();
+    b.join();
+    EXPECT_EQ(goodA, 40);
+    EXPECT_EQ(goodB, 40);
 }

@@ -30,6 +30,7 @@
 #include <thread>
 #include <vector>
 
+#include "alarm_sim.h"
 #include "protocols/protocols.h"
 #include "trend_sim.h"
 
@@ -171,7 +172,7 @@ void storeValue(const std::string &name, const std::string &value)
 std::string readValue(const std::string &name)
 {
     std::string value;
-    if (simulatedValue(name, value)) return value;
+    if (simulatedValue(name, value) || ASIM_text(name, value)) return value;
     std::lock_guard<std::mutex> hold(state.lock);
     auto found = state.values.find(name);
     if (found != state.values.end()) return found->second;
@@ -368,7 +369,7 @@ void resetConnection(int fd)
     setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
     sockaddr unspecified = {};
     unspecified.sa_family = AF_UNSPEC;
-    connect(fd, &unspecified, sizeof unspecified);
+    (void)connect(fd, &unspecified, sizeof unspecified); // dissolving the association cannot fail in a way that matters here
 }
 
 enum class Fault { None, Stall, Slow, Reset };
@@ -445,6 +446,7 @@ void answer(const httplib::Request &req, httplib::Response &res)
     if (endsWith(path, "cgi-bin/OrderValues.exe")) return orderValues(query, res);
     if (endsWith(path, "cgi-bin/ReadFile.exe")) return readFile(query, res);
     if (endsWith(path, "cgi-bin/GetSrvInfo.exe")) return srvInfo(res);
+    if (endsWith(path, "cgi-bin/alarm.exe")) return reply(res, 200, ASIM_answer(query));
     if (endsWith(path, "cgi-bin/trend.exe")) {
         std::string body;
         int status = trendsim::answer(query, body);
@@ -486,6 +488,7 @@ void loadValues(const std::string &fileName)
                  "       [--ilr] [--max-seconds N] [--freeze-signals N]\n"
                  "       [--fault-start S] [--fault-seconds S] [--fault-path PREFIX]\n"
                  "       [--stall-after N] [--slow] [--reset-after N] [--fail PATH[:K]]...\n"
+                 "       [--alarms FILE] [--alarm-block N] [--alarm-history N]\n"
                  "  --port 0 picks a free port and prints \"port N\" as the first line.\n"
                  "  --values FILE   name=value lines; names beginning \"sim.\" are simulated signals\n"
                  "                  (sim.ramp, sim.sine, sim.square, sim.counter)\n"
@@ -508,8 +511,8 @@ void loadValues(const std::string &fileName)
                  "  --fail PATH[:K] answer 404 to requests of PATH (the next K only, when given)\n"
                  "Bounds: the newest 256 order blocks of 1024 names each, and the newest 4096 names\n"
                  "created by reads and writes, are kept (the values file's names are kept for good);\n"
-                 "32 connections are served at once and an idle kept-alive one is closed after 5 s.\n%s",
-                 SIM_protocolUsage());
+                 "32 connections are served at once and an idle kept-alive one is closed after 5 s.\n%s%s",
+                 SIM_protocolUsage(), ASIM_usage());
     std::exit(2);
 }
 
@@ -569,7 +572,7 @@ Options parseOptions(int argc, char **argv)
         else if (arg == "--slow") o.slow = true;
         else if (arg == "--reset-after") o.resetAfter = intArgument(argc, argv, i);
         else if (arg == "--fail") addFailure(o, text());
-        else if (!SIM_protocolOption(argc, argv, i)) usage();
+        else if (ASIM_option(arg, argc, argv, i) <= 0 && !SIM_protocolOption(argc, argv, i)) usage();
     }
     if (o.port > 65535) usage();
     return o;
@@ -582,6 +585,7 @@ int main(int argc, char **argv)
     options = parseOptions(argc, argv);
     std::signal(SIGPIPE, SIG_IGN); // a client that went away ends its reply, not the program
     if (!options.valuesFile.empty()) loadValues(options.valuesFile);
+    if (!ASIM_start(readValue)) return 2;
     if (!options.logFile.empty()) {
         state.log = std::fopen(options.logFile.c_str(), "a");
         if (!state.log) {

@@ -121,7 +121,7 @@ public:
     {
         if (data_.empty() || data_[0] < 'c' || data_[0] > 'g')
             throw std::runtime_error("not a TEQ file of version c to g");
-        version_ = data_[0];
+        version_ = static_cast<unsigned char>(data_[0]);
         std::string out = std::string("teq ") + data_[0] + "\n";
         size_t pos = 1;
         while (pos < data_.size()) {

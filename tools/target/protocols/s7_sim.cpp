@@ -162,13 +162,13 @@ std::string read(const Job &job)
     long from = job.address >> 3, length = job.type == 1 ? 1 : job.count * elementBytes(job.type);
     std::string parameter("\x04\x01", 2);
     std::lock_guard<std::mutex> hold(lock);
-    if (!memory.count(job.db) || from + length > static_cast<long>(kBlockSize))
+    if (!memory.count(static_cast<int>(job.db)) || from + length > static_cast<long>(kBlockSize))
         return ack(job.reference, parameter, std::string("\x0A\x00\x00\x00", 4));
     for (const Point &p : points)
         if (overlaps(p, job.db, from, from + length)) store(p, simValues().read(p.symbol));
     std::string data("\xFF\x04", 2);
     put(data, static_cast<unsigned>(length * 8), 2);
-    data.append(reinterpret_cast<const char *>(&memory[job.db][from]), static_cast<size_t>(length));
+    data.append(reinterpret_cast<const char *>(&memory[static_cast<int>(job.db)][from]), static_cast<size_t>(length));
     return ack(job.reference, parameter, data);
 }
 
@@ -177,9 +177,9 @@ std::string write(const Job &job)
     long from = job.address >> 3, length = static_cast<long>(job.data.size());
     std::string parameter("\x05\x01", 2);
     std::lock_guard<std::mutex> hold(lock);
-    if (!memory.count(job.db) || job.area != 0x84 || from + length > static_cast<long>(kBlockSize))
+    if (!memory.count(static_cast<int>(job.db)) || job.area != 0x84 || from + length > static_cast<long>(kBlockSize))
         return ack(job.reference, parameter, std::string("\x0A", 1));
-    std::vector<uint8_t> &m = memory[job.db];
+    std::vector<uint8_t> &m = memory[static_cast<int>(job.db)];
     if (job.type == 1 && length == 1) m[from] = static_cast<uint8_t>(job.data[0] ? m[from] | 1 << (job.address & 7) : m[from] & ~(1 << (job.address & 7)));
     else std::memcpy(&m[from], job.data.data(), static_cast<size_t>(length));
     for (const Point &p : points)
