@@ -39,7 +39,7 @@ enum class Op { FillRect, Rect, Line, Point, Poly, FillPoly, Ellipse, FillEllips
 struct Call {
     Op op;
     GR_COLOR colour;
-    int a, b, c, d;              // x, y, width or x2 or rx, height or y2 or ry
+    int a, b, c, d;               // x, y, width or x2 or rx, height or y2 or ry
     std::vector<GR_POINT> points; // polygons
     std::string text;
     int fontHeight;
@@ -260,18 +260,39 @@ void replay(cairo_t *cr, const std::vector<Call> &calls)
     for (const Call &k : calls) {
         setColour(cr, k.colour);
         switch (k.op) {
-        case Op::FillRect: cairo_rectangle(cr, k.a, k.b, k.c, k.d); cairo_fill(cr); break;
-        case Op::Rect: cairo_rectangle(cr, k.a + 0.5, k.b + 0.5, k.c - 1, k.d - 1); cairo_stroke(cr); break;
+        case Op::FillRect:
+            cairo_rectangle(cr, k.a, k.b, k.c, k.d);
+            cairo_fill(cr);
+            break;
+        case Op::Rect:
+            cairo_rectangle(cr, k.a + 0.5, k.b + 0.5, k.c - 1, k.d - 1);
+            cairo_stroke(cr);
+            break;
         case Op::Line:
             cairo_move_to(cr, k.a + 0.5, k.b + 0.5);
             cairo_line_to(cr, k.c + 0.5, k.d + 0.5);
             cairo_stroke(cr);
             break;
-        case Op::Point: cairo_rectangle(cr, k.a, k.b, 1, 1); cairo_fill(cr); break;
-        case Op::Poly: path(cr, k.points, 0.5); cairo_stroke(cr); break;
-        case Op::FillPoly: path(cr, k.points, 0); cairo_fill(cr); break;
-        case Op::Ellipse: ellipsePath(cr, k, 0); cairo_stroke(cr); break;
-        case Op::FillEllipse: ellipsePath(cr, k, 0.5); cairo_fill(cr); break;
+        case Op::Point:
+            cairo_rectangle(cr, k.a, k.b, 1, 1);
+            cairo_fill(cr);
+            break;
+        case Op::Poly:
+            path(cr, k.points, 0.5);
+            cairo_stroke(cr);
+            break;
+        case Op::FillPoly:
+            path(cr, k.points, 0);
+            cairo_fill(cr);
+            break;
+        case Op::Ellipse:
+            ellipsePath(cr, k, 0);
+            cairo_stroke(cr);
+            break;
+        case Op::FillEllipse:
+            ellipsePath(cr, k, 0.5);
+            cairo_fill(cr);
+            break;
         case Op::Text:
             cairo_save(cr);
             if (k.clip.width > 0) {

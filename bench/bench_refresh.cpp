@@ -149,9 +149,8 @@ void BM_RefreshCycle_Panel(benchmark::State &state)
     openPage(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     for (auto _ : state)
         if (!Tarsel_refresh(0)) state.SkipWithError("refresh failed");
-    state.counters["requests"] = static_cast<double>(recordCycle(static_cast<int>(state.range(0)),
-                                                                 static_cast<int>(state.range(1)))
-                                                         .size());
+    state.counters["requests"] =
+        static_cast<double>(recordCycle(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))).size());
     closePage();
 }
 

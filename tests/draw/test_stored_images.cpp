@@ -48,7 +48,7 @@ string sourceOf(const string &relative)
 teqc::PresetValues demoValues()
 {
     teqc::PresetValues v;
-    v.points = {{"sim.ramp", "420"}, {"sim.sine", "37"}, {"Pump.Run", "1"},       {"Pump.Fault", "0"},
+    v.points = {{"sim.ramp", "420"}, {"sim.sine", "37"}, {"Pump.Run", "1"},     {"Pump.Fault", "0"},
                 {"T1.SP", "500"},    {"Pump.Mode", "1"}, {"T1.Name", "Tank T1"}};
     return v;
 }
@@ -60,7 +60,8 @@ teqc::PresetValues sampleValues()
     teqc::PresetValues v;
     v.containers.push_back({"level", "500"});
     for (int i = 0; i < 10; i++)
-        v.containers.push_back({"fill" + std::to_string(i), std::to_string(25 * i) + ",128," + std::to_string(250 - 20 * i)});
+        v.containers.push_back(
+            {"fill" + std::to_string(i), std::to_string(25 * i) + ",128," + std::to_string(250 - 20 * i)});
     for (int i = 0; i < 20; i++) v.points.push_back({"Motor" + std::to_string(i), i % 3 ? "1" : "0"});
     return v;
 }

@@ -179,9 +179,9 @@ TEST_F(RasterPaths, AreaCopiesMatchAPixelWiseCopy)
         int dx, dy, w, h, sx, sy;
     };
     // within one buffer in every direction, and reaching past each edge of the source and the target
-    for (Copy c : {Copy{3, 0, 30, 30, 0, 0}, Copy{0, 0, 30, 30, 3, 0}, Copy{0, 4, 40, 26, 0, 0},
-                   Copy{0, 0, 40, 26, 0, 4}, Copy{5, 6, 30, 20, 2, 1}, Copy{-5, -3, 50, 40, 0, 0},
-                   Copy{10, 10, 50, 50, -8, -2}, Copy{0, 0, 0, 5, 0, 0}}) {
+    for (Copy c :
+         {Copy{3, 0, 30, 30, 0, 0}, Copy{0, 0, 30, 30, 3, 0}, Copy{0, 4, 40, 26, 0, 0}, Copy{0, 0, 40, 26, 0, 4},
+          Copy{5, 6, 30, 20, 2, 1}, Copy{-5, -3, 50, 40, 0, 0}, Copy{10, 10, 50, 50, -8, -2}, Copy{0, 0, 0, 5, 0, 0}}) {
         SCOPED_TRACE(testing::Message() << c.dx << "," << c.dy << " " << c.w << "x" << c.h << " from " << c.sx << ","
                                         << c.sy);
         GrSetGCMode(gc, GR_MODE_COPY);
