@@ -71,8 +71,8 @@ void measureRows(Glyph &g)
         int first = 0, end = g.width;
         while (first < end && row[first] == 0) first++;
         while (end > first && row[end - 1] == 0) end--;
-        g.rowSpans[2 * r] = static_cast<uint16_t>(first);
-        g.rowSpans[2 * r + 1] = static_cast<uint16_t>(end);
+        g.rowSpans[2 * static_cast<size_t>(r)] = static_cast<uint16_t>(first);
+        g.rowSpans[2 * static_cast<size_t>(r) + 1] = static_cast<uint16_t>(end);
     }
 }
 
@@ -247,7 +247,7 @@ const Glyph &glyphOf(Font &font, uint32_t ch)
 void blendGlyph(const NX_Target &t, const Glyph &g, int pen, int baseline)
 {
     for (int r = 0; r < g.rows; r++) {
-        int first = g.rowSpans[2 * r], end = g.rowSpans[2 * r + 1];
+        int first = g.rowSpans[2 * static_cast<size_t>(r)], end = g.rowSpans[2 * static_cast<size_t>(r) + 1];
         if (first < end)
             NX_blendSpan(t, pen + g.left + first, baseline - g.top + r,
                          g.coverage.data() + static_cast<size_t>(r) * g.width + first, end - first, t.gc->foreground);
