@@ -101,9 +101,16 @@ done
 # Settings: the page to start with (also after a failed load), a full-screen
 # window, start information in the log. On the first run the panel completes
 # the file with its defaults; later runs only change the start page.
-# The embedded server: on, on its own free port.
-if [ -f "$out/pterm.xml" ] && grep -q '<httpd_port>' "$out/pterm.xml"; then
+# The embedded server: on, on its own free port. The configuration page's file
+# is demo-out/panel.cfg, made for adapter 9 so that Save applies no address to
+# this machine's adapters.
+if [ ! -f "$out/panel.cfg" ]; then
+  printf '# Panterm Config\n#\nPT_Config.Start.Timeout=30\nPT_Config.Start.URL=%s\nPT_Config.Eth.Iface=9\n#EOF\n' \
+    "$url" >"$out/panel.cfg"
+fi
+if [ -f "$out/pterm.xml" ] && grep -q '<config_file>' "$out/pterm.xml"; then
   sed -i -e "s#<start_page>.*</start_page>#<start_page>$url</start_page>#" \
+    -e "s#<config_file>.*</config_file>#<config_file>panel.cfg</config_file>#" \
     -e "s#<httpd_enabled>.*</httpd_enabled>#<httpd_enabled>1</httpd_enabled>#" \
     -e "s#<httpd_port>.*</httpd_port>#<httpd_port>$panel_port</httpd_port>#" "$out/pterm.xml"
 else
@@ -124,6 +131,16 @@ else
 	<keep_alive>0</keep_alive>
 	<httpd_enabled>1</httpd_enabled>
 	<httpd_port>$panel_port</httpd_port>
+	<sip>1</sip>
+	<img_mem_max>2097152</img_mem_max>
+	<temp_dir>~pt~</temp_dir>
+	<warn_btn>1;0;!;1,1,20,20;255,165,0;0,0,0;</warn_btn>
+	<remote_mode>0</remote_mode>
+	<teq_cache>0</teq_cache>
+	<loading_msg>1;0;Loading...;0,0,0,0;0,0,0;0,0,0;</loading_msg>
+	<show_selection>0</show_selection>
+	<config_page></config_page>
+	<config_file>panel.cfg</config_file>
 </pterm>
 EOF
 fi

@@ -268,6 +268,7 @@ void resetLayers()
     resolveReset();
     DS_resetAll();
     PCO_reset();
+    PTC_reset();
     LR_reset();
     TCR_reset();
     clearCachedBltImages();

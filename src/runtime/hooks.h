@@ -28,6 +28,8 @@ struct HK_Hooks {
     void (*scheduleNewRefresh)();
     int (*scheduleFullRedraw)();
     int (*requestPage)(const char *address);          // load an HTML page at the next cycle
+    int (*requestPageAfresh)(const char *address);    // the same with remote server and document base cleared
+    void (*checkClockFlag)();                         // the 12-hour-clock flag read again (language changed)
     const char *(*dialogName)();                      // dialog page shown, "" when none
     void (*closeMessageBox)();
     int (*focusFirstObject)();                        // the first object in focus order takes the focus

@@ -1,15 +1,19 @@
-// Network block, probe and poll, address services and the order file name.
+// Network block, probe and poll, address services, the adapter commands and
+// the order file name.
 #include "runtime/network.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netdb.h>
+#include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "runtime/platform.h"
@@ -85,6 +89,42 @@ void copyNetText(char *dst, const char *src)
 {
     safe_strncpy(dst, src, NET_TEXT_SIZE);
     net_notify = 1;
+}
+
+// The words of a command as one line, for the log.
+void commandLine(char *const argv[], char *dst, size_t size)
+{
+    safe_strncpy(dst, "", size);
+    for (int i = 0; argv[i]; i++) {
+        size_t used = std::strlen(dst);
+        std::snprintf(dst + used, size - used, "%s%s", i ? " " : "", argv[i]);
+    }
+}
+
+// Runs a program found through PATH with exactly these arguments (no shell
+// sees them) and waits for it; a failure to start or a non-zero exit status
+// goes to the log.
+void runCommand(char *const argv[])
+{
+    char line[160];
+    commandLine(argv, line, sizeof line);
+    pid_t pid;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv, environ) != 0) {
+        log_append(0, "Command not started: %s\n", line);
+        return;
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) log_append(0, "Command failed: %s\n", line);
+}
+
+bool currentGateway(const char *adapter)
+{
+    NetworkBlock current;
+    Net_presetBlock(&current);
+    safe_strncpy(current.adapter, adapter, NET_TEXT_SIZE);
+    readGateway(&current);
+    return current.gateway[0] != '\0';
 }
 
 } // namespace
@@ -168,31 +208,36 @@ void SYS_GetGateway(char *dst) { copyNetText(dst, net.gateway); }
 int Net_isValidAddress(const char *text)
 {
     if (!text) return 0;
-    unsigned a, b, c, d;
-    char rest;
-    if (std::sscanf(text, "%3u.%3u.%3u.%3u%c", &a, &b, &c, &d, &rest) != 4) return 0;
-    return a < 256 && b < 256 && c < 256 && d < 256;
+    const char *p = text;
+    for (int part = 0; part < 4; part++) {
+        if (part > 0 && *p++ != '.') return 0;
+        int digits = 0, value = 0;
+        for (; *p >= '0' && *p <= '9' && digits < 4; p++, digits++) value = value * 10 + (*p - '0');
+        if (digits == 0 || digits > 3 || value > 255) return 0;
+    }
+    return *p == '\0';
 }
 
 int linutil_applyEthernet(uint32_t itf, const char *ip, const char *mask, const char *gw)
 {
     if (!Net_isValidAddress(ip)) return -2;
     if (!Net_isValidAddress(mask)) return -3;
-    char adapter[16], command[160];
+    char adapter[16], address[NET_TEXT_SIZE], netmask[NET_TEXT_SIZE], gateway[NET_TEXT_SIZE];
     std::snprintf(adapter, sizeof adapter, "eth%u", itf);
-    std::snprintf(command, sizeof command, "ifconfig %s %s netmask %s up", adapter, ip, mask);
-    if (std::system(command) != 0) log_append(0, "Command failed: %s\n", command);
-    NetworkBlock current;
-    Net_presetBlock(&current);
-    safe_strncpy(current.adapter, adapter, NET_TEXT_SIZE);
-    readGateway(&current);
-    if (current.gateway[0]) {
-        std::snprintf(command, sizeof command, "route del default dev %s", adapter);
-        if (std::system(command) != 0) log_append(0, "Command failed: %s\n", command);
+    safe_strncpy(address, ip, sizeof address);
+    safe_strncpy(netmask, mask, sizeof netmask);
+    char ifconfig[] = "ifconfig", route[] = "route", netmaskWord[] = "netmask", up[] = "up", del[] = "del",
+         add[] = "add", deflt[] = "default", devWord[] = "dev", gwWord[] = "gw";
+    char *configure[] = {ifconfig, adapter, address, netmaskWord, netmask, up, nullptr};
+    runCommand(configure);
+    if (currentGateway(adapter)) {
+        char *remove[] = {route, del, deflt, devWord, adapter, nullptr};
+        runCommand(remove);
     }
     if (Net_isValidAddress(gw) && !stringcmp(gw, "0.0.0.0")) {
-        std::snprintf(command, sizeof command, "route add default gw %s dev %s", gw, adapter);
-        if (std::system(command) != 0) log_append(0, "Command failed: %s\n", command);
+        safe_strncpy(gateway, gw, sizeof gateway);
+        char *addRoute[] = {route, add, deflt, gwWord, gateway, devWord, adapter, nullptr};
+        runCommand(addRoute);
     }
     return 0;
 }

@@ -46,8 +46,14 @@ void SYS_GetIpAddress(char *dst);
 void SYS_GetSubnet(char *dst);
 void SYS_GetGateway(char *dst);
 
-// 1 when text is a dotted quad of four numbers 0..255.
+// 1 when text is exactly a dotted quad of four numbers 0..255 of one to three
+// digits (no blanks, signs or anything after it).
 int Net_isValidAddress(const char *text);
+// Reconfigures the adapter "eth<itf>": "ifconfig ethN IP netmask MASK up", then,
+// when the adapter has a default route, "route del default dev ethN", and when
+// gw is a valid address other than 0.0.0.0, "route add default gw GW dev ethN".
+// The programs are found through PATH and get their arguments as a vector; no
+// shell is involved. 0, or -2 (bad IP) and -3 (bad mask) with nothing run.
 int linutil_applyEthernet(uint32_t itf, const char *ip, const char *mask, const char *gw);
 
 // Resolves "host[:port]" into "a.b.c.d[:port]"; dst is empty on failure.

@@ -850,6 +850,14 @@ int focusFirstObject() { return OB_setFirstObjectInFocus(1); }
 void drawFocusFrame() { OB_drawObjectInFocus(0); }
 int focusRank() { return OB_SendMessage(OB_getActualFocus(), OB_MSG_FOCUS_ORDER, 0, nullptr); }
 
+// A start page: a local or absolute address, not one relative to the page shown.
+int requestPageAfresh(const char *address)
+{
+    VM_SetRemoteUrl("", "");
+    VM_SetDocumentBase("");
+    return VM_requestLoadHtmlFile(address);
+}
+
 } // namespace
 
 void VM_attachHooks()
@@ -864,6 +872,8 @@ void VM_attachHooks()
     h->scheduleNewRefresh = scheduleNewRefresh;
     h->scheduleFullRedraw = scheduleFullRedraw;
     h->requestPage = VM_requestLoadHtmlFile;
+    h->requestPageAfresh = requestPageAfresh;
+    h->checkClockFlag = HT_checkPmTm;
     h->dialogName = VM_getDialogBoxName;
     h->closeMessageBox = VM_closeMsgBoxView;
     h->focusFirstObject = focusFirstObject;

@@ -1,4 +1,5 @@
 #include "e2e_support.h"
+#include "netns_runner.h"
 
 #include <chrono>
 #include <filesystem>
@@ -81,7 +82,16 @@ Panel::Panel(const std::string &dir, const PanelSetup &setup) : dir_(dir), setup
         {"PANTERM_HTTPD_BIND", "127.0.0.1"}};
     if (setup.screenAtEveryChange) env["PANTERM_SNAPSHOT"] = file("screen.png");
     if (setup.timeoutMs > 0) env["PANTERM_TIMEOUT_MS"] = std::to_string(setup.timeoutMs);
-    process_ = std::make_unique<ChildProcess>(link, args, dir, env);
+    if (setup.ownNetwork.empty()) {
+        process_ = std::make_unique<ChildProcess>(link, args, dir, env);
+        return;
+    }
+    netns::writeStandIns(setup.ownNetwork);
+    netns::Wrapped w = netns::wrap(setup.ownNetwork, link, args);
+    missing_ = w.missing;
+    if (!missing_.empty()) w = {"/bin/false", {}, {}, missing_};
+    env.insert(w.env.begin(), w.env.end());
+    process_ = std::make_unique<ChildProcess>(w.program, w.args, dir, env);
 }
 
 std::string snapshotScript(int count, int everyMs)

@@ -53,6 +53,10 @@ struct PanelSetup {
     bool screenAtEveryChange = true; // screen.png after every change (only the script's snapshots without)
     int httpdPort = 0; // the embedded server on 127.0.0.1 when not 0
     std::string moreSettings = ""; // elements after those above, in the settings file's order
+    // When set: the panel runs in a network namespace of its own with the
+    // recording stand-ins of "ifconfig" and "route" of this directory
+    // (netns_runner.h); it cannot reach a target then.
+    std::string ownNetwork{};
 };
 
 // The settings file of a panel: up to the window mode (full screen); the
@@ -76,10 +80,13 @@ public:
     bool waitForScreen(const std::function<bool(const Image &)> &test, int ms) const;
     void signal(int sig) { process_->signal(sig); }
     const PanelSetup &setup() const { return setup_; }
+    // The tool that kept the panel from starting in a network of its own, else empty.
+    const std::string &missingTool() const { return missing_; }
 
 private:
     std::string dir_;
     PanelSetup setup_;
+    std::string missing_;
     std::unique_ptr<ChildProcess> process_;
 };
 

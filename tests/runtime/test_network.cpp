@@ -28,6 +28,12 @@ TEST(Network, AddressesAndHostResolution)
     EXPECT_EQ(Net_isValidAddress("192.168.1.256"), 0);
     EXPECT_EQ(Net_isValidAddress("192.168.1"), 0);
     EXPECT_EQ(Net_isValidAddress("1.2.3.4x"), 0);
+    for (const char *bad : {" 1.2.3.4", "1.2.3.4 ", "1.2.3.4; reboot", "+1.2.3.4", "1.-2.3.4", "1..3.4", "1.2.3.4.",
+                            "0001.2.3.4", "", "1.2.3.4\n"})
+        EXPECT_EQ(Net_isValidAddress(bad), 0) << "\"" << bad << "\"";
+    EXPECT_EQ(Net_isValidAddress(std::string(100, '1').c_str()), 0);
+    EXPECT_EQ(Net_isValidAddress("0.0.0.0"), 1);
+    EXPECT_EQ(Net_isValidAddress("010.255.001.9"), 1);
     EXPECT_EQ(linutil_applyEthernet(0, "300.1.1.1", "255.255.255.0", ""), -2);
     EXPECT_EQ(linutil_applyEthernet(0, "10.0.0.1", "255.255.0", ""), -3);
 
