@@ -97,7 +97,8 @@ TEST_F(StoredImages, ThousandPainterPicture)
 
 TEST_F(StoredImages, DemoPictures)
 {
-    for (const char *name : {"frame", "Plant1", "Plant2", "Plant3", "Plant4", "Plant5", "Alarms", "History"}) {
+    for (const char *name :
+         {"frame", "Plant1", "Plant2", "Plant3", "Plant4", "Plant5", "Alarms", "History", "Config"}) {
         SCOPED_TRACE(name);
         string text = sourceOf(string("demo/pictures/") + name + ".teqt");
         ASSERT_FALSE(text.empty());
