@@ -5,7 +5,8 @@
 #   scripts/install-deps.sh           the packages to build, test and run Panterm
 #   scripts/install-deps.sh --deploy  also those to build and check the Debian package
 #                                     (scripts/debian-packages-deploy.txt)
-#   scripts/install-deps.sh --bench   also nginx and ab for scripts/bench-httpd.sh
+#   scripts/install-deps.sh --bench   also nginx and ab for scripts/bench-httpd.sh, perf, and cairo
+#                                     and libcurl for the drawing and refresh benchmarks
 #                                     (scripts/debian-packages-bench.txt)
 #   scripts/install-deps.sh --tools   also clang-format, clang-tidy and clang for the format,
 #                                     tidy and fuzz checks (scripts/debian-packages-tools.txt)

@@ -58,6 +58,7 @@
 #include "runtime/hooks.h"
 #include "runtime/pump.h"
 #include "view/object_table.h"
+#include "view/painter_block.h"
 #include "view/page_params.h"
 #include "view/painter_loader.h"
 #include "view/teq_reader.h"
@@ -262,6 +263,7 @@ void resetLayers()
     TBX_reset();
     PPO_resetUpdate();
     CO_reset();
+    RR_resetColourMemos();
     PPO_reset();
     resolveReset();
     DS_resetAll();

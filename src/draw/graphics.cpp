@@ -293,7 +293,6 @@ void G_DrawRect2(int x, int y, int w, int h, uint32_t c, int style, int width)
     if (width <= 0) return;
     G_SetColor(c);
     bool dashed = setDashStyle(style);
-    if (width == 1 && style == G_STYLE_SOLID) G_DrawRect(x, y, w, h, c);
     for (int k = 0; k < width && w - 2 * k > 0 && h - 2 * k > 0; k++)
         GrRect(g_main, g_gc, x + k, y + k, w - 2 * k, h - 2 * k);
     if (dashed) setSolid();

@@ -59,6 +59,7 @@ struct NX_Target {
     const NX_GC *gc = nullptr;
     const std::vector<GR_RECT> *region = nullptr; // null: no clip region
     bool onScreen = false;
+    bool opaque = true; // every pixel has alpha 0xFF (all but images)
 };
 
 // ---- drawables, contexts (nx_server.cpp, nx_raster.cpp) ----
@@ -90,6 +91,8 @@ void NX_fillRect(const NX_Target &t, int x, int y, int width, int height, GR_COL
 // Blends colour over the pixel with coverage 0..255 (copy mode), or applies
 // the mode when coverage is at least 128 (other modes).
 void NX_blendPixel(const NX_Target &t, int x, int y, GR_COLOR colour, int coverage);
+// The same for count pixels of row y from x on, coverage[i] for pixel x + i.
+void NX_blendSpan(const NX_Target &t, int x, int y, const uint8_t *coverage, int count, GR_COLOR colour);
 
 // ---- fonts (nx_font.cpp) ----
 void NX_resetFonts();

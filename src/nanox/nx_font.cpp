@@ -36,6 +36,7 @@ struct Glyph {
     int left = 0, top = 0; // bitmap origin relative to the pen position on the baseline
     int width = 0, rows = 0;
     std::vector<uint8_t> coverage;
+    std::vector<uint16_t> rowSpans; // per row: first covered column, one past the last (equal: none)
 };
 
 struct Font {
@@ -49,6 +50,7 @@ struct Font {
 struct Fonts { // NOLINT(bugprone-reserved-identifier): clang-tidy 14 names the copy loop of builtin[] "__i0"
     bool builtinReady = false;
     Glyph builtin[128];
+    Glyph builtinFixed[128]; // the same glyphs on the fixed advance
     FT_Library library = nullptr;
     bool fontconfigReady = false;
     std::unordered_map<GR_FONT_ID, Font> table;
@@ -59,6 +61,20 @@ struct Fonts { // NOLINT(bugprone-reserved-identifier): clang-tidy 14 names the 
 };
 
 Fonts fonts;
+
+// Finds the covered part of every row, so that blending skips the rest.
+void measureRows(Glyph &g)
+{
+    g.rowSpans.assign(static_cast<size_t>(g.rows) * 2, 0);
+    for (int r = 0; r < g.rows; r++) {
+        const uint8_t *row = g.coverage.data() + static_cast<size_t>(r) * g.width;
+        int first = 0, end = g.width;
+        while (first < end && row[first] == 0) first++;
+        while (end > first && row[end - 1] == 0) end--;
+        g.rowSpans[2 * static_cast<size_t>(r)] = static_cast<uint16_t>(first);
+        g.rowSpans[2 * static_cast<size_t>(r) + 1] = static_cast<uint16_t>(end);
+    }
+}
 
 void buildBuiltinGlyphs()
 {
@@ -81,18 +97,18 @@ void buildBuiltinGlyphs()
                 for (int x = std::min(x0, x1); x < std::max(x0, x1) && x < g.width; x++)
                     g.coverage[static_cast<size_t>(y) * g.width + x] = 255;
         }
+        measureRows(g);
+        fonts.builtinFixed[c] = g;
+        fonts.builtinFixed[c].advance = kBuiltinFixedWidth;
     }
     fonts.builtinReady = true;
 }
 
-const Glyph &builtinGlyph(const Font &font, uint32_t ch, Glyph &fixedCopy)
+const Glyph &builtinGlyph(const Font &font, uint32_t ch)
 {
     buildBuiltinGlyphs();
-    const Glyph &g = fonts.builtin[ch >= 32 && ch < 127 ? ch : 32];
-    if (!font.fixed) return g;
-    fixedCopy = g;
-    fixedCopy.advance = kBuiltinFixedWidth;
-    return fixedCopy;
+    uint32_t index = ch >= 32 && ch < 127 ? ch : 32;
+    return font.fixed ? fonts.builtinFixed[index] : fonts.builtin[index];
 }
 
 std::string lower(const char *text)
@@ -218,12 +234,24 @@ const Glyph &scalableGlyph(Font &font, uint32_t ch)
             g.coverage[static_cast<size_t>(y) * g.width + x] = v;
         }
     }
+    measureRows(g);
     return g;
 }
 
-const Glyph &glyphOf(Font &font, uint32_t ch, Glyph &scratch)
+const Glyph &glyphOf(Font &font, uint32_t ch)
 {
-    return font.builtin ? builtinGlyph(font, ch, scratch) : scalableGlyph(font, ch);
+    return font.builtin ? builtinGlyph(font, ch) : scalableGlyph(font, ch);
+}
+
+// Blends the covered part of each row of a glyph whose pen position is (pen, baseline).
+void blendGlyph(const NX_Target &t, const Glyph &g, int pen, int baseline)
+{
+    for (int r = 0; r < g.rows; r++) {
+        int first = g.rowSpans[2 * static_cast<size_t>(r)], end = g.rowSpans[2 * static_cast<size_t>(r) + 1];
+        if (first < end)
+            NX_blendSpan(t, pen + g.left + first, baseline - g.top + r,
+                         g.coverage.data() + static_cast<size_t>(r) * g.width + first, end - first, t.gc->foreground);
+    }
 }
 
 // Decodes count units of str in the encoding of flags (count -1: up to a NUL).
@@ -269,8 +297,7 @@ const std::vector<uint32_t> &decode(const void *str, int count, GR_TEXTFLAGS fla
 int textWidth(Font &font, const std::vector<uint32_t> &text)
 {
     int width = 0;
-    Glyph scratch;
-    for (uint32_t ch : text) width += glyphOf(font, ch, scratch).advance;
+    for (uint32_t ch : text) width += glyphOf(font, ch).advance;
     return width;
 }
 
@@ -342,14 +369,9 @@ void GrText(GR_DRAW_ID id, GR_GC_ID gc, GR_COORD x, GR_COORD y, void *str, GR_CO
     else if (flags & GR_TFBOTTOM) baseline = y - height + 1 + font.ascent;
     if (t.gc->useBackground) NX_fillRect(t, x, baseline - font.ascent, textWidth(font, text), height, t.gc->background);
     int pen = x;
-    Glyph scratch;
     for (uint32_t ch : text) {
-        const Glyph &g = glyphOf(font, ch, scratch);
-        for (int r = 0; r < g.rows; r++)
-            for (int c = 0; c < g.width; c++) {
-                int coverage = g.coverage[static_cast<size_t>(r) * g.width + c];
-                if (coverage) NX_blendPixel(t, pen + g.left + c, baseline - g.top + r, t.gc->foreground, coverage);
-            }
+        const Glyph &g = glyphOf(font, ch);
+        blendGlyph(t, g, pen, baseline);
         pen += g.advance;
     }
 }

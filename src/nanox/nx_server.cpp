@@ -276,12 +276,26 @@ bool NX_windowOnScreen(const NX_Drawable *window, int *absX, int *absY)
     return true;
 }
 
+// A clip region of one rectangle clips as a smaller visible area, which the
+// primitives test without walking the region.
+static void narrowToRegion(NX_Target *t)
+{
+    if (!t->region || t->region->size() != 1) return;
+    const GR_RECT &r = t->region->front();
+    t->clipX1 = std::max(t->clipX1, r.x);
+    t->clipY1 = std::max(t->clipY1, r.y);
+    t->clipX2 = static_cast<int>(std::min<int64_t>(t->clipX2, static_cast<int64_t>(r.x) + r.width - 1));
+    t->clipY2 = static_cast<int>(std::min<int64_t>(t->clipY2, static_cast<int64_t>(r.y) + r.height - 1));
+    t->region = nullptr;
+}
+
 bool NX_prepareTarget(GR_DRAW_ID id, GR_GC_ID gc, NX_Target *t)
 {
     NX_GC *g = NX_findGC(gc);
     if (!g || !NX_prepareSource(id, t)) return false;
     t->gc = g;
     if (g->region) t->region = NX_regionRects(g->region);
+    narrowToRegion(t);
     if (t->onScreen) NX_markScreenChanged();
     return true;
 }
@@ -293,6 +307,7 @@ bool NX_prepareSource(GR_DRAW_ID id, NX_Target *t)
     if (!d) return false;
     t->gc = nullptr;
     t->region = nullptr;
+    t->opaque = !d->isImage;
     if (d->isWindow) {
         int ax = 0, ay = 0;
         if (!NX_windowOnScreen(d, &ax, &ay)) return false;

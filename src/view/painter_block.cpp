@@ -5,6 +5,7 @@
 #include "view/painter_block.h"
 #include "view/value_sources.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +23,23 @@
 #include "view/view_manager.h"
 
 namespace {
+
+// The last colour text of a colour repaint's source and its colour, so that
+// a text is parsed again only when it changed ("R,G,B" texts are short;
+// longer ones are parsed every time).
+struct ColourMemo {
+    const MP_Info *owner;
+    char text[16];
+    uint32_t colour;
+};
+ColourMemo colourMemos[RR_COLOUR_MEMOS];
+
+uint32_t parseColour(const char *text)
+{
+    unsigned r, g, b;
+    if (std::sscanf(text, "%u,%u,%u", &r, &g, &b) != 3) return 0xFFFFFFFF;
+    return 0xFF000000u | (r & 0xFFu) | (g & 0xFFu) << 8 | (b & 0xFFu) << 16;
+}
 
 char *heapCopy(const char *text)
 {
@@ -413,7 +431,16 @@ uint32_t getColorInfo(const MP_Info *info)
 {
     if (info->type == SourceType_COLOR) return info->color;
     auto *text = static_cast<const char *>(RW_getSourcePtr(info->name, info->type));
-    unsigned r, g, b;
-    if (!text || std::sscanf(text, "%u,%u,%u", &r, &g, &b) != 3) return 0xFFFFFFFF;
-    return 0xFF000000u | (r & 0xFFu) | (g & 0xFFu) << 8 | (b & 0xFFu) << 16;
+    if (!text) return 0xFFFFFFFF;
+    ColourMemo &memo = colourMemos[(reinterpret_cast<uintptr_t>(info) / alignof(MP_Info)) % RR_COLOUR_MEMOS];
+    if (memo.owner == info && std::strcmp(memo.text, text) == 0) return memo.colour;
+    uint32_t colour = parseColour(text);
+    if (std::strlen(text) < sizeof memo.text) {
+        memo.owner = info;
+        std::strcpy(memo.text, text);
+        memo.colour = colour;
+    }
+    return colour;
 }
+
+void RR_resetColourMemos() { std::memset(colourMemos, 0, sizeof colourMemos); }

@@ -125,4 +125,10 @@ int MP_IsStaticRepaintSource(const MPainter *block, char *dst);
 // buffer for a dynamic text (isStatic 0); null when heap1 is full.
 char *MP_GetPointerToString(const MPainter *block, int *isStatic);
 
+// Colour of a colour source: a colour of the block, or an "R,G,B" text read
+// from the source (white when it is none). A text is parsed once and then
+// remembered until it changes.
 uint32_t getColorInfo(const MP_Info *info);
+#define RR_COLOUR_MEMOS 1024 // colour repaints remembered at a time
+// Forgets the remembered colour texts.
+void RR_resetColourMemos();

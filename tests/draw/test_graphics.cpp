@@ -90,6 +90,13 @@ TEST_F(Graphics, Rect2DrawsNestedRectanglesAndDashStyles)
     EXPECT_EQ(row(80, 10, 20), "######....######....");
     G_DrawRect(10, 100, 12, 5, kBlack); // solid lines again afterwards
     EXPECT_EQ(row(100, 10, 12), std::string(12, '#'));
+
+    // each outline is drawn once: an exclusive-or frame of width 1 shows
+    GrSetGCMode(g_gc, GR_MODE_XOR);
+    G_DrawRect2(100, 10, 10, 6, kWhite, G_STYLE_SOLID, 1);
+    GrSetGCMode(g_gc, GR_MODE_COPY);
+    EXPECT_EQ(row(10, 100, 10), std::string(10, '#'));
+    EXPECT_EQ(row(12, 99, 12), ".#........#.");
 }
 
 TEST_F(Graphics, TextAlignmentTruncatesTowardZero)

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "data/containers.h"
 #include "data/process_points.h"
 #include "draw/graphics.h"
 #include "runtime/heap.h"
@@ -168,6 +169,46 @@ TEST_F(PainterBlock, ColoursFromSources)
     EXPECT_EQ(getColorInfo(&info), 0xFFFFFFFFu);
     info = {SourceType_CO, rgb, 0};
     EXPECT_EQ(getColorInfo(&info), 0xFFFFFFFFu) << "a container without a value";
+}
+
+// Colour texts are remembered between frames; whatever way the text changes,
+// the colour must follow it at once.
+TEST_F(PainterBlock, RememberedColoursFollowEveryChangeOfTheirText)
+{
+    MU_init2();
+    HT_resetContainers();
+    char name[] = "Lamp.Colour";
+    MP_Info lamp{SourceType_CO, name, 0};
+    HT_writeContainer("Lamp.Colour", "10,20,30");
+    EXPECT_EQ(getColorInfo(&lamp), 0xFF1E140Au);
+    EXPECT_EQ(getColorInfo(&lamp), 0xFF1E140Au);
+    HT_writeContainer("Lamp.Colour", "10,20,31"); // same length, one digit
+    EXPECT_EQ(getColorInfo(&lamp), 0xFF1F140Au);
+    HT_writeContainer("Lamp.Colour", "200,100,50 and a long remark"); // too long to remember
+    EXPECT_EQ(getColorInfo(&lamp), 0xFF3264C8u);
+    HT_writeContainer("Lamp.Colour", "200,100,51 and a long remark");
+    EXPECT_EQ(getColorInfo(&lamp), 0xFF3364C8u);
+    HT_writeContainer("Lamp.Colour", "");
+    EXPECT_EQ(getColorInfo(&lamp), 0xFFFFFFFFu) << "an empty text is no colour";
+
+    // a text changed in place, under the same pointer
+    char text[] = "1,2,3";
+    MP_Info literal{SourceType_STRING, text, 0};
+    EXPECT_EQ(getColorInfo(&literal), 0xFF030201u);
+    text[4] = '4';
+    EXPECT_EQ(getColorInfo(&literal), 0xFF040201u);
+
+    // sources that share a memo slot take it from each other without mixing up their colours
+    static MP_Info many[RR_COLOUR_MEMOS + 1];
+    char red[] = "255,0,0", blue[] = "0,0,255";
+    many[0] = {SourceType_STRING, red, 0};
+    many[RR_COLOUR_MEMOS] = {SourceType_STRING, blue, 0};
+    for (int pass = 0; pass < 2; pass++) {
+        EXPECT_EQ(getColorInfo(&many[0]), 0xFF0000FFu);
+        EXPECT_EQ(getColorInfo(&many[RR_COLOUR_MEMOS]), 0xFFFF0000u);
+    }
+    RR_resetColourMemos();
+    EXPECT_EQ(getColorInfo(&many[0]), 0xFF0000FFu);
 }
 
 TEST_F(PainterBlock, HtmlSourceThatNamesAProcessPointPutsItOnTheReadList)
