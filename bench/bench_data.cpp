@@ -82,16 +82,18 @@ void BM_ParseValues1000(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * 1000);
 }
 
-
 // A text-conversion table of 1000 points in six formats, each with a raw
 // value from the target and a value as an operator types it.
 struct FormatCase {
     const char *format, *minimum, *maximum, *raw, *typed;
 };
 const FormatCase kFormatMix[] = {
-    {"dec.2", "0", "100000", "12345", "123.45"},     {"flt2dec.1", "0", "100", "3.14159", "3.1"},
-    {"int2hex", "0", "FFFF", "48879", "BEEF"},       {"HH:MM", " ", " ", "930", "09:30"},
-    {"DD.MM.YY", "000101", "991231", "070303", "03.03.07"}, {"int", "-1000", "1000", "42", "-42"},
+    {"dec.2", "0", "100000", "12345", "123.45"},
+    {"flt2dec.1", "0", "100", "3.14159", "3.1"},
+    {"int2hex", "0", "FFFF", "48879", "BEEF"},
+    {"HH:MM", " ", " ", "930", "09:30"},
+    {"DD.MM.YY", "000101", "991231", "070303", "03.03.07"},
+    {"int", "-1000", "1000", "42", "-42"},
 };
 constexpr int kFormatMixSize = sizeof kFormatMix / sizeof kFormatMix[0];
 constexpr int kFormatPoints = 1000;

@@ -33,7 +33,8 @@ std::string buttonPage(int count)
         int x = (i % kColumns) * 20, y = (i / kColumns) * 19;
         text += "painter \"IButtonP\" at " + std::to_string(x) + "," + std::to_string(y) +
                 " size 20,19 plc 0 {\n  block \"IButtonP\" id 1 {\n    action 1 2 {\n      dest CO \"pressed\"\n"
-                "      source STRING \"" + std::to_string(i) + "\"\n    }\n    repaint 1 STRING \"B\"\n  }\n}\n";
+                "      source STRING \"" +
+                std::to_string(i) + "\"\n    }\n    repaint 1 STRING \"B\"\n  }\n}\n";
     }
     return text;
 }

@@ -49,11 +49,11 @@ FV_Viewer *viewerOfBigFile()
     std::fprintf(f, "#sp;0,20,70\n");
     for (int i = 0; i < kLines; i++) std::fprintf(f, "%d\tMeasurement point %d\t%d.%d bar\n", i, i, i % 97, i % 10);
     std::fclose(f);
-    std::string bytes = teqc::buildTeq(
-        "teq f\npage-size 800,480\nfont \"Monospaced\" 0 12\nfill on\nborder on\n"
-        "painter \"FileViewerP\" at 10,10 size 780,440 plc 0 {\n  block \"FileViewerP\" id 1 {\n"
-        "    action 1 6 {\n      dest CO \"row\"\n      source STRING \"\"\n    }\n"
-        "    repaint 5 FILE \"bench-list.txt\"\n    repaint 12 STRING \"\"\n  }\n}\n");
+    std::string bytes =
+        teqc::buildTeq("teq f\npage-size 800,480\nfont \"Monospaced\" 0 12\nfill on\nborder on\n"
+                       "painter \"FileViewerP\" at 10,10 size 780,440 plc 0 {\n  block \"FileViewerP\" id 1 {\n"
+                       "    action 1 6 {\n      dest CO \"row\"\n      source STRING \"\"\n    }\n"
+                       "    repaint 5 FILE \"bench-list.txt\"\n    repaint 12 STRING \"\"\n  }\n}\n");
     int out = RA_fileOpen("bench.teq", "w");
     RA_fileWrite(bytes.data(), 1, static_cast<int>(bytes.size()), out);
     RA_fileClose(out);

@@ -53,8 +53,9 @@ GR_Graph *trendPage(const std::string &activeList, const char *displayedTime)
     HT_writeContainer("@MACRODisplayedTime.1", displayedTime);
     HT_writeContainer("@MACROMaxStoreTime.1", "600");
     HT_writeContainer("@MACROActiveTrends.1", activeList.c_str());
-    std::string bytes = teqc::buildTeq("teq f\nfill on\nborder on\npainter \"IGraphicP\" at 20,20 size 400,200 plc 0 {\n"
-                                       "  block \"IGraphicP\" id 1 {\n    repaint 5 CO \"@MACROTrend.1\"\n  }\n}\n");
+    std::string bytes =
+        teqc::buildTeq("teq f\nfill on\nborder on\npainter \"IGraphicP\" at 20,20 size 400,200 plc 0 {\n"
+                       "  block \"IGraphicP\" id 1 {\n    repaint 5 CO \"@MACROTrend.1\"\n  }\n}\n");
     int out = RA_fileOpen("bench.teq", "w");
     RA_fileWrite(bytes.data(), 1, static_cast<int>(bytes.size()), out);
     RA_fileClose(out);

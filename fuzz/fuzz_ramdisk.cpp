@@ -78,18 +78,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         } else if (op == 5) {
             int r = RA_fileDelete(name.c_str());
             if (r >= 0) files.erase(name);
-            else check(files.count(name) == 0 || [&] {
-                for (auto &[k, o] : open)
-                    if (o.name == name) return true;
-                return false;
-            }());
+            else
+                check(files.count(name) == 0 || [&] {
+                    for (auto &[k, o] : open)
+                        if (o.name == name) return true;
+                    return false;
+                }());
         } else if (op == 6 && !open.empty()) {
             auto it = std::next(open.begin(), data[i + 1] % open.size());
             int pos = data[i + 1] % 600;
             RA_seek(it->first, pos);
             if (!it->second.writer) it->second.readPos = std::min<size_t>(pos, it->second.data.size());
         } else if (op == 7) {
-            check(RA_fileSize(anyHandle) == (open.count(anyHandle) ? static_cast<int>(open[anyHandle].writer ? files[open[anyHandle].name].size() : open[anyHandle].data.size()) : (anyHandle < 0 ? 0 : -1)));
+            check(RA_fileSize(anyHandle) ==
+                  (open.count(anyHandle) ? static_cast<int>(open[anyHandle].writer ? files[open[anyHandle].name].size()
+                                                                                   : open[anyHandle].data.size())
+                                         : (anyHandle < 0 ? 0 : -1)));
         }
     }
     for (auto &[h, o] : open) RA_fileClose(h);

@@ -70,9 +70,7 @@ Wrapped wrap(const std::string &dir, const std::string &program, const std::vect
     w.args = {"-rn", "/bin/sh", "-c", setup, "sh", program};
     w.args.insert(w.args.end(), args.begin(), args.end());
     const char *path = std::getenv("PATH");
-    w.env = {{"PATH", dir + "/bin:" + (path ? path : "/usr/bin:/bin")},
-             {kParentNet, netOf("self")},
-             {kStandIns, dir}};
+    w.env = {{"PATH", dir + "/bin:" + (path ? path : "/usr/bin:/bin")}, {kParentNet, netOf("self")}, {kStandIns, dir}};
     return w;
 }
 

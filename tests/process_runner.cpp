@@ -132,7 +132,8 @@ Image readPng(const std::string &path)
     if (!data) return {};
     img.pixels.resize(static_cast<size_t>(img.width) * img.height);
     for (size_t i = 0; i < img.pixels.size(); i++)
-        img.pixels[i] = data[4 * i] | data[4 * i + 1] << 8 | data[4 * i + 2] << 16 | static_cast<uint32_t>(data[4 * i + 3]) << 24;
+        img.pixels[i] =
+            data[4 * i] | data[4 * i + 1] << 8 | data[4 * i + 2] << 16 | static_cast<uint32_t>(data[4 * i + 3]) << 24;
     stbi_image_free(data);
     return img;
 }

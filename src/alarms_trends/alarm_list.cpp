@@ -113,8 +113,8 @@ void encode(const char *text, char *out, size_t size)
     static const char kHex[] = "0123456789ABCDEF";
     size_t n = 0;
     for (const unsigned char *c = reinterpret_cast<const unsigned char *>(text); *c && n + 4 < size; c++) {
-        bool plain = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9') ||
-                     *c == '-' || *c == '.' || *c == '_';
+        bool plain = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9') || *c == '-' ||
+                     *c == '.' || *c == '_';
         if (plain) {
             out[n++] = static_cast<char>(*c);
             continue;
@@ -324,7 +324,8 @@ void runCommand(AL_Context *c, FV_Viewer *v)
     bool remove = prefixcmp(command, "DELALRS");
     if (remove || prefixcmp(command, "ACKALRS")) acknowledgeOrDelete(c, v, command, remove);
     else if (stringcmp(command, "FOCUSALRLST")) focusList(v);
-    else if (stringcmp(command, "CLEARTRGTLOGFILES")) targetCommand(c, "clearLogFiles", "Failed to clear log files on the target!\n");
+    else if (stringcmp(command, "CLEARTRGTLOGFILES"))
+        targetCommand(c, "clearLogFiles", "Failed to clear log files on the target!\n");
     else if (stringcmp(command, "RESTARTTRGTALARMING"))
         targetCommand(c, "reinitAlarming", "Failed to restart alarming on the target!\n");
     else err_append(0, "Unknown Alarm Action!\n %s\n", command);
@@ -594,7 +595,8 @@ void loadPages(AL_Context *c, FV_Viewer *v, int loads, int direction, int32_t si
     }
     for (int i = 0; i < loads; i++) {
         int32_t blockSize = direction == 0 && c->page != 0 && c->blockSize > 0 ? c->blockSize : size;
-        int32_t start = direction == 2 ? static_cast<int32_t>(c->page) * c->linesPerPage : startFor(c, direction, blockSize);
+        int32_t start =
+            direction == 2 ? static_cast<int32_t>(c->page) * c->linesPerPage : startFor(c, direction, blockSize);
         if (isHistory(c) && start + blockSize > c->total) blockSize = c->total - start;
         loadBlock(c, v, start, blockSize);
     }

@@ -57,7 +57,8 @@ int tickIndex(const char *parameter)
 // The text of a readable axis parameter into dst; false when it is none.
 bool axisText(const EM_Emitter *e, const char *parameter, char *dst)
 {
-    uint32_t start = static_cast<uint32_t>(truncated(e->rangeStart)), end = static_cast<uint32_t>(truncated(e->rangeEnd));
+    uint32_t start = static_cast<uint32_t>(truncated(e->rangeStart)),
+             end = static_cast<uint32_t>(truncated(e->rangeEnd));
     if (stringcmp(parameter, "XMin") || stringcmp(parameter, "XMax")) {
         std::snprintf(dst, CO_VALUE_SIZE, "%d", static_cast<int>(stringcmp(parameter, "XMin") ? start : end));
     } else if (stringcmp(parameter, "XMinDate")) {
@@ -92,7 +93,10 @@ void followAxis(EM_Emitter *e, bool later)
     scheduleFullRedraw();
 }
 
-bool usablePercent(const EM_Emitter *e, long percent) { return percent != 0 && percent >= -100 && percent <= 100 && e->displayedTime > 0; }
+bool usablePercent(const EM_Emitter *e, long percent)
+{
+    return percent != 0 && percent >= -100 && percent <= 100 && e->displayedTime > 0;
+}
 
 // Moves the axis so that its start (or end) lies at the date or time written.
 void moveTo(EM_Emitter *e, const char *parameter, const char *value)
@@ -140,8 +144,9 @@ void setParameter(EM_Emitter *e, const char *parameter, const char *value)
 
 bool isAxisParameter(const char *p)
 {
-    static const char *const kNames[] = {"Scroll", "Zoom", "XMinDate", "XMinTime", "XMaxDate", "XMaxTime",
-                                         "XAutoUpdate", "AutoYAxeDescr", "ShowGrid", "DisplayedTime", "MaxStoreTime"};
+    static const char *const kNames[] = {"Scroll",   "Zoom",          "XMinDate",    "XMinTime",
+                                         "XMaxDate", "XMaxTime",      "XAutoUpdate", "AutoYAxeDescr",
+                                         "ShowGrid", "DisplayedTime", "MaxStoreTime"};
     for (const char *n : kNames)
         if (stringcmp(p, n)) return true;
     return prefixcmp(p, "XDate[") || prefixcmp(p, "XTime[");

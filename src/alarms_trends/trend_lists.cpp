@@ -52,8 +52,7 @@ Break nextCell(const char **p, char *cell)
 void skipRow(const char **p)
 {
     char cell[kCellSize];
-    while (nextCell(p, cell) == CELL) {
-    }
+    while (nextCell(p, cell) == CELL) {}
 }
 
 uint32_t nextDefaultColour()
@@ -187,7 +186,9 @@ void cellText(const EM_Emitter *e, const EM_Source *s, int column, char *out, in
     case EM_COLUMN_START_TIME: safe_strncpy(out, o ? o->startTime : "-1", static_cast<size_t>(size)); break;
     case EM_COLUMN_END_DATE: safe_strncpy(out, o ? o->endDate : "-1", static_cast<size_t>(size)); break;
     case EM_COLUMN_END_TIME: safe_strncpy(out, o ? o->endTime : "-1", static_cast<size_t>(size)); break;
-    case EM_COLUMN_SAMPLES: std::snprintf(out, static_cast<size_t>(size), "%d", o ? static_cast<int>(o->samples) : -1); break;
+    case EM_COLUMN_SAMPLES:
+        std::snprintf(out, static_cast<size_t>(size), "%d", o ? static_cast<int>(o->samples) : -1);
+        break;
     default: safe_strncpy(out, "-1", static_cast<size_t>(size)); break;
     }
     if (!out[0]) safe_strncpy(out, "-1", static_cast<size_t>(size));

@@ -163,17 +163,15 @@ bool loadRange(EM_OfflineInfo *o, int type)
     bool hasStart = EM_readDateTime(o->startDate, o->startTime, &start);
     bool hasEnd = EM_readDateTime(o->endDate, o->endTime, &end);
     switch (type) {
-    case 0: o->loadStart = o->start, o->loadEnd = o->end, o->remaining = static_cast<int64_t>(o->end) - o->start; return true;
+    case 0:
+        o->loadStart = o->start, o->loadEnd = o->end, o->remaining = static_cast<int64_t>(o->end) - o->start;
+        return true;
     case 1:
         if (!hasStart || !hasEnd || end < start) return false;
         o->loadStart = start, o->loadEnd = end, o->remaining = static_cast<int64_t>(end) - start;
         return true;
-    case 2:
-        o->loadStart = start, o->loadEnd = 0, o->remaining = o->samples;
-        return hasStart;
-    default:
-        o->loadStart = 0, o->loadEnd = end, o->remaining = o->samples;
-        return hasEnd;
+    case 2: o->loadStart = start, o->loadEnd = 0, o->remaining = o->samples; return hasStart;
+    default: o->loadStart = 0, o->loadEnd = end, o->remaining = o->samples; return hasEnd;
     }
 }
 
@@ -185,17 +183,20 @@ void pointsQuery(const EM_Source *s, char *query)
     unsigned long start = o->loadStart, end = o->loadEnd, last = o->lastLoaded;
     long count = static_cast<long>(o->remaining);
     if (o->loadType <= 1)
-        std::snprintf(query, OFT_QUERY_SIZE,
-                      "trendNr=%s&action=loadTrend&loadType=%d&startTimestamp=%lx&endTimestamp=%lx&lastLoadedTimestamp=%lx",
-                      number, static_cast<int>(o->loadType), start, end, last);
+        std::snprintf(
+            query, OFT_QUERY_SIZE,
+            "trendNr=%s&action=loadTrend&loadType=%d&startTimestamp=%lx&endTimestamp=%lx&lastLoadedTimestamp=%lx",
+            number, static_cast<int>(o->loadType), start, end, last);
     else if (o->loadType == 2)
-        std::snprintf(query, OFT_QUERY_SIZE,
-                      "trendNr=%s&action=loadTrend&loadType=%d&nbrOfPoints=%ld&startTimestamp=%lx&lastLoadedTimestamp=%lx",
-                      number, 2, count, start, last);
+        std::snprintf(
+            query, OFT_QUERY_SIZE,
+            "trendNr=%s&action=loadTrend&loadType=%d&nbrOfPoints=%ld&startTimestamp=%lx&lastLoadedTimestamp=%lx",
+            number, 2, count, start, last);
     else
-        std::snprintf(query, OFT_QUERY_SIZE,
-                      "trendNr=%s&action=loadTrend&loadType=%d&nbrOfPoints=%ld&endTimestamp=%lx&lastLoadedTimestamp=%lx",
-                      number, 3, count, end, last);
+        std::snprintf(
+            query, OFT_QUERY_SIZE,
+            "trendNr=%s&action=loadTrend&loadType=%d&nbrOfPoints=%ld&endTimestamp=%lx&lastLoadedTimestamp=%lx", number,
+            3, count, end, last);
 }
 
 // The value of an entry, converted with the point's format when it has one.

@@ -10,8 +10,8 @@
 struct EM_Emitter;
 struct EM_Source;
 
-#define OFT_ANSWER_SIZE 256     // configuration, information, command answers
-#define OFT_POINTS_SIZE 65535   // an answer of points: the whole reply body
+#define OFT_ANSWER_SIZE 256   // configuration, information, command answers
+#define OFT_POINTS_SIZE 65535 // an answer of points: the whole reply body
 #define OFT_QUERY_SIZE 384
 
 enum { OFT_PASS_MORE = 0, OFT_PASS_DONE = 1, OFT_PASS_FAILED = 2 };

@@ -17,7 +17,8 @@ void writeSource(FILE *file, const EM_Source *s)
         const EM_Point *p = EM_pointAt(s, i);
         EM_dateText(p->time, date);
         EM_timeText(p->time, time);
-        if (p->time & EM_STATUS_BIT) std::fprintf(file, "%s;%s;%s;S=%d\n", s->name, date, time, static_cast<int>(p->value));
+        if (p->time & EM_STATUS_BIT)
+            std::fprintf(file, "%s;%s;%s;S=%d\n", s->name, date, time, static_cast<int>(p->value));
         else std::fprintf(file, "%s;%s;%s;%.10G\n", s->name, date, time, p->value);
     }
 }

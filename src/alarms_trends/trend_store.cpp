@@ -20,7 +20,8 @@ struct Prefix {
 };
 
 // Tried in this order: the longer prefixes first.
-const Prefix kPrefixes[] = {{"@MACROOFST", EM_KIND_OFFLINE_SAVED}, {"@MACROOFT", EM_KIND_OFFLINE}, {"@MACRO", EM_KIND_ONLINE}};
+const Prefix kPrefixes[] = {
+    {"@MACROOFST", EM_KIND_OFFLINE_SAVED}, {"@MACROOFT", EM_KIND_OFFLINE}, {"@MACRO", EM_KIND_ONLINE}};
 
 EM_Emitter *emitters;
 int32_t pointsInUse;

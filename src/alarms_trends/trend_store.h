@@ -9,13 +9,13 @@
 
 struct GR_Graph;
 
-#define EM_NAME_SIZE 128      // a source or emitter name: at most 127 characters
+#define EM_NAME_SIZE 128 // a source or emitter name: at most 127 characters
 #define EM_SUFFIX_SIZE 16
-#define EM_DATE_SIZE 12       // a date or time text: at most 11 characters
-#define EM_LIST_SIZE 2049     // a trend list text: at most 2048 characters
-#define EM_BASE_NAME_SIZE 40  // base name of the target's trend list
+#define EM_DATE_SIZE 12      // a date or time text: at most 11 characters
+#define EM_LIST_SIZE 2049    // a trend list text: at most 2048 characters
+#define EM_BASE_NAME_SIZE 40 // base name of the target's trend list
 #define EM_MAX_EMITTERS 32
-#define EM_MAX_SOURCES 64     // per emitter
+#define EM_MAX_SOURCES 64 // per emitter
 #define EM_MAX_SOURCE_POINTS 65536
 #define EM_POINT_BUDGET 262144 // points of all sources together (16 bytes each: 4 MB)
 #define EM_STATUS_BIT 0x80000000u
@@ -31,12 +31,12 @@ struct EM_Point {
 // What the target says about one logged trend, and the state of its load.
 struct EM_OfflineInfo {
     int32_t samples;
-    uint32_t start, end;      // oldest and latest timestamp
+    uint32_t start, end; // oldest and latest timestamp
     uint32_t lastLoaded;
     uint32_t loadStart, loadEnd; // the range being loaded
     int32_t loadType;
-    int64_t remaining;        // seconds (load types 0, 1) or points (2, 3)
-    int64_t range;            // the amount at the start of the load
+    int64_t remaining; // seconds (load types 0, 1) or points (2, 3)
+    int64_t range;     // the amount at the start of the load
     char startDate[EM_DATE_SIZE], startTime[EM_DATE_SIZE], endDate[EM_DATE_SIZE], endTime[EM_DATE_SIZE];
     int32_t logFiles, bufferType, triggerType;
     double triggerValue;

@@ -55,9 +55,9 @@ void EM_timeText(uint32_t time, char *out)
     char text[48];
     int hour = tm.tm_hour % 12 == 0 ? 12 : tm.tm_hour % 12;
     if (pterm.pm_tm)
-        std::snprintf(text, sizeof text, "%.2d:%.2d:%.2d %s", hour, tm.tm_min, tm.tm_sec, tm.tm_hour < 12 ? "AM" : "PM");
-    else
-        std::snprintf(text, sizeof text, "%2.2d:%2.2d:%2.2d", tm.tm_hour, tm.tm_min, tm.tm_sec);
+        std::snprintf(text, sizeof text, "%.2d:%.2d:%.2d %s", hour, tm.tm_min, tm.tm_sec,
+                      tm.tm_hour < 12 ? "AM" : "PM");
+    else std::snprintf(text, sizeof text, "%2.2d:%2.2d:%2.2d", tm.tm_hour, tm.tm_min, tm.tm_sec);
     safe_strncpy(out, text, EM_DATE_SIZE);
 }
 

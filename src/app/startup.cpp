@@ -76,11 +76,12 @@ bool initialised;
 void logScreenInfo()
 {
     char text[512];
-    std::snprintf(text, sizeof text,
-                  "\nScreen Info:\n rows      = %d\n cols      = %d\n bpp       = %d\n planes    = %d\n ncolors   = %u\n"
-                  " buttons   = 0x%x\n modifiers = 0x%x\n fonts     = %d\n",
-                  g_si.rows, g_si.cols, g_si.bpp, g_si.planes, static_cast<unsigned>(g_si.ncolors),
-                  static_cast<unsigned>(g_si.buttons), static_cast<unsigned>(g_si.modifiers), g_si.fonts);
+    std::snprintf(
+        text, sizeof text,
+        "\nScreen Info:\n rows      = %d\n cols      = %d\n bpp       = %d\n planes    = %d\n ncolors   = %u\n"
+        " buttons   = 0x%x\n modifiers = 0x%x\n fonts     = %d\n",
+        g_si.rows, g_si.cols, g_si.bpp, g_si.planes, static_cast<unsigned>(g_si.ncolors),
+        static_cast<unsigned>(g_si.buttons), static_cast<unsigned>(g_si.modifiers), g_si.fonts);
     std::fputs(text, stdout);
     log_append(0, "%s", text);
 }

@@ -86,8 +86,7 @@ int createRequest(const PpoList *list)
     bool written = handle >= 0 && writeRequest(handle, list);
     if (handle >= 0) RA_fileClose(handle);
     handle = written ? RA_fileOpen(kRequestFile, "r") : -1;
-    if (handle < 0)
-        err_append(0, "ILR_readValues() failed!\n Failed to create temporary file in ramdisk!\n", nullptr);
+    if (handle < 0) err_append(0, "ILR_readValues() failed!\n Failed to create temporary file in ramdisk!\n", nullptr);
     return handle;
 }
 
@@ -207,7 +206,8 @@ int ILR_getSrvInfo(const char *host)
     if (remoteServiceId == TARSEL_SERVICE_ILR || GetRemoteStatus() == 0) return 1;
     int slot = SRVR_OpenSocket(hostOrLast(host));
     if (!slot) return 1;
-    if (SRVR_WriteGetHeader(slot, HK_hooks()->documentBase(), "cgi-bin/GetSrvInfo.exe", kNoCache, noCacheLength()) > 0 &&
+    if (SRVR_WriteGetHeader(slot, HK_hooks()->documentBase(), "cgi-bin/GetSrvInfo.exe", kNoCache, noCacheLength()) >
+            0 &&
         readResult(slot, true)) {
         if (std::strstr(replyBuffer, ILR_SIGNATURE)) remoteServiceId = TARSEL_SERVICE_ILR;
         if (pterm.debug_level >= 2) log_append(0, " .../cgi-bin/GetSrvInfo.exe\n%s\n", replyBuffer);

@@ -29,9 +29,9 @@ struct TargetPrefix {
 };
 
 const TargetPrefix targetPrefixes[] = {
-    {"Saia", TARSEL_TARGET_SAIA},       {"XX7_", TARSEL_TARGET_XX7},          {"WebFactory", TARSEL_TARGET_WEBFACTORY},
-    {"Beckhoff", TARSEL_TARGET_BECKHOFF}, {"Wago", TARSEL_TARGET_WAGO},        {"Simatic", TARSEL_TARGET_SIMATIC},
-    {"TBox", TARSEL_TARGET_TBOX},       {"Phoenix", TARSEL_TARGET_PHOENIX},   {"Samson", TARSEL_TARGET_SAMSON},
+    {"Saia", TARSEL_TARGET_SAIA},         {"XX7_", TARSEL_TARGET_XX7},        {"WebFactory", TARSEL_TARGET_WEBFACTORY},
+    {"Beckhoff", TARSEL_TARGET_BECKHOFF}, {"Wago", TARSEL_TARGET_WAGO},       {"Simatic", TARSEL_TARGET_SIMATIC},
+    {"TBox", TARSEL_TARGET_TBOX},         {"Phoenix", TARSEL_TARGET_PHOENIX}, {"Samson", TARSEL_TARGET_SAMSON},
 };
 
 int relayQuery(int command, const char *query, const char *failure, char *reply, int size)

@@ -62,7 +62,8 @@ void startBlock(OrderBlock &b, const OrderHead &head, int number)
 // A name fits when the block, as sent, stays within the limit.
 bool fits(const OrderBlock &b, const char *name, size_t limit)
 {
-    return b.length + 1 + std::strlen(name) < sizeof b.text && b.sentLength + 1 + SRVR_orderEncodedLength(name) <= limit;
+    return b.length + 1 + std::strlen(name) < sizeof b.text &&
+           b.sentLength + 1 + SRVR_orderEncodedLength(name) <= limit;
 }
 
 void addToBlock(OrderBlock &b, const char *name)

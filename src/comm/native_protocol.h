@@ -6,9 +6,9 @@
 struct PpoList;
 struct TargetDriver;
 
-#define TARSEL_ORDER_LIMIT 1500  // default characters of one order request
-#define TARSEL_ORDER_RESTARTS 1  // new starts of an order the target answered "Error."
-#define TARSEL_MAX_BLOCKS 1024   // order blocks of one order
+#define TARSEL_ORDER_LIMIT 1500 // default characters of one order request
+#define TARSEL_ORDER_RESTARTS 1 // new starts of an order the target answered "Error."
+#define TARSEL_MAX_BLOCKS 1024  // order blocks of one order
 
 // Orders the read list in blocks; the order string begins with the order file
 // name, "+dummy+" and the refresh period. 1 when every block was taken.

@@ -127,7 +127,8 @@ int readReply(int slot)
     }
     if (reply.status != 200) {
         char line[256];
-        if (SX_statusLine(&reply, line, sizeof line)) err_append(0, "Failed to read values from target!\n\n%s\n\n", line);
+        if (SX_statusLine(&reply, line, sizeof line))
+            err_append(0, "Failed to read values from target!\n\n%s\n\n", line);
         else err_append(0, kFailed, nullptr);
         return 0;
     }
@@ -264,7 +265,8 @@ char *storeItemValue(PpoRecord *record, char *tagEnd)
     std::memcpy(text, valueTagEnd + 1, length);
     text[length] = '\0';
     const char *type = findBefore(value, valueTagEnd, "xsi:type=\"");
-    if (type && prefixcmp(type + 10, "xsd:boolean\"")) safe_strncpy(text, stringcmp(text, "true") ? "1" : "0", sizeof text);
+    if (type && prefixcmp(type + 10, "xsd:boolean\""))
+        safe_strncpy(text, stringcmp(text, "true") ? "1" : "0", sizeof text);
     else if (type && prefixcmp(type + 10, "xsd:string\"") && length >= 4) unescape(text);
     PPO_updateValue(record, text);
     return close;

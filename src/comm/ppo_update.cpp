@@ -67,12 +67,14 @@ int PPO_update_OV_RF(int force, int period)
         char reply[256] = "";
         if (!SRVR_OrderValue(HK_hooks()->remoteServer(), ppoOrderString, reply, sizeof reply, PPO_getList())) {
             ppoOrderStrPrv[0] = '\0';
-            if (lastAttempt) err_append(0, "OrderValues on remote host has failed !\n \"%s\"\n", HK_hooks()->remoteServer());
+            if (lastAttempt)
+                err_append(0, "OrderValues on remote host has failed !\n \"%s\"\n", HK_hooks()->remoteServer());
             return 0;
         }
     }
     ppoOrderString[0] = '\0';
-    if (!SRVR_ReadFile(HK_hooks()->remoteServer(), SYS_GetFixOrderFileName(), ppoOrderString, PPO_ORDER_SIZE, PPO_getList())) {
+    if (!SRVR_ReadFile(HK_hooks()->remoteServer(), SYS_GetFixOrderFileName(), ppoOrderString, PPO_ORDER_SIZE,
+                       PPO_getList())) {
         ppoOrderStrPrv[0] = '\0';
         if (lastAttempt) err_append(0, "ReadFile on remote host has failed !\n \"%s\"\n", HK_hooks()->remoteServer());
         return 0;
@@ -106,7 +108,8 @@ int PPO_update(int force, int period)
             return result;
         }
     }
-    if (!backingOff) log_append(1, "The target keeps failing: one update attempt per cycle until it answers\n", nullptr);
+    if (!backingOff)
+        log_append(1, "The target keeps failing: one update attempt per cycle until it answers\n", nullptr);
     backingOff = true;
     PPO_invalidAllValues();
     return 0;

@@ -88,9 +88,20 @@ int elementBits(int type)
 {
     switch (type) {
     case 1: return 1;
-    case 2: case 3: case 19: return 8;
-    case 4: case 5: case 9: case 12: case 28: case 29: return 16;
-    case 6: case 7: case 8: case 10: case 11: return 32;
+    case 2:
+    case 3:
+    case 19: return 8;
+    case 4:
+    case 5:
+    case 9:
+    case 12:
+    case 28:
+    case 29: return 16;
+    case 6:
+    case 7:
+    case 8:
+    case 10:
+    case 11: return 32;
     case 14: return 64;
     default: return type >= 23 && type <= 26 ? 16 : 0;
     }
@@ -101,9 +112,20 @@ int transportSize(int type)
 {
     switch (type) {
     case 1: return 3;
-    case 2: case 4: case 6: case 9: case 10: case 11: case 12: case 14: case 19: return 4;
-    case 3: case 28: case 29: return 9;
-    case 5: case 7: return 5;
+    case 2:
+    case 4:
+    case 6:
+    case 9:
+    case 10:
+    case 11:
+    case 12:
+    case 14:
+    case 19: return 4;
+    case 3:
+    case 28:
+    case 29: return 9;
+    case 5:
+    case 7: return 5;
     case 8: return 7;
     default: return 0;
     }
@@ -201,8 +223,8 @@ int postJob(const char *host, const char *direction, const uint8_t *pdu, int len
     char file[96];
     std::snprintf(file, sizeof file, "__S7Sys/%s/bin/rs/%d/%d/sps7", direction, block.rack, block.slot);
     int result = -1;
-    if (SRVR_PutPostHeader(slot, HK_hooks()->documentBase(), file, "application/x-www-form-urlencoded", length,
-                           kPragma, static_cast<int>(std::strlen(kPragma))) > 0 &&
+    if (SRVR_PutPostHeader(slot, HK_hooks()->documentBase(), file, "application/x-www-form-urlencoded", length, kPragma,
+                           static_cast<int>(std::strlen(kPragma))) > 0 &&
         SRVR_PutBuffer(slot, pdu, length) == length && SRVR_Flush(slot) >= 0)
         result = readReply(slot, direction[0] == 'p');
     else err_append(7011, " unavailable data!\n", nullptr);
@@ -237,7 +259,8 @@ bool readPart(const char *host, long byteAddress, int length, uint8_t *part)
         return false;
     }
     if (received - length != S7_ACK_HEADER)
-        err_append(7001, "error in s7Targetrequest in S7_readValues() returned bytes s7offset not correct (not equal 18)\n",
+        err_append(7001,
+                   "error in s7Targetrequest in S7_readValues() returned bytes s7offset not correct (not equal 18)\n",
                    nullptr);
     std::memcpy(part, replyBuffer + received - length, static_cast<size_t>(length));
     return true;
@@ -261,7 +284,8 @@ void decodePoints(PpoList *list)
         int size = S7_valueSize(a);
         if (offset < 0 || size <= 0 || offset + size > block.length) continue;
         char text[PPO_VALUE_SIZE];
-        if (S7_decodeValue(a, blockData + offset, static_cast<int>(block.length - offset), text)) PPO_updateValue(r, text);
+        if (S7_decodeValue(a, blockData + offset, static_cast<int>(block.length - offset), text))
+            PPO_updateValue(r, text);
     }
 }
 
@@ -272,12 +296,24 @@ int encodeScalar(const S7Address &a, const char *text, uint8_t *value)
     long long n = 0;
     switch (a.type) {
     case 1: value[0] = text[0] == '0' ? 0 : 1; return 1;
-    case 2: if (!parseInRange(text, 0, 255, &n)) return -1; break;
-    case 3: if (!parseInRange(text, -128, 255, &n)) return -1; break;
-    case 4: if (!parseInRange(text, 0, 65535, &n)) return -1; break;
-    case 5: if (!parseInRange(text, -32768, 32767, &n)) return -1; break;
-    case 6: if (!parseInRange(text, 0, 4294967295LL, &n)) return -1; break;
-    case 7: if (!parseInRange(text, -2147483648LL, 2147483647LL, &n)) return -1; break;
+    case 2:
+        if (!parseInRange(text, 0, 255, &n)) return -1;
+        break;
+    case 3:
+        if (!parseInRange(text, -128, 255, &n)) return -1;
+        break;
+    case 4:
+        if (!parseInRange(text, 0, 65535, &n)) return -1;
+        break;
+    case 5:
+        if (!parseInRange(text, -32768, 32767, &n)) return -1;
+        break;
+    case 6:
+        if (!parseInRange(text, 0, 4294967295LL, &n)) return -1;
+        break;
+    case 7:
+        if (!parseInRange(text, -2147483648LL, 2147483647LL, &n)) return -1;
+        break;
     case 8: {
         char *end = nullptr;
         float f = std::strtof(text, &end);
@@ -334,8 +370,12 @@ bool S7_getAddress(const TcrEntry *entry, S7Address *a)
     if (fields[0] < 1 || fields[0] > 255 || fields[1] < 1 || fields[1] > 65535 || fields[2] < 0 || fields[2] > 255 ||
         fields[3] < 0 || fields[3] > 65535 || fields[4] < 0 || fields[4] > 0x1FFFFF || fields[5] < 0 || fields[5] > 7)
         return false;
-    *a = {static_cast<int>(fields[0]), static_cast<int>(fields[1]), static_cast<int>(fields[2]),
-          static_cast<int>(fields[3]), fields[4], static_cast<int>(fields[5])};
+    *a = {static_cast<int>(fields[0]),
+          static_cast<int>(fields[1]),
+          static_cast<int>(fields[2]),
+          static_cast<int>(fields[3]),
+          fields[4],
+          static_cast<int>(fields[5])};
     if (a->type == S7_TYPE_STRING) a->count += 2;
     return true;
 }
@@ -394,11 +434,14 @@ bool S7_decodeValue(const S7Address &a, const uint8_t *bytes, int available, cha
     if (size <= 0 || size > available || (a.type != S7_TYPE_STRING && a.count != 1)) return false;
     switch (a.type) {
     case 1: std::snprintf(dst, PPO_VALUE_SIZE, "%d", bytes[0] >> a.bit & 1); return true;
-    case 2: case 3: std::snprintf(dst, PPO_VALUE_SIZE, "%u", bytes[0]); return true;
+    case 2:
+    case 3: std::snprintf(dst, PPO_VALUE_SIZE, "%u", bytes[0]); return true;
     case 4: std::snprintf(dst, PPO_VALUE_SIZE, "%hu", static_cast<unsigned short>(getBig(bytes, 2))); return true;
     case 5: std::snprintf(dst, PPO_VALUE_SIZE, "%hd", static_cast<short>(getBig(bytes, 2))); return true;
     case 6: std::snprintf(dst, PPO_VALUE_SIZE, "%lu", getBig(bytes, 4)); return true;
-    case 7: std::snprintf(dst, PPO_VALUE_SIZE, "%ld", static_cast<long>(static_cast<int32_t>(getBig(bytes, 4)))); return true;
+    case 7:
+        std::snprintf(dst, PPO_VALUE_SIZE, "%ld", static_cast<long>(static_cast<int32_t>(getBig(bytes, 4))));
+        return true;
     case 8: {
         uint32_t bits = static_cast<uint32_t>(getBig(bytes, 4));
         float f;

@@ -12,10 +12,10 @@ struct TargetDriver;
 struct TcrEntry;
 
 #define S7_AREA_DB 0x84
-#define S7_JOB_HEADER 24         // bytes of a job PDU before its data part
-#define S7_ACK_HEADER 18         // bytes of a read acknowledgement before its data
-#define S7_BLOCK_MAX 65536       // the largest block a page may name
-#define S7_REPLY_SIZE 65535      // a reply body of at most 65534 bytes
+#define S7_JOB_HEADER 24    // bytes of a job PDU before its data part
+#define S7_ACK_HEADER 18    // bytes of a read acknowledgement before its data
+#define S7_BLOCK_MAX 65536  // the largest block a page may name
+#define S7_REPLY_SIZE 65535 // a reply body of at most 65534 bytes
 #define S7_FUNCTION_READ 4
 #define S7_FUNCTION_WRITE 5
 #define S7_TYPE_BOOL 1
@@ -23,8 +23,8 @@ struct TcrEntry;
 
 // The any pointer of a process point.
 struct S7Address {
-    int type;         // S7 data type code
-    int count;        // elements; a STRING's two length bytes included
+    int type;  // S7 data type code
+    int count; // elements; a STRING's two length bytes included
     int area;
     int db;
     long byteAddress;

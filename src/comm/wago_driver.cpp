@@ -225,7 +225,8 @@ WagoPoint WG_pointOf(const char *name, const TcrEntry *format)
         p.size = wantsString ? stringSize(length) : 4;
         break;
     case 'B': p.size = 1; break;
-    case 'W': case 'X': p.size = 2; break;
+    case 'W':
+    case 'X': p.size = 2; break;
     default: break;
     }
     return p;

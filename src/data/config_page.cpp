@@ -17,13 +17,13 @@
 
 namespace {
 
-constexpr size_t kPrefixLength = 10;     // "PT_Config." and "PT_Config_" alike
-constexpr size_t kNameSize = 64;         // longer names are refused
-constexpr uint32_t kValueSize = 32;      // every parameter but the start page
-constexpr uint32_t kUrlSize = 256;       // "PT_Config.Start.URL"
-constexpr size_t kLineSize = 1024;       // longer file lines are cut
-constexpr int kInitialTimeout = 50;      // main-loop ticks
-constexpr int kStopped = -10;            // start counter after "Ready" = 0
+constexpr size_t kPrefixLength = 10; // "PT_Config." and "PT_Config_" alike
+constexpr size_t kNameSize = 64;     // longer names are refused
+constexpr uint32_t kValueSize = 32;  // every parameter but the start page
+constexpr uint32_t kUrlSize = 256;   // "PT_Config.Start.URL"
+constexpr size_t kLineSize = 1024;   // longer file lines are cut
+constexpr int kInitialTimeout = 50;  // main-loop ticks
+constexpr int kStopped = -10;        // start counter after "Ready" = 0
 constexpr char kHeader[] = "# Panterm Config\n#\n";
 constexpr char kTrailer[] = "#EOF\n";
 

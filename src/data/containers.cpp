@@ -296,10 +296,8 @@ ContainerRecord *createContainer(const char *name, const char *value)
     c->next = nullptr;
     std::memcpy(c->name, name, nameSize);
     safe_strncpy(c->value, value, capacity);
-    if (lastContainer)
-        lastContainer->next = c;
-    else
-        firstContainer = c;
+    if (lastContainer) lastContainer->next = c;
+    else firstContainer = c;
     lastContainer = c;
     return c;
 }
@@ -617,7 +615,9 @@ char *get_tmz_en() { return formatGetter(pterm.tmz_en); }
 int setBacklight(const char *text)
 {
     if (!text) return 0;
-    const char *output = stringcmp(g_platform, "TRMA5") ? "gpio8" : stringcmp(g_platform, "TRMA6") ? "gpio201" : nullptr;
+    const char *output = stringcmp(g_platform, "TRMA5")   ? "gpio8"
+                         : stringcmp(g_platform, "TRMA6") ? "gpio201"
+                                                          : nullptr;
     if (output) {
         if (!stringcmp(text, "0") && !stringcmp(text, "1")) return 0;
         write_gpio(output, text);

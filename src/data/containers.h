@@ -9,11 +9,11 @@
 #pragma once
 #include <cstdint>
 
-#define CO_VALUE_SIZE 256        // an ordinary container's buffer
-#define CO_TREND_SLOT_SIZE 129   // names containing "ActiveTrends["
-#define CO_MACRO_SIZE 2049       // names beginning with a large macro prefix
-#define CO_RUN_SLOTS 20          // "_NOINITSESSCO_0" .. "_NOINITSESSCO_19"
-#define CO_MSGBOX_TEXT_SIZE 800  // "MessageBoxCO"
+#define CO_VALUE_SIZE 256       // an ordinary container's buffer
+#define CO_TREND_SLOT_SIZE 129  // names containing "ActiveTrends["
+#define CO_MACRO_SIZE 2049      // names beginning with a large macro prefix
+#define CO_RUN_SLOTS 20         // "_NOINITSESSCO_0" .. "_NOINITSESSCO_19"
+#define CO_MSGBOX_TEXT_SIZE 800 // "MessageBoxCO"
 #define CO_PERSISTENT_PREFIX "PT_PERCO_"
 
 // One ordinary container; name and value live in heap2 with the record.

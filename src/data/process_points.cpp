@@ -35,10 +35,8 @@ PpoRecord *appendRecord(const char *name, TcrEntry *format)
     r->value[0] = '\0';
     r->format = format;
     r->next = nullptr;
-    if (readList.last)
-        readList.last->next = r;
-    else
-        readList.first = r;
+    if (readList.last) readList.last->next = r;
+    else readList.first = r;
     readList.last = r;
     readList.count++;
     return r;
@@ -171,4 +169,3 @@ const char *PPO_resolve(const char *name)
     const char *formatted = entry ? TCR_getFormatedName(entry) : nullptr;
     return formatted ? formatted : resolved;
 }
-

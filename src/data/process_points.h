@@ -30,9 +30,9 @@ struct TcrEntry;
 
 // One process point of the page.
 struct PpoRecord {
-    char *name;                  // as the page names it; never empty
-    char value[PPO_VALUE_SIZE];  // latest value, empty when created
-    TcrEntry *format;            // text-conversion entry, or null
+    char *name;                 // as the page names it; never empty
+    char value[PPO_VALUE_SIZE]; // latest value, empty when created
+    TcrEntry *format;           // text-conversion entry, or null
     PpoRecord *next;
 };
 

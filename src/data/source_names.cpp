@@ -161,8 +161,7 @@ void abortResolution(const char *format, const char *name)
 }
 
 // Replaces references of one kind until none is left or the resolution stops.
-void replaceAll(char *work, Replacer replace, char marker, const char *prefix, SourceReader reader,
-                const char *name)
+void replaceAll(char *work, Replacer replace, char marker, const char *prefix, SourceReader reader, const char *name)
 {
     char next[kSlot];
     for (int pass = 0; !aborted && replace(work, marker, prefix, reader, next); pass++) {

@@ -63,11 +63,21 @@ struct NamedFormat {
 
 // Formats known by their whole name (any case).
 const NamedFormat kWholeNames[] = {
-    {"string", FK_STRING},          {"int2hex", FK_INT2HEX},     {"hex", FK_HEX},
-    {"int", FK_INT},                {"unsignedint", FK_UINT},    {"long", FK_LONG},
-    {"unsignedlong", FK_ULONG},     {"short", FK_SHORT},         {"unsignedshort", FK_USHORT},
-    {"byte", FK_BYTE},              {"unsignedbyte", FK_UBYTE},  {"HH:MM", FK_HHMM},
-    {"HH:MM:SS", FK_HHMMSS},        {"DD.MM", FK_DDMM},          {"DD.MM.YY", FK_DDMMYY},
+    {"string", FK_STRING},
+    {"int2hex", FK_INT2HEX},
+    {"hex", FK_HEX},
+    {"int", FK_INT},
+    {"unsignedint", FK_UINT},
+    {"long", FK_LONG},
+    {"unsignedlong", FK_ULONG},
+    {"short", FK_SHORT},
+    {"unsignedshort", FK_USHORT},
+    {"byte", FK_BYTE},
+    {"unsignedbyte", FK_UBYTE},
+    {"HH:MM", FK_HHMM},
+    {"HH:MM:SS", FK_HHMMSS},
+    {"DD.MM", FK_DDMM},
+    {"DD.MM.YY", FK_DDMMYY},
 };
 
 const char kInvalid[] = "Invalid entry !\n";

@@ -95,10 +95,7 @@ Entry *createEntry(const char *name)
     return e;
 }
 
-void notFound(const char *name, char *out)
-{
-    std::snprintf(out, DS_VALUE_SIZE, "%s not found.\n", name);
-}
+void notFound(const char *name, char *out) { std::snprintf(out, DS_VALUE_SIZE, "%s not found.\n", name); }
 
 // Pseudo-values reach into the panel. Each answers true when it took the name.
 bool readPseudo(const char *name, char *out)
@@ -120,10 +117,8 @@ bool readPseudo(const char *name, char *out)
 void requestPage(char *value)
 {
     char address[DS_VALUE_SIZE];
-    if (value[0] == '1')
-        std::snprintf(address, sizeof address, "http://%s/%s", GetRemoteIpAddress(), GetRemotePath());
-    else
-        safe_strncpy(address, value, sizeof address);
+    if (value[0] == '1') std::snprintf(address, sizeof address, "http://%s/%s", GetRemoteIpAddress(), GetRemotePath());
+    else safe_strncpy(address, value, sizeof address);
     safe_strncpy(value, address, DS_VALUE_SIZE);
     HK_hooks()->requestPage(value);
 }
@@ -132,8 +127,8 @@ void requestPage(char *value)
 bool isGpioName(const char *name)
 {
     int pin = 0;
-    return prefixcmp(name, "gpio") && str_parseInt(name + 4, &pin) && pin >= 0 && pin < 256 &&
-           name[4] >= '0' && name[4] <= '9';
+    return prefixcmp(name, "gpio") && str_parseInt(name + 4, &pin) && pin >= 0 && pin < 256 && name[4] >= '0' &&
+           name[4] <= '9';
 }
 
 // Reads of the pseudo-values for a client: the copy of the panel state.

@@ -8,7 +8,7 @@
 // current, and its writes wait in a queue that the main thread carries out.
 #pragma once
 
-#define DS_VALUE_SIZE 256   // value buffers: at most 255 characters and the NUL
+#define DS_VALUE_SIZE 256     // value buffers: at most 255 characters and the NUL
 #define DS_STORE_BYTES 262144 // the store's own area
 
 // The data-server lock around every operation on the store and the order
@@ -29,8 +29,8 @@ void DS_Reset();
 // empties the store for a new page and keeps it usable.
 void DS_resetAll();
 
-#define DS_PANEL_WRITES 16    // pseudo-value writes of clients waiting for the main thread
-#define DS_BASE_SIZE 1024     // the copy of the page directory
+#define DS_PANEL_WRITES 16 // pseudo-value writes of clients waiting for the main thread
+#define DS_BASE_SIZE 1024  // the copy of the page directory
 
 // Value of a name (pseudo-values first, then the store) into out, which holds
 // DS_VALUE_SIZE bytes. A non-null context marks a call for a client of the

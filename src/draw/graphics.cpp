@@ -343,8 +343,7 @@ void G_DrawEllipse2(int x, int y, int w, int h, uint32_t c, int style)
     if (dashed) setSolid();
 }
 
-void G_Ellipse2(int x, int y, int w, int h, int fill, uint32_t fillColor, int border, uint32_t borderColor,
-                int style)
+void G_Ellipse2(int x, int y, int w, int h, int fill, uint32_t fillColor, int border, uint32_t borderColor, int style)
 {
     if (fill) G_FillEllipse(x, y, w, h, fillColor);
     if (border) G_DrawEllipse2(x, y, w, h, borderColor, style);

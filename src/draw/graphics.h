@@ -63,8 +63,7 @@ void G_DrawPolygon2(const int16_t *xs, const int16_t *ys, int n, int dx, int dy,
 void G_DrawEllipse(int x, int y, int w, int h, uint32_t c);
 void G_FillEllipse(int x, int y, int w, int h, uint32_t c);
 void G_DrawEllipse2(int x, int y, int w, int h, uint32_t c, int style);
-void G_Ellipse2(int x, int y, int w, int h, int fill, uint32_t fillColor, int border, uint32_t borderColor,
-                int style);
+void G_Ellipse2(int x, int y, int w, int h, int fill, uint32_t fillColor, int border, uint32_t borderColor, int style);
 void G_DrawXORRect(int direct, int x, int y, int w, int h);
 // Inverts the pixels of the box (exclusive-or fill); direct as G_DrawXORRect.
 void G_InvertRect(int direct, int x, int y, int w, int h);

@@ -61,7 +61,8 @@ void drawBits(const char *bytes, long width, long height, int x, int y)
         long row = k / rowBytes, column = (k % rowBytes) * 8;
         if (row >= height) return;
         for (int bit = 0; bit < 8 && column + bit < width; bit++)
-            if (byte & (1u << bit)) G_SetPixel(x + static_cast<int>(column + bit), y + static_cast<int>(row), 0xFF000000);
+            if (byte & (1u << bit))
+                G_SetPixel(x + static_cast<int>(column + bit), y + static_cast<int>(row), 0xFF000000);
     }
 }
 

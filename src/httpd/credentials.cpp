@@ -86,8 +86,7 @@ void readLine(char *line, int number)
     }
     char *colon = std::strchr(line, ':');
     if (!colon || colon == line || std::strlen(line) >= AUTH_TEXT_SIZE || credentials.count == AUTH_MAX_ACCOUNTS) {
-        log_append_int(0, AUTH_FILE_NAME " line %ld is no account NAME:PASSWORD (or one too many); ignored\n",
-                       number);
+        log_append_int(0, AUTH_FILE_NAME " line %ld is no account NAME:PASSWORD (or one too many); ignored\n", number);
         return;
     }
     safe_strncpy(credentials.accounts[credentials.count++], line, AUTH_TEXT_SIZE);

@@ -457,9 +457,16 @@ void http_writeContentType(HttpContext *c, const char *ext)
         const char *ext;
         const char *type;
     } kTypes[] = {
-        {"htm", "text/html"},  {"html", "text/html"}, {"req", "text/html"},  {"jpg", "image/jpeg"},
-        {"jpeg", "image/jpeg"}, {"gif", "image/gif"},  {"txt", "text/plain"}, {"xml", "text/xml"},
-        {"wsdl", "text/xml"},  {"xsd", "text/xml"},
+        {"htm", "text/html"},
+        {"html", "text/html"},
+        {"req", "text/html"},
+        {"jpg", "image/jpeg"},
+        {"jpeg", "image/jpeg"},
+        {"gif", "image/gif"},
+        {"txt", "text/plain"},
+        {"xml", "text/xml"},
+        {"wsdl", "text/xml"},
+        {"xsd", "text/xml"},
         {"csv", "application/x-unknown-content-type-Excel.CSV;charset=iso-8859-1"},
     };
     const char *type = "content/unknown";

@@ -21,10 +21,10 @@ typedef int (*HttpReadFn)(HttpContext *c);
 typedef int (*HttpWriteFn)(HttpContext *c, const char *data, int size);
 
 struct HttpContext {
-    int method;          // 0 unknown, HTTP_METHOD_...
-    int lineEnd;         // index of the first line feed
-    int headerLength;    // offset of the body
-    long contentLength;  // -1 when absent
+    int method;         // 0 unknown, HTTP_METHOD_...
+    int lineEnd;        // index of the first line feed
+    int headerLength;   // offset of the body
+    long contentLength; // -1 when absent
     char contentType[64];
     char cookie[128];
     char soapAction[128];

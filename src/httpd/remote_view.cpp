@@ -98,13 +98,19 @@ const struct {
     const char *name;
     int key;
 } kKeys[] = {
-    {"Enter", MWKEY_ENTER},     {"Escape", MWKEY_ESCAPE},   {"Tab", MWKEY_TAB},         {"Backspace", MWKEY_BACKSPACE},
-    {"ArrowLeft", MWKEY_LEFT},  {"ArrowRight", MWKEY_RIGHT}, {"ArrowUp", MWKEY_UP},      {"ArrowDown", MWKEY_DOWN},
-    {"Insert", MWKEY_INSERT},   {"Delete", MWKEY_DELETE},   {"Home", MWKEY_HOME},       {"End", MWKEY_END},
-    {"PageUp", MWKEY_PAGEUP},   {"PageDown", MWKEY_PAGEDOWN}, {"F1", MWKEY_F1},          {"F2", MWKEY_F2},
-    {"F3", MWKEY_F3},           {"F4", MWKEY_F4},           {"F5", MWKEY_F5},           {"F6", MWKEY_F6},
-    {"F7", MWKEY_F7},           {"F8", MWKEY_F8},           {"F9", MWKEY_F9},           {"F10", MWKEY_F10},
-    {"F11", MWKEY_F11},         {"F12", MWKEY_F12},
+    {"Enter", MWKEY_ENTER},    {"Escape", MWKEY_ESCAPE},
+    {"Tab", MWKEY_TAB},        {"Backspace", MWKEY_BACKSPACE},
+    {"ArrowLeft", MWKEY_LEFT}, {"ArrowRight", MWKEY_RIGHT},
+    {"ArrowUp", MWKEY_UP},     {"ArrowDown", MWKEY_DOWN},
+    {"Insert", MWKEY_INSERT},  {"Delete", MWKEY_DELETE},
+    {"Home", MWKEY_HOME},      {"End", MWKEY_END},
+    {"PageUp", MWKEY_PAGEUP},  {"PageDown", MWKEY_PAGEDOWN},
+    {"F1", MWKEY_F1},          {"F2", MWKEY_F2},
+    {"F3", MWKEY_F3},          {"F4", MWKEY_F4},
+    {"F5", MWKEY_F5},          {"F6", MWKEY_F6},
+    {"F7", MWKEY_F7},          {"F8", MWKEY_F8},
+    {"F9", MWKEY_F9},          {"F10", MWKEY_F10},
+    {"F11", MWKEY_F11},        {"F12", MWKEY_F12},
 };
 
 void sleepMs(int ms)
@@ -185,7 +191,8 @@ void readBody(HttpContext *c, char *body)
 {
     int n = 0;
     long limit = c->contentLength < 0 ? 0 : c->contentLength;
-    for (int ch; n < kBodySize - 1 && n < limit && (ch = http_getCharacter(c)) >= 0; n++) body[n] = static_cast<char>(ch);
+    for (int ch; n < kBodySize - 1 && n < limit && (ch = http_getCharacter(c)) >= 0; n++)
+        body[n] = static_cast<char>(ch);
     body[n] = '\0';
 }
 

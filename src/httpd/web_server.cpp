@@ -32,13 +32,13 @@ std::atomic<int> SRV_Initialized{0};
 namespace {
 
 constexpr int kSocketBuffer = 80000;
-constexpr int kTimeoutSec = 3;        // receive and send time-out of one call
-constexpr int kPollMs = 250;          // how often the stop request is looked at
-constexpr int kHeadMs = 5000;         // a request head must have arrived by then
-constexpr int kPauseMs = 200;         // a request line whose header does not end is served after this pause
-constexpr int kServeMs = 10000;       // time for the rest of a request and its answer ...
+constexpr int kTimeoutSec = 3;         // receive and send time-out of one call
+constexpr int kPollMs = 250;           // how often the stop request is looked at
+constexpr int kHeadMs = 5000;          // a request head must have arrived by then
+constexpr int kPauseMs = 200;          // a request line whose header does not end is served after this pause
+constexpr int kServeMs = 10000;        // time for the rest of a request and its answer ...
 constexpr int kBytesPerSecond = 16384; // ... plus one second per 16 KB moved
-constexpr int kDrainMs = 200;         // unread input is taken this long before closing
+constexpr int kDrainMs = 200;          // unread input is taken this long before closing
 constexpr int kDrainBytes = 65536;
 constexpr int kBindRetrySec = 10;
 

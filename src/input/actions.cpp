@@ -41,10 +41,7 @@ int nesting;
 enum Role { SOURCE, DESTINATION, EXTRA_1, EXTRA_2, ROLES };
 char localValues[ROLES][PPO_VALUE_SIZE];
 
-bool isProcessPoint(const MP_Info &info)
-{
-    return info.type == SourceType_PPO || info.type == SourceType_PASSWORDPPO;
-}
+bool isProcessPoint(const MP_Info &info) { return info.type == SourceType_PPO || info.type == SourceType_PASSWORDPPO; }
 
 // The current text of a source, or null when it has none.
 const char *valueOf(const MP_Info &info, Role role)
@@ -97,10 +94,8 @@ void add(const MP_Action &a, char *stream)
     double base = scanDouble(stream);
     double sum = addend + base;
     bool whole = addend == std::trunc(addend) && base == std::trunc(base);
-    if (whole && sum >= INT_MIN && sum <= INT_MAX)
-        std::snprintf(stream, AC_STREAM_SIZE, "%d", static_cast<int>(sum));
-    else
-        std::snprintf(stream, AC_STREAM_SIZE, "%lG", sum);
+    if (whole && sum >= INT_MIN && sum <= INT_MAX) std::snprintf(stream, AC_STREAM_SIZE, "%d", static_cast<int>(sum));
+    else std::snprintf(stream, AC_STREAM_SIZE, "%lG", sum);
     writeTo(a.dest, stream);
 }
 
@@ -156,10 +151,8 @@ void toggle(const MP_Action &a, char *stream)
         return;
     }
     const char *next;
-    if (a.extraCount == 2)
-        next = stringcmp(value, nameOf(a.extras[0])) ? nameOf(a.extras[1]) : nameOf(a.extras[0]);
-    else
-        next = scanInteger(value) != 0 ? "0" : "1";
+    if (a.extraCount == 2) next = stringcmp(value, nameOf(a.extras[0])) ? nameOf(a.extras[1]) : nameOf(a.extras[0]);
+    else next = scanInteger(value) != 0 ? "0" : "1";
     safe_strncpy(stream, next, AC_STREAM_SIZE);
     writeTo(a.source, stream);
 }

@@ -24,10 +24,10 @@ namespace {
 constexpr int kBackspace = 8;
 
 struct PointerState {
-    OB_Point press;   // (0, 0): no press pending
-    int16_t owner;    // object that took the press, -1 none
-    bool pending;     // a press was accepted and its release has not come
-    bool skipped;     // the press was swallowed: so is its release
+    OB_Point press; // (0, 0): no press pending
+    int16_t owner;  // object that took the press, -1 none
+    bool pending;   // a press was accepted and its release has not come
+    bool skipped;   // the press was swallowed: so is its release
 };
 
 PointerState pointer = {{0, 0}, -1, false, false};

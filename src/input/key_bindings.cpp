@@ -30,10 +30,10 @@ void escapeKey(int position);
 void nextObjectKey(int position);
 
 const Binding kStart[kBindings] = {
-    {"UP", -1, OB_MSG_FOCUS_NEXT, navigateKey},         {"DOWN", -1, OB_MSG_FOCUS_NEXT, navigateKey},
-    {"LEFT", -1, OB_MSG_FOCUS_NEXT, navigateKey},       {"RIGHT", -1, OB_MSG_FOCUS_NEXT, navigateKey},
-    {"ENTER", -1, OB_MSG_ENTER, enterKey},              {"ESC", -1, OB_MSG_END_EDIT, escapeKey},
-    {"TAB", -1, OB_MSG_FOCUS_NEXT, nextObjectKey},      {"SHIFT-TAB", -1, OB_MSG_FOCUS_PREVIOUS, nextObjectKey},
+    {"UP", -1, OB_MSG_FOCUS_NEXT, navigateKey},    {"DOWN", -1, OB_MSG_FOCUS_NEXT, navigateKey},
+    {"LEFT", -1, OB_MSG_FOCUS_NEXT, navigateKey},  {"RIGHT", -1, OB_MSG_FOCUS_NEXT, navigateKey},
+    {"ENTER", -1, OB_MSG_ENTER, enterKey},         {"ESC", -1, OB_MSG_END_EDIT, escapeKey},
+    {"TAB", -1, OB_MSG_FOCUS_NEXT, nextObjectKey}, {"SHIFT-TAB", -1, OB_MSG_FOCUS_PREVIOUS, nextObjectKey},
 };
 
 const int kDirections[4] = {NAV_UP, NAV_DOWN, NAV_LEFT, NAV_RIGHT};

@@ -31,20 +31,13 @@ struct FunctionKey {
 };
 
 const FunctionKey kFunctionKeys[] = {
-    {NX_KEY_LWIN, "LWIN"},      {NX_KEY_RWIN, "RWIN"},
-    {MWKEY_LEFT, "LEFT"},       {MWKEY_RIGHT, "RIGHT"},
-    {MWKEY_UP, "UP"},           {MWKEY_DOWN, "DOWN"},
-    {MWKEY_INSERT, "INSERT"},   {MWKEY_DELETE, "DELETE"},
-    {MWKEY_HOME, "HOME"},       {MWKEY_END, "END"},
-    {MWKEY_PAGEUP, "PG_UP"},    {MWKEY_PAGEDOWN, "PG_DOWN"},
-    {MWKEY_F1, "FKEY_1"},       {MWKEY_F2, "FKEY_2"},
-    {MWKEY_F3, "FKEY_3"},       {MWKEY_F4, "FKEY_4"},
-    {MWKEY_F5, "FKEY_5"},       {MWKEY_F6, "FKEY_6"},
-    {MWKEY_F7, "FKEY_7"},       {MWKEY_F8, "FKEY_8"},
-    {MWKEY_F9, "FKEY_9"},       {MWKEY_F10, "FKEY_10"},
-    {MWKEY_F11, "FKEY_11"},     {MWKEY_F12, "FKEY_12"},
-    {MWKEY_NUMLOCK, "NUMLOCK"}, {MWKEY_CAPSLOCK, "CAPITAL"},
-    {MWKEY_PRINT, "PRINT"},     {MWKEY_SYSREQ, "SYSREQ"},
+    {NX_KEY_LWIN, "LWIN"},      {NX_KEY_RWIN, "RWIN"},       {MWKEY_LEFT, "LEFT"},     {MWKEY_RIGHT, "RIGHT"},
+    {MWKEY_UP, "UP"},           {MWKEY_DOWN, "DOWN"},        {MWKEY_INSERT, "INSERT"}, {MWKEY_DELETE, "DELETE"},
+    {MWKEY_HOME, "HOME"},       {MWKEY_END, "END"},          {MWKEY_PAGEUP, "PG_UP"},  {MWKEY_PAGEDOWN, "PG_DOWN"},
+    {MWKEY_F1, "FKEY_1"},       {MWKEY_F2, "FKEY_2"},        {MWKEY_F3, "FKEY_3"},     {MWKEY_F4, "FKEY_4"},
+    {MWKEY_F5, "FKEY_5"},       {MWKEY_F6, "FKEY_6"},        {MWKEY_F7, "FKEY_7"},     {MWKEY_F8, "FKEY_8"},
+    {MWKEY_F9, "FKEY_9"},       {MWKEY_F10, "FKEY_10"},      {MWKEY_F11, "FKEY_11"},   {MWKEY_F12, "FKEY_12"},
+    {MWKEY_NUMLOCK, "NUMLOCK"}, {MWKEY_CAPSLOCK, "CAPITAL"}, {MWKEY_PRINT, "PRINT"},   {MWKEY_SYSREQ, "SYSREQ"},
     {MWKEY_PAUSE, "PAUSE"},     {MWKEY_BREAK, "BREAK"},
 };
 

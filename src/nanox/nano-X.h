@@ -78,8 +78,8 @@ typedef struct {
     char lfFaceName[MWLF_FACESIZE];
 } MWLOGFONT;
 
-#define MWARGB(a, r, g, b)                                                                                        \
-    ((MWCOLORVAL)(((unsigned char)(r)) | (((uint32_t)(unsigned char)(g)) << 8) |                                  \
+#define MWARGB(a, r, g, b)                                                                                             \
+    ((MWCOLORVAL)(((unsigned char)(r)) | (((uint32_t)(unsigned char)(g)) << 8) |                                       \
                   (((uint32_t)(unsigned char)(b)) << 16) | (((uint32_t)(unsigned char)(a)) << 24)))
 #define MWRGB(r, g, b) MWARGB(255, (r), (g), (b))
 #define MW0RGB(r, g, b) MWARGB(0, (r), (g), (b))
@@ -586,8 +586,8 @@ void GrDelay(GR_TIMEOUT msecs);
 void GrGetScreenInfo(GR_SCREEN_INFO *sip);
 GR_FNCALLBACKEVENT GrSetErrorHandler(GR_FNCALLBACKEVENT fncb);
 
-GR_WINDOW_ID GrNewWindow(GR_WINDOW_ID parent, GR_COORD x, GR_COORD y, GR_SIZE width, GR_SIZE height,
-                         GR_SIZE bordersize, GR_COLOR background, GR_COLOR bordercolor);
+GR_WINDOW_ID GrNewWindow(GR_WINDOW_ID parent, GR_COORD x, GR_COORD y, GR_SIZE width, GR_SIZE height, GR_SIZE bordersize,
+                         GR_COLOR background, GR_COLOR bordercolor);
 GR_WINDOW_ID GrNewWindowEx(GR_WM_PROPS props, const char *title, GR_WINDOW_ID parent, GR_COORD x, GR_COORD y,
                            GR_SIZE width, GR_SIZE height, GR_COLOR background);
 void GrMapWindow(GR_WINDOW_ID wid);
@@ -604,8 +604,8 @@ void GrCloseWindow(GR_WINDOW_ID wid);
 
 GR_WINDOW_ID GrNewPixmapEx(GR_SIZE width, GR_SIZE height, int format, void *pixels);
 #define GrNewPixmap(width, height, pixels) GrNewPixmapEx(width, height, 0, pixels)
-void GrCopyArea(GR_DRAW_ID id, GR_GC_ID gc, GR_COORD x, GR_COORD y, GR_SIZE width, GR_SIZE height,
-                GR_DRAW_ID srcid, GR_COORD srcx, GR_COORD srcy, int op);
+void GrCopyArea(GR_DRAW_ID id, GR_GC_ID gc, GR_COORD x, GR_COORD y, GR_SIZE width, GR_SIZE height, GR_DRAW_ID srcid,
+                GR_COORD srcx, GR_COORD srcy, int op);
 /* Reads width x height screen pixel values (0xAABBGGRR) of a drawable into
  * pixels, row by row; pixels outside the drawable read as 0. */
 void GrReadArea(GR_DRAW_ID id, GR_COORD x, GR_COORD y, GR_SIZE width, GR_SIZE height, GR_PIXELVAL *pixels);
@@ -645,7 +645,7 @@ GR_IMAGE_ID GrLoadImageFromBuffer(void *buffer, int size, int flags);
 void GrGetImageInfo(GR_IMAGE_ID id, GR_IMAGE_INFO *iip);
 void GrDrawImagePartToFit(GR_DRAW_ID id, GR_GC_ID gc, GR_COORD dx, GR_COORD dy, GR_SIZE dwidth, GR_SIZE dheight,
                           GR_COORD sx, GR_COORD sy, GR_SIZE swidth, GR_SIZE sheight, GR_IMAGE_ID imageid);
-#define GrDrawImageToFit(id, gc, x, y, width, height, imageid)                                                    \
+#define GrDrawImageToFit(id, gc, x, y, width, height, imageid)                                                         \
     GrDrawImagePartToFit(id, gc, x, y, width, height, 0, 0, 0, 0, imageid)
 void GrFreeImage(GR_IMAGE_ID id);
 

@@ -39,15 +39,15 @@ const struct {
     const char *name;
     GR_KEY key;
 } kKeyNames[] = {
-    {"ENTER", MWKEY_ENTER},     {"ESC", MWKEY_ESCAPE},      {"TAB", MWKEY_TAB},       {"BACKSPACE", MWKEY_BACKSPACE},
-    {"LWIN", NX_KEY_LWIN},      {"RWIN", NX_KEY_RWIN},      {"LEFT", MWKEY_LEFT},     {"RIGHT", MWKEY_RIGHT},
-    {"UP", MWKEY_UP},           {"DOWN", MWKEY_DOWN},       {"INSERT", MWKEY_INSERT}, {"DELETE", MWKEY_DELETE},
-    {"HOME", MWKEY_HOME},       {"END", MWKEY_END},         {"PG_UP", MWKEY_PAGEUP},  {"PG_DOWN", MWKEY_PAGEDOWN},
-    {"FKEY_1", MWKEY_F1},       {"FKEY_2", MWKEY_F2},       {"FKEY_3", MWKEY_F3},     {"FKEY_4", MWKEY_F4},
-    {"FKEY_5", MWKEY_F5},       {"FKEY_6", MWKEY_F6},       {"FKEY_7", MWKEY_F7},     {"FKEY_8", MWKEY_F8},
-    {"FKEY_9", MWKEY_F9},       {"FKEY_10", MWKEY_F10},     {"FKEY_11", MWKEY_F11},   {"FKEY_12", MWKEY_F12},
-    {"NUMLOCK", MWKEY_NUMLOCK}, {"CAPITAL", MWKEY_CAPSLOCK}, {"PRINT", MWKEY_PRINT},  {"SYSREQ", MWKEY_SYSREQ},
-    {"PAUSE", MWKEY_PAUSE},     {"BREAK", MWKEY_BREAK},     {"APPS", MWKEY_APP1},
+    {"ENTER", MWKEY_ENTER},     {"ESC", MWKEY_ESCAPE},       {"TAB", MWKEY_TAB},       {"BACKSPACE", MWKEY_BACKSPACE},
+    {"LWIN", NX_KEY_LWIN},      {"RWIN", NX_KEY_RWIN},       {"LEFT", MWKEY_LEFT},     {"RIGHT", MWKEY_RIGHT},
+    {"UP", MWKEY_UP},           {"DOWN", MWKEY_DOWN},        {"INSERT", MWKEY_INSERT}, {"DELETE", MWKEY_DELETE},
+    {"HOME", MWKEY_HOME},       {"END", MWKEY_END},          {"PG_UP", MWKEY_PAGEUP},  {"PG_DOWN", MWKEY_PAGEDOWN},
+    {"FKEY_1", MWKEY_F1},       {"FKEY_2", MWKEY_F2},        {"FKEY_3", MWKEY_F3},     {"FKEY_4", MWKEY_F4},
+    {"FKEY_5", MWKEY_F5},       {"FKEY_6", MWKEY_F6},        {"FKEY_7", MWKEY_F7},     {"FKEY_8", MWKEY_F8},
+    {"FKEY_9", MWKEY_F9},       {"FKEY_10", MWKEY_F10},      {"FKEY_11", MWKEY_F11},   {"FKEY_12", MWKEY_F12},
+    {"NUMLOCK", MWKEY_NUMLOCK}, {"CAPITAL", MWKEY_CAPSLOCK}, {"PRINT", MWKEY_PRINT},   {"SYSREQ", MWKEY_SYSREQ},
+    {"PAUSE", MWKEY_PAUSE},     {"BREAK", MWKEY_BREAK},      {"APPS", MWKEY_APP1},
 };
 
 bool keyByName(const std::string &name, GR_KEY *key)
@@ -282,7 +282,7 @@ void waitHeadless(int timeoutMs)
 
 void setTitleHeadless(const char *) {}
 
-const NX_Backend kHeadless = {"headless", openHeadless,  closeHeadless,   showHeadless,
+const NX_Backend kHeadless = {"headless",      openHeadless, closeHeadless,   showHeadless,
                               flushedHeadless, waitHeadless, setTitleHeadless};
 
 } // namespace

@@ -22,18 +22,41 @@ const struct {
     SDL_Keycode sym;
     GR_KEY key;
 } kKeys[] = {
-    {SDLK_RETURN, MWKEY_ENTER},     {SDLK_KP_ENTER, MWKEY_ENTER}, {SDLK_ESCAPE, MWKEY_ESCAPE},
-    {SDLK_TAB, MWKEY_TAB},          {SDLK_BACKSPACE, MWKEY_BACKSPACE}, {SDLK_LEFT, MWKEY_LEFT},
-    {SDLK_RIGHT, MWKEY_RIGHT},      {SDLK_UP, MWKEY_UP},          {SDLK_DOWN, MWKEY_DOWN},
-    {SDLK_INSERT, MWKEY_INSERT},    {SDLK_DELETE, MWKEY_DELETE},  {SDLK_HOME, MWKEY_HOME},
-    {SDLK_END, MWKEY_END},          {SDLK_PAGEUP, MWKEY_PAGEUP},  {SDLK_PAGEDOWN, MWKEY_PAGEDOWN},
-    {SDLK_F1, MWKEY_F1},            {SDLK_F2, MWKEY_F2},          {SDLK_F3, MWKEY_F3},
-    {SDLK_F4, MWKEY_F4},            {SDLK_F5, MWKEY_F5},          {SDLK_F6, MWKEY_F6},
-    {SDLK_F7, MWKEY_F7},            {SDLK_F8, MWKEY_F8},          {SDLK_F9, MWKEY_F9},
-    {SDLK_F10, MWKEY_F10},          {SDLK_F11, MWKEY_F11},        {SDLK_F12, MWKEY_F12},
-    {SDLK_NUMLOCKCLEAR, MWKEY_NUMLOCK}, {SDLK_CAPSLOCK, MWKEY_CAPSLOCK}, {SDLK_PRINTSCREEN, MWKEY_PRINT},
-    {SDLK_SYSREQ, MWKEY_SYSREQ},    {SDLK_PAUSE, MWKEY_PAUSE},    {SDLK_APPLICATION, MWKEY_APP1},
-    {SDLK_LGUI, NX_KEY_LWIN},       {SDLK_RGUI, NX_KEY_RWIN},
+    {SDLK_RETURN, MWKEY_ENTER},
+    {SDLK_KP_ENTER, MWKEY_ENTER},
+    {SDLK_ESCAPE, MWKEY_ESCAPE},
+    {SDLK_TAB, MWKEY_TAB},
+    {SDLK_BACKSPACE, MWKEY_BACKSPACE},
+    {SDLK_LEFT, MWKEY_LEFT},
+    {SDLK_RIGHT, MWKEY_RIGHT},
+    {SDLK_UP, MWKEY_UP},
+    {SDLK_DOWN, MWKEY_DOWN},
+    {SDLK_INSERT, MWKEY_INSERT},
+    {SDLK_DELETE, MWKEY_DELETE},
+    {SDLK_HOME, MWKEY_HOME},
+    {SDLK_END, MWKEY_END},
+    {SDLK_PAGEUP, MWKEY_PAGEUP},
+    {SDLK_PAGEDOWN, MWKEY_PAGEDOWN},
+    {SDLK_F1, MWKEY_F1},
+    {SDLK_F2, MWKEY_F2},
+    {SDLK_F3, MWKEY_F3},
+    {SDLK_F4, MWKEY_F4},
+    {SDLK_F5, MWKEY_F5},
+    {SDLK_F6, MWKEY_F6},
+    {SDLK_F7, MWKEY_F7},
+    {SDLK_F8, MWKEY_F8},
+    {SDLK_F9, MWKEY_F9},
+    {SDLK_F10, MWKEY_F10},
+    {SDLK_F11, MWKEY_F11},
+    {SDLK_F12, MWKEY_F12},
+    {SDLK_NUMLOCKCLEAR, MWKEY_NUMLOCK},
+    {SDLK_CAPSLOCK, MWKEY_CAPSLOCK},
+    {SDLK_PRINTSCREEN, MWKEY_PRINT},
+    {SDLK_SYSREQ, MWKEY_SYSREQ},
+    {SDLK_PAUSE, MWKEY_PAUSE},
+    {SDLK_APPLICATION, MWKEY_APP1},
+    {SDLK_LGUI, NX_KEY_LWIN},
+    {SDLK_RGUI, NX_KEY_RWIN},
 };
 
 GR_KEYMOD modifiersOf(Uint16 mod)
@@ -121,8 +144,8 @@ bool startVideo()
 bool openSdl(int width, int height)
 {
     if (!startVideo()) return false;
-    sdl.window = SDL_CreateWindow("Panterm", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
-                                  SDL_WINDOW_SHOWN);
+    sdl.window =
+        SDL_CreateWindow("Panterm", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height, SDL_WINDOW_SHOWN);
     if (sdl.window)
         sdl.frame = SDL_CreateRGBSurfaceWithFormatFrom(NX_screenPixels(), width, height, 32, width * 4,
                                                        SDL_PIXELFORMAT_ABGR8888);

@@ -52,9 +52,9 @@ struct NX_GC {
 // context's mode, colours and clip rectangles (drawable coordinates).
 struct NX_Target {
     uint32_t *pixels = nullptr;
-    int pitch = 0;       // pixels per row of the buffer
-    int originX = 0;     // buffer x of drawable x 0
-    int originY = 0;     // buffer y of drawable y 0
+    int pitch = 0;                                        // pixels per row of the buffer
+    int originX = 0;                                      // buffer x of drawable x 0
+    int originY = 0;                                      // buffer y of drawable y 0
     int clipX1 = 0, clipY1 = 0, clipX2 = -1, clipY2 = -1; // visible area, inclusive
     const NX_GC *gc = nullptr;
     const std::vector<GR_RECT> *region = nullptr; // null: no clip region

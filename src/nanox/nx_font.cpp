@@ -124,19 +124,25 @@ const char *familyFor(const std::string &name)
     static const struct {
         const char *alias, *family;
     } aliases[] = {
-        {"dejavu sans mono", "DejaVu Sans Mono"}, {"dejavu serif", "DejaVu Serif"},
-        {"dejavu sans", "DejaVu Sans"},           {"times new roman", "DejaVu Serif"},
-        {"courier new", "DejaVu Sans Mono"},      {"dialoginput", "DejaVu Sans Mono"},
-        {"monospaced", "DejaVu Sans Mono"},       {"sansserif", "DejaVu Sans"},
-        {"timesroman", "DejaVu Serif"},           {"helvetica", "DejaVu Sans"},
-        {"courier", "DejaVu Sans Mono"},          {"dialog", "DejaVu Sans"},
-        {"serif", "DejaVu Serif"},                {"arial", "DejaVu Sans"},
+        {"dejavu sans mono", "DejaVu Sans Mono"},
+        {"dejavu serif", "DejaVu Serif"},
+        {"dejavu sans", "DejaVu Sans"},
+        {"times new roman", "DejaVu Serif"},
+        {"courier new", "DejaVu Sans Mono"},
+        {"dialoginput", "DejaVu Sans Mono"},
+        {"monospaced", "DejaVu Sans Mono"},
+        {"sansserif", "DejaVu Sans"},
+        {"timesroman", "DejaVu Serif"},
+        {"helvetica", "DejaVu Sans"},
+        {"courier", "DejaVu Sans Mono"},
+        {"dialog", "DejaVu Sans"},
+        {"serif", "DejaVu Serif"},
+        {"arial", "DejaVu Sans"},
         {"times", "DejaVu Serif"},
     };
     for (const auto &a : aliases) {
         size_t n = std::strlen(a.alias);
-        if (name.compare(0, n, a.alias) == 0 && (name.size() == n || std::strchr(" -.,_", name[n])))
-            return a.family;
+        if (name.compare(0, n, a.alias) == 0 && (name.size() == n || std::strchr(" -.,_", name[n]))) return a.family;
     }
     return "DejaVu Sans";
 }

@@ -64,7 +64,7 @@ uint32_t applyMode(int mode, uint32_t s, uint32_t d)
     return (r & 0x00FFFFFF) | NX_OPAQUE;
 }
 
-constexpr int kLongLine = 1 << 17;   // longer lines are clipped before they are walked
+constexpr int kLongLine = 1 << 17;    // longer lines are clipped before they are walked
 constexpr int kExactRadius = 1 << 14; // larger radii are computed in floating point
 
 int modeOf(const NX_Target &t) { return t.gc ? t.gc->mode : GR_MODE_COPY; }
@@ -611,7 +611,8 @@ void GrFillPoly(GR_DRAW_ID id, GR_GC_ID gc, GR_COUNT count, GR_POINT *points)
     std::vector<Edge> &edges = raster.edges;
     edges.clear();
     for (int i = 0; i < count; i++)
-        if (points[i].y != points[(i + 1) % count].y) edges.push_back(makeEdge(points[i], points[(i + 1) % count], minY));
+        if (points[i].y != points[(i + 1) % count].y)
+            edges.push_back(makeEdge(points[i], points[(i + 1) % count], minY));
     std::vector<int> &xs = raster.crossings;
     for (int y = minY; y <= maxY; y++) {
         xs.clear();
@@ -632,8 +633,8 @@ void GrFillEllipse(GR_DRAW_ID id, GR_GC_ID gc, GR_COORD x, GR_COORD y, GR_SIZE r
     ellipse(id, gc, x, y, rx, ry, true);
 }
 
-void GrCopyArea(GR_DRAW_ID id, GR_GC_ID gc, GR_COORD x, GR_COORD y, GR_SIZE width, GR_SIZE height,
-                GR_DRAW_ID srcid, GR_COORD srcx, GR_COORD srcy, int op)
+void GrCopyArea(GR_DRAW_ID id, GR_GC_ID gc, GR_COORD x, GR_COORD y, GR_SIZE width, GR_SIZE height, GR_DRAW_ID srcid,
+                GR_COORD srcx, GR_COORD srcy, int op)
 {
     NX_Target dst, src;
     if (width <= 0 || height <= 0 || !NX_prepareTarget(id, gc, &dst) || !NX_prepareSource(srcid, &src)) return;

@@ -395,8 +395,8 @@ void NX_inputButton(int x, int y, bool down)
         int ax = 0, ay = 0;
         NX_windowOnScreen(target, &ax, &ay);
         GR_EVENT e{};
-        e.button = {type, target->id, under, x, y, x - ax, y - ay, server.buttons, GR_BUTTON_L,
-                    server.modifiers, NX_elapsedMs()};
+        e.button = {type,        target->id,       under,         x, y, x - ax, y - ay, server.buttons,
+                    GR_BUTTON_L, server.modifiers, NX_elapsedMs()};
         enqueue(e);
         if (down && selected(target, GR_EVENT_TYPE_BUTTON_UP)) server.grab = target->id;
     }
@@ -422,8 +422,18 @@ void NX_inputKey(GR_KEY ch, GR_KEYMOD modifiers, bool down)
     int ax = 0, ay = 0;
     NX_windowOnScreen(target, &ax, &ay);
     GR_EVENT e{};
-    e.keystroke = {type, target->id, start, server.pointerX, server.pointerY, server.pointerX - ax,
-                   server.pointerY - ay, server.buttons, modifiers, ch, 0, 0};
+    e.keystroke = {type,
+                   target->id,
+                   start,
+                   server.pointerX,
+                   server.pointerY,
+                   server.pointerX - ax,
+                   server.pointerY - ay,
+                   server.buttons,
+                   modifiers,
+                   ch,
+                   0,
+                   0};
     enqueue(e);
 }
 
@@ -542,8 +552,8 @@ GR_FNCALLBACKEVENT GrSetErrorHandler(GR_FNCALLBACKEVENT fncb)
 
 // ---- windows and pixmaps ----
 
-GR_WINDOW_ID GrNewWindow(GR_WINDOW_ID parent, GR_COORD x, GR_COORD y, GR_SIZE width, GR_SIZE height,
-                         GR_SIZE bordersize, GR_COLOR background, GR_COLOR)
+GR_WINDOW_ID GrNewWindow(GR_WINDOW_ID parent, GR_COORD x, GR_COORD y, GR_SIZE width, GR_SIZE height, GR_SIZE bordersize,
+                         GR_COLOR background, GR_COLOR)
 {
     if (!server.open) return 0;
     if (!findWindow(parent)) {

@@ -272,8 +272,7 @@ void drawLimit(const OB_Object &o, const Params &p, double limit)
     int s = scaleBand(p);
     if (p.horizontal)
         G_FillRect(o.x + pixels((limit - p.min) * o.width / (p.max - p.min)) - 1, o.y, 2, o.height - s, p.lineColor);
-    else
-        G_FillRect(o.x, o.y + pixels((p.max - limit) * o.height / (p.max - p.min)) - 1, o.width - s, 2, p.lineColor);
+    else G_FillRect(o.x, o.y + pixels((p.max - limit) * o.height / (p.max - p.min)) - 1, o.width - s, 2, p.lineColor);
 }
 
 void drawBar(BG_BarGraph *bar, Params p, const char *valueText, int full)

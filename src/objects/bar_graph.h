@@ -37,7 +37,7 @@ struct BG_BarGraph {
     OB_Object object;
     MPainter block;
     int16_t barX, barY, barWidth, barHeight; // the bar last filled; width 0 when none
-    char *text; // change-detection text of the last drawing (heap1)
+    char *text;                              // change-detection text of the last drawing (heap1)
 };
 
 // Loaders of "IBarGraphP" and "CircularGaugeP": the body is the painter block.

@@ -144,14 +144,19 @@ void placeList(DDL_List *l)
         SCROLLER_SetEnabled(&l->scroller, 0);
         return;
     }
-    l->scroller = {static_cast<int16_t>(o.x + o.width - DDL_SCROLLER_WIDTH), l->listTop, DDL_SCROLLER_WIDTH,
-                   static_cast<int16_t>(height), DM_LIGHT_GREY, o.lineColor,
+    l->scroller = {static_cast<int16_t>(o.x + o.width - DDL_SCROLLER_WIDTH),
+                   l->listTop,
+                   DDL_SCROLLER_WIDTH,
+                   static_cast<int16_t>(height),
+                   DM_LIGHT_GREY,
+                   o.lineColor,
                    l->scroller.flags & (SCROLLER_UP_PRESSED | SCROLLER_DOWN_PRESSED)};
     int keep = l->highlighted >= 0 ? l->highlighted : l->selected >= 0 ? l->selected : 0;
     if (l->scrollIntoView) {
         l->scrollIntoView = 0;
         if (keep < l->firstVisible) l->firstVisible = static_cast<int16_t>(keep);
-        else if (keep >= l->firstVisible + l->visibleRows) l->firstVisible = static_cast<int16_t>(keep - l->visibleRows + 1);
+        else if (keep >= l->firstVisible + l->visibleRows)
+            l->firstVisible = static_cast<int16_t>(keep - l->visibleRows + 1);
     }
     l->firstVisible = static_cast<int16_t>(clampFirst(l, l->firstVisible));
     if (l->firstVisible == 0) l->scroller.flags |= SCROLLER_UP_GREY;
@@ -241,7 +246,9 @@ bool scrollBar(DDL_List *l, int phase, const OB_Point *p)
     if (!SCROLLER_IsButtonUpPressed(&l->scroller, p->x, p->y, &step) &&
         !SCROLLER_IsButtonDownPressed(&l->scroller, p->x, p->y, &step))
         return true;
-    int rows = step == SCROLLER_LINE_UP || step == SCROLLER_LINE_DOWN ? step : step < 0 ? -l->visibleRows : l->visibleRows;
+    int rows = step == SCROLLER_LINE_UP || step == SCROLLER_LINE_DOWN ? step
+               : step < 0                                             ? -l->visibleRows
+                                                                      : l->visibleRows;
     int first = clampFirst(l, l->firstVisible + rows);
     if (first != l->firstVisible) {
         l->firstVisible = static_cast<int16_t>(first);

@@ -105,8 +105,17 @@ void takeRepaint(FV_Viewer *v, const MP_Repaint &r, int index, Look *look, RR_Of
 bool repaintPass(FV_Viewer *v, Look *look)
 {
     const OB_Object &o = v->object;
-    *look = {OB_GetStatusBit(&o, OB_STATUS_FILL), OB_GetStatusBit(&o, OB_STATUS_BORDER), o.fillColor, o.lineColor, -1,
-             0, 0, o.x, o.y, o.width, o.height};
+    *look = {OB_GetStatusBit(&o, OB_STATUS_FILL),
+             OB_GetStatusBit(&o, OB_STATUS_BORDER),
+             o.fillColor,
+             o.lineColor,
+             -1,
+             0,
+             0,
+             o.x,
+             o.y,
+             o.width,
+             o.height};
     v->horizontalGrid = v->verticalGrid = v->multiLine = v->multiSelect = 0;
     RR_OffsetSlots slots;
     RR_initOffsetSlots(&slots);
@@ -257,7 +266,8 @@ void prepareSource(FV_Viewer *v, const MP_Info *info, int divider)
         readFileSource(v, info, divider);
         if (!v->notFound) updateIndexes(v);
     } else if (info->type == SourceType_CO) {
-        if (!HK_hooks()->alarmListCycle(v->object.id, resolveInfoName(info->name ? info->name : ""))) v->alarm = nullptr;
+        if (!HK_hooks()->alarmListCycle(v->object.id, resolveInfoName(info->name ? info->name : "")))
+            v->alarm = nullptr;
     }
 }
 
@@ -415,8 +425,12 @@ void drawScroller(FV_Viewer *v, int width)
         return;
     }
     uint32_t pressed = bar.flags & (SCROLLER_UP_PRESSED | SCROLLER_DOWN_PRESSED);
-    bar = {static_cast<int16_t>(paint.x + v->listWidth), static_cast<int16_t>(paint.y + 2),
-           static_cast<int16_t>(width - 2), static_cast<int16_t>(paint.height - 4), kScrollerFace, paint.lineColor,
+    bar = {static_cast<int16_t>(paint.x + v->listWidth),
+           static_cast<int16_t>(paint.y + 2),
+           static_cast<int16_t>(width - 2),
+           static_cast<int16_t>(paint.height - 4),
+           kScrollerFace,
+           paint.lineColor,
            pressed};
     if (v->firstRow == 0) bar.flags |= SCROLLER_UP_GREY;
     if (v->rowCount < v->firstRow + v->visibleRows + 1) bar.flags |= SCROLLER_DOWN_GREY;

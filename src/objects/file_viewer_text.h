@@ -22,10 +22,10 @@ struct FV_Source {
 // tab and the escapes "\n", "\r", "\t" and "\0" (the end of the text).
 struct FV_Reader {
     const char *text;
-    int file;    // RAM-disk handle, -1 none
-    int utf16;   // the file is UTF-16 little-endian
-    int pending; // a raw character given back, -1 none
-    int ended;   // "\0" was read
+    int file;                 // RAM-disk handle, -1 none
+    int utf16;                // the file is UTF-16 little-endian
+    int pending;              // a raw character given back, -1 none
+    int ended;                // "\0" was read
     unsigned char bytes[256]; // read from the file ahead
     int byteCount, bytePosition;
 };

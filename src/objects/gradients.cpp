@@ -91,9 +91,7 @@ void DV_drawObj(DV_Gradient *gradient, int full)
     RR_Look look;
     if (!RR_repaintPass(&o, gradient->block, full, 0, &look)) return;
     if (look.fill) G_FillRect(o.x, o.y, o.width, o.height, look.fillColor);
-    if (look.horizontal)
-        draw_horizontal_gradient(&o, look.fillColor, look.lineColor);
-    else
-        draw_vertical_gradient(&o, look.fillColor, look.lineColor);
+    if (look.horizontal) draw_horizontal_gradient(&o, look.fillColor, look.lineColor);
+    else draw_vertical_gradient(&o, look.fillColor, look.lineColor);
     if (look.border) G_DrawRect2(o.x, o.y, o.width, o.height, look.lineColor, o.lineStyle, o.lineWidth);
 }

@@ -150,8 +150,14 @@ void readRunText(int type, const char *name, char *text)
 bool repaintPass(const GR_Graph *g, Look *look)
 {
     const OB_Object &o = g->object;
-    *look = {OB_GetStatusBit(&o, OB_STATUS_FILL), OB_GetStatusBit(&o, OB_STATUS_BORDER), g->xScaleOn, g->yScaleOn,
-             o.fillColor, o.lineColor, SourceType_UNDEFINED, nullptr};
+    *look = {OB_GetStatusBit(&o, OB_STATUS_FILL),
+             OB_GetStatusBit(&o, OB_STATUS_BORDER),
+             g->xScaleOn,
+             g->yScaleOn,
+             o.fillColor,
+             o.lineColor,
+             SourceType_UNDEFINED,
+             nullptr};
     for (int i = 0; i < g->block.repaintCount; i++) {
         const MP_Repaint &r = g->block.repaints[i];
         if (!CO_evaluateLogicCondition(&r.condition)) continue;
@@ -210,7 +216,8 @@ void drawAxes(const GR_Graph *g, const Look &look)
     if (look.xScale) GR_drawScale(g, GR_AXIS_X, g->xstep, look.lineColor);
     if (look.yScale) GR_drawScale(g, GR_AXIS_Y, g->ystep, look.lineColor);
     G_SetFont(o.font);
-    if (g->xlabel[0]) G_DrawText(g->xlabel, o.x, o.y, o.width, o.height, G_ALIGN_RIGHT | G_ALIGN_BOTTOM, look.lineColor);
+    if (g->xlabel[0])
+        G_DrawText(g->xlabel, o.x, o.y, o.width, o.height, G_ALIGN_RIGHT | G_ALIGN_BOTTOM, look.lineColor);
     if (g->ylabel[0]) G_DrawText(g->ylabel, o.x, o.y, o.width, o.height, 0, look.lineColor);
 }
 

@@ -12,9 +12,9 @@
 #include "view/painter_block.h"
 
 #define GR_CLASS_ID 106
-#define GR_LABEL_SIZE 41   // an axis caption: at most 40 characters
-#define GR_RUN_POINTS 50   // points a running line keeps
-#define GR_VALUE_SIZE 256  // a running line's value text
+#define GR_LABEL_SIZE 41  // an axis caption: at most 40 characters
+#define GR_RUN_POINTS 50  // points a running line keeps
+#define GR_VALUE_SIZE 256 // a running line's value text
 #define GR_TREND_PREFIX "@MACRO"
 
 // Repaint property codes of the graph.
@@ -31,18 +31,18 @@ struct GR_Graph {
     MPainter block;
     double xmin, xmax, ymin, ymax;
     double xspan, yspan;
-    double xscale, yscale;  // pixels per unit
-    double xstep, ystep;    // tick or grid spacing
+    double xscale, yscale; // pixels per unit
+    double xstep, ystep;   // tick or grid spacing
     double xunit[2], yunit[2];
     char xlabel[GR_LABEL_SIZE], ylabel[GR_LABEL_SIZE];
-    uint8_t autoXStep;      // the x step follows the x span (span / 10)
+    uint8_t autoXStep; // the x step follows the x span (span / 10)
     uint8_t xScaleOn, yScaleOn, xGrid, yGrid;
     uint32_t lineColor, fillColor; // of the drawing in progress, after the repaints
-    int32_t pointCapacity;  // points the running line keeps, at most GR_RUN_POINTS
+    int32_t pointCapacity;         // points the running line keeps, at most GR_RUN_POINTS
     int32_t runCount;
     double runX[GR_RUN_POINTS], runY[GR_RUN_POINTS]; // the running line, oldest first
-    char runText[GR_VALUE_SIZE]; // the value the running line last took
-    void *emitter;          // the trend engine's emitter, null when none
+    char runText[GR_VALUE_SIZE];                     // the value the running line last took
+    void *emitter;                                   // the trend engine's emitter, null when none
 };
 
 // The trend engine's entry points. width and height shrink the plot area by
@@ -54,7 +54,7 @@ struct GR_TrendEngine {
     void (*width)(const GR_Graph *graph, int *width);
     void (*height)(const GR_Graph *graph, int *height);
     void (*adjust)(const GR_Graph *graph, int *x, int *y);
-    int (*hasNewData)(const GR_Graph *graph);         // a refresh must draw the graph
+    int (*hasNewData)(const GR_Graph *graph); // a refresh must draw the graph
 };
 
 // Registers the engine (null: none). Kept until GR_reset.

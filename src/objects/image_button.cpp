@@ -66,8 +66,18 @@ void dropRepaint(const MP_Repaint &r, Look *look)
 bool repaintPass(const IB_Button *b, int full, Look *look, bool *moved)
 {
     const OB_Object &o = b->object;
-    *look = {o.x, o.y, o.width, o.height, o.fillColor, o.lineColor, OB_GetStatusBit(&o, OB_STATUS_FILL),
-             OB_GetStatusBit(&o, OB_STATUS_BORDER), 1, 0, -1, 0};
+    *look = {o.x,
+             o.y,
+             o.width,
+             o.height,
+             o.fillColor,
+             o.lineColor,
+             OB_GetStatusBit(&o, OB_STATUS_FILL),
+             OB_GetStatusBit(&o, OB_STATUS_BORDER),
+             1,
+             0,
+             -1,
+             0};
     RR_OffsetSlots slots;
     RR_initOffsetSlots(&slots);
     for (int i = 0; i < b->block.repaintCount; i++) {
@@ -184,9 +194,7 @@ int32_t iButtNotify(int id, int message, int a, void *p)
         OB_SquareNotify(id, message, a, p);
         IB_SetEventHandler(id);
         return id;
-    case OB_MSG_FOCUS_LOST:
-        IB_ResetEventHandler(id);
-        return OB_SquareNotify(id, message, a, p);
+    case OB_MSG_FOCUS_LOST: IB_ResetEventHandler(id); return OB_SquareNotify(id, message, a, p);
     case OB_MSG_FOCUS_ORDER: return MP_isSelectableObject(&b->block, 1) ? id : -1;
     case OB_MSG_ENTER: IB_Enter(id); return id;
     case OB_MSG_KEY:
@@ -291,20 +299,20 @@ void IB_loadWarningButton()
     const ExtObjectSpec &w = pterm.warn_btn;
     if (!w.enabled || MU_getMyHeapSize() == 0) return;
     int16_t before = static_cast<int16_t>(OB_HowManyObjetcs());
-    IB_Button *b = IB_createIButton(w.x, w.y, w.width, w.height, 1, 1, AC_WRITE_SOURCE, SourceType_TEQINDEX,
-                                    VM_getMsgBoxFileName(), SourceType_STRING, "OPEN", 4, RR_TEXT, SourceType_HTMLTAG,
-                                    w.text);
+    IB_Button *b =
+        IB_createIButton(w.x, w.y, w.width, w.height, 1, 1, AC_WRITE_SOURCE, SourceType_TEQINDEX,
+                         VM_getMsgBoxFileName(), SourceType_STRING, "OPEN", 4, RR_TEXT, SourceType_HTMLTAG, w.text);
     if (!b) return;
     MP_Repaint *r = b->block.repaints;
-    bool made = RR_addRepaintAt(r, 1, RR_HIDE, SourceType_STRING, "") &&
-                RR_addRepaintAt(r, 2, IB_RR_MIDDLE, SourceType_STRING, "") &&
-                RR_addRepaintAt(r, 3, IB_RR_CENTER, SourceType_STRING, "") &&
-                CO_createLogicCondition(&b->block.actions[0].condition, CO_COMPARE_GREATER, SourceType_CO,
-                                        "MSGBOX_NR", SourceType_STRING, "0") &&
-                CO_createLogicCondition(&r[0].condition, CO_COMPARE_GREATER, SourceType_CO, "MSGBOX_NR",
-                                        SourceType_STRING, "0") &&
-                CO_createLogicCondition(&r[1].condition, CO_COMPARE_EQUAL, SourceType_CO, "MSGBOX_NR",
-                                        SourceType_STRING, "0");
+    bool made =
+        RR_addRepaintAt(r, 1, RR_HIDE, SourceType_STRING, "") &&
+        RR_addRepaintAt(r, 2, IB_RR_MIDDLE, SourceType_STRING, "") &&
+        RR_addRepaintAt(r, 3, IB_RR_CENTER, SourceType_STRING, "") &&
+        CO_createLogicCondition(&b->block.actions[0].condition, CO_COMPARE_GREATER, SourceType_CO, "MSGBOX_NR",
+                                SourceType_STRING, "0") &&
+        CO_createLogicCondition(&r[0].condition, CO_COMPARE_GREATER, SourceType_CO, "MSGBOX_NR", SourceType_STRING,
+                                "0") &&
+        CO_createLogicCondition(&r[1].condition, CO_COMPARE_EQUAL, SourceType_CO, "MSGBOX_NR", SourceType_STRING, "0");
     if (!made) {
         OB_Delete_Object(before);
         OB_restoreMemFromDeletedObject(before);

@@ -5,7 +5,7 @@
 // name sent when an edit is confirmed with Enter. Main thread only.
 #pragma once
 
-#define TF_KEYPAD_SIZE 256    // the edit buffer
+#define TF_KEYPAD_SIZE 256     // the edit buffer
 #define TF_KEYPAD_MAX_KEYS 254 // characters "_KEYEVENT" appends at most
 #define TF_DEST_NAME_SIZE 128
 #define TF_ENTER_MSG_SIZE 32

@@ -85,8 +85,6 @@ void drawDefaultOval(const OB_Object &o)
 
 void OV_drawObj(OV_Oval *oval, int full)
 {
-    if (oval->block)
-        drawXOval(oval, full);
-    else if (full)
-        drawDefaultOval(oval->object);
+    if (oval->block) drawXOval(oval, full);
+    else if (full) drawDefaultOval(oval->object);
 }

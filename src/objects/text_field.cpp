@@ -86,8 +86,18 @@ void dropRepaint(const MP_Repaint &r, Look *look)
 bool repaintPass(const TF_Field *f, int full, Look *look, bool *moved)
 {
     const OB_Object &o = f->object;
-    *look = {o.x, o.y, o.width, o.height, o.fillColor, o.lineColor, OB_GetStatusBit(&o, OB_STATUS_FILL),
-             OB_GetStatusBit(&o, OB_STATUS_BORDER), 0, 0, -1, 0};
+    *look = {o.x,
+             o.y,
+             o.width,
+             o.height,
+             o.fillColor,
+             o.lineColor,
+             OB_GetStatusBit(&o, OB_STATUS_FILL),
+             OB_GetStatusBit(&o, OB_STATUS_BORDER),
+             0,
+             0,
+             -1,
+             0};
     RR_OffsetSlots slots;
     RR_initOffsetSlots(&slots);
     for (int i = 0; i < f->block.repaintCount; i++) {

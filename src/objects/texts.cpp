@@ -31,6 +31,5 @@ void TX_drawObj(TX_Text *text, int)
     if (OB_GetStatusBit(&o, OB_STATUS_FILL)) G_FillRect(o.x, o.y, o.width, o.height, o.fillColor);
     if (OB_GetStatusBit(&o, OB_STATUS_BORDER)) G_DrawRect(o.x, o.y, o.width, o.height, o.lineColor);
     G_SetFont(o.font);
-    G_DrawText(text->text ? text->text : "", o.x + 2, o.y + 2, o.width - 4, o.height - 4, G_ALIGN_BOTTOM,
-               o.lineColor);
+    G_DrawText(text->text ? text->text : "", o.x + 2, o.y + 2, o.width - 4, o.height - 4, G_ALIGN_BOTTOM, o.lineColor);
 }

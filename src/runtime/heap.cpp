@@ -29,10 +29,10 @@ struct WordHeap {
     const char *fullMessage;
 };
 
-WordHeap heap1 = {nullptr, 0, 0, &HeapInBytes_1, &MU_TopHeap1, "Failed to initialize heap 1!\n",
-                  "Out of memory of heap 1\n"};
-WordHeap heap2 = {nullptr, 0, 0, &HeapInBytes_2, &MU_TopHeap2, "Failed to initialize heap 2!\n",
-                  "Out of memory of heap 2\n"};
+WordHeap heap1 = {
+    nullptr, 0, 0, &HeapInBytes_1, &MU_TopHeap1, "Failed to initialize heap 1!\n", "Out of memory of heap 1\n"};
+WordHeap heap2 = {
+    nullptr, 0, 0, &HeapInBytes_2, &MU_TopHeap2, "Failed to initialize heap 2!\n", "Out of memory of heap 2\n"};
 
 struct ByteHeap {
     unsigned char *base;

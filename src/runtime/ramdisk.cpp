@@ -111,7 +111,8 @@ void freeChain(int32_t first)
 // Names longer than the table's field are known by their first 63 characters.
 bool sameName(const FileEntry &f, const char *name)
 {
-    return std::strncmp(f.name, name, kNameMax) == 0 && (std::strlen(name) >= kNameMax || f.name[std::strlen(name)] == '\0');
+    return std::strncmp(f.name, name, kNameMax) == 0 &&
+           (std::strlen(name) >= kNameMax || f.name[std::strlen(name)] == '\0');
 }
 
 int findFile(const char *name)
@@ -384,8 +385,7 @@ void RA_seek(int handle, int position)
     if (!h || isWriter(*h)) return;
     const FileEntry &f = files[h->file];
     *h = {f.size, f.firstBlock, 0, h->file};
-    for (int i = 0; i < position && stepRam(*h) >= 0; i++) {
-    }
+    for (int i = 0; i < position && stepRam(*h) >= 0; i++) {}
 }
 
 int RA_fileExists(const char *name)

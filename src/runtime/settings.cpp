@@ -30,8 +30,14 @@ struct Element {
     size_t size; // text buffer size
 };
 
-#define TEXT(f) {#f, Kind::Text, offsetof(PTermSettings, f), sizeof(PTermSettings::f)}
-#define NUM(f, k) {#f, k, offsetof(PTermSettings, f), 0}
+#define TEXT(f)                                                                                                        \
+    {                                                                                                                  \
+#f, Kind::Text, offsetof(PTermSettings, f), sizeof(PTermSettings::f)                                           \
+    }
+#define NUM(f, k)                                                                                                      \
+    {                                                                                                                  \
+#f, k, offsetof(PTermSettings, f), 0                                                                           \
+    }
 
 // The order in which the elements are searched, written and dumped.
 const Element kElements[] = {
@@ -76,7 +82,10 @@ const Element kElements[] = {
 #undef NUM
 
 char *fieldText(const Element &e) { return reinterpret_cast<char *>(&pterm) + e.offset; }
-int32_t &fieldInt(const Element &e) { return *reinterpret_cast<int32_t *>(reinterpret_cast<char *>(&pterm) + e.offset); }
+int32_t &fieldInt(const Element &e)
+{
+    return *reinterpret_cast<int32_t *>(reinterpret_cast<char *>(&pterm) + e.offset);
+}
 uint32_t &fieldUnsigned(const Element &e)
 {
     return *reinterpret_cast<uint32_t *>(reinterpret_cast<char *>(&pterm) + e.offset);
@@ -86,8 +95,8 @@ ExtObjectSpec &fieldExt(const Element &e)
     return *reinterpret_cast<ExtObjectSpec *>(reinterpret_cast<char *>(&pterm) + e.offset);
 }
 
-void setExt(ExtObjectSpec &ext, int enabled, int mode, const char *text, int x, int y, int w, int h,
-            uint32_t c1, uint32_t c2)
+void setExt(ExtObjectSpec &ext, int enabled, int mode, const char *text, int x, int y, int w, int h, uint32_t c1,
+            uint32_t c2)
 {
     ext.enabled = enabled;
     ext.mode = mode;
@@ -278,8 +287,7 @@ int parseXmlFileForSettings(const char *fileName, char *text)
         int start = moveToToken(pos, open);
         int end = start < 0 ? -1 : moveToToken(pos + start, close);
         if (end < 0) {
-            log_append(0, "Settings: element <%s> missing or out of order, the rest keep their defaults\n",
-                       e.name);
+            log_append(0, "Settings: element <%s> missing or out of order, the rest keep their defaults\n", e.name);
             return stopParse(st);
         }
         char *value = pos + start;
@@ -364,9 +372,9 @@ void saveSettingsInXmlFile()
         case Kind::UnsignedLong: std::fprintf(f, "%lu", static_cast<unsigned long>(fieldUnsigned(e))); break;
         case Kind::Ext: {
             const ExtObjectSpec &s = fieldExt(e);
-            std::fprintf(f, "%d;%d;%s;%d,%d,%d,%d;%u,%u,%u;%u,%u,%u;", s.enabled, s.mode, s.text, s.x, s.y,
-                         s.width, s.height, s.color1 & 0xFF, s.color1 >> 8 & 0xFF, s.color1 >> 16 & 0xFF,
-                         s.color2 & 0xFF, s.color2 >> 8 & 0xFF, s.color2 >> 16 & 0xFF);
+            std::fprintf(f, "%d;%d;%s;%d,%d,%d,%d;%u,%u,%u;%u,%u,%u;", s.enabled, s.mode, s.text, s.x, s.y, s.width,
+                         s.height, s.color1 & 0xFF, s.color1 >> 8 & 0xFF, s.color1 >> 16 & 0xFF, s.color2 & 0xFF,
+                         s.color2 >> 8 & 0xFF, s.color2 >> 16 & 0xFF);
             break;
         }
         }

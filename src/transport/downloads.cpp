@@ -47,8 +47,7 @@ void firstLine(const char *text, char *dst, size_t size)
     dst[n] = '\0';
 }
 
-int TarselLinkGetFile_Impl(const char *address, const char *documentBase, const char *fileName,
-                           const char *destination)
+int TarselLinkGetFile_Impl(const char *address, const char *documentBase, const char *fileName, const char *destination)
 {
     const char *dest = destination && destination[0] ? destination : fileName;
     if (!dest || !dest[0]) return SRVR_GETFILE_NO_TEMP_FILE;
@@ -93,8 +92,9 @@ int TarselLinkGetFile_Impl(const char *address, const char *documentBase, const 
             written += chunkLength;
         }
         if (expected >= 0 && written >= expected) break;
-        long want = expected >= 0 && expected - written < static_cast<long>(sizeof block) ? expected - written
-                                                                                         : static_cast<long>(sizeof block);
+        long want = expected >= 0 && expected - written < static_cast<long>(sizeof block)
+                        ? expected - written
+                        : static_cast<long>(sizeof block);
         chunkLength = SRVR_ReadBuffer(slot, block, static_cast<int>(want));
         if (chunkLength <= 0) break;
         chunk = block;
@@ -136,8 +136,7 @@ void RLY_fileName(const char *documentBase, const char *fileName, char *dst, siz
     char name[1024];
     if (documentBase && documentBase[0])
         std::snprintf(name, sizeof name, "%s.%s.%s", GetRemoteIpAddress(), documentBase, fileName ? fileName : "");
-    else
-        std::snprintf(name, sizeof name, "%s.%s", GetRemoteIpAddress(), fileName ? fileName : "");
+    else std::snprintf(name, sizeof name, "%s.%s", GetRemoteIpAddress(), fileName ? fileName : "");
     size_t length = std::strlen(name);
     safe_strncpy(dst, length >= size ? name + length - (size - 1) : name, size);
 }

@@ -60,8 +60,7 @@ bool buildRelayRequest(int command, const char *name, const char *input, bool ke
     SRVR_appendText(b, "GET /");
     if ((command == RLY_ALARM || command == RLY_TREND) && pterm.target_type == kBeckhoffTarget)
         SRVR_appendText(b, "trendingAlarming.dll?");
-    else
-        SRVR_appendCoded(b, path ? path : "", SrvrCoding::Plain);
+    else SRVR_appendCoded(b, path ? path : "", SrvrCoding::Plain);
     const char *safeName = name ? name : "";
     switch (command) {
     case RLY_READ_VALUE:
@@ -90,13 +89,9 @@ bool buildRelayRequest(int command, const char *name, const char *input, bool ke
         SRVR_appendText(b, "cgi-bin/trend.exe?");
         SRVR_appendCoded(b, safeName, SrvrCoding::Plain);
         break;
-    case RLY_CGI_CALL:
-        SRVR_appendCoded(b, input, SrvrCoding::Plain);
-        break;
+    case RLY_CGI_CALL: SRVR_appendCoded(b, input, SrvrCoding::Plain); break;
     case RLY_CGI_READ:
-    case RLY_RAW:
-        SRVR_appendCoded(b, safeName, SrvrCoding::Plain);
-        break;
+    case RLY_RAW: SRVR_appendCoded(b, safeName, SrvrCoding::Plain); break;
     case RLY_TBOX_WRITE:
         SRVR_appendText(b, "TBoxWriteReturn.html?");
         SRVR_appendCoded(b, HK_hooks()->resolvePointName(safeName), SrvrCoding::Plain);
@@ -194,7 +189,10 @@ bool reportSendFailure(RelayLink &link, char *buffer, int size)
     return false;
 }
 
-bool sendRequest(RelayLink &link, size_t length) { return SRVR_sendAll(link.sock, BufferOutRly, length, link.deadline); }
+bool sendRequest(RelayLink &link, size_t length)
+{
+    return SRVR_sendAll(link.sock, BufferOutRly, length, link.deadline);
+}
 
 // Sends the request; on failure connects once more and sends again.
 bool relaySend(RelayLink &link, size_t length, char *buffer, int size)

@@ -423,8 +423,7 @@ int SRVR_ReadHttpHeader(int slot, char *buffer, int size, int *bodyStart, int *b
     *status = 0;
     for (;;) {
         if (received >= size - 1) return -1;
-        ssize_t n =
-            SRVR_receiveSome(s->sock, buffer + received, static_cast<size_t>(size - 1 - received), s->deadline);
+        ssize_t n = SRVR_receiveSome(s->sock, buffer + received, static_cast<size_t>(size - 1 - received), s->deadline);
         if (n == SRVR_IO_DEADLINE) {
             cutAtDeadline(*s, received);
             return -1;

@@ -116,7 +116,8 @@ void SRV_printURL(uint32_t address, int port, const char *request)
     char line[600], dotted[20];
     SRVR_dottedAddress(address, dotted, sizeof dotted);
     int n = std::snprintf(line, sizeof line, "http://%s", dotted);
-    if (port != 80) n += std::snprintf(line + n, sizeof line - static_cast<size_t>(n), ":%u", static_cast<unsigned>(port));
+    if (port != 80)
+        n += std::snprintf(line + n, sizeof line - static_cast<size_t>(n), ":%u", static_cast<unsigned>(port));
     const char *start = request ? std::strchr(request, ' ') : nullptr;
     if (start) {
         start++;

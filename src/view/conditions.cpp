@@ -126,8 +126,8 @@ int transformConditionToLogicCondition(int file, CO_LogicCondition *node)
     return 1;
 }
 
-int CO_createLogicCondition(CO_LogicCondition *node, uint32_t op, int leftType, const char *leftName,
-                            int rightType, const char *rightName)
+int CO_createLogicCondition(CO_LogicCondition *node, uint32_t op, int leftType, const char *leftName, int rightType,
+                            const char *rightName)
 {
     auto *comparison = static_cast<CO_Condition *>(MU_alloc(sizeof(CO_Condition)));
     if (!comparison) return 0;

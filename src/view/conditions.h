@@ -60,8 +60,8 @@ int loadCondition(int file, CO_Condition *comparison);
 int transformConditionToLogicCondition(int file, CO_LogicCondition *node);
 
 // Builds node as one comparison of the two operands (names copied to heap1).
-int CO_createLogicCondition(CO_LogicCondition *node, uint32_t op, int leftType, const char *leftName,
-                            int rightType, const char *rightName);
+int CO_createLogicCondition(CO_LogicCondition *node, uint32_t op, int leftType, const char *leftName, int rightType,
+                            const char *rightName);
 
 int CO_evaluateLogicCondition(const CO_LogicCondition *node);
 int evaluateExpression(const CO_Expression *expression);

@@ -47,10 +47,8 @@ bool inside(const OB_Object *object, int px, int py)
 
 void OB_SetStatusBit(OB_Object *object, int mask, int on)
 {
-    if (on)
-        object->status = static_cast<uint8_t>(object->status | mask);
-    else
-        object->status = static_cast<uint8_t>(object->status & ~mask);
+    if (on) object->status = static_cast<uint8_t>(object->status | mask);
+    else object->status = static_cast<uint8_t>(object->status & ~mask);
 }
 
 int OB_GetStatusBit(const OB_Object *object, int mask) { return (object->status & mask) != 0; }
@@ -198,10 +196,8 @@ int32_t OB_SquareNotify(int id, int message, int, void *)
     case OB_MSG_FOCUS_PREVIOUS:
         if (object) object->focus = 0;
         OB_SendMessage(id, OB_MSG_DRAW, 0, nullptr);
-        if (message == OB_MSG_FOCUS_NEXT)
-            OB_setNextObjectInFocus();
-        else
-            OB_setPreviousObjectInFocus();
+        if (message == OB_MSG_FOCUS_NEXT) OB_setNextObjectInFocus();
+        else OB_setPreviousObjectInFocus();
         return id;
     case OB_MSG_FOCUS_ORDER:
     case OB_MSG_KEY:

@@ -216,10 +216,7 @@ const char *HT_readValPtr(const char *name)
     return value ? value : resolved;
 }
 
-int HT_isHtmlTagPpoName(const char *text)
-{
-    return text && (std::strstr(text, "@PPO_") || std::strstr(text, "#PPO_"));
-}
+int HT_isHtmlTagPpoName(const char *text) { return text && (std::strstr(text, "@PPO_") || std::strstr(text, "#PPO_")); }
 
 const char *HT_getPpoName(const char *text)
 {

@@ -212,7 +212,8 @@ void MP_orderSource(char *name, int type, int convertOnly)
 // formatted name of an older picture gets a copy of its own.
 char *MP_convertPointName(char *name, int type)
 {
-    TcrEntry *entry = type == SourceType_PPO || type == SourceType_PASSWORDPPO ? TCR_getTcrPointerWithSymbol(name) : nullptr;
+    TcrEntry *entry =
+        type == SourceType_PPO || type == SourceType_PASSWORDPPO ? TCR_getTcrPointerWithSymbol(name) : nullptr;
     if (!entry) return name;
     const char *formatted = TCR_getFormatedName(entry);
     size_t length = std::strlen(formatted);
@@ -232,10 +233,8 @@ void checkInfo(MP_Info *info, int convertOnly)
 void RM_checkIt(MP_Action *action)
 {
     if (action->code == AC_WRITE_SOURCE && action->dest.type == SourceType_CO) {
-        if (stringcmp(action->dest.name, "@FOCUS"))
-            action->code = AC_FOCUS;
-        else if (stringcmp(action->dest.name, "@POINTS_OBJECT"))
-            action->code = AC_CLICK;
+        if (stringcmp(action->dest.name, "@FOCUS")) action->code = AC_FOCUS;
+        else if (stringcmp(action->dest.name, "@POINTS_OBJECT")) action->code = AC_CLICK;
     }
     if (action->code == AC_WRITE_SOURCE && action->dest.type == SourceType_TEQINDEX &&
         action->source.type == SourceType_CO && stringcmp(action->source.name, "@LAST_PAGE") &&
@@ -282,8 +281,7 @@ int RR_checkOffsets(const MP_Repaint *repaint, RR_OffsetSlots *slots, int index)
     return 1;
 }
 
-int RR_setAnyOffsets(const MP_Repaint *repaints, const RR_OffsetSlots *slots, int *x, int *y, int *width,
-                     int *height)
+int RR_setAnyOffsets(const MP_Repaint *repaints, const RR_OffsetSlots *slots, int *x, int *y, int *width, int *height)
 {
     int *targets[4] = {x, y, width, height};
     int applied = 0;
@@ -316,8 +314,7 @@ int RR_createRepaints(MP_Repaint *repaints, int code, int type, const char *name
     return RR_addRepaintAt(repaints, 0, code, type, name);
 }
 
-int RM_createActions(MP_Action *action, int code, int destType, const char *dest, int sourceType,
-                     const char *source)
+int RM_createActions(MP_Action *action, int code, int destType, const char *dest, int sourceType, const char *source)
 {
     std::memset(action, 0, sizeof *action);
     action->code = static_cast<uint8_t>(code);
@@ -331,16 +328,14 @@ int RM_createActions(MP_Action *action, int code, int destType, const char *dest
     return 1;
 }
 
-int MP_createMPainter(MPainter *block, int actionCount, int actionCode, int destType, const char *dest,
-                      int sourceType, const char *source, int repaintCount, int repaintCode, int repaintType,
-                      const char *repaintName)
+int MP_createMPainter(MPainter *block, int actionCount, int actionCode, int destType, const char *dest, int sourceType,
+                      const char *source, int repaintCount, int repaintCode, int repaintType, const char *repaintName)
 {
     std::memset(block, 0, sizeof *block);
     block->painterId = 255;
     if (actionCount > 0) {
         block->actions = allocArray<MP_Action>(actionCount);
-        if (!block->actions ||
-            !RM_createActions(block->actions, actionCode, destType, dest, sourceType, source))
+        if (!block->actions || !RM_createActions(block->actions, actionCode, destType, dest, sourceType, source))
             return 0;
         block->actionCount = static_cast<uint8_t>(actionCount);
     }
@@ -391,8 +386,16 @@ char *MP_GetPointerToString(const MPainter *block, int *isStatic)
 
 int RR_repaintPass(const OB_Object *object, MPainter *block, int full, int withOffsets, RR_Look *look)
 {
-    *look = {OB_GetStatusBit(object, OB_STATUS_FILL), OB_GetStatusBit(object, OB_STATUS_BORDER), object->fillColor,
-             object->lineColor, object->x, object->y, object->width, object->height, 0, 0};
+    *look = {OB_GetStatusBit(object, OB_STATUS_FILL),
+             OB_GetStatusBit(object, OB_STATUS_BORDER),
+             object->fillColor,
+             object->lineColor,
+             object->x,
+             object->y,
+             object->width,
+             object->height,
+             0,
+             0};
     if (!block) return full;
     RR_OffsetSlots slots;
     RR_initOffsetSlots(&slots);
@@ -419,8 +422,8 @@ int RR_repaintPass(const OB_Object *object, MPainter *block, int full, int withO
         }
         if (!full && i < 15) mask <<= 1;
     }
-    int moved = withOffsets &&
-                RR_setAnyOffsets(block->repaints, &slots, &look->x, &look->y, &look->width, &look->height);
+    int moved =
+        withOffsets && RR_setAnyOffsets(block->repaints, &slots, &look->x, &look->y, &look->width, &look->height);
     if (full || moved) return 1;
     if (mask == block->repaintMask) return 0;
     block->repaintMask = static_cast<uint16_t>(mask);

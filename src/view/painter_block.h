@@ -107,15 +107,12 @@ int RR_isHidden(const MP_Repaint *repaints, int count);
 int RR_IsVisible(const OB_Object *object, const MP_Repaint *repaints, int count);
 void RR_initOffsetSlots(RR_OffsetSlots *slots);
 int RR_checkOffsets(const MP_Repaint *repaint, RR_OffsetSlots *slots, int index);
-int RR_setAnyOffsets(const MP_Repaint *repaints, const RR_OffsetSlots *slots, int *x, int *y, int *width,
-                     int *height);
+int RR_setAnyOffsets(const MP_Repaint *repaints, const RR_OffsetSlots *slots, int *x, int *y, int *width, int *height);
 int RR_addRepaintAt(MP_Repaint *repaints, int index, int code, int type, const char *name);
 int RR_createRepaints(MP_Repaint *repaints, int code, int type, const char *name);
-int RM_createActions(MP_Action *action, int code, int destType, const char *dest, int sourceType,
-                     const char *source);
-int MP_createMPainter(MPainter *block, int actionCount, int actionCode, int destType, const char *dest,
-                      int sourceType, const char *source, int repaintCount, int repaintCode, int repaintType,
-                      const char *repaintName);
+int RM_createActions(MP_Action *action, int code, int destType, const char *dest, int sourceType, const char *source);
+int MP_createMPainter(MPainter *block, int actionCount, int actionCode, int destType, const char *dest, int sourceType,
+                      const char *source, int repaintCount, int repaintCode, int repaintType, const char *repaintName);
 
 int MP_isSelectableObject(const MPainter *block, int checkHidden);
 // Whether the text that repaints 1 and 5 give is static; dst (256 bytes)

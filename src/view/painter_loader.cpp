@@ -26,13 +26,12 @@ struct PainterClass {
 // Every painter class of the format. A known class whose loader is not
 // attached has its body skipped without a message.
 PainterClass classes[] = {
-    {"XLineP", nullptr},        {"DefaultLineP", nullptr},     {"XRectangleP", nullptr},
-    {"DefaultRectangleP", nullptr}, {"XOvalP", nullptr},       {"DefaultOvalP", nullptr},
-    {"XPolygoneP", nullptr},    {"DefaultPolygoneP", nullptr}, {"DefaultPolylineP", nullptr},
-    {"DefaultTextP", nullptr},  {"IDegradeHP", nullptr},       {"IDegradeVP", nullptr},
-    {"XDegradeVP", nullptr},    {"IButtonP", nullptr},         {"TextFieldP", nullptr},
-    {"IBarGraphP", nullptr},    {"CircularGaugeP", nullptr},   {"EventP", nullptr},
-    {"IGraphicP", nullptr},     {"FileViewerP", nullptr},      {"DropDownListP", nullptr},
+    {"XLineP", nullptr},           {"DefaultLineP", nullptr}, {"XRectangleP", nullptr}, {"DefaultRectangleP", nullptr},
+    {"XOvalP", nullptr},           {"DefaultOvalP", nullptr}, {"XPolygoneP", nullptr},  {"DefaultPolygoneP", nullptr},
+    {"DefaultPolylineP", nullptr}, {"DefaultTextP", nullptr}, {"IDegradeHP", nullptr},  {"IDegradeVP", nullptr},
+    {"XDegradeVP", nullptr},       {"IButtonP", nullptr},     {"TextFieldP", nullptr},  {"IBarGraphP", nullptr},
+    {"CircularGaugeP", nullptr},   {"EventP", nullptr},       {"IGraphicP", nullptr},   {"FileViewerP", nullptr},
+    {"DropDownListP", nullptr},
 };
 
 PainterClass *findClass(const char *className)
@@ -117,10 +116,8 @@ void PA_loadPainter(int file, OB_Object *defaults)
         logUnknownPainter(defaults, className);
         c = findClass(fallback);
     }
-    if (c && c->loader)
-        c->loader(file, defaults);
-    else
-        skipBody(file, length);
+    if (c && c->loader) c->loader(file, defaults);
+    else skipBody(file, length);
 }
 
 OB_Object *PA_newObject(uint32_t size)
@@ -161,10 +158,8 @@ void PA_LoadLayerTeq(int file)
     int selector = teqReadByte(file);
     if (selector < 0) return;
     char *target = selector == 1 ? backgroundName : selector == 0 ? foregroundName : nullptr;
-    if (target)
-        readString(file, target, sizeof backgroundName);
-    else
-        dumpString(file);
+    if (target) readString(file, target, sizeof backgroundName);
+    else dumpString(file);
 }
 
 void PA_clearView()

@@ -16,8 +16,8 @@
 
 namespace {
 
-const char *const kIgnoredSchemes[] = {"mailto:", "ftp:", "file:", "telnet:", "gopher:",
-                                       "news:",   "nntp:", "wais:", "prospero:"};
+const char *const kIgnoredSchemes[] = {
+    "mailto:", "ftp:", "file:", "telnet:", "gopher:", "news:", "nntp:", "wais:", "prospero:"};
 
 int readFileSource(char *dst, const char *name)
 {

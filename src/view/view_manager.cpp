@@ -79,8 +79,8 @@ char loadingFileName[VM_PAGE_SIZE];
 bool initialised;
 int waitCursor;
 int lastPollSubstitute;
-int requestRunning; // a page, picture or dialog request is being carried out
-int teqFailures;    // TEQ loads that failed so far
+int requestRunning;              // a page, picture or dialog request is being carried out
+int teqFailures;                 // TEQ loads that failed so far
 char retryPicture[VM_PAGE_SIZE]; // a picture whose load failed, asked for again ...
 int64_t retryAt;                 // ... once this time has come
 

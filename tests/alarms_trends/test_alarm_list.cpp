@@ -68,7 +68,8 @@ protected:
                 body = reply_ ? reply_(query) : "";
             }
         }
-        RawServer::sendText(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+        RawServer::sendText(fd,
+                            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
         return RawServer::After::KeepReading;
     }
     std::vector<string> queries()
@@ -149,7 +150,8 @@ TEST_F(AlarmList, CurrentAlarmsPageByPage)
     EXPECT_EQ(current("AlarmsListSize."), "23");
     string text = co(kCurrent.c_str());
     EXPECT_EQ(text.substr(0, text.find('\n', text.find('\n') + 1) + 1),
-              "#sp;0,0,10,40,70,85,93\xA2No\tText\tOn\tOff\tAck\tCount\n#sbc;255,0,0#\t1\tText 1\t13.09.2020 12:26:40\t--\tNAK\t0\n");
+              "#sp;0,0,10,40,70,85,93\xA2No\tText\tOn\tOff\tAck\tCount\n#sbc;255,0,0#\t1\tText 1\t13.09.2020 "
+              "12:26:40\t--\tNAK\t0\n");
     EXPECT_EQ(viewer()->rowCount, 11) << "the titles and ten alarms: a page is the rows below the header's";
     char cell[256];
     FV_getItemAt(viewer(), 3, 1, cell, sizeof cell);

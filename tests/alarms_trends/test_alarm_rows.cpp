@@ -116,8 +116,8 @@ TEST(AlarmRows, LinesAndTheirRows)
 
     l.onTime = 0;
     EXPECT_EQ(AL_stateOf(&l), AL_COLOUR_NO_STATE);
-    for (const char *bad : {"17\t0\t5f5e1000\t0", "", "17\t0\t1ffffffff\t0\t0", "17\t0\t-5\t0\t0",
-                            "x\t0\t0\t0\t0", "99999999999\t0\t0\t0\t0", "17\t\t0\t0\t0"})
+    for (const char *bad : {"17\t0\t5f5e1000\t0", "", "17\t0\t1ffffffff\t0\t0", "17\t0\t-5\t0\t0", "x\t0\t0\t0\t0",
+                            "99999999999\t0\t0\t0\t0", "17\t\t0\t0\t0"})
         EXPECT_EQ(AL_parseLine(bad, 0, &l), 0) << bad;
     EXPECT_EQ(AL_parseLine("-3\t0\t0\t0\t0\textra", 0, &l), 1) << "negative numbers and extra fields";
 

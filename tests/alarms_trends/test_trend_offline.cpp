@@ -163,11 +163,11 @@ TEST_F(OfflineTrend, BadAnswersStopTheLoadAndKeepWhatCame)
         string answer, points;
     };
     const Case cases[] = {
-        {"20;1\n21;2\n2", "20=1 21=2 "},           // cut
-        {"20;1\n21;nan\n", "20=1 "},                // NaN
-        {"20;1\n21;1e999\n22;3\n", "20=1 "},        // beyond a double
+        {"20;1\n21;2\n2", "20=1 21=2 "},     // cut
+        {"20;1\n21;nan\n", "20=1 "},         // NaN
+        {"20;1\n21;1e999\n22;3\n", "20=1 "}, // beyond a double
         {"20;1e300\n21;-1e300\nEnd\n", "20=1e+300 21=-1e+300 "},
-        {"", ""},                                    // empty
+        {"", ""}, // empty
         {"\r\n", ""},
     };
     for (const Case &c : cases) {
@@ -247,8 +247,9 @@ TEST_F(OfflineTrend, LoadTypesConfigurationAndCommandFailures)
     EXPECT_STREQ(CO_readValPtr("@MACROOFTActiveTrends[1][7].2"), "01.01.1970");
     EXPECT_STREQ(CO_readValPtr("@MACROOFTActiveTrends[1][10].2"), "00:01:04") << "0x40 seconds";
     EXPECT_STREQ(CO_readValPtr("@MACROOFTActiveTrendsTotalSamples.2"), "3");
-    EXPECT_NE(string(CO_readValPtr("@MACROOFTActiveTrends.2")).find("\t01.01.1970\t00:00:16\t01.01.1970\t00:01:04\t3\n"),
-              string::npos)
+    EXPECT_NE(
+        string(CO_readValPtr("@MACROOFTActiveTrends.2")).find("\t01.01.1970\t00:00:16\t01.01.1970\t00:01:04\t3\n"),
+        string::npos)
         << "the active list is rebuilt after the information";
 
     set("@MACROOFTActiveTrends[1][8].2", "00:00:30");

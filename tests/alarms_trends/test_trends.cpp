@@ -144,8 +144,8 @@ TEST_F(OnlineTrend, LogCommands)
 TEST_F(OnlineTrend, TrendListsAndTheirCells)
 {
     set("@MACROAvailableTrends.4", "#sp;header\tignored\na\tA\t0\t10\nb\tB\t-5\t5\t0,0,255\nc\tC\t1\t2\nd\tD\t0\t1\n");
-    set("@MACROActiveTrends.4", string("#sfc;1,2,3#\ta\t0\t50\t9,8,7\t\t\t\t\t\t\t\n") + "c\xA7" + "C\xA7" + "1\xA7" + "3\xA2" +
-                                     "b\\tB\\t-1\\t1\\n");
+    set("@MACROActiveTrends.4", string("#sfc;1,2,3#\ta\t0\t50\t9,8,7\t\t\t\t\t\t\t\n") + "c\xA7" + "C\xA7" + "1\xA7" +
+                                    "3\xA2" + "b\\tB\\t-1\\t1\\n");
     EM_resetLists();
     show();
     draw();

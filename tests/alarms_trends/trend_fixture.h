@@ -35,10 +35,14 @@ protected:
         HK_hooks()->clearTrendView();
         page("background 255,255,255\nfill off\nborder off\nline-colour 0,0,0\n"
              "painter \"IGraphicP\" at 10,10 size 201,101 plc 0 {\n  block \"IGraphicP\" id 1 {\n"
-             "    repaint 5 CO \"" + source + "\"\n  }\n}\n" + more);
+             "    repaint 5 CO \"" +
+             source + "\"\n  }\n}\n" + more);
     }
     void draw() { teqc::drawAllObjects(); }
-    static void set(const std::string &name, const std::string &value) { HT_writeContainer(name.c_str(), value.c_str()); }
+    static void set(const std::string &name, const std::string &value)
+    {
+        HT_writeContainer(name.c_str(), value.c_str());
+    }
     static void setPoint(const char *name, const std::string &value)
     {
         char text[DS_VALUE_SIZE];

@@ -35,7 +35,6 @@ std::map<string, string> readTree(const string &dir)
     return files;
 }
 
-
 std::vector<Required> requiredFunctions()
 {
     std::vector<Required> list;

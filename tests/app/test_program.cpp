@@ -15,7 +15,8 @@ namespace {
 
 const std::map<std::string, std::string> kHeadless = {{"PANTERM_DISPLAY", "headless"}, {"PANTERM_SCREEN", "320x240"}};
 
-std::map<std::string, std::string> with(std::map<std::string, std::string> env, const std::string &k, const std::string &v)
+std::map<std::string, std::string> with(std::map<std::string, std::string> env, const std::string &k,
+                                        const std::string &v)
 {
     env[k] = v;
     return env;

@@ -33,9 +33,10 @@ protected:
         setenv("PANTERM_SCREEN", "320x240", 1);
         unsetenv("PANTERM_SNAPSHOT");
         unsetenv("PANTERM_EVENTS");
-        writeFile(path("Plant.teq"),
-                  teqc::buildTeq("teq f\npage-size 320,240\nfill on\nfill-colour 9,0,0\n"
-                                 "painter \"XRectangleP\" at 0,0 size 10,10 plc 0 {\n  block \"XRectangleP\" id 1\n}\n"));
+        writeFile(
+            path("Plant.teq"),
+            teqc::buildTeq("teq f\npage-size 320,240\nfill on\nfill-colour 9,0,0\n"
+                           "painter \"XRectangleP\" at 0,0 size 10,10 plc 0 {\n  block \"XRectangleP\" id 1\n}\n"));
         writeFile(path("page.html"), "<applet code=\"IViewer.class\" width=\"320\" height=\"240\">\n"
                                      "<param name=\"ProjectName\" value=\"Plant\">\n"
                                      "<param name=\"Period\" value=\"250\">\n</applet>\n");

@@ -35,8 +35,9 @@ bool TargetSim::start(const std::string &root, const std::string &logFile, const
 {
     stop();
     logFile_ = logFile;
-    std::vector<std::string> args = {PANTERM_TARGET_PROGRAM, "--root", root, "--port", std::to_string(port),
-                                     "--log", logFile, "--max-seconds", "120"};
+    std::vector<std::string> args = {
+        PANTERM_TARGET_PROGRAM, "--root", root, "--port", std::to_string(port), "--log", logFile,
+        "--max-seconds",        "120"};
     args.insert(args.end(), extra.begin(), extra.end());
     int out[2];
     if (pipe(out) != 0) return false;

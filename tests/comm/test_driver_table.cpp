@@ -49,7 +49,8 @@ RawServer::Script done()
 {
     return [](int fd, const std::string &request) {
         std::string body = request.find("OrderValues.exe") != std::string::npos ? "Done." : "";
-        RawServer::sendText(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+        RawServer::sendText(fd,
+                            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
         return After::KeepReading;
     };
 }

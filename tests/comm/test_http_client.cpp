@@ -84,7 +84,8 @@ TEST_F(HttpClientTest, RequestHeadersCarryAgentHostAndKeepAlive)
     SRVR_setKeepAlive(1);
     ASSERT_EQ(relay(RLY_READ_VALUE, "X"), 1);
     std::string expected = "GET /cgi-bin/readVal.exe?X HTTP/1.1\r\nUser-Agent: Tarselkit/1.0 (Brasko-Werke GmbH)\r\n"
-                           "Host: " + server.host() + "\r\nConnection: keep-alive\r\n\r\n";
+                           "Host: " +
+                           server.host() + "\r\nConnection: keep-alive\r\n\r\n";
     ASSERT_EQ(server.requests().size(), 1u);
     EXPECT_EQ(server.requests()[0], expected);
     // A control character in a value cannot break the request line.
@@ -102,7 +103,8 @@ TEST_F(HttpClientTest, KeepAliveUsesOneConnectionAndSurvivesASilentClose)
     EXPECT_EQ(SRVR_getConnectCount() - before, 1u);
     std::vector<std::string> lines = sim.logLines();
     ASSERT_EQ(lines.size(), 5u);
-    for (const std::string &line : lines) EXPECT_EQ(line.substr(0, line.find(' ')), lines[0].substr(0, lines[0].find(' ')));
+    for (const std::string &line : lines)
+        EXPECT_EQ(line.substr(0, line.find(' ')), lines[0].substr(0, lines[0].find(' ')));
 
     // A target that closes every connection after one reply: the stale
     // connection is noticed at the first empty receive, and the request is sent
@@ -155,26 +157,26 @@ TEST_F(HttpClientTest, TargetThatGoesAwayAndComesBack)
 
 TEST_F(HttpClientTest, BrokenRepliesGiveDefinedResults)
 {
-    {   // no end of header: the reply is read to its end and refused
+    { // no end of header: the reply is read to its end and refused
         RawServer server(answer("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nhello"));
         SetRemoteHost(server.host().c_str());
         EXPECT_EQ(relay(RLY_READ_VALUE, "X"), 0);
         EXPECT_STREQ(reply, "Relay URL: no reply header !");
     }
-    {   // a negative Content-Length counts as none: the body runs to the close
+    { // a negative Content-Length counts as none: the body runs to the close
         RawServer server(answer("HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nhello"));
         SetRemoteHost(server.host().c_str());
         EXPECT_EQ(relay(RLY_READ_VALUE, "X"), 1);
         EXPECT_STREQ(reply, "hello");
     }
-    {   // a huge Content-Length: the shortfall is reported, and the cut reply fails
+    { // a huge Content-Length: the shortfall is reported, and the cut reply fails
         RawServer server(answer("HTTP/1.1 200 OK\r\nContent-Length: 99999999999999\r\n\r\nhello"));
         SetRemoteHost(server.host().c_str());
         EXPECT_EQ(relay(RLY_READ_VALUE, "X"), 0);
         EXPECT_STREQ(reply, "Relay URL: reply cut short !");
         EXPECT_NE(log().find("recv() quit with"), std::string::npos);
     }
-    {   // a body larger than the reply buffer is cut, the caller's buffer bounded
+    { // a body larger than the reply buffer is cut, the caller's buffer bounded
         std::string body(70000, 'x');
         RawServer server(answer("HTTP/1.1 200 OK\r\nContent-Length: 70000\r\n\r\n" + body));
         SetRemoteHost(server.host().c_str());
@@ -182,18 +184,18 @@ TEST_F(HttpClientTest, BrokenRepliesGiveDefinedResults)
         EXPECT_EQ(std::strlen(reply), sizeof reply - 1);
         EXPECT_NE(log().find("Relay URL: reply cut at 65534 bytes"), std::string::npos);
     }
-    {   // an error status is a complete header at once
+    { // an error status is a complete header at once
         RawServer server(answer("HTTP/1.1 404 Not Found\r\n"));
         SetRemoteHost(server.host().c_str());
         EXPECT_EQ(relay(RLY_READ_VALUE, "X"), 0);
     }
-    {   // a server that accepts and never answers: the time-out ends the wait
+    { // a server that accepts and never answers: the time-out ends the wait
         RawServer server([](int, const std::string &) { return After::Hold; });
         SetRemoteHost(server.host().c_str());
         EXPECT_EQ(relay(RLY_READ_VALUE, "X"), 0);
         EXPECT_STREQ(reply, "Relay URL: E! recv failed !");
     }
-    {   // a kept-alive target that then drops every request: a bounded
+    { // a kept-alive target that then drops every request: a bounded
         // number of new connections, then a failure
         int served = 0;
         RawServer server([&served](int fd, const std::string &) {
@@ -243,31 +245,31 @@ TEST_F(HttpClientTest, DownloadsLandInTheRamDisk)
 
 TEST_F(HttpClientTest, BrokenDownloadsLeaveNoFile)
 {
-    {   // "100 Continue" before the final header
+    { // "100 Continue" before the final header
         RawServer server(answer("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello"));
         EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", "f.txt", nullptr), 0);
         EXPECT_EQ(ramFile("f.txt"), "hello");
     }
-    {   // no reply header at all
+    { // no reply header at all
         RawServer server(answer("garbage without an end"));
         EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", "g.txt", nullptr), SRVR_GETFILE_NO_HEADER);
         EXPECT_EQ(ramFile("g.txt"), "<missing>");
     }
-    {   // a server that never answers
+    { // a server that never answers
         RawServer server([](int, const std::string &) { return After::Hold; });
         EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", "h.txt", nullptr), SRVR_GETFILE_NO_HEADER);
     }
-    {   // the connection ends before Content-Length bytes arrived
+    { // the connection ends before Content-Length bytes arrived
         RawServer server(answer("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nshort"));
         EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", "i.txt", nullptr), SRVR_GETFILE_INCOMPLETE);
         EXPECT_EQ(ramFile("i.txt"), "<missing>");
     }
-    {   // without Content-Length the body runs to the close
+    { // without Content-Length the body runs to the close
         RawServer server(answer("HTTP/1.0 200 OK\r\n\r\nto the end"));
         EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", "j.txt", nullptr), 0);
         EXPECT_EQ(ramFile("j.txt"), "to the end");
     }
-    {   // a full RAM disk
+    { // a full RAM disk
         pterm.mem_ramdisk_kb = 4;
         RA_releaseStore();
         RawServer server(answer("HTTP/1.0 200 OK\r\n\r\n" + std::string(8000, 'z')));
@@ -279,7 +281,9 @@ TEST_F(HttpClientTest, BrokenDownloadsLeaveNoFile)
 TEST_F(HttpClientTest, RemoteFilesAreDownloadedOnOpenAndDroppedOnClose)
 {
     writeFile(root() + "/a.txt", "abc");
-    writeFile(root() + "/u16.txt", std::string("\xFF\xFE" "A\0\x10\x04\n\0", 8));
+    writeFile(root() + "/u16.txt", std::string("\xFF\xFE"
+                                               "A\0\x10\x04\n\0",
+                                               8));
     startSim();
     SetRemoteStatus(1);
     ASSERT_EQ(SRVR_isRemoteFileServer(), 1);
@@ -362,8 +366,7 @@ TEST_F(HttpClientTest, PortalLoginKeepsTheSessionCookie)
     RawServer server([](int fd, const std::string &request) {
         if (request.find("vpilogin") != std::string::npos)
             RawServer::sendText(fd, "HTTP/1.0 200 OK\r\nSet-Cookie: Session-ID=ABCDEFGHIJKLMNOP; path=/\r\n\r\n");
-        else
-            RawServer::sendText(fd, "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
+        else RawServer::sendText(fd, "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
         return After::Close;
     });
     std::snprintf(pterm.vpi_user, sizeof pterm.vpi_user, "op");
@@ -444,9 +447,10 @@ TEST_F(HttpClientTest, SlotsSendGetAndPostRequests)
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0], "GET /dir/info.exe HTTP/1.0\r\nUser-Agent: Tarselkit/1.0 (Brasko-Werke GmbH)\r\nHost: " +
                                host + "\r\nCache-Control: no-cache\r\n\r\n");
-    EXPECT_EQ(requests[1], "POST /cgi-bin/ILRReadValues.exe HTTP/1.1\r\nUser-Agent: Tarselkit/1.0 (Brasko-Werke "
-                           "GmbH)\r\nHost: " +
-                               host + "\r\nContent-Type: text/xml; charset=utf-8\r\nContent-Length: 70005\r\n\r\n<xml>" + body);
+    EXPECT_EQ(requests[1],
+              "POST /cgi-bin/ILRReadValues.exe HTTP/1.1\r\nUser-Agent: Tarselkit/1.0 (Brasko-Werke "
+              "GmbH)\r\nHost: " +
+                  host + "\r\nContent-Type: text/xml; charset=utf-8\r\nContent-Length: 70005\r\n\r\n<xml>" + body);
 
     int slots[3];
     for (int &s : slots) s = SRVR_OpenSocket(host.c_str());
@@ -487,7 +491,7 @@ void countPump() { pumps++; }
 
 TEST_F(HttpClientTest, AnExchangeEndsAtItsDeadlineHoweverTheReplyDribbles)
 {
-    {   // a relay reply that dribbles is cut at the time-out, and fails
+    { // a relay reply that dribbles is cut at the time-out, and fails
         RawServer server(dribble("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n"));
         SetRemoteHost(server.host().c_str());
         long ms = timed([&] { EXPECT_EQ(relay(RLY_READ_VALUE, "X"), 0); });
@@ -496,14 +500,14 @@ TEST_F(HttpClientTest, AnExchangeEndsAtItsDeadlineHoweverTheReplyDribbles)
         EXPECT_STREQ(reply, "Relay URL: reply cut at the time-out !");
         EXPECT_NE(log().find("Relay URL: reply cut at the time-out after "), std::string::npos);
     }
-    {   // a reply that runs to the end of the stream ends at the time-out with what came
+    { // a reply that runs to the end of the stream ends at the time-out with what came
         RawServer server(dribble("HTTP/1.1 200 OK\r\n\r\n"));
         SetRemoteHost(server.host().c_str());
         EXPECT_EQ(relay(RLY_READ_VALUE, "X"), 1);
         EXPECT_GT(std::strlen(reply), 0u);
         EXPECT_LT(std::strlen(reply), 16u);
     }
-    {   // a download whose body dribbles: no file
+    { // a download whose body dribbles: no file
         RawServer server(dribble("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n"));
         long ms = timed([&] {
             EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", "d.txt", nullptr), SRVR_GETFILE_INCOMPLETE);
@@ -512,12 +516,12 @@ TEST_F(HttpClientTest, AnExchangeEndsAtItsDeadlineHoweverTheReplyDribbles)
         EXPECT_EQ(ramFile("d.txt"), "<missing>");
         EXPECT_NE(log().find("Socket: exchange cut at the time-out"), std::string::npos);
     }
-    {   // without a length, a body cut by the time-out is not the file either
+    { // without a length, a body cut by the time-out is not the file either
         RawServer server(dribble("HTTP/1.0 200 OK\r\n\r\n"));
         EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", "e.txt", nullptr), SRVR_GETFILE_INCOMPLETE);
         EXPECT_EQ(ramFile("e.txt"), "<missing>");
     }
-    {   // nor is one cut by a reset
+    { // nor is one cut by a reset
         RawServer server([](int fd, const std::string &) {
             RawServer::sendText(fd, "HTTP/1.0 200 OK\r\n\r\npart");
             linger reset = {1, 0};

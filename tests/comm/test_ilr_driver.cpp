@@ -134,9 +134,9 @@ TEST_F(IlrTest, BadRepliesKeepValuesAndAreReportedOnTheLastAttempt)
 {
     struct Case {
         string name, reply;
-        bool read;          // the cycle counts as read
-        string reported;    // in the log afterwards ("" for nothing)
-        string first;       // value of P1 afterwards
+        bool read;       // the cycle counts as read
+        string reported; // in the log afterwards ("" for nothing)
+        string first;    // value of P1 afterwards
     } cases[] = {
         {"fewer items", withLength("200 OK", items("<i><n>P1</n><v>7</v></i>")), true, "counter missmatch", "7"},
         {"no item list", withLength("200 OK", "<body><list/></body>"), true, "", "old"},
@@ -144,8 +144,8 @@ TEST_F(IlrTest, BadRepliesKeepValuesAndAreReportedOnTheLastAttempt)
          "old"},
         {"deeply nested", withLength("200 OK", "<item_list>" + string(20000, '<') + "i>"), true, "counter missmatch",
          "old"},
-        {"without length, to the end", "HTTP/1.1 200 OK\r\n\r\n" + items("<i><n>P1</n><v>3</v></i><i><n>P2</n><v>4</v></i>"),
-         true, "", "3"},
+        {"without length, to the end",
+         "HTTP/1.1 200 OK\r\n\r\n" + items("<i><n>P1</n><v>3</v></i><i><n>P2</n><v>4</v></i>"), true, "", "3"},
         {"cut before its length", "HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n<body><item_list><i><n>P1", false,
          "ILR_readValues() failed!Content-Length not reached\n - Nr. of bytes read: 25\n - Content-Length   : 500\n",
          "Not available"},

@@ -19,7 +19,8 @@ class NativeDriverTest : public CommTest {};
 RawServer::Script okay(const std::string &body)
 {
     return [body](int fd, const std::string &) {
-        RawServer::sendText(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+        RawServer::sendText(fd,
+                            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
         return After::Close;
     };
 }
@@ -56,7 +57,6 @@ TEST_F(NativeDriverTest, TargetNamesChooseTypeServiceAndKeepAlive)
     pterm.keep_alive = 1;
     Tarsel_setServiceId("Other.class");
     EXPECT_EQ(SRVR_isKeepAliveEnabled(), 1);
-
 }
 
 TEST_F(NativeDriverTest, OrderLimitComesFromThePage)
@@ -141,12 +141,17 @@ TEST_F(NativeDriverTest, LocalFilesReadAsBytesOrUtf16Lines)
     EXPECT_EQ(end, 1);
     Tarsel_fileClose(handle);
 
-    writeRamFile("wide.txt", std::string("\xFF\xFE" "a\0\x10\x04" "b\0\n\0z\0", 12));
+    writeRamFile("wide.txt", std::string("\xFF\xFE"
+                                         "a\0\x10\x04"
+                                         "b\0\n\0z\0",
+                                         12));
     handle = Tarsel_fileOpen("wide.txt", "rt");
     char wide[16];
     end = 0;
     EXPECT_EQ(Tarsel_fileReadln(wide, sizeof wide, handle, &end), 6);
-    EXPECT_EQ(std::string(wide, 6), std::string("a\\u\x04\x10" "b", 6));
+    EXPECT_EQ(std::string(wide, 6), std::string("a\\u\x04\x10"
+                                                "b",
+                                                6));
     EXPECT_EQ(Tarsel_fileReadln(wide, sizeof wide, handle, &end), 1);
     EXPECT_STREQ(wide, "z");
     Tarsel_fileClose(handle);

@@ -104,7 +104,8 @@ string item(const string &name, const string &type, const string &value, const s
 
 string readResponse(const string &items)
 {
-    return envelope("<ns1:ReadResponse><ns1:ReadResult/><ns1:RItemList>" + items + "</ns1:RItemList></ns1:ReadResponse>");
+    return envelope("<ns1:ReadResponse><ns1:ReadResult/><ns1:RItemList>" + items +
+                    "</ns1:RItemList></ns1:ReadResponse>");
 }
 
 int countOf(const string &text, const string &part)
@@ -136,7 +137,8 @@ TEST_F(OpcTest, RequestBodiesPassAnXmlParser)
     EXPECT_EQ(xpath(body, "local-name(/*/*/*)"), "Read");
     EXPECT_EQ(xpath(body, "count(//*[local-name()='Items'])"), "3");
     EXPECT_EQ(xpath(body, "string(//*[local-name()='Items'][2]/@ItemName)"), "A\"B<&>'");
-    EXPECT_EQ(xpath(body, "string(//*[local-name()='Items'][3]/@ItemName)"), "Grad\xC2\xB0") << "the byte as a character";
+    EXPECT_EQ(xpath(body, "string(//*[local-name()='Items'][3]/@ItemName)"), "Grad\xC2\xB0")
+        << "the byte as a character";
     EXPECT_EQ(xpath(body, "string(//*[local-name()='Options']/@ReturnItemName)"), "true");
 
     static char write[BH_BUFFER_SIZE];
@@ -201,7 +203,8 @@ TEST_F(OpcTest, ExchangeOnTheWire)
                         "\r\nContent-Type: text/xml; charset=utf-8\r\nContent-Length: " + std::to_string(body.size()) +
                         "\r\nAccept-Language: *\r\nCache-Control: no-cache\r\nSOAPAction: "
                         "\"http://opcfoundation.org/webservices/XMLDA/1.0/Read\"\r\n\r\n");
-    EXPECT_NE(requests[2].find("SOAPAction: \"http://opcfoundation.org/webservices/XMLDA/1.0/Write\"\r\n"), string::npos);
+    EXPECT_NE(requests[2].find("SOAPAction: \"http://opcfoundation.org/webservices/XMLDA/1.0/Write\"\r\n"),
+              string::npos);
     EXPECT_NE(requests[2].find("<Items ItemPath=\"\" ItemName=\"Temp1\"><Value xsi:type=\"xsd:string\">a&lt;b</Value>"),
               string::npos)
         << requests[2];
@@ -214,36 +217,41 @@ TEST_F(OpcTest, RepliesGoodAndBad)
     struct Case {
         string name, reply, p1, p2, reported;
     } cases[] = {
-        {"values in order, not by name", readResponse(item("P2", "int", "5") + item("P1", "double", "1.5")), "5", "1.5", ""},
+        {"values in order, not by name", readResponse(item("P2", "int", "5") + item("P1", "double", "1.5")), "5", "1.5",
+         ""},
         {"booleans", readResponse(item("P1", "boolean", "true") + item("P2", "boolean", "TRUE")), "1", "0", ""},
-        {"strings unescaped", readResponse(item("P1", "string", "a&lt;b&gt;&amp;&quot;&apos;&#65;&#x42;") +
-                                           item("P2", "string", "&lt;")),
+        {"strings unescaped",
+         readResponse(item("P1", "string", "a&lt;b&gt;&amp;&quot;&apos;&#65;&#x42;") + item("P2", "string", "&lt;")),
          "a<b>&\"'AB", "<", ""},
-        {"escapes without a semicolon or unknown", readResponse(item("P1", "string", "x &amp y &#x; &nbsp; &#300;") +
-                                                                item("P2", "int", "&lt;5")),
+        {"escapes without a semicolon or unknown",
+         readResponse(item("P1", "string", "x &amp y &#x; &nbsp; &#300;") + item("P2", "int", "&lt;5")),
          "x &amp y &#x; &nbsp; &#300;", "&lt;5", ""},
         {"result id without a value",
          readResponse("<ns1:Items xsi:type=\"ns1:ItemValue\" ItemPath=\"\" ItemName=\"P1\" "
                       "ResultID=\"E_UNKNOWNITEMNAME\"/>" +
-                      item("P2", "int", "3")) ,
+                      item("P2", "int", "3")),
          "Not available", "3", "Failed to read values from target!\nResultID=\"E_UNKNOWNITEMNAME\"/\n\n"},
         {"fewer items", readResponse(item("P1", "int", "4")), "4", "old",
          "Failed to read values from target!\n counter missmatch\n"},
-        {"values of 256 characters", readResponse(item("P1", "string", string(256, 'x')) + item("P2", "string", string(255, 'y'))),
-         "old", string(255, 'y'), ""},
-        {"other prefixes", "<a:ReadResponse><a:Items xsi:type=\"a:ItemValue\" ItemName=\"P1\"><a:Value>1</a:Value>", "old",
-         "old", "Failed to read values from target!\n"},
+        {"values of 256 characters",
+         readResponse(item("P1", "string", string(256, 'x')) + item("P2", "string", string(255, 'y'))), "old",
+         string(255, 'y'), ""},
+        {"other prefixes", "<a:ReadResponse><a:Items xsi:type=\"a:ItemValue\" ItemName=\"P1\"><a:Value>1</a:Value>",
+         "old", "old", "Failed to read values from target!\n"},
         {"SOAP fault", envelope("<SOAP-ENV:Fault><faultstring>Busy</faultstring></SOAP-ENV:Fault>"), "old", "old",
          "Failed to read values from target!\n<SOAP-ENV:Fault><faultstring>Busy"},
         {"errors element",
          envelope("<ns1:ReadResponse><ns1:RItemList>" + item("P1", "int", "1") + item("P2", "int", "2") +
                   "</ns1:RItemList><ns1:Errors ID=\"E_FAIL\"><ns1:Text>bad</ns1:Text></ns1:Errors></ns1:ReadResponse>"),
-         "1", "2", "Failed to read values from target!\n<ns1:Errors ID=\"E_FAIL\"><ns1:Text>bad</ns1:Text></ns1:Errors>\n\n"},
-        {"cut in an item", envelope("<ns1:ReadResponse><ns1:RItemList>" + item("P1", "int", "7")) +
-                               "<ns1:Items xsi:type=\"ns1:ItemValue\" ItemName=\"P2",
+         "1", "2",
+         "Failed to read values from target!\n<ns1:Errors ID=\"E_FAIL\"><ns1:Text>bad</ns1:Text></ns1:Errors>\n\n"},
+        {"cut in an item",
+         envelope("<ns1:ReadResponse><ns1:RItemList>" + item("P1", "int", "7")) +
+             "<ns1:Items xsi:type=\"ns1:ItemValue\" ItemName=\"P2",
          "7", "old", "counter missmatch"},
-        {"cut in a value", envelope("<ns1:ReadResponse><ns1:RItemList>" + item("P1", "int", "7")) +
-                               "<ns1:Items xsi:type=\"ns1:ItemValue\" ItemName=\"P2\"><ns1:Value>12",
+        {"cut in a value",
+         envelope("<ns1:ReadResponse><ns1:RItemList>" + item("P1", "int", "7")) +
+             "<ns1:Items xsi:type=\"ns1:ItemValue\" ItemName=\"P2\"><ns1:Value>12",
          "7", "old", ""},
     };
     for (const Case &c : cases) {
@@ -277,15 +285,16 @@ TEST_F(OpcTest, ServiceThatIsNotThereOrFails)
         if (request.rfind("GET ", 0) == 0) RawServer::sendText(fd, withLength("200 OK", ""));
         else if (request.find("/Write\"") != string::npos)
             RawServer::sendText(fd, withLength("200 OK", envelope("<ns1:WriteResponse><ns1:Errors ID=\"E_BADRIGHTS\">"
-                                                                   "<ns1:Text>read-only</ns1:Text></ns1:Errors>")));
+                                                                  "<ns1:Text>read-only</ns1:Text></ns1:Errors>")));
         else RawServer::sendText(fd, withLength("500 Internal Server Error", envelope("<SOAP-ENV:Fault/>")));
         return After::Close;
     });
     usePage(failing.host(), "svc");
     size_t logged = log().size();
     EXPECT_EQ(Tarsel_refresh(0), 0);
-    EXPECT_EQ(countOf(log().substr(logged), "Failed to read values from target!\n\nHTTP/1.1 500 Internal Server Error\n\n"),
-              3);
+    EXPECT_EQ(
+        countOf(log().substr(logged), "Failed to read values from target!\n\nHTTP/1.1 500 Internal Server Error\n\n"),
+        3);
     EXPECT_EQ(Tarsel_writeVal("P1", "1", PPO_VALUE_SIZE), 1) << "answered";
     EXPECT_NE(log().find("Write value failed!\n<ns1:Errors ID=\"E_BADRIGHTS\"><ns1:Text>read-only</ns1:Text>\n\n"),
               string::npos)
@@ -324,8 +333,8 @@ TEST_F(OpcTest, SimulatorServesReadsWritesFaultsAndUnknownItems)
 {
     writeFile(path("values.txt"), "Pump.Run=0\nNote=a<b\n");
     TargetSim sim;
-    ASSERT_TRUE(sim.start(root(), path("sim.log"),
-                          {"--protocol", "opc", "--values", path("values.txt"), "--opc-faults", "1"}));
+    ASSERT_TRUE(
+        sim.start(root(), path("sim.log"), {"--protocol", "opc", "--values", path("values.txt"), "--opc-faults", "1"}));
     usePage(sim.host(), "/opcxmlda");
     add({"Pump.Run", "Note", "sim.ramp", "missing.X"});
     ASSERT_EQ(Tarsel_refresh(0), 1) << "the second attempt after the fault";

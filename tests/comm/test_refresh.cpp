@@ -97,7 +97,8 @@ TEST_F(RefreshTest, PointsAreOrderedInBlocksAndReadEachCycleOverOneConnection)
     std::string all;
     for (int i = 0; i < 10; i++) all += "+" + pointName(i);
     EXPECT_EQ(names, all);
-    EXPECT_EQ(orders[0], "GET /cgi-bin/OrderValues.exe?" + order() + "_0+dummy+1000+Point_00+Point_01+Point_02 HTTP/1.1");
+    EXPECT_EQ(orders[0],
+              "GET /cgi-bin/OrderValues.exe?" + order() + "_0+dummy+1000+Point_00+Point_01+Point_02 HTTP/1.1");
 
     // The next cycles only read, one value file per block.
     for (int cycle = 0; cycle < 3; cycle++) ASSERT_EQ(Tarsel_refresh(0), 1);
@@ -181,7 +182,8 @@ RawServer::Script scriptedTarget(const std::string *valueFile)
 {
     return [valueFile](int fd, const std::string &request) {
         std::string body = request.find("OrderValues.exe") != std::string::npos ? "Done." : *valueFile;
-        RawServer::sendText(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+        RawServer::sendText(fd,
+                            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
         return After::KeepReading;
     };
 }
@@ -221,9 +223,9 @@ TEST_F(RefreshTest, EachBlocksReplyIsMatchedToItsOwnPoints)
         std::string body = "Done.";
         if (request.find("ReadFile.exe?" + std::string(VM_GetOrderFileName()) + "_0 ") != std::string::npos)
             body = "first=1\n";
-        else if (request.find("ReadFile.exe") != std::string::npos)
-            body = "third=3\nfourth=4\n";
-        RawServer::sendText(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+        else if (request.find("ReadFile.exe") != std::string::npos) body = "third=3\nfourth=4\n";
+        RawServer::sendText(fd,
+                            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
         return After::KeepReading;
     });
     setPageParameters("cgiOrderListMaxSize;60\n");
@@ -268,7 +270,8 @@ TEST_F(RefreshTest, BlocksStayWithinTheLimitOnceEncoded)
 {
     RawServer target([](int fd, const std::string &request) {
         std::string body = request.find("OrderValues.exe") != std::string::npos ? "Done." : "";
-        RawServer::sendText(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+        RawServer::sendText(fd,
+                            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
         return After::KeepReading;
     });
     setPageParameters("cgiOrderListMaxSize;60\nencodeSpecialChar;on\n");
@@ -328,7 +331,7 @@ TEST_F(RefreshTest, ADeadTargetCostsOneRequestPerAttempt)
     PPO_resetUpdate();
 
     int port = closing.port();
-    {   // a port with nothing listening
+    { // a port with nothing listening
         RawServer probe([](int, const std::string &) { return After::Close; });
         port = probe.port();
     }

@@ -43,7 +43,10 @@ string blockParameters(int length, int part, const string &flags, int start = 10
            std::to_string(start) + "\nONBLOCKREADS7VARIABLEBITADRESS0;0\n" + flags;
 }
 
-string textOf(const uint8_t *data, int length) { return string(reinterpret_cast<const char *>(data), static_cast<size_t>(length)); }
+string textOf(const uint8_t *data, int length)
+{
+    return string(reinterpret_cast<const char *>(data), static_cast<size_t>(length));
+}
 
 unsigned field(const string &pdu, size_t at, int bytes)
 {
@@ -174,7 +177,8 @@ string pcapOf(const std::vector<string> &pdus)
         ip += string("\x00\x01\x40\x00\x40\x06\x00\x00\x7F\x00\x00\x01\x7F\x00\x00\x01", 16);
         string frame = string(12, '\0') + string("\x08\x00", 2) + ip + tcp + tpkt;
         appendLittle(file, 0, 4), appendLittle(file, 0, 4);
-        appendLittle(file, static_cast<uint32_t>(frame.size()), 4), appendLittle(file, static_cast<uint32_t>(frame.size()), 4);
+        appendLittle(file, static_cast<uint32_t>(frame.size()), 4),
+            appendLittle(file, static_cast<uint32_t>(frame.size()), 4);
         file += frame;
     }
     return file;
@@ -204,14 +208,17 @@ TEST_F(S7Test, JobPdusPassAnS7commDissector)
 {
     ASSERT_EQ(std::system("command -v tshark >/dev/null 2>&1"), 0)
         << "tshark is missing: install it with scripts/install-deps.sh (Debian package tshark)";
-    writeFile(path("s7.tcr"), string(kTcr) + "Count;DB5.W2; ; ; ; ;1; ;5;1;132;5;2;\nLevel;DB5.D4; ; ; ; ;1; ;8;1;132;5;4;\n");
+    writeFile(path("s7.tcr"),
+              string(kTcr) + "Count;DB5.W2; ; ; ; ;1; ;5;1;132;5;2;\nLevel;DB5.D4; ; ; ; ;1; ;8;1;132;5;4;\n");
     ASSERT_EQ(TCR_parseTcrFile("s7.tcr"), 0);
     S7Address part = {2, 40, S7_AREA_DB, 10, 50, 0};
     std::vector<string> pdus = {pdu(S7_FUNCTION_READ, part, nullptr), pdu(S7_FUNCTION_WRITE, address("Run"), "1"),
                                 pdu(S7_FUNCTION_WRITE, address("Count"), "-2"),
                                 pdu(S7_FUNCTION_WRITE, address("Level"), "1.5"),
                                 pdu(S7_FUNCTION_WRITE, address("Text"), "hello")};
-    EXPECT_EQ(pdus[0], string("\x32\x01\x00\x00\x00\x00\x00\x0E\x00\x00\x04\x01\x12\x0A\x10\x02\x00\x28\x00\x0A\x84\x00\x01\x90", 24));
+    EXPECT_EQ(
+        pdus[0],
+        string("\x32\x01\x00\x00\x00\x00\x00\x0E\x00\x00\x04\x01\x12\x0A\x10\x02\x00\x28\x00\x0A\x84\x00\x01\x90", 24));
     EXPECT_EQ(pdus[4].substr(24), string("\xFF\x04\x00\x60\x0A\x05", 6) + "hello00000")
         << "STRING[10]: 12 bytes, the maximum and the actual length, the text padded with '0'";
     writeFile(path("jobs.pcap"), pcapOf(pdus));
@@ -227,7 +234,8 @@ TEST_F(S7Test, JobPdusPassAnS7commDissector)
                       "1,2,6,0x05,5,1,5,0x84,2,0,0x05,2,fffe\n"
                       "1,3,8,0x05,8,1,5,0x84,4,0,0x07,4,3fc00000\n"
                       "1,4,16,0x05,2,12,10,0x84,20,0,0x04,12,0a0568656c6c6f3030303030\n");
-    EXPECT_EQ(run("tshark -r " + path("jobs.pcap") + " -Y '_ws.malformed || _ws.expert.severity >= warning'"
+    EXPECT_EQ(run("tshark -r " + path("jobs.pcap") +
+                  " -Y '_ws.malformed || _ws.expert.severity >= warning'"
                   " -T fields -e frame.number 2>/dev/null"),
               "")
         << "no packet is malformed or draws a warning";
@@ -236,8 +244,9 @@ TEST_F(S7Test, JobPdusPassAnS7commDissector)
 TEST_F(S7Test, BlockIsReadInPartsAndCutIntoThePoints)
 {
     RawServer target(gateway());
-    usePage(target.host(), blockParameters(100, 40, "PPOINONBLOCKREADPARTBLOCK_0;YES\nPPOINONBLOCKREADPARTBLOCK_1;NO\n"
-                                                     "PPOINONBLOCKREADPARTBLOCK_2;YES\n"));
+    usePage(target.host(), blockParameters(100, 40,
+                                           "PPOINONBLOCKREADPARTBLOCK_0;YES\nPPOINONBLOCKREADPARTBLOCK_1;NO\n"
+                                           "PPOINONBLOCKREADPARTBLOCK_2;YES\n"));
     add({"Byte12", "Word90", "Part1", "Other", "Far"});
     char old[] = "old";
     PPO_updateValue(PPO_lookup("DB11.B12"), old);
@@ -282,7 +291,8 @@ TEST_F(S7Test, WritesOnTheWire)
     ASSERT_EQ(jobs.size(), 2u);
     EXPECT_EQ(jobs[0].substr(0, jobs[0].find("\r\n")), "POST /__S7Sys/put/bin/rs/0/2/sps7 HTTP/1.1");
     string text = body(jobs[0]);
-    EXPECT_EQ(text.substr(6, 18), string("\x00\x0E\x00\x10\x05\x01\x12\x0A\x10\x02\x00\x0C\x00\x0A\x84\x00\x00\xA0", 18));
+    EXPECT_EQ(text.substr(6, 18),
+              string("\x00\x0E\x00\x10\x05\x01\x12\x0A\x10\x02\x00\x0C\x00\x0A\x84\x00\x00\xA0", 18));
     EXPECT_EQ(text.substr(24), string("\xFF\x04\x00\x60\x0A\x05hello00000", 16));
     EXPECT_EQ(body(jobs[1]).substr(15), string("\x01\x00\x01\x00\x0A\x84\x00\x00\x43\xFF\x03\x00\x01\x00", 14));
 
@@ -310,13 +320,16 @@ TEST_F(S7Test, BadRepliesZeroTheirPartAndAreReported)
          "Error 7001: error in s7Targetrequest in S7_readValues() returned bytes count not correct\n"},
         {"error class", httpOk(string("\x32\x03\x00\x00\x00\x01\x00\x00\x00\x00\x81\x04", 12) + string(40, 'x')),
          "Error 7001: error during s7Targetrequest in S7_readValues()\n"},
-        {"item error code", httpOk(string("\x32\x03\x00\x00\x00\x01\x00\x02\x00\x04\x00\x00\x04\x01\x0A\x00\x00\x00", 18) +
-                                   string(40, 'x')),
+        {"item error code",
+         httpOk(string("\x32\x03\x00\x00\x00\x01\x00\x02\x00\x04\x00\x00\x04\x01\x0A\x00\x00\x00", 18) +
+                string(40, 'x')),
          "Error 7001: error during s7Targetrequest in S7_readValues()\n"},
-        {"error status with a text", "HTTP/1.1 500 Internal Error\r\nContent-Type: text/plain\r\nContent-Length: 4\r\n\r\nboom",
+        {"error status with a text",
+         "HTTP/1.1 500 Internal Error\r\nContent-Type: text/plain\r\nContent-Length: 4\r\n\r\nboom",
          "Error 7010: Failed to read values from server!\nHTTP/1.1 500 Internal Error\n"},
-        {"error status, the text of its body", "HTTP/1.1 500 Internal Error\r\nContent-Type: text/plain\r\n"
-                                               "Content-Length: 4\r\n\r\nboom",
+        {"error status, the text of its body",
+         "HTTP/1.1 500 Internal Error\r\nContent-Type: text/plain\r\n"
+         "Content-Length: 4\r\n\r\nboom",
          "Error 7010: Failed to read values from server!\nboom\n"},
         {"cut body", "HTTP/1.1 200 OK\r\nContent-Length: 58\r\n\r\n\x32\x03",
          "Error 7009: Failed to read values from server!\nContent-Length not reached\n - Nr. of bytes read: 2\n"
@@ -341,7 +354,8 @@ TEST_F(S7Test, BadRepliesZeroTheirPartAndAreReported)
 
     // One part fails, the other is read: the cycle goes on, the failed part reads 0.
     RawServer half([](int fd, const string &request) {
-        if (request.find("__S7Sys") == string::npos || field(body(request), 21, 3) != 50 * 8) return gateway()(fd, request);
+        if (request.find("__S7Sys") == string::npos || field(body(request), 21, 3) != 50 * 8)
+            return gateway()(fd, request);
         RawServer::sendText(fd, httpOk("short"));
         return After::Close;
     });
@@ -381,8 +395,9 @@ TEST_F(S7Test, SimulatorGatewayServesTheSignals)
                                "Name;DB10.S12; ; ; ; ;1; ;19;6;132;10;12;\n");
     writeFile(path("values.txt"), "Pump.Run=1\nName=abc\n");
     TargetSim sim;
-    ASSERT_TRUE(sim.start(root(), path("sim.log"),
-                          {"--protocol", "s7", "--tcr", path("sim.tcr"), "--values", path("values.txt"), "--s7-errors", "1"}));
+    ASSERT_TRUE(
+        sim.start(root(), path("sim.log"),
+                  {"--protocol", "s7", "--tcr", path("sim.tcr"), "--values", path("values.txt"), "--s7-errors", "1"}));
     SetRemoteStatus(0);
     setPageParameters(blockParameters(20, 10, "PPOINONBLOCKREADPARTBLOCK_0;YES\nPPOINONBLOCKREADPARTBLOCK_1;YES\n", 0));
     ASSERT_EQ(TCR_parseTcrFile(path("sim.tcr").c_str()), 0);
@@ -393,7 +408,8 @@ TEST_F(S7Test, SimulatorGatewayServesTheSignals)
     Tarsel_loadHtmlParameters("");
     add({"Pump.Run", "sim.counter", "Name"});
     ASSERT_EQ(Tarsel_refresh(0), 1) << log();
-    EXPECT_NE(log().find("Error 7001: error during s7Targetrequest"), string::npos) << "the first job had an error class";
+    EXPECT_NE(log().find("Error 7001: error during s7Targetrequest"), string::npos)
+        << "the first job had an error class";
     EXPECT_EQ(value("Pump.Run"), "0") << "its part reads 0";
     ASSERT_EQ(Tarsel_refresh(0), 1) << log();
     EXPECT_EQ(value("Pump.Run"), "1");

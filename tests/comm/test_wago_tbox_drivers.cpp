@@ -100,7 +100,8 @@ TEST_F(DriverTest, WagoOrdersInFilesBelow251BytesAndReadsThemAll)
     string head = string("GET /cgi-bin/OrderValues.exe?") + SYS_GetFixOrderFileName();
     EXPECT_EQ(orders[0].rfind(head + "_0+dummy+1000+MD0+MD1+", 0), 0u) << orders[0];
     EXPECT_NE(orders[0].find("+MD61 HTTP"), string::npos) << "62 words: 248 bytes, one more would reach 251";
-    EXPECT_EQ(orders[1], head + "_1+dummy+1000+MD62+MD63+MD64+MD65+MD66+MD67+MD68+MD69+MD70+MD71+MD100+MD101+MD102 HTTP/1.1");
+    EXPECT_EQ(orders[1],
+              head + "_1+dummy+1000+MD62+MD63+MD64+MD65+MD66+MD67+MD68+MD69+MD70+MD71+MD100+MD101+MD102 HTTP/1.1");
     std::vector<string> reads = requestLines(lines, "ReadFile.exe?");
     ASSERT_EQ(reads.size(), 2u);
     EXPECT_NE(reads[1].find("ReadFile.exe?" + string(SYS_GetFixOrderFileName()) + "_1 "), string::npos);
@@ -131,7 +132,7 @@ TEST_F(DriverTest, WagoPointSizes)
         const char *name;
         bool isString;
         int size;
-    } cases[] = {{"MD1", true, 32},  {"MD2", true, 12}, {"MD3", true, 252}, {"QB4", false, 1}, {"IW2", false, 2},
+    } cases[] = {{"MD1", true, 32},   {"MD2", true, 12}, {"MD3", true, 252}, {"QB4", false, 1}, {"IW2", false, 2},
                  {"MX0.1", false, 2}, {"ID7", false, 4}, {"Mq", false, 4},   {"Temp", false, 4}};
     for (const Case &c : cases) {
         WagoPoint p = WG_pointOf(c.name, TCR_getTcrPointer(c.name));
@@ -149,7 +150,8 @@ TEST_F(DriverTest, WagoBadRepliesAreReported)
         {"CR LF", "MD0=12\r\nMB4=7\r\n", "12", "7", "", 1},
         {"fewer lines", "MD0=12\n", "12", "old", "", 1},
         {"not a memory name", "Error.\n", "old", "old", "readValues() failed!\nError.\n", 0},
-        {"another variable", "MD0=1\nMB5=2\n", "1", "old", "readValues() failed!\n variable missmatch by reading: MB4\n", 0},
+        {"another variable", "MD0=1\nMB5=2\n", "1", "old",
+         "readValues() failed!\n variable missmatch by reading: MB4\n", 0},
         {"no equals sign", "MD0\nMB4=2\n", "old", "old", "readValues() failed!\n", 0},
         {"value of 256 characters", "MD0=" + string(256, '9') + "\nMB4=3\n", "old", "3", "", 1},
     };

@@ -123,10 +123,14 @@ TEST_F(ConfigPage, BadFilesKeepTheRestAndNeverCrash)
                          "x\n"
                          "\n"
                          "Short=1\n"
-                         "PT_Config.Long=" + longValue + "\n"
-                         "PT_Config.After=ok\n"
-                         "PT_Config." + string(200, 'n') + "=too long a name\n"
-                         "PT_Config.Cut=in the mid");
+                         "PT_Config.Long=" +
+                             longValue +
+                             "\n"
+                             "PT_Config.After=ok\n"
+                             "PT_Config." +
+                             string(200, 'n') +
+                             "=too long a name\n"
+                             "PT_Config.Cut=in the mid");
     EXPECT_EQ(co("PT_Config.Start.URL"), "second.html") << "the later of repeated names, CRLF taken";
     EXPECT_EQ(co("PT_Config.Long"), longValue.substr(0, 31)) << "cut to its 32-byte buffer";
     EXPECT_EQ(co("PT_Config.After"), "ok") << "the line after a long one is not split into two";
@@ -274,12 +278,18 @@ TEST_F(ConfigPageInOwnNetwork, DISABLED_InvalidAddressesAreNeverApplied)
         string value;
     };
     const std::vector<Case> cases = {
-        {"PT_Config.Eth.IP", "256.1.1.1"},         {"PT_Config.Eth.IP", " 1.2.3.4"},
-        {"PT_Config.Eth.IP", "1.2.3.4; reboot"},   {"PT_Config.Eth.IP", ""},
-        {"PT_Config.Eth.IP", string(100, '1')},    {"PT_Config.Eth.IP", "1.2.3"},
-        {"PT_Config.Eth.IP", "1.2.3.4.5"},         {"PT_Config.Eth.IP", "+1.2.3.4"},
-        {"PT_Config.Eth.Subnet", "255.255.255.0 up"}, {"PT_Config.Eth.Gateway", "1.2.3.4; reboot"},
-        {"PT_Config.Eth.Gateway", "$(reboot)"},    {"PT_Config.Eth.Iface", "0; reboot"},
+        {"PT_Config.Eth.IP", "256.1.1.1"},
+        {"PT_Config.Eth.IP", " 1.2.3.4"},
+        {"PT_Config.Eth.IP", "1.2.3.4; reboot"},
+        {"PT_Config.Eth.IP", ""},
+        {"PT_Config.Eth.IP", string(100, '1')},
+        {"PT_Config.Eth.IP", "1.2.3"},
+        {"PT_Config.Eth.IP", "1.2.3.4.5"},
+        {"PT_Config.Eth.IP", "+1.2.3.4"},
+        {"PT_Config.Eth.Subnet", "255.255.255.0 up"},
+        {"PT_Config.Eth.Gateway", "1.2.3.4; reboot"},
+        {"PT_Config.Eth.Gateway", "$(reboot)"},
+        {"PT_Config.Eth.Iface", "0; reboot"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(string(c.field) + " = \"" + c.value + "\"");

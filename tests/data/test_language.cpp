@@ -46,7 +46,8 @@ TEST_F(LanguageTable, LinesAreSplitAtTheirFirstSeparator)
                               "no separator\n"
                               ";no name\n"
                               "Quoted;\"Hallo, Welt\"\n"
-                              "Umlaut;Gr\xC3\xB6\xC3\x9F" "e\n"
+                              "Umlaut;Gr\xC3\xB6\xC3\x9F"
+                              "e\n"
                               "Missing;\n"
                               "Title;second\n"
                               "Last;without line end");
@@ -57,7 +58,8 @@ TEST_F(LanguageTable, LinesAreSplitAtTheirFirstSeparator)
     EXPECT_EQ(value("Tab"), "Wert,1");
     EXPECT_EQ(value("Comma"), "Wert");
     EXPECT_EQ(value("Quoted"), "\"Hallo, Welt\"") << "no quoting";
-    EXPECT_EQ(value("Umlaut"), "Gr\xC3\xB6\xC3\x9F" "e");
+    EXPECT_EQ(value("Umlaut"), "Gr\xC3\xB6\xC3\x9F"
+                               "e");
     EXPECT_EQ(value("Missing"), "");
     EXPECT_EQ(value("Last"), "without line end");
     EXPECT_EQ(value("no separator"), "<none>");
@@ -72,12 +74,13 @@ TEST_F(LanguageTable, LinesAreSplitAtTheirFirstSeparator)
 
 TEST_F(LanguageTable, OtherEncodingsAndMissingFiles)
 {
-    const unsigned char utf16[] = {0xFF, 0xFE, 'T', 0, 'i', 0,    't',  0,    'l',  0, 'e',  0, ';', 0,
-                                   'G',  0,    'r', 0, 0xF6, 0, 0xA9, 0x03, '\r', 0, '\n', 0};
+    const unsigned char utf16[] = {0xFF, 0xFE, 'T', 0,   'i', 0,    't', 0,    'l',  0,    'e', 0,    ';',
+                                   0,    'G',  0,   'r', 0,   0xF6, 0,   0xA9, 0x03, '\r', 0,   '\n', 0};
     string bytes(reinterpret_cast<const char *>(utf16), sizeof utf16);
     writeFile(path("utf16.csv"), bytes);
     EXPECT_EQ(LR_parseCsvFile("utf16.csv"), 0);
-    EXPECT_EQ(value("Title"), "Gr\xF6\\u\x03\xA9") << "8-bit characters as they are, others as the file layer marks them";
+    EXPECT_EQ(value("Title"), "Gr\xF6\\u\x03\xA9")
+        << "8-bit characters as they are, others as the file layer marks them";
 
     writeFile(path("bom.csv"), "\xEF\xBB\xBFTitle;Mit Marke\n");
     EXPECT_EQ(LR_parseCsvFile("bom.csv"), 0);

@@ -347,9 +347,12 @@ TEST_F(ValueFormatTest, FileRulesForLinesAndFields)
                        "OnlyOne\n"
                        "\n"
                        ";;Lead;;R7;;1;;2;;dec.1\r\n"
-                       "Name127;" + name127 + ";\n"
-                       "Name128;" + name128 + ";\n" +
-                       line255 + "\n" + line256 + "\n"
+                       "Name127;" +
+                       name127 +
+                       ";\n"
+                       "Name128;" +
+                       name128 + ";\n" + line255 + "\n" + line256 +
+                       "\n"
                        "Dup;First;1;2;int;\n"
                        "Dup;Second;1;2;int;\n"
                        "NoParam;RX\n"

@@ -201,7 +201,7 @@ TEST_F(Graphics, MissingPictureShowsACrossedBoxWithItsName)
     for (auto [x, y] : {std::pair{20, 20}, {139, 20}, {20, 79}, {139, 79}, {79, 49}})
         EXPECT_EQ(px(x, y), kBlack) << x << "," << y;
     EXPECT_EQ(countColour(21, 21, 118, 12, kBlack) > 0, true); // the diagonals
-    EXPECT_GT(countColour(47, 46, 19, 10), 10);               // the name, centred, clear of the diagonals
+    EXPECT_GT(countColour(47, 46, 19, 10), 10);                // the name, centred, clear of the diagonals
     EXPECT_NE(readFile(path("pterm.log")).find("missing.gif"), std::string::npos);
 }
 
@@ -238,7 +238,7 @@ TEST_F(Graphics, FramesAreDrawnOffScreenAndShownAtTheEnd)
     G_ClearScreen();
     G_FillRect(10, 10, 5, 5, kBlack);
     EXPECT_EQ(px(12, 12), GR_RGB(0, 0, 255)); // the window shows its new background only
-    G_DrawXORRect(1, 100, 100, 10, 10);    // straight onto the window
+    G_DrawXORRect(1, 100, 100, 10, 10);       // straight onto the window
     EXPECT_EQ(px(100, 100), GR_RGB(255, 255, 0));
     EXPECT_EQ(g_main, g_offscreen);
     G_DrawViewEnd();
@@ -341,8 +341,14 @@ TEST_F(Graphics, GpioWithoutTheDevice)
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out, "\nopen /dev/misc/gpio failed!\nopen /dev/misc/gpio failed!");
     testing::internal::CaptureStdout();
-    for (auto [name, value] : {std::pair{"gpio256", "1"}, {"gpio3", "2"}, {"gpio", "0"}, {"gpiox", "1"},
-                               {"gpio-1", "1"}, {"GPIO3", "1"}, {nullptr, "1"}, {"gpio3", nullptr}})
+    for (auto [name, value] : {std::pair{"gpio256", "1"},
+                               {"gpio3", "2"},
+                               {"gpio", "0"},
+                               {"gpiox", "1"},
+                               {"gpio-1", "1"},
+                               {"GPIO3", "1"},
+                               {nullptr, "1"},
+                               {"gpio3", nullptr}})
         EXPECT_EQ(write_gpio(name, value), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), ""); // rejected before the device
 }

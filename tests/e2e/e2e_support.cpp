@@ -19,12 +19,16 @@ std::string settings(const PanelSetup &s)
 {
     return "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n<pterm>\n"
            "\t<version>122</version>\n"
-           "\t<start_page>" + s.startPage + "</start_page>\n"
+           "\t<start_page>" +
+           s.startPage +
+           "</start_page>\n"
            "\t<log_file>pterm.log</log_file>\n"
            "\t<proxy_host></proxy_host>\n\t<proxy_port>80</proxy_port>\n"
            "\t<vpi_user></vpi_user>\n\t<vpi_pass></vpi_pass>\n"
            "\t<prompt_url>1</prompt_url>\n\t<full_redraw>1</full_redraw>\n"
-           "\t<debug_level>" + std::to_string(s.debugLevel) + "</debug_level>\n"
+           "\t<debug_level>" +
+           std::to_string(s.debugLevel) +
+           "</debug_level>\n"
            "\t<kiosk>1</kiosk>\n" +
            (s.httpdPort ? "\t<keep_alive>0</keep_alive>\n\t<httpd_enabled>1</httpd_enabled>\n\t<httpd_port>" +
                               std::to_string(s.httpdPort) + "</httpd_port>\n"
@@ -62,7 +66,10 @@ std::vector<TimedRequest> Target::timedRequests() const
     return lines;
 }
 
-std::string Target::url(const std::string &path) const { return "http://127.0.0.1:" + std::to_string(port_) + "/" + path; }
+std::string Target::url(const std::string &path) const
+{
+    return "http://127.0.0.1:" + std::to_string(port_) + "/" + path;
+}
 
 std::string Target::requests() const { return readFile(dir_ + "/requests.log"); }
 
@@ -75,11 +82,10 @@ Panel::Panel(const std::string &dir, const PanelSetup &setup) : dir_(dir), setup
     writeFile(dir + "/events.txt", setup.events);
     std::vector<std::string> args;
     if (!setup.address.empty()) args.push_back(setup.address);
-    std::map<std::string, std::string> env = {
-        {"PANTERM_DISPLAY", "headless"},
-        {"PANTERM_SCREEN", "480x272"},
-        {"PANTERM_EVENTS", "events.txt"},
-        {"PANTERM_HTTPD_BIND", "127.0.0.1"}};
+    std::map<std::string, std::string> env = {{"PANTERM_DISPLAY", "headless"},
+                                              {"PANTERM_SCREEN", "480x272"},
+                                              {"PANTERM_EVENTS", "events.txt"},
+                                              {"PANTERM_HTTPD_BIND", "127.0.0.1"}};
     if (setup.screenAtEveryChange) env["PANTERM_SNAPSHOT"] = file("screen.png");
     if (setup.timeoutMs > 0) env["PANTERM_TIMEOUT_MS"] = std::to_string(setup.timeoutMs);
     if (setup.ownNetwork.empty()) {
@@ -107,7 +113,8 @@ std::chrono::system_clock::time_point writtenAt(const std::string &file)
     struct stat info;
     if (stat(file.c_str(), &info) != 0) return {};
     auto since = std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec);
-    return std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(since));
+    return std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(since));
 }
 
 std::string Panel::log() const { return readFile(file("pterm.log")); }

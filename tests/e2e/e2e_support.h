@@ -49,10 +49,10 @@ struct PanelSetup {
     std::string startPage; // the settings' start page (also loaded after a failed load)
     std::string events;    // the event script; it should end with "close"
     int debugLevel = 1;
-    int timeoutMs = 0; // the time-out of an exchange with the target (PANTERM_TIMEOUT_MS), 0: the default
+    int timeoutMs = 0;               // the time-out of an exchange with the target (PANTERM_TIMEOUT_MS), 0: the default
     bool screenAtEveryChange = true; // screen.png after every change (only the script's snapshots without)
-    int httpdPort = 0; // the embedded server on 127.0.0.1 when not 0
-    std::string moreSettings = ""; // elements after those above, in the settings file's order
+    int httpdPort = 0;               // the embedded server on 127.0.0.1 when not 0
+    std::string moreSettings = "";   // elements after those above, in the settings file's order
     // When set: the panel runs in a network namespace of its own with the
     // recording stand-ins of "ifconfig" and "route" of this directory
     // (netns_runner.h); it cannot reach a target then.

@@ -25,7 +25,7 @@ struct Case {
     string name;    // directory of the run
     string address; // command-line URL
     Shows shows;
-    string logged; // a message the log must hold; "" for a run without error messages
+    string logged;          // a message the log must hold; "" for a run without error messages
     bool localDemo = false; // the demo project also lies in the panel's directory
 };
 
@@ -50,10 +50,12 @@ protected:
             const Case &c = cases[i];
             Panel &panel = *panels[i];
             EXPECT_TRUE(panel.waitForScreen(c.shows == Shows::Demo ? demoShown : notFoundShown, 15000))
-                << c.name << "\n" << panel.log();
+                << c.name << "\n"
+                << panel.log();
             if (!c.logged.empty()) {
                 EXPECT_TRUE(waitUntil([&] { return panel.log().find(c.logged) != string::npos; }, 5000))
-                    << c.name << "\n" << panel.log();
+                    << c.name << "\n"
+                    << panel.log();
             } else {
                 string log = panel.log(); // errors are flushed to the log at once
                 EXPECT_EQ(log.find("not found"), string::npos) << c.name << "\n" << log;
@@ -95,8 +97,7 @@ TEST_F(BadInputE2E, HtmlFilesWithoutTheAppletOrWithBrokenParameters)
     run({{"noapplet", target.url("noapplet.html"), Shows::NotFound, ""},
          {"noparams", target.url("noparams.html"), Shows::NotFound, ""},
          {"many", target.url("many.html"), Shows::Demo, ""},
-         {"long", target.url("long.html"), Shows::NotFound,
-          "File not found !\n " + string(28, 'x') + ".teq\n"},
+         {"long", target.url("long.html"), Shows::NotFound, "File not found !\n " + string(28, 'x') + ".teq\n"},
          {"unterminated", target.url("unterminated.html"), Shows::NotFound,
           "File not found !\n Plant>\n<param name.teq\n"}, // the value runs to the next "="
          {"broken", target.url("broken.html"), Shows::NotFound, "failed to load painter(s) from\n \"Broken.teq\"\n"}});

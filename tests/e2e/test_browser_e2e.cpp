@@ -155,12 +155,12 @@ TEST_F(BrowserE2E, RemoteViewShowsTheDemoAndAClickPressesStart)
     ASSERT_TRUE(panel.waitForScreen([](const Image &img) { return img.at(300, 5) == kHeader; }, 20000));
 
     Browser browser(path("profile"));
-    string created = browser.call("Target.createTarget", "{\"url\":\"http://127.0.0.1:" +
-                                                             std::to_string(setup.httpdPort) + "/_panel/\"}");
+    string created = browser.call("Target.createTarget",
+                                  "{\"url\":\"http://127.0.0.1:" + std::to_string(setup.httpdPort) + "/_panel/\"}");
     string targetId = field(created, "targetId");
     ASSERT_FALSE(targetId.empty()) << created << readFile(path("profile.out"));
-    string session = field(browser.call("Target.attachToTarget", "{\"targetId\":\"" + targetId + "\",\"flatten\":true}"),
-                           "sessionId");
+    string session = field(
+        browser.call("Target.attachToTarget", "{\"targetId\":\"" + targetId + "\",\"flatten\":true}"), "sessionId");
     ASSERT_FALSE(session.empty());
     auto evaluate = [&](const string &expression) {
         return number(browser.call("Runtime.evaluate", "{\"expression\":\"" + expression + "\"}", session));
@@ -179,8 +179,8 @@ TEST_F(BrowserE2E, RemoteViewShowsTheDemoAndAClickPressesStart)
 
     // Start lies at (185, 237) of the panel's screen
     string at = "\"x\":" + std::to_string(left + 185) + ",\"y\":" + std::to_string(top + 237);
-    browser.call("Input.dispatchMouseEvent", "{\"type\":\"mousePressed\"," + at + ",\"button\":\"left\",\"clickCount\":1}",
-                 session);
+    browser.call("Input.dispatchMouseEvent",
+                 "{\"type\":\"mousePressed\"," + at + ",\"button\":\"left\",\"clickCount\":1}", session);
     browser.call("Input.dispatchMouseEvent",
                  "{\"type\":\"mouseReleased\"," + at + ",\"button\":\"left\",\"clickCount\":1}", session);
     EXPECT_TRUE(waitUntil([&] { return target.requests().find("writeVal.exe?Pump.Run+1") != string::npos; }, 10000))

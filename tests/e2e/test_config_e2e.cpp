@@ -25,11 +25,14 @@ bool plantShown(const Image &img) { return img.at(5, 5) == kHeader && img.at(221
 string configSettings(const string &page, const string &file, int sip)
 {
     return "\t<keep_alive>0</keep_alive>\n\t<httpd_enabled>0</httpd_enabled>\n\t<httpd_port>80</httpd_port>\n"
-           "\t<sip>" + std::to_string(sip) + "</sip>\n\t<img_mem_max>2097152</img_mem_max>\n"
+           "\t<sip>" +
+           std::to_string(sip) +
+           "</sip>\n\t<img_mem_max>2097152</img_mem_max>\n"
            "\t<temp_dir>~pt~</temp_dir>\n\t<warn_btn>1;0;!;1,1,20,20;255,165,0;0,0,0;</warn_btn>\n"
            "\t<remote_mode>0</remote_mode>\n\t<teq_cache>0</teq_cache>\n"
            "\t<loading_msg>1;0;Loading...;0,0,0,0;0,0,0;0,0,0;</loading_msg>\n\t<show_selection>0</show_selection>\n"
-           "\t<config_page>" + page + "</config_page>\n\t<config_file>" + file + "</config_file>\n";
+           "\t<config_page>" +
+           page + "</config_page>\n\t<config_file>" + file + "</config_file>\n";
 }
 
 bool configShown(const Image &img) { return img.at(5, 5) == kHeader && img.at(450, 110) == kButtonFace; }
@@ -88,7 +91,8 @@ TEST_F(ConfigE2E, CountdownLoadsTheStartPage)
     ASSERT_TRUE(panel.waitForScreen(plantShown, 10000)) << panel.log();
     auto after = std::chrono::steady_clock::now() - shownAt;
     EXPECT_GT(after, std::chrono::milliseconds(1500)) << "three seconds of ticks of 500 ms";
-    EXPECT_NE(panel.log().find("Start: " + root_ + "/start.html"), string::npos) << "the configured start page, not the setting's";
+    EXPECT_NE(panel.log().find("Start: " + root_ + "/start.html"), string::npos)
+        << "the configured start page, not the setting's";
 }
 
 TEST_F(ConfigE2E, SavingWritesTheFileAndAppliesTheAddress)
@@ -96,7 +100,9 @@ TEST_F(ConfigE2E, SavingWritesTheFileAndAppliesTheAddress)
     std::filesystem::create_directories(path("p"));
     const string start = "PT_Config.Start.Timeout=600\nPT_Config.Start.URL=" + root_ + "/start.html\n";
     writeFile(path("p/panel.cfg"), "# Panterm Config\n#\n" + start + "#EOF\n");
-    PanelSetup setup{"", "", "wait 3000\nclick 200 82\nwait 500\ntext 10.0.0.7\nkey ENTER\nwait 1500\nsnapshot entered.png\nclick 185 237\nwait 2500\nclose\n"};
+    PanelSetup setup{"", "",
+                     "wait 3000\nclick 200 82\nwait 500\ntext 10.0.0.7\nkey ENTER\nwait 1500\nsnapshot "
+                     "entered.png\nclick 185 237\nwait 2500\nclose\n"};
     setup.moreSettings = configSettings(root_ + "/config.html", "panel.cfg", 0);
     setup.ownNetwork = path("net");
     Panel panel(path("p"), setup);

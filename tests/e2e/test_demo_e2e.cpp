@@ -166,7 +166,8 @@ TEST_F(DemoE2E, PageParametersPickThePictures)
         EXPECT_TRUE(panels[i]->waitForScreen(picture, 15000)) << c.page << "\n" << panels[i]->log();
         string requests = targets[i]->requests();
         EXPECT_EQ(countOccurrences(requests, ".teq ") - countOccurrences(requests, "GET /MsgBox.teq "), 2)
-            << c.page << ": the picture and its layer (and the message box start.html names)\n" << requests;
+            << c.page << ": the picture and its layer (and the message box start.html names)\n"
+            << requests;
         EXPECT_NE(requests.find("GET /" + c.picture + " "), string::npos) << c.page << "\n" << requests;
         EXPECT_NE(requests.find("GET /frame.teq "), string::npos) << c.page;
     }

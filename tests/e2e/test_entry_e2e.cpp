@@ -103,16 +103,15 @@ TEST_F(EntryE2E, KeypadWritesTheConvertedSetpointAndARefusedEntryShowsTheMessage
 {
     Target target(path("t"), path("root"), path("values.txt"));
     ASSERT_TRUE(target.ok());
-    const string script = "wait 3000\n" + string(kSetpoints) + "wait 1500\nsnapshot setpoints.png\n" +
-                          kSetpointField + "wait 1000\nsnapshot keypad.png\n" + keys("42.5") +
-                          "wait 300\nsnapshot typed.png\n" + kOk + "wait 2000\nsnapshot written.png\n" +
-                          kSetpointField + "wait 1000\n" + keys("150") + kOk + "wait 2000\nsnapshot refused.png\n" +
-                          kMessageBoxOk + "wait 1500\nsnapshot back.png\nclose\n";
+    const string script = "wait 3000\n" + string(kSetpoints) + "wait 1500\nsnapshot setpoints.png\n" + kSetpointField +
+                          "wait 1000\nsnapshot keypad.png\n" + keys("42.5") + "wait 300\nsnapshot typed.png\n" + kOk +
+                          "wait 2000\nsnapshot written.png\n" + kSetpointField + "wait 1000\n" + keys("150") + kOk +
+                          "wait 2000\nsnapshot refused.png\n" + kMessageBoxOk + "wait 1500\nsnapshot back.png\nclose\n";
     Panel panel(path("p"), {target.url("start.html"), "", script});
     ASSERT_EQ(panel.wait(60000), 0) << panel.output();
 
     EXPECT_EQ(writes(target.requests()), "T1.SP+425;") << "42.5 converted; 150 refused and not sent\n"
-                                                        << target.requests();
+                                                       << target.requests();
     int withUnit = fontWidth("42.5 %", "SansSerif Bold", 1, 16);
     int before = textWidth(readPng(panel.file("setpoints.png")), kSetpointBox);
     EXPECT_NEAR(before, fontWidth("50.0 %", "SansSerif Bold", 1, 16), 4) << "the target's 500 shown as 50.0 %";

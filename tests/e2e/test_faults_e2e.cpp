@@ -80,7 +80,8 @@ struct FaultRun {
     int requestsBetween(long fromMs, long toMs, const string &part = "") const
     {
         int n = 0;
-        for (const TimedRequest &r : target->timedRequests()) n += r.ms >= fromMs && r.ms < toMs && r.line.find(part) != string::npos;
+        for (const TimedRequest &r : target->timedRequests())
+            n += r.ms >= fromMs && r.ms < toMs && r.line.find(part) != string::npos;
         return n;
     }
     // Time of the first request holding part at or after fromMs, or -1.
@@ -143,20 +144,23 @@ void expectFaultWithstood(const FaultRun &run)
 {
     const long from = 4000, to = 12000;
     run.expectSnapshotsKeptComing();
-    EXPECT_TRUE(run.anySnapshotShowing(0, from, liveValues)) << run.name << ": live before the fault\n" << run.panel->log();
-    EXPECT_TRUE(run.anySnapshotShowing(from + 1000, to, [](const Image &img) { return demoShown(img) && !liveValues(img); }))
+    EXPECT_TRUE(run.anySnapshotShowing(0, from, liveValues)) << run.name << ": live before the fault\n"
+                                                             << run.panel->log();
+    EXPECT_TRUE(
+        run.anySnapshotShowing(from + 1000, to, [](const Image &img) { return demoShown(img) && !liveValues(img); }))
         << run.name << ": \"Not available\" while the target fails";
     // Once the three attempts of the first failing cycle are over, one
     // attempt (an order) per cycle of at least one period.
     const long steady = from + 3 * kTimeoutMs + kPeriodMs;
     EXPECT_LE(run.requestsBetween(steady, to), (to - steady) / kPeriodMs + 2) << run.name << "\n"
-                                                                             << run.target->requests();
+                                                                              << run.target->requests();
     expectValuesBackAfter(run, to);
 }
 
 std::vector<string> valueFault(std::vector<string> fault)
 {
-    for (const char *s : {"--fault-start", "4", "--fault-seconds", "8", "--fault-path", "/cgi-bin/"}) fault.push_back(s);
+    for (const char *s : {"--fault-start", "4", "--fault-seconds", "8", "--fault-path", "/cgi-bin/"})
+        fault.push_back(s);
     return fault;
 }
 
@@ -199,11 +203,13 @@ TEST_F(FaultsE2E, FailingValueFilesCostABoundedRate)
     missing.expectSnapshotsKeptComing();
     const long from = 4000, to = 10000;
     EXPECT_TRUE(missing.anySnapshotShowing(0, from, liveValues));
-    EXPECT_TRUE(missing.anySnapshotShowing(from + 1000, to, [](const Image &img) { return demoShown(img) && !liveValues(img); }));
+    EXPECT_TRUE(missing.anySnapshotShowing(from + 1000, to,
+                                           [](const Image &img) { return demoShown(img) && !liveValues(img); }));
     const long steady = from + 2 * kPeriodMs;
     EXPECT_LE(missing.requestsBetween(steady, to, "ReadFile.exe"), (to - steady) / kPeriodMs + 2)
         << missing.target->requests();
-    EXPECT_LE(missing.requestsBetween(steady, to), 2 * ((to - steady) / kPeriodMs + 2)) << "an order and a read per cycle";
+    EXPECT_LE(missing.requestsBetween(steady, to), 2 * ((to - steady) / kPeriodMs + 2))
+        << "an order and a read per cycle";
     expectValuesBackAfter(missing, to);
 }
 
@@ -216,7 +222,8 @@ TEST_F(FaultsE2E, APictureMissingForTenSecondsAppearsWithinTwoPeriods)
     EXPECT_TRUE(run.anySnapshotShowing(1000, available, notFoundShown)) << "the not-found screen meanwhile";
     EXPECT_FALSE(run.anySnapshotShowing(0, available, demoShown));
     EXPECT_LE(run.requestsBetween(0, available, "GET /Plant1.teq "), available / kPeriodMs + 2)
-        << "asked for once per period\n" << run.target->requests();
+        << "asked for once per period\n"
+        << run.target->requests();
     EXPECT_GE(run.requestsBetween(0, available, "GET /Plant1.teq "), 5) << run.target->requests();
     long asked = run.firstRequest(available, "GET /Plant1.teq ");
     ASSERT_GE(asked, 0);
@@ -238,17 +245,18 @@ TEST_F(FaultsE2E, APressDuringAStalledExchangeIsHandledAfterIt)
     string script = snapshotScript(14, kSnapshotEveryMs);
     const string pressAt = "snapshot snapshot-5.png\n"; // at 5 s, while the read stalls
     script.insert(script.find(pressAt) + pressAt.size(), "click 185 237\n");
-    FaultRun run = start("press",
-                         {"--stall-after", "2", "--fault-path", "/cgi-bin/ReadFile.exe", "--fault-start", "4",
-                          "--fault-seconds", "6"},
-                         14, 0, script);
+    FaultRun run = start(
+        "press",
+        {"--stall-after", "2", "--fault-path", "/cgi-bin/ReadFile.exe", "--fault-start", "4", "--fault-seconds", "6"},
+        14, 0, script);
     run.expectSnapshotsKeptComing();
     long wrote = run.firstRequest(0, "writeVal.exe?Pump.Run+1 ");
     ASSERT_GE(wrote, 0) << run.target->requests();
     EXPECT_GE(wrote, to) << "not while the read was in flight";
     EXPECT_LE(wrote - to, kPeriodMs + kLogSlackMs) << "right after it";
-    EXPECT_TRUE(run.anySnapshotShowing(to, to + 4000, [](const Image &img) { return img.at(250, 155) == rgb(0, 170, 60); }))
-        << "the pump runs";
+    EXPECT_TRUE(run.anySnapshotShowing(to, to + 4000, [](const Image &img) {
+        return img.at(250, 155) == rgb(0, 170, 60);
+    })) << "the pump runs";
 }
 
 // Two minutes of value replies that stall halfway, with the default 10 s
@@ -258,9 +266,9 @@ TEST_F(FaultsE2E, TwoMinutesOfStalledRepliesNeverFreezeThePanel)
     const char *longTests = std::getenv("PANTERM_LONG_TESTS");
     if (!longTests || string(longTests) != "1") GTEST_SKIP() << "set PANTERM_LONG_TESTS=1 to run it";
     const long from = 5000, to = 125000;
-    FaultRun run = start("long",
-                    {"--stall-after", "2", "--fault-path", "/cgi-bin/", "--fault-start", "5", "--fault-seconds", "120"},
-                    132, 0);
+    FaultRun run = start(
+        "long", {"--stall-after", "2", "--fault-path", "/cgi-bin/", "--fault-start", "5", "--fault-seconds", "120"},
+        132, 0);
     run.expectSnapshotsKeptComing();
     EXPECT_TRUE(run.anySnapshotShowing(0, from, liveValues));
     EXPECT_LE(run.requestsBetween(from, to), (to - from) / kPeriodMs + 2);

@@ -41,16 +41,16 @@ TEST_F(ListsE2E, AlarmPagesAndThePumpModeEndToEnd)
 {
     string root = path("root");
     copyDemo(root, 300);
-    Target target(path("t"), root, root + "/values.txt",
-                  0, {"--alarms", root + "/alarms.txt", "--alarm-history", "40"});
+    Target target(path("t"), root, root + "/values.txt", 0,
+                  {"--alarms", root + "/alarms.txt", "--alarm-history", "40"});
     ASSERT_TRUE(target.ok());
-    const string script = "wait 2000\nclick 419 199\n"  // Alarms on the plant page
-                          "wait 10000\nclick 60 79\n"   // the first alarm's row
-                          "wait 400\nclick 45 203\n"    // Ack
-                          "wait 2600\nclick 150 237\n"  // the pump-mode list opens above its field
-                          "wait 600\nclick 150 201\n"   // Manual
-                          "wait 1400\nclick 424 203\n"  // History >
-                          "wait 3000\nclick 151 235\n"  // Page >
+    const string script = "wait 2000\nclick 419 199\n" // Alarms on the plant page
+                          "wait 10000\nclick 60 79\n"  // the first alarm's row
+                          "wait 400\nclick 45 203\n"   // Ack
+                          "wait 2600\nclick 150 237\n" // the pump-mode list opens above its field
+                          "wait 600\nclick 150 201\n"  // Manual
+                          "wait 1400\nclick 424 203\n" // History >
+                          "wait 3000\nclick 151 235\n" // Page >
                           "wait 30000\nclose\n";
     Panel panel(path("p"), {target.url("start.html"), "", script});
 
@@ -73,8 +73,7 @@ TEST_F(ListsE2E, AlarmPagesAndThePumpModeEndToEnd)
         << "the row takes an acknowledged colour after the next load";
 
     EXPECT_TRUE(waitUntil(
-        [&] { return target.requests().find("GET /cgi-bin/writeVal.exe?Pump.Mode+1 HTTP/1.1") != string::npos; },
-        8000))
+        [&] { return target.requests().find("GET /cgi-bin/writeVal.exe?Pump.Mode+1 HTTP/1.1") != string::npos; }, 8000))
         << "Manual is item 1";
 
     std::vector<std::pair<int, int>> blocks;

@@ -45,14 +45,14 @@ TEST_F(OperatorE2E, ClicksAndKeysRunThePlant)
     Target target(path("t"), root, path("values.txt"));
     ASSERT_TRUE(target.ok());
     const string script = "wait 3000\n"
-                          "click 185 237\n"        // Start
+                          "click 185 237\n" // Start
                           "wait 1500\nsnapshot started.png\n"
-                          "key FKEY_2\n"           // Stop through its function key
+                          "key FKEY_2\n" // Stop through its function key
                           "wait 1500\nsnapshot stopped.png\n"
                           "click 185 237\nwait 1000\n"
                           "key RIGHT\nkey ENTER\n" // the focus moves from Start to Stop, Enter presses it
                           "wait 1500\nsnapshot entered.png\n"
-                          "click 415 237\n"        // Pump >
+                          "click 415 237\n" // Pump >
                           "wait 1500\nsnapshot pump.png\n"
                           "down 415 237\nup 10 100\n" // < Tank, released beside it
                           "wait 1500\nsnapshot tank.png\n"
@@ -82,9 +82,11 @@ TEST_F(OperatorE2E, WriteToATargetThatIsGoneIsReportedAndThePanelGoesOn)
     copyDemo(root, 100);
     auto target = std::make_unique<Target>(path("t"), root, "");
     ASSERT_TRUE(target->ok());
-    Panel panel(path("p"), {target->url("start.html"), "", "wait 6000\nclick 185 237\nkey FKEY_1\nkey FKEY_2\n"
-                                                            "wait 2000\nclick 415 237\nwait 1500\nsnapshot after.png\n"
-                                                            "close\n", 2});
+    Panel panel(path("p"), {target->url("start.html"), "",
+                            "wait 6000\nclick 185 237\nkey FKEY_1\nkey FKEY_2\n"
+                            "wait 2000\nclick 415 237\nwait 1500\nsnapshot after.png\n"
+                            "close\n",
+                            2});
     ASSERT_TRUE(panel.waitForScreen(tankPicture, 10000));
     target->stop();
     ASSERT_EQ(panel.wait(40000), 0) << panel.output();

@@ -47,18 +47,28 @@ const char *const kOpcWrite =
 std::vector<Protocol> protocols()
 {
     return {
-        {"ilr", "start.html", {std::regex("GET /cgi-bin/writeVal\\.exe\\?Pump\\.Run\\+1 HTTP/1\\.1")},
+        {"ilr",
+         "start.html",
+         {std::regex("GET /cgi-bin/writeVal\\.exe\\?Pump\\.Run\\+1 HTTP/1\\.1")},
          "POST /cgi-bin/ILRReadValues.exe HTTP/1.1"},
-        {"opc", "start-opc.html", {std::regex("POST /opcxmlda HTTP/1\\.1"), std::regex(kOpcWrite)},
+        {"opc",
+         "start-opc.html",
+         {std::regex("POST /opcxmlda HTTP/1\\.1"), std::regex(kOpcWrite)},
          "POST /opcxmlda HTTP/1.1"},
-        {"s7", "start-s7.html",
+        {"s7",
+         "start-s7.html",
          {std::regex("POST /__S7Sys/put/bin/rs/0/2/sps7 HTTP/1\\.1"),
-          std::regex("body hex 32 01 00 00 [0-9A-F]{2} [0-9A-F]{2} 00 0E 00 05 05 01 12 0A 10 01 00 01 00 0A 84 00 00 40 "
-                     "FF 03 00 01 01")},
+          std::regex(
+              "body hex 32 01 00 00 [0-9A-F]{2} [0-9A-F]{2} 00 0E 00 05 05 01 12 0A 10 01 00 01 00 0A 84 00 00 40 "
+              "FF 03 00 01 01")},
          "POST /__S7Sys/get/bin/rs/0/2/sps7 HTTP/1.1"},
-        {"wago", "start-wago.html", {std::regex("GET /cgi-bin/writeVal\\.exe\\?MX10\\.0\\+1 HTTP/1\\.1")},
+        {"wago",
+         "start-wago.html",
+         {std::regex("GET /cgi-bin/writeVal\\.exe\\?MX10\\.0\\+1 HTTP/1\\.1")},
          "GET /cgi-bin/ReadFile.exe?"},
-        {"tbox", "start-tbox.html", {std::regex("GET /TBoxWriteReturn\\.html\\?Pump\\.Run=1&%24= HTTP/1\\.1")},
+        {"tbox",
+         "start-tbox.html",
+         {std::regex("GET /TBoxWriteReturn\\.html\\?Pump\\.Run=1&%24= HTTP/1\\.1")},
          "GET /TBoxValues.html HTTP/1.1"},
     };
 }
@@ -107,10 +117,12 @@ TEST_F(ProtocolsE2E, DemoPlantRunsOnEveryProtocol)
         if (period != string::npos) page.replace(period, 20, "\"Period\" value=\"200\"");
         writeFile(root + "/" + p.page, page);
         std::vector<string> extra = {"--protocol", p.name};
-        if (fileExists(root + "/plant-" + p.name + ".tcr")) extra.insert(extra.end(), {"--tcr", root + "/plant-" + p.name + ".tcr"});
+        if (fileExists(root + "/plant-" + p.name + ".tcr"))
+            extra.insert(extra.end(), {"--tcr", root + "/plant-" + p.name + ".tcr"});
         targets.push_back(std::make_unique<Target>(path("t-" + p.name), root, root + "/values.txt", 0, extra));
         ASSERT_TRUE(targets.back()->ok()) << p.name;
-        panels.push_back(std::make_unique<Panel>(path("p-" + p.name), PanelSetup{targets.back()->url(p.page), "", script}));
+        panels.push_back(
+            std::make_unique<Panel>(path("p-" + p.name), PanelSetup{targets.back()->url(p.page), "", script}));
     }
 
     // The level follows the ramp on every panel while they run side by side.

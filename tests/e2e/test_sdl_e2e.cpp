@@ -83,8 +83,9 @@ TEST_F(SdlE2E, ClicksAndKeysInTheWindowReachTheButtons)
     writeFile(path("drive.sh"), kDrive);
     // Key repeat after a minute: on a busy machine a key press whose release
     // comes late must not repeat and move the focus twice.
-    ChildProcess drive("/usr/bin/xvfb-run", {"-a", "-s", "-screen 0 800x600x24 -ardelay 60000", "sh", path("drive.sh"), panel,
-                                             target.url("start.html"), path("t") + "/requests.log"},
+    ChildProcess drive("/usr/bin/xvfb-run",
+                       {"-a", "-s", "-screen 0 800x600x24 -ardelay 60000", "sh", path("drive.sh"), panel,
+                        target.url("start.html"), path("t") + "/requests.log"},
                        dir_);
     ASSERT_EQ(drive.wait(110000), 0) << drive.output() << readFile(panel + "/panel.out");
     string requests = target.requests();
@@ -92,5 +93,6 @@ TEST_F(SdlE2E, ClicksAndKeysInTheWindowReachTheButtons)
     for (size_t at = requests.find("writeVal.exe?"); at != string::npos; at = requests.find("writeVal.exe?", at + 1))
         writes += requests.substr(at + 13, requests.find(' ', at) - at - 13) + ";";
     EXPECT_EQ(writes, "Pump.Run+1;Pump.Run+0;Pump.Run+1;Pump.Run+0;")
-        << "click Start, F2, click Start, RIGHT and ENTER\n" << requests << readFile(panel + "/pterm.log");
+        << "click Start, F2, click Start, RIGHT and ENTER\n"
+        << requests << readFile(panel + "/pterm.log");
 }

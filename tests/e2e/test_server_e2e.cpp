@@ -92,8 +92,9 @@ string talk(int port, const string &request, int ms = 5000)
 
 bool serverUp(int port)
 {
-    return waitUntil([&] { return talk(port, "GET /cgi-bin/GetSrvInfo.exe HTTP/1.0\r\n\r\n").find("CGI=1") != string::npos; },
-                     15000);
+    return waitUntil(
+        [&] { return talk(port, "GET /cgi-bin/GetSrvInfo.exe HTTP/1.0\r\n\r\n").find("CGI=1") != string::npos; },
+        15000);
 }
 
 uint32_t frameNumber(int port)
@@ -142,7 +143,9 @@ TEST_F(ServerE2E, CurlReadsWritesUploadsAndFetches)
     EXPECT_EQ(curl(url(port_, "/start.html")), readFile(root_ + "/start.html"));
 
     // pterm.xml lies beside the page directory: no way leads up to it
-    for (const char *attempt : {"/../a/pterm.xml", "/%2e%2e/a/pterm.xml", "/..%2fa%2fpterm.xml", "/%2F" "etc%2Fpasswd",
+    for (const char *attempt : {"/../a/pterm.xml", "/%2e%2e/a/pterm.xml", "/..%2fa%2fpterm.xml",
+                                "/%2F"
+                                "etc%2Fpasswd",
                                 "/..\\a\\pterm.xml"}) {
         string answer = curl("-i " + url(port_, attempt));
         EXPECT_NE(answer.find("404 Not Found"), string::npos) << attempt;
@@ -162,8 +165,12 @@ TEST_F(ServerE2E, ASecondPanelTakesTheFirstAsItsTarget)
     ASSERT_TRUE(panel.waitForScreen([](const Image &img) { return img.at(300, 5) == kHeader; }, 20000)) << panel.log();
     EXPECT_NE(pump(panel.screen()), kRunning);
     // the first panel's points exist once its page has read them
-    ASSERT_TRUE(waitUntil([&] { return talk(port_, "GET /cgi-bin/writeVal.exe?Pump.Run+1 HTTP/1.0\r\n\r\n").find("\r\n\r\n1") != string::npos; },
-                          10000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return talk(port_, "GET /cgi-bin/writeVal.exe?Pump.Run+1 HTTP/1.0\r\n\r\n").find("\r\n\r\n1") !=
+                   string::npos;
+        },
+        10000));
     EXPECT_TRUE(panel.waitForScreen([](const Image &img) { return pump(img) == kRunning; }, 15000)) << panel.log();
 }
 
@@ -190,8 +197,7 @@ TEST_F(ServerE2E, CredentialsFileGuardsWrites)
     ASSERT_TRUE(serverUp(port_));
     ASSERT_TRUE(panel.waitForScreen([](const Image &img) { return img.at(300, 5) == kHeader; }, 15000));
     EXPECT_NE(curl("-i " + url(port_, "/cgi-bin/writeVal.exe?Pump.Run+1")).find("401 Unauthorized"), string::npos);
-    EXPECT_NE(curl("-i -u engineer:wrong " + url(port_, "/cgi-bin/writeVal.exe?Pump.Run+1")).find("401"),
-              string::npos);
+    EXPECT_NE(curl("-i -u engineer:wrong " + url(port_, "/cgi-bin/writeVal.exe?Pump.Run+1")).find("401"), string::npos);
     EXPECT_NE(curl("-i --data-binary x " + url(port_, "/x.txt")).find("401"), string::npos);
     EXPECT_EQ(curl(url(port_, "/cgi-bin/readVal.exe?Pump.Run")), "0");
     EXPECT_NE(curl("-i " + url(port_, "/x.txt")).find("404 Not Found"), string::npos);

@@ -74,11 +74,12 @@ TEST_F(TrendsE2E, GaugeAndBarFollowTheSimulatedSignals)
     std::vector<std::unique_ptr<Panel>> panels;
     for (const Case &c : cases) {
         string name = std::to_string(c.second);
-        targets.push_back(std::make_unique<Target>(path("t" + name), root_, "", 0,
-                                                   std::vector<string>{"--freeze-signals", name}));
+        targets.push_back(
+            std::make_unique<Target>(path("t" + name), root_, "", 0, std::vector<string>{"--freeze-signals", name}));
         ASSERT_TRUE(targets.back()->ok());
         panels.push_back(std::make_unique<Panel>(
-            path("p" + name), PanelSetup{targets.back()->url("start.html"), "", "wait 4000\nclick 335 237\n" /* Meters */ "wait 30000\nclose\n"}));
+            path("p" + name), PanelSetup{targets.back()->url("start.html"), "",
+                                         "wait 4000\nclick 335 237\n" /* Meters */ "wait 30000\nclose\n"}));
     }
     for (size_t i = 0; i < panels.size(); i++) {
         const Case &c = cases[i];

@@ -29,8 +29,9 @@ TEST_F(DataServer, ValuesAreCreatedByReadingAndThenWritable)
 {
     EXPECT_EQ(body(get("/cgi-bin/writeVal.exe?Temp1+21.5")), "Temp1 not found.\n");
     string read = get("/cgi-bin/readVal.exe?Temp1");
-    EXPECT_NE(read.find("Cache-Control: no-cache\r\nConnection: close\r\nContent-Type: text/plain\r\nContent-Length: 1\r\n"),
-              string::npos);
+    EXPECT_NE(
+        read.find("Cache-Control: no-cache\r\nConnection: close\r\nContent-Type: text/plain\r\nContent-Length: 1\r\n"),
+        string::npos);
     EXPECT_EQ(body(read), "0");
     EXPECT_EQ(body(get("/cgi-bin/writeVal.exe?Temp1+21.5")), "21.5");
     EXPECT_EQ(body(get("/plc/cgi-bin/readVal.exe?Temp1")), "21.5"); // a document base before cgi-bin/
@@ -91,8 +92,7 @@ TEST_F(DataServer, IlrRequestsAreEchoedWithTheValues)
     get("/cgi-bin/writeVal.exe?a<b+7");
     string request = ilrRequest("<i><n>Temp1</n></i><i><n>a&lt;b</n></i><i><n></n></i>");
     string answer = post("/cgi-bin/ILRReadValues.exe", request);
-    string expected =
-        ilrRequest("<i><n>Temp1</n><v>21.5</v></i><i><n>a&lt;b</n><v>7</v></i><i><n></n></i>");
+    string expected = ilrRequest("<i><n>Temp1</n><v>21.5</v></i><i><n>a&lt;b</n><v>7</v></i><i><n></n></i>");
     EXPECT_EQ(body(answer), expected);
     EXPECT_NE(answer.find("Content-Type: text/xml\r\nContent-Length: " + std::to_string(expected.size()) + "\r\n"),
               string::npos);
@@ -124,10 +124,9 @@ TEST_F(DataServer, TemplatesFillReferencesAndTextFields)
     get("/cgi-bin/readVal.exe?Speed");
     get("/cgi-bin/readVal.exe?Note");
     get("/cgi-bin/writeVal.exe?Note+%22%3E%3Cscript%3E");
-    writeFile(path("form.htm"),
-              "<p>%%Temp1% deg|%%Temp1 deg|50% off|%%Note%</p>\n"
-              "<form><INPUT type=\"text\" name=\"Speed\" size=\"4\">"
-              "<input type=hidden name=\"Speed\"><input name=\"%Temp1%\"></form>");
+    writeFile(path("form.htm"), "<p>%%Temp1% deg|%%Temp1 deg|50% off|%%Note%</p>\n"
+                                "<form><INPUT type=\"text\" name=\"Speed\" size=\"4\">"
+                                "<input type=hidden name=\"Speed\"><input name=\"%Temp1%\"></form>");
     string page = get("/cgi-bin/form.htm");
     EXPECT_EQ(statusLine(page), "HTTP/1.0 200 OK");
     EXPECT_NE(page.find("Content-Type: text/html\r\n\r\n"), string::npos);

@@ -136,8 +136,10 @@ TEST_F(HttpRequest, NoFileOutsideThePageDirectoryIsServed)
     EXPECT_EQ(body(get("/sub/%6fk.txt")), "fine");
     for (const char *attempt :
          {"/../secret.txt", "/%2e%2e/secret.txt", "/sub/..%2f..%2fsecret.txt", "/sub/../../secret.txt",
-          "/%2F" "etc%2Fpasswd", "//etc/passwd", "/..\\secret.txt", "/..%5csecret.txt", "/sub%00/../../secret.txt",
-          "/%2e%2e", "/sub/%2E%2E/%2E%2E/secret.txt"}) {
+          "/%2F"
+          "etc%2Fpasswd",
+          "//etc/passwd", "/..\\secret.txt", "/..%5csecret.txt", "/sub%00/../../secret.txt", "/%2e%2e",
+          "/sub/%2E%2E/%2E%2E/secret.txt"}) {
         string answer = get(attempt);
         EXPECT_EQ(statusLine(answer), "HTTP/1.0 404 Not Found") << attempt;
         EXPECT_EQ(answer.find("SECRET"), string::npos) << attempt;

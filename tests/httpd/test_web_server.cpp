@@ -81,7 +81,8 @@ protected:
         pterm.httpd_port = port_;
         ASSERT_EQ(pthread_create(&thread_, nullptr, start_eweb_task, &pterm.httpd_port), 0);
         running_ = true;
-        for (int i = 0; i < 200 && SRV_Initialized != 1; i++) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (int i = 0; i < 200 && SRV_Initialized != 1; i++)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         ASSERT_EQ(SRV_Initialized, 1);
         DS_exchangeWithPanel();
     }

@@ -19,9 +19,9 @@ public:
     // A button that logs its presses and releases; more goes into its block.
     static std::string button(const std::string &name, int x, int y, int w, int h, const std::string &more = "")
     {
-        return "painter \"IButtonP\" at " + std::to_string(x) + "," + std::to_string(y) + " size " +
-               std::to_string(w) + "," + std::to_string(h) + " plc 0 {\n  block \"IButtonP\" id 1 {\n" +
-               logAction(0, name + "+") + logAction(1, name + "-") + more + "  }\n}\n";
+        return "painter \"IButtonP\" at " + std::to_string(x) + "," + std::to_string(y) + " size " + std::to_string(w) +
+               "," + std::to_string(h) + " plc 0 {\n  block \"IButtonP\" id 1 {\n" + logAction(0, name + "+") +
+               logAction(1, name + "-") + more + "  }\n}\n";
     }
     static std::string rectangle(int x, int y, int w, int h)
     {

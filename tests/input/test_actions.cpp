@@ -90,13 +90,12 @@ protected:
 
 TEST_F(Actions, EventObjectsLoadInStepWithOtherPainters)
 {
-    string picture =
-        "teq f\npainter \"XRectangleP\" at 0,0 size 5,5 plc 0 {\n  block \"XRectangleP\" id 1\n}\n"
-        "painter \"EventP\" at 5,6 size 7,8 plc 3 {\n  block \"EventP\" id 2 {\n" +
-        action(AC_TRIGGER_DRAW, AC_WRITE_SOURCE, "CO \"@FOCUS\"", "STRING \"1\"") +
-        action(AC_TRIGGER_DRAW, AC_WRITE_SOURCE, "CO \"@POINTS_OBJECT\"", "STRING \"\"") +
-        "    fkey \"FKEY_2\"\n  }\n}\n"
-        "painter \"XRectangleP\" at 20,0 size 5,5 plc 0 {\n  block \"XRectangleP\" id 3\n}\n";
+    string picture = "teq f\npainter \"XRectangleP\" at 0,0 size 5,5 plc 0 {\n  block \"XRectangleP\" id 1\n}\n"
+                     "painter \"EventP\" at 5,6 size 7,8 plc 3 {\n  block \"EventP\" id 2 {\n" +
+                     action(AC_TRIGGER_DRAW, AC_WRITE_SOURCE, "CO \"@FOCUS\"", "STRING \"1\"") +
+                     action(AC_TRIGGER_DRAW, AC_WRITE_SOURCE, "CO \"@POINTS_OBJECT\"", "STRING \"\"") +
+                     "    fkey \"FKEY_2\"\n  }\n}\n"
+                     "painter \"XRectangleP\" at 20,0 size 5,5 plc 0 {\n  block \"XRectangleP\" id 3\n}\n";
     ASSERT_EQ(loadText(picture), 0) << log();
     ASSERT_EQ(OB_HowManyObjetcs(), 3);
     auto *e = object<AC_EventObject>(1);
@@ -114,10 +113,11 @@ TEST_F(Actions, EventObjectsLoadInStepWithOtherPainters)
     EXPECT_EQ(OB_SendMessage(1, OB_MSG_POINTER_DOWN, 0, nullptr), -1);
     EXPECT_EQ(OB_SendMessage(1, OB_MSG_FOCUS_ORDER, 0, nullptr), -1);
     PPO_setReady(1);
-    EXPECT_EQ(OB_SendMessage(1, OB_MSG_DRAW, 0, nullptr), 1) << "the focus and click actions find no object at the corner";
+    EXPECT_EQ(OB_SendMessage(1, OB_MSG_DRAW, 0, nullptr), 1)
+        << "the focus and click actions find no object at the corner";
 
-    string bytes = teqc::buildTeq(
-        eventPicture(action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "CO \"d\"", "STRING \"x\"")));
+    string bytes =
+        teqc::buildTeq(eventPicture(action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "CO \"d\"", "STRING \"x\"")));
     for (size_t cut = 40; cut < bytes.size(); cut += 5) {
         reset();
         EXPECT_EQ(load(bytes.substr(0, cut)), -1) << cut;
@@ -176,14 +176,13 @@ TEST_F(Actions, WriteSourceToDestinations)
 {
     pterm.debug_level = 2;
     writeFile(path("in.txt"), "from disk");
-    string actions =
-        action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "CO \"a\"", "STRING \"hello\"") +
-        action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "CO \"b\"", "CO \"a\"") +
-        action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "FILE \"out.txt\"", "CO \"a\"") +
-        action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "CO \"c\"", "CO \"missing\"") +
-        action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "CO \"e\"", "FILE \"in.txt\"") +
-        action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "PPO \"Motor.Speed\"", "STRING \"42\"") +
-        action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "CO \"f\"", "PPO \"Motor.Speed\"");
+    string actions = action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "CO \"a\"", "STRING \"hello\"") +
+                     action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "CO \"b\"", "CO \"a\"") +
+                     action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "FILE \"out.txt\"", "CO \"a\"") +
+                     action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "CO \"c\"", "CO \"missing\"") +
+                     action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "CO \"e\"", "FILE \"in.txt\"") +
+                     action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "PPO \"Motor.Speed\"", "STRING \"42\"") +
+                     action(AC_TRIGGER_PAGE_ENTERED, AC_WRITE_SOURCE, "CO \"f\"", "PPO \"Motor.Speed\"");
     setPoint("Motor.Speed", "0");
     loadEvent(actions);
     send(OB_MSG_PAGE_ENTERED);
@@ -275,8 +274,7 @@ TEST_F(Actions, AddComputeToggleAndTexts)
     EXPECT_NE(log().find("Overflow in compute action!\n"), string::npos);
     EXPECT_EQ(compute("/", "1e300", "1e-300"), "inf");
     setCo("d", "same");
-    EXPECT_EQ(enter(action(AC_TRIGGER_PAGE_ENTERED, AC_COMPUTE, "CO \"d\"", "STRING \"+\"",
-                           "  extra STRING \"1\"\n")),
+    EXPECT_EQ(enter(action(AC_TRIGGER_PAGE_ENTERED, AC_COMPUTE, "CO \"d\"", "STRING \"+\"", "  extra STRING \"1\"\n")),
               "same")
         << "fewer than two operands";
 
@@ -312,8 +310,7 @@ TEST_F(Actions, AddComputeToggleAndTexts)
     setCo("d", "abc");
     EXPECT_EQ(enter(action(AC_TRIGGER_PAGE_ENTERED, AC_APPEND_TEXT, "CO \"d\"", "STRING \"def\"")), "abcdef");
     setCo("d", string(250, 'x'));
-    EXPECT_EQ(enter(action(AC_TRIGGER_PAGE_ENTERED, AC_APPEND_TEXT, "CO \"d\"", "STRING \"123456\"")),
-              string(250, 'x'))
+    EXPECT_EQ(enter(action(AC_TRIGGER_PAGE_ENTERED, AC_APPEND_TEXT, "CO \"d\"", "STRING \"123456\"")), string(250, 'x'))
         << "the combined length reaches the destination's size";
     EXPECT_EQ(enter(action(AC_TRIGGER_PAGE_ENTERED, AC_APPEND_TEXT, "CO \"d\"", "STRING \"12345\"")),
               string(250, 'x') + "12345");

@@ -68,9 +68,11 @@ string checkingPicture(const std::vector<string> &values)
     for (int n = 0; n < kCount; n++) {
         string seen = "\"seen_" + std::to_string(n) + "\"";
         actions += copyAction("CO " + seen, "CO " + persistentName(n));
-        squares += "painter \"XRectangleP\" at " + std::to_string(4 + 15 * n) + ",4 size 12,12 plc 0 {\n"
+        squares += "painter \"XRectangleP\" at " + std::to_string(4 + 15 * n) +
+                   ",4 size 12,12 plc 0 {\n"
                    "  block \"XRectangleP\" id 2 {\n    repaint 39 COLOR 0,255,0 {\n"
-                   "      when compare eq CO " + seen + " STRING " + quoted(values[n]) + "\n    }\n  }\n}\n";
+                   "      when compare eq CO " +
+                   seen + " STRING " + quoted(values[n]) + "\n    }\n  }\n}\n";
     }
     return "teq f\npage-size 320,240\nbackground 255,255,255\nfill on\nborder off\nfill-colour 255,0,0\n" +
            eventObject(actions) + squares;
@@ -79,7 +81,9 @@ string checkingPicture(const std::vector<string> &values)
 string page(const string &picture)
 {
     return "<html><body><applet code=\"IViewer.class\" width=\"320\" height=\"240\">\n"
-           "<param name=\"ProjectName\" value=\"proj\">\n<param name=\"MainTEQName\" value=\"" + picture + "\">\n"
+           "<param name=\"ProjectName\" value=\"proj\">\n<param name=\"MainTEQName\" value=\"" +
+           picture +
+           "\">\n"
            "<param name=\"Period\" value=\"100\">\n</applet></body></html>\n";
 }
 
@@ -99,10 +103,9 @@ protected:
         string link = path("Panterm_MW");
         if (!fileExists(link)) symlink(buildProgram("Panterm_MW").c_str(), link.c_str());
         writeFile(path("events.txt"), "wait 1500\nsnapshot shot.png\nclose\n");
-        ChildProcess p(link, args, dir_,
-                       {{"PANTERM_DISPLAY", "headless"},
-                        {"PANTERM_SCREEN", "320x240"},
-                        {"PANTERM_EVENTS", "events.txt"}});
+        ChildProcess p(
+            link, args, dir_,
+            {{"PANTERM_DISPLAY", "headless"}, {"PANTERM_SCREEN", "320x240"}, {"PANTERM_EVENTS", "events.txt"}});
         ASSERT_EQ(p.wait(20000), 0) << p.output();
     }
 };

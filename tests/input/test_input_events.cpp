@@ -162,7 +162,8 @@ TEST_F(Keys, BurstOfAThousandKeysDeliversTheFirstThirtyTwoInOrder)
 {
     page(kTwo);
     int queued = 0;
-    for (int i = 0; i < 1000; i++) queued += SetPressedKey(KEY_STATE_PRESSED, static_cast<signed char>('0' + i % 10)) == 0;
+    for (int i = 0; i < 1000; i++)
+        queued += SetPressedKey(KEY_STATE_PRESSED, static_cast<signed char>('0' + i % 10)) == 0;
     EXPECT_EQ(queued, KEY_QUEUE_SIZE);
     string seen;
     for (int i = 0; i < KEY_QUEUE_SIZE; i++) {
@@ -250,9 +251,10 @@ TEST(ScrollBar, HalvesButtonsAndSteps)
 
 TEST_F(Pointer, FocusAndClickActionsReachTheObjectAtTheCorner)
 {
-    const string event = "painter \"EventP\" at 12,12 size 1,1 plc 0 {\n  block \"EventP\" id 3 {\n"
-                         "    action 4 2 {\n      dest CO \"@FOCUS\"\n      source STRING \"\"\n    }\n"
-                         "    action 4 2 {\n      dest CO \"@POINTS_OBJECT\"\n      source STRING \"\"\n    }\n  }\n}\n";
+    const string event =
+        "painter \"EventP\" at 12,12 size 1,1 plc 0 {\n  block \"EventP\" id 3 {\n"
+        "    action 4 2 {\n      dest CO \"@FOCUS\"\n      source STRING \"\"\n    }\n"
+        "    action 4 2 {\n      dest CO \"@POINTS_OBJECT\"\n      source STRING \"\"\n    }\n  }\n}\n";
     page(kTwo + event);
     PPO_setReady(1);
     OB_doGainFocusEventAction();

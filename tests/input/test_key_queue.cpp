@@ -52,7 +52,8 @@ TEST_F(KeyQueue, TranslatesCharactersControlKeysAndFunctionKeysWithModifiers)
 TEST_F(KeyQueue, HoldsThirtyTwoEntriesAndWraps)
 {
     for (int round = 0; round < 3; round++) {
-        for (int i = 0; i < 32; i++) ASSERT_EQ(SetPressedKey(KEY_STATE_PRESSED, static_cast<signed char>('A' + i % 26)), 0);
+        for (int i = 0; i < 32; i++)
+            ASSERT_EQ(SetPressedKey(KEY_STATE_PRESSED, static_cast<signed char>('A' + i % 26)), 0);
         EXPECT_EQ(SetPressedKey(KEY_STATE_PRESSED, 'x'), -1) << "the 33rd event is dropped";
         for (int i = 0; i < 20; i++) EXPECT_EQ(take().character, 'A' + i % 26);
         for (int i = 20; i < 32; i++) EXPECT_EQ(take().character, 'A' + i % 26);

@@ -55,8 +55,8 @@ TEST_F(Navigation, ArrowsMoveThroughAGridOfButtons)
     const struct {
         const char *key;
         int from, to;
-    } moves[] = {{"UP", 4, 1},    {"DOWN", 4, 7},  {"LEFT", 4, 3},  {"RIGHT", 4, 5}, {"UP", 0, 0},
-                 {"LEFT", 3, 3},  {"DOWN", 6, 6},  {"RIGHT", 2, 2}, {"DOWN", 2, 5},  {"LEFT", 8, 7}};
+    } moves[] = {{"UP", 4, 1},   {"DOWN", 4, 7}, {"LEFT", 4, 3},  {"RIGHT", 4, 5}, {"UP", 0, 0},
+                 {"LEFT", 3, 3}, {"DOWN", 6, 6}, {"RIGHT", 2, 2}, {"DOWN", 2, 5},  {"LEFT", 8, 7}};
     for (const auto &m : moves) {
         MH_selectObject(m.from, 0);
         arrow(m.key);
@@ -132,8 +132,9 @@ TEST_F(Navigation, LinksDrawnAsMarkedLinesComeFirst)
     EXPECT_EQ(OB_getActualFocus(), 2) << "a link for two directions matches neither";
 
     page(buttons + link(40, 40, 200, 120, mark("0,down")) + link(40, 40, 45, 45, mark("0,down")) +
-         link(40, 40, 260, 40, mark("0,right") + "    repaint 47 STRING \"0,down\" {\n      when compare eq CO "
-                                                  "\"never\" STRING \"1\"\n    }\n"));
+         link(40, 40, 260, 40,
+              mark("0,right") + "    repaint 47 STRING \"0,down\" {\n      when compare eq CO "
+                                "\"never\" STRING \"1\"\n    }\n"));
     EXPECT_EQ(OB_HowManyObjetcs(), 3);
     MH_selectObject(0, 0);
     arrow("DOWN");
@@ -168,8 +169,9 @@ TEST_F(Navigation, LinksThatFormALoopMoveOneStepPerKey)
 TEST_F(Navigation, MarkedLineWhosePointsAreReadKeepsTheReadListWhole)
 {
     page(button("A", 20, 20, 40, 40) + button("B", 240, 20, 40, 40) +
-         link(40, 40, 260, 40, "    repaint 47 STRING \"0,right\" {\n      when compare ne PPO \"Sel\" STRING \"x\"\n"
-                               "    }\n"));
+         link(40, 40, 260, 40,
+              "    repaint 47 STRING \"0,right\" {\n      when compare ne PPO \"Sel\" STRING \"x\"\n"
+              "    }\n"));
     ASSERT_NE(NAV_firstLink(), nullptr);
     EXPECT_EQ(OB_HowManyObjetcs(), 2);
     std::memset(MU_alloc(4096), 'x', 4096);

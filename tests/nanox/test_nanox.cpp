@@ -307,7 +307,7 @@ TEST_F(NanoX, ImagesDecodeScaleAndBlend)
     GrDrawImageToFit(win, gc, 10, 10, 4, 2, image); // scaled twice
     EXPECT_EQ(row(10, 10, 4, LTRED), "##..");
     EXPECT_EQ(row(11, 10, 4, LTRED), "##..");
-    EXPECT_EQ(row(10, 12, 2, WHITE), "##"); // transparent pixels leave the window alone
+    EXPECT_EQ(row(10, 12, 2, WHITE), "##");           // transparent pixels leave the window alone
     GrDrawImageToFit(win, gc, 30, 30, -1, -1, image); // natural size
     EXPECT_EQ(row(30, 30, 3, LTRED), "#..");
     GrFreeImage(image);
@@ -315,8 +315,8 @@ TEST_F(NanoX, ImagesDecodeScaleAndBlend)
     EXPECT_EQ(info.width, 0);
 
     // a 1 x 1 GIF with a red palette entry
-    const unsigned char gif[] = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0xFF, 0, 0, 0, 0, 0,
-                                 ',', 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 'D', 1, 0, ';'};
+    const unsigned char gif[] = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0xFF, 0, 0, 0,  0,
+                                 0,   ',', 0,   0,   0,   0,   1, 0, 1, 0, 0,    2, 2, 'D',  1, 0, ';'};
     image = GrLoadImageFromBuffer((void *)gif, sizeof gif, 0);
     ASSERT_NE(image, 0u);
     GrDrawImageToFit(win, gc, 50, 50, -1, -1, image);
@@ -462,7 +462,7 @@ TEST_F(NanoX, SnapshotsAreCompletePngsOfTheScreen)
     ASSERT_NE(pixels, nullptr);
     EXPECT_EQ(w, 320);
     EXPECT_EQ(h, 200);
-    EXPECT_EQ(pixels[0], 0);              // black corner
+    EXPECT_EQ(pixels[0], 0);                // black corner
     EXPECT_EQ(pixels[(10 * 320) * 4], 255); // white below it
     stbi_image_free(pixels);
     EXPECT_FALSE(fileExists(path("screen.png.tmp")));
@@ -480,7 +480,7 @@ TEST_F(NanoX, ScreenSizeComesFromTheEnvironmentWithSaneBounds)
         const char *value;
         int cols, rows;
         bool message;
-    } cases[] = {{"800x480", 800, 480, false}, {"0x0", 640, 480, true},       {"garbage", 640, 480, true},
+    } cases[] = {{"800x480", 800, 480, false},      {"0x0", 640, 480, true},  {"garbage", 640, 480, true},
                  {"100000x100000", 640, 480, true}, {"320x", 640, 480, true}, {"-5x10", 640, 480, true}};
     for (const auto &c : cases) {
         setenv("PANTERM_SCREEN", c.value, 1);

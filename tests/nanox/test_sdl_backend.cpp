@@ -56,8 +56,8 @@ TEST(SdlBackend, RunsUnderXvfb)
     // The system's D-Bus library keeps allocations that SDL cannot release, so
     // the child runs without leak detection (the headless tests keep it).
     std::string command = std::string("env ") + kChildMark + "=1 PANTERM_DISPLAY=sdl PANTERM_SCREEN=160x120 " +
-                          "ASAN_OPTIONS=detect_leaks=0 " +
-                          "timeout 60 xvfb-run -a '" + self + "' --gtest_filter=SdlBackend.ChildDrawsAndCloses";
+                          "ASAN_OPTIONS=detect_leaks=0 " + "timeout 60 xvfb-run -a '" + self +
+                          "' --gtest_filter=SdlBackend.ChildDrawsAndCloses";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
 }
 

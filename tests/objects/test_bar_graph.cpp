@@ -43,9 +43,10 @@ protected:
     void load(const string &repaints, int x = 10, int y = 10, int w = 20, int h = 100, const string &cls = "IBarGraphP")
     {
         string text = "teq f\nbackground 255,255,255\nfill on\nborder off\nfill-colour 255,0,0\nline-colour 0,0,0\n"
-                      "painter \"" + cls + "\" at " + std::to_string(x) + "," + std::to_string(y) + " size " +
-                      std::to_string(w) + "," + std::to_string(h) + " plc 0 {\n  block \"" + cls +
-                      "\" id 1 {\n    repaint 5 CO \"v\"\n" + repaints + "  }\n}\n";
+                      "painter \"" +
+                      cls + "\" at " + std::to_string(x) + "," + std::to_string(y) + " size " + std::to_string(w) +
+                      "," + std::to_string(h) + " plc 0 {\n  block \"" + cls + "\" id 1 {\n    repaint 5 CO \"v\"\n" +
+                      repaints + "  }\n}\n";
         ASSERT_EQ(loadText(text), 0) << log();
     }
     void draw(const string &value)
@@ -244,12 +245,12 @@ TEST_F(BarGraph, BadRangesStepsAndAnglesGiveDefinedPictures)
     reset();
     load(co(26, "") + co(24, "0.0000001") + co(13, "inf"));
     draw("50");
-    EXPECT_EQ(redRows(14, 0, 239), "60..109") << "an infinite minimum is ignored; ticks closer than a pixel are left out";
+    EXPECT_EQ(redRows(14, 0, 239), "60..109")
+        << "an infinite minimum is ignored; ticks closer than a pixel are left out";
     EXPECT_EQ(count(22, 10, 8, 100, kBlack), 0);
 
     reset();
-    load(co(33, "") + co(34, "-2147483648") + co(35, "99999999999") + co(26, "") + co(24, "1e-300"), 10, 10, 100,
-         100);
+    load(co(33, "") + co(34, "-2147483648") + co(35, "99999999999") + co(26, "") + co(24, "1e-300"), 10, 10, 100, 100);
     draw("1e308");
     EXPECT_GT(count(10, 10, 100, 100, kBlack), 40) << "a needle is drawn";
     reset();

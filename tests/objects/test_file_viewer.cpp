@@ -267,8 +267,7 @@ TEST_F(FileViewer, KeysMoveTheSelectionAndEscapeRestoresIt)
 TEST_F(FileViewer, ClicksRunTheSelectionActions)
 {
     HT_writeContainer("text", "#sp;0,40\nalpha\tone\nbeta\ttwo\ngamma\tthree\n");
-    show("    repaint 5 CO \"text\"\n" + action(6, "row") + action(7, "rowText") +
-         action(10, "cell", "STRING \"1\""));
+    show("    repaint 5 CO \"text\"\n" + action(6, "row") + action(7, "rowText") + action(10, "cell", "STRING \"1\""));
     int rh = rowHeight();
     click(50, 10 + rh + rh / 2);
     EXPECT_EQ(co("row"), "1");
@@ -358,7 +357,8 @@ TEST_F(FileViewer, ScrollBarAndGrid)
 
 TEST_F(FileViewer, WordWrapBreaksLongLinesAndWords)
 {
-    HT_writeContainer("text", ("The quick brown fox jumps over the lazy dog again and again and again\n" + string(120, 'w')).c_str());
+    HT_writeContainer(
+        "text", ("The quick brown fox jumps over the lazy dog again and again and again\n" + string(120, 'w')).c_str());
     show("    repaint 5 CO \"text\"\n    repaint 50 STRING \"\"\n");
     FV_Viewer *v = viewer();
     EXPECT_GE(v->rowCount, 5) << "each visual line narrower than the width";

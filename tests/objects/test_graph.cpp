@@ -136,7 +136,7 @@ TEST_F(Graph, BadPlotFilesGiveDefinedPictures)
 
     plot("#r 0 10 0 100\n#c 5 0 0 10 100\n#t a 50 50 x;");
     EXPECT_TRUE(diagonal(10, 110, 101, kBlack)) << "a count larger than the points: the curve ends, the text "
-                                                  "after it is still drawn";
+                                                   "after it is still drawn";
     EXPECT_GT(inked(62, 60, 30, 25), 0);
     EXPECT_NE(log().find("Plot file: curve cut after 2 points"), string::npos);
 

@@ -58,8 +58,9 @@ TEST_F(ImageButton, FillBorderAndFrame)
 {
     draw(plain("fill on\nborder off\nline-width 2\nfill-colour 255,0,0\n", logAction(0, "x")) +
          plain("fill on\nborder on\nline-width 2\nline-colour 0,0,0\n", logAction(0, "y"), 100, 10) +
-         plain("fill on\n", logAction(0, "z") + "    repaint 41 STRING \"\" {\n      when compare eq CO \"f\" STRING "
-                                               "\"1\"\n    }\n",
+         plain("fill on\n",
+               logAction(0, "z") + "    repaint 41 STRING \"\" {\n      when compare eq CO \"f\" STRING "
+                                   "\"1\"\n    }\n",
                200, 10));
     EXPECT_EQ(px(11, 20), kWhite);
     EXPECT_EQ(px(12, 20), kRed) << "inset by the line width on the left";
@@ -81,10 +82,12 @@ TEST_F(ImageButton, FillBorderAndFrame)
 
 TEST_F(ImageButton, TextsAndPictures)
 {
-    writeFile(path("dot.xbm"), "#define dot_width 8\n#define dot_height 2\nstatic char dot_bits[] = {\n 0x01, 0x80 };\n");
+    writeFile(path("dot.xbm"),
+              "#define dot_width 8\n#define dot_height 2\nstatic char dot_bits[] = {\n 0x01, 0x80 };\n");
     writeFile(path("bad.gif"), "GIF89a not really");
     draw(plain("fill off\nborder off\nline-colour 0,0,0\n",
-               logAction(0, "t") + "    repaint 1 STRING \"Start\"\n    repaint 7 STRING \"\"\n    repaint 6 STRING \"\"\n",
+               logAction(0, "t") +
+                   "    repaint 1 STRING \"Start\"\n    repaint 7 STRING \"\"\n    repaint 6 STRING \"\"\n",
                10, 10, 120, 30) +
          plain("fill off\nborder off\n", logAction(0, "p") + "    repaint 1 FILE \"dot.xbm\"\n", 100, 100) +
          plain("fill off\nborder off\n", logAction(0, "m") + "    repaint 1 FILE \"missing.gif\"\n", 150, 100) +
@@ -136,8 +139,9 @@ TEST_F(ImageButton, PressReleaseAndKeys)
     EXPECT_EQ(send(OB_MSG_FOCUS_ORDER), 0);
 
     HT_writeContainer("off", "1");
-    draw(button("D", 10, 10, 40, 30, "    action 0 15 {\n      dest CO \"x\"\n      source CO \"x\"\n"
-                                     "      when compare eq CO \"off\" STRING \"1\"\n    }\n"));
+    draw(button("D", 10, 10, 40, 30,
+                "    action 0 15 {\n      dest CO \"x\"\n      source CO \"x\"\n"
+                "      when compare eq CO \"off\" STRING \"1\"\n    }\n"));
     EXPECT_EQ(send(OB_MSG_SELECTABLE), 0);
     EXPECT_EQ(send(OB_MSG_POINTER_DOWN, 0, &inside), -1) << "disabled";
     EXPECT_EQ(send(OB_MSG_KEY, ' '), 0);

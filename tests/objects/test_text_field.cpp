@@ -134,8 +134,8 @@ TEST_F(TextField, ValuesShowWithUnitsMaskedAlignedAndOnLines)
 
 TEST_F(TextField, BorderFillAndEditFrame)
 {
-    draw("fill on\nborder on\nfill-colour 255,0,0\n" + field(value("STRING", ""), 10, 10, 60, 20) +
-         "border off\n" + field(value("STRING", "") + "    repaint 43 STRING \"\"\n", 100, 10, 60, 20));
+    draw("fill on\nborder on\nfill-colour 255,0,0\n" + field(value("STRING", ""), 10, 10, 60, 20) + "border off\n" +
+         field(value("STRING", "") + "    repaint 43 STRING \"\"\n", 100, 10, 60, 20));
     EXPECT_EQ(px(10, 10), kBlack) << "the border";
     EXPECT_EQ(px(11, 11), kRed) << "the fill inside it";
     EXPECT_EQ(px(100, 10), DM_GREY) << "the sunken edit frame";

@@ -77,6 +77,7 @@ TEST(SystemProbe, PlatformFromProcessorAndKernelRelease)
     char release[32];
     int v = kernel_version_str(release, sizeof release);
     int major, minor, patch;
-    if (std::sscanf(release, "%d.%d.%d", &major, &minor, &patch) == 3) EXPECT_EQ(v, major * 10000 + minor * 1000 + patch);
+    if (std::sscanf(release, "%d.%d.%d", &major, &minor, &patch) == 3)
+        EXPECT_EQ(v, major * 10000 + minor * 1000 + patch);
     else EXPECT_EQ(v, -1);
 }

@@ -7,46 +7,45 @@
 namespace {
 
 // The file a fresh device writes, line for line.
-const char kDefaultFile[] =
-    "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n"
-    "<pterm>\n"
-    "\t<!--Configuration file of the Panterm-->\n"
-    "\t<version>122</version>\n"
-    "\t<start_page>start.html</start_page>\n"
-    "\t<log_file>pterm.log</log_file>\n"
-    "\t<proxy_host></proxy_host>\n"
-    "\t<proxy_port>80</proxy_port>\n"
-    "\t<vpi_user></vpi_user>\n"
-    "\t<vpi_pass></vpi_pass>\n"
-    "\t<prompt_url>1</prompt_url>\n"
-    "\t<full_redraw>1</full_redraw>\n"
-    "\t<debug_level>1</debug_level>\n"
-    "\t<kiosk>0</kiosk>\n"
-    "\t<keep_alive>0</keep_alive>\n"
-    "\t<httpd_enabled>0</httpd_enabled>\n"
-    "\t<httpd_port>80</httpd_port>\n"
-    "\t<sip>1</sip>\n"
-    "\t<img_mem_max>2097152</img_mem_max>\n"
-    "\t<temp_dir>~pt~</temp_dir>\n"
-    "\t<warn_btn>1;0;!;1,1,20,20;255,165,0;0,0,0;</warn_btn>\n"
-    "\t<remote_mode>0</remote_mode>\n"
-    "\t<teq_cache>0</teq_cache>\n"
-    "\t<loading_msg>1;0;Loading...;0,0,0,0;0,0,0;0,0,0;</loading_msg>\n"
-    "\t<show_selection>0</show_selection>\n"
-    "\t<config_page></config_page>\n"
-    "\t<config_file></config_file>\n"
-    "\t<httpd_debug_level>0</httpd_debug_level>\n"
-    "\t<boot_delay_sec>0</boot_delay_sec>\n"
-    "\t<set_width>0</set_width>\n"
-    "\t<set_height>0</set_height>\n"
-    "\t<inactivity_to_sec>0</inactivity_to_sec>\n"
-    "\t<inactivity_pts_ms>0</inactivity_pts_ms>\n"
-    "\t<tmz_en>0</tmz_en>\n"
-    "\t<mem_ramdisk_kb>0</mem_ramdisk_kb>\n"
-    "\t<mem_heap1_kb>0</mem_heap1_kb>\n"
-    "\t<mem_heap2_kb>0</mem_heap2_kb>\n"
-    "\t<mem_lrheap_kb>0</mem_lrheap_kb>\n"
-    "</pterm>\n";
+const char kDefaultFile[] = "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n"
+                            "<pterm>\n"
+                            "\t<!--Configuration file of the Panterm-->\n"
+                            "\t<version>122</version>\n"
+                            "\t<start_page>start.html</start_page>\n"
+                            "\t<log_file>pterm.log</log_file>\n"
+                            "\t<proxy_host></proxy_host>\n"
+                            "\t<proxy_port>80</proxy_port>\n"
+                            "\t<vpi_user></vpi_user>\n"
+                            "\t<vpi_pass></vpi_pass>\n"
+                            "\t<prompt_url>1</prompt_url>\n"
+                            "\t<full_redraw>1</full_redraw>\n"
+                            "\t<debug_level>1</debug_level>\n"
+                            "\t<kiosk>0</kiosk>\n"
+                            "\t<keep_alive>0</keep_alive>\n"
+                            "\t<httpd_enabled>0</httpd_enabled>\n"
+                            "\t<httpd_port>80</httpd_port>\n"
+                            "\t<sip>1</sip>\n"
+                            "\t<img_mem_max>2097152</img_mem_max>\n"
+                            "\t<temp_dir>~pt~</temp_dir>\n"
+                            "\t<warn_btn>1;0;!;1,1,20,20;255,165,0;0,0,0;</warn_btn>\n"
+                            "\t<remote_mode>0</remote_mode>\n"
+                            "\t<teq_cache>0</teq_cache>\n"
+                            "\t<loading_msg>1;0;Loading...;0,0,0,0;0,0,0;0,0,0;</loading_msg>\n"
+                            "\t<show_selection>0</show_selection>\n"
+                            "\t<config_page></config_page>\n"
+                            "\t<config_file></config_file>\n"
+                            "\t<httpd_debug_level>0</httpd_debug_level>\n"
+                            "\t<boot_delay_sec>0</boot_delay_sec>\n"
+                            "\t<set_width>0</set_width>\n"
+                            "\t<set_height>0</set_height>\n"
+                            "\t<inactivity_to_sec>0</inactivity_to_sec>\n"
+                            "\t<inactivity_pts_ms>0</inactivity_pts_ms>\n"
+                            "\t<tmz_en>0</tmz_en>\n"
+                            "\t<mem_ramdisk_kb>0</mem_ramdisk_kb>\n"
+                            "\t<mem_heap1_kb>0</mem_heap1_kb>\n"
+                            "\t<mem_heap2_kb>0</mem_heap2_kb>\n"
+                            "\t<mem_lrheap_kb>0</mem_lrheap_kb>\n"
+                            "</pterm>\n";
 
 std::string replaced(std::string text, const std::string &from, const std::string &to)
 {
@@ -136,7 +135,6 @@ TEST_F(Settings, DebugLevelAppliesOnlyAfterACompleteParse)
     std::string log = readFile(path("pterm.log"));
     EXPECT_NE(log.find("- debug_level      : 0\n\n"), std::string::npos);
     EXPECT_EQ(log.find("Heap Default Sizes"), std::string::npos);
-
 }
 
 TEST_F(Settings, AnIncompleteFileKeepsTheDebugLevelReadBeforeTheFault)
@@ -175,8 +173,8 @@ TEST_F(Settings, ExtObjectSpecs)
     EXPECT_EQ(parseExtObjectString(&ext, "1;0;!"), 0);
     EXPECT_EQ(parseExtObjectString(&ext, "1"), 0);
 
-    writeFile(path("pterm.xml"),
-              replaced(kDefaultFile, "<warn_btn>1;0;!;1,1,20,20;255,165,0;0,0,0;<", "<warn_btn>0;0;!;1,1,20,20;255,165,0;0,0,0;<"));
+    writeFile(path("pterm.xml"), replaced(kDefaultFile, "<warn_btn>1;0;!;1,1,20,20;255,165,0;0,0,0;<",
+                                          "<warn_btn>0;0;!;1,1,20,20;255,165,0;0,0,0;<"));
     loadSettingsFromXmlFile();
     EXPECT_EQ(pterm.warn_btn.enabled, 0);
     EXPECT_NE(readFile(path("pterm.log")).find("- warn_btn         : disabled\n"), std::string::npos);
@@ -200,7 +198,8 @@ TEST_F(Settings, BadFilesNeverCrashAndEndInDefaults)
     loadSettingsFromXmlFile();
     EXPECT_EQ(readFile(path("pterm.xml")), kDefaultFile);
 
-    std::string huge = replaced(kDefaultFile, "<start_page>start.html<", "<start_page>" + std::string(10 << 20, 's') + "<");
+    std::string huge =
+        replaced(kDefaultFile, "<start_page>start.html<", "<start_page>" + std::string(10 << 20, 's') + "<");
     writeFile(path("pterm.xml"), huge);
     loadSettingsFromXmlFile();
     EXPECT_EQ(std::string(pterm.start_page), std::string(127, 's'));

@@ -76,7 +76,8 @@ TEST_F(Teqc, TestPicturesRoundTripAndLoad)
         string normal = teqc::dumpTeq(teqc::buildTeq(source));
         EXPECT_EQ(teqc::dumpTeq(teqc::buildTeq(normal)), normal) << name;
         EXPECT_EQ(normal.find("bytes"), name == "old_and_later" ? normal.find("bytes 00 01") : string::npos)
-            << name << ": only the unknown painter is shown as raw bytes\n" << normal;
+            << name << ": only the unknown painter is shown as raw bytes\n"
+            << normal;
     }
 }
 
@@ -105,8 +106,7 @@ TEST_F(Teqc, EveryAcceptedVariantOfAFileRoundTrips)
     std::mt19937 random(12345);
     for (int i = 0; i < 600; i++) {
         string mutated = bytes;
-        for (int k = 0; k < 3; k++)
-            mutated[1 + random() % (mutated.size() - 1)] = static_cast<char>(random() % 256);
+        for (int k = 0; k < 3; k++) mutated[1 + random() % (mutated.size() - 1)] = static_cast<char>(random() % 256);
         if (!teqc::runReader(mutated).accepted) continue;
         accepted++;
         expectRoundTrips(mutated, "mutation " + std::to_string(i));
@@ -124,15 +124,18 @@ TEST_F(Teqc, TextErrorsNameLineAndColumn)
     EXPECT_EQ(errorOf("teq f\nwobble\n"), "2:1: unknown element \"wobble\"");
     EXPECT_EQ(errorOf("teq f\npainter \"X\" at 1,1 size 1,1 {\n  start 1\n}\n"), "3:10: expected a word");
     EXPECT_EQ(errorOf("teq f\npainter \"X\" at 1,1 size 1,1 {\n"), "2:29: this { is never closed");
-    EXPECT_EQ(errorOf("teq f\nfont \"a\\q\" 0 1\n"), "2:8: unknown escape in string (use \\\" \\\\ \\n \\t \\r or \\xHH)");
-    EXPECT_EQ(errorOf("teq c\npainter \"X\" at 1,1 size 1,1 plc 0\n"), "2:29: painters have no PLC id before version d");
+    EXPECT_EQ(errorOf("teq f\nfont \"a\\q\" 0 1\n"),
+              "2:8: unknown escape in string (use \\\" \\\\ \\n \\t \\r or \\xHH)");
+    EXPECT_EQ(errorOf("teq c\npainter \"X\" at 1,1 size 1,1 plc 0\n"),
+              "2:29: painters have no PLC id before version d");
     EXPECT_EQ(errorOf("teq f\npainter \"X\" at 1,1 size 1,1 {\n  block \"X\" id 0 {\n    action 0 2 {\n"
                       "      dest CO \"a\"\n    }\n  }\n}\n"),
               "4:5: an action needs a dest and a source");
     EXPECT_EQ(errorOf("teq f\npainter \"X\" at 1,1 size 1,1 {\n  block \"X\" id 0 {\n    repaint 1 STRING \"\" {\n"
                       "      when and {\n        empty\n      }\n    }\n  }\n}\n"),
               "5:12: a logic node holds exactly two expressions");
-    string deep = "teq f\npainter \"X\" at 1,1 size 1,1 {\n  block \"X\" id 0 {\n    repaint 1 STRING \"\" {\n      when";
+    string deep =
+        "teq f\npainter \"X\" at 1,1 size 1,1 {\n  block \"X\" id 0 {\n    repaint 1 STRING \"\" {\n      when";
     for (int i = 0; i < 70; i++) deep += " and {\n";
     EXPECT_NE(errorOf(deep).find("conditions nest at most 64 levels deep"), string::npos);
     EXPECT_EQ(errorOf("teq f\nfont \"" + string(256, 'a') + "\" 0 1\n"), "2:6: a short string holds at most 255 bytes");
@@ -159,7 +162,8 @@ TEST_F(Teqc, CommandLine)
     EXPECT_EQ(readFile(path("out.txt")), "");
 
     string picture = string(TEST_PICTURE_DIR) + "/basic_shapes.teq";
-    ASSERT_EQ(std::system((teqc + " render " + picture + " -o shapes.png 2> err.txt").c_str()), 0) << readFile(path("err.txt"));
+    ASSERT_EQ(std::system((teqc + " render " + picture + " -o shapes.png 2> err.txt").c_str()), 0)
+        << readFile(path("err.txt"));
     string png = readFile(path("shapes.png"));
     ASSERT_GT(png.size(), 24u);
     EXPECT_EQ(png.substr(1, 3), "PNG");
@@ -206,7 +210,7 @@ TEST_F(Teqc, RenderWithContainersAndProcessPoints)
         EXPECT_EQ(image.at(75, 25), c.right) << c.options;
     }
     for (const char *bad : {"render values.teq -o x.png --co mode", "render values.teq -o x.png --ppo =1",
-                             "render values.teq -o x.png --co", "dump values.teq --co a=b"})
+                            "render values.teq -o x.png --co", "dump values.teq --co a=b"})
         EXPECT_NE(std::system((teqc + " " + bad + " 2> /dev/null").c_str()), 0) << bad;
 }
 
@@ -214,11 +218,13 @@ TEST_F(Teqc, RenderDrawsAPlotFile)
 {
     // A graph of 101 x 101 pixels at (10, 10): x 0..10 onto 10..110, y 0..100
     // onto 110..10, the y scale every 20 with ticks to the right of x = 10.
-    writeFile(path("plot.txt"), "#r 0 10 0 100\n#S C style;f=255,0,0;\n#c 3 0 0 5 80 10 20\n#s y 20\n#t a 50 2 Plot;\n");
-    writeFile(path("plot.teq"), teqc::buildTeq("teq f\npage-size 130,130\nbackground 255,255,255\nfill off\nborder off\n"
-                                               "line-colour 0,0,0\npainter \"IGraphicP\" at 10,10 size 101,101 plc 0 {\n"
-                                               "  block \"IGraphicP\" id 1 {\n    repaint 5 FILE \"plot.txt\"\n"
-                                               "    repaint 26 STRING \"\"\n  }\n}\n"));
+    writeFile(path("plot.txt"),
+              "#r 0 10 0 100\n#S C style;f=255,0,0;\n#c 3 0 0 5 80 10 20\n#s y 20\n#t a 50 2 Plot;\n");
+    writeFile(path("plot.teq"),
+              teqc::buildTeq("teq f\npage-size 130,130\nbackground 255,255,255\nfill off\nborder off\n"
+                             "line-colour 0,0,0\npainter \"IGraphicP\" at 10,10 size 101,101 plc 0 {\n"
+                             "  block \"IGraphicP\" id 1 {\n    repaint 5 FILE \"plot.txt\"\n"
+                             "    repaint 26 STRING \"\"\n  }\n}\n"));
     ASSERT_EQ(std::system((string(TEQC_PROGRAM) + " render plot.teq -o plot.png 2> err.txt").c_str()), 0)
         << readFile(path("err.txt"));
     Image image = readPng(path("plot.png"));

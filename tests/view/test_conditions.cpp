@@ -83,8 +83,7 @@ TEST_F(Conditions, TwoSystemContainersAreComparedByValue)
     EXPECT_FALSE(holds(CO_COMPARE_LESS, SourceType_CO, "PT_SCREEN_WIDTH", SourceType_CO, "PT_SCREEN_HEIGHT"));
     EXPECT_FALSE(holds(CO_COMPARE_EQUAL, SourceType_CO, "PT_SCREEN_WIDTH", SourceType_CO, "PT_SCREEN_HEIGHT"));
     EXPECT_TRUE(holds(CO_COMPARE_DIFFERENT, SourceType_CO, "PT_SCREEN_HEIGHT", SourceType_CO, "@PT_VERSION"));
-    EXPECT_TRUE(holds(CO_COMPARE_LESS, SourceType_PASSWORDCONTAINER, "PT_VERSION", SourceType_CO,
-                      "PT_SCREEN_HEIGHT"));
+    EXPECT_TRUE(holds(CO_COMPARE_LESS, SourceType_PASSWORDCONTAINER, "PT_VERSION", SourceType_CO, "PT_SCREEN_HEIGHT"));
     g_screenHeight = 320;
     EXPECT_TRUE(holds(CO_COMPARE_EQUAL, SourceType_CO, "PT_SCREEN_WIDTH", SourceType_CO, "PT_SCREEN_HEIGHT"));
 }
@@ -120,11 +119,11 @@ TEST_F(Conditions, LoadingBothLayoutsAndOrderingProcessPoints)
     string left = operand(SourceType_PPO, "Temp");
     string colour = string{'\0', 11, 1, 2, 3};
     string font = string{'\0', 12} + utf("Arial") + string{1, 12};
-    string bytes = string{'\0', 1} +                                                        // AND
+    string bytes = string{'\0', 1} +                                                          // AND
                    string{'\0', 1} + comparison(CO_COMPARE_GREATER, left, operand(3, "20")) + // left
-                   string{'\0', 2} + string{'\0', 2} +                                      // right: OR node
-                   string{'\0', 1} + comparison(CO_COMPARE_EQUAL, colour, font) +            //   compare
-                   string{'\0', 9};                                                         //   kind 9: empty
+                   string{'\0', 2} + string{'\0', 2} +                                        // right: OR node
+                   string{'\0', 1} + comparison(CO_COMPARE_EQUAL, colour, font) +             //   compare
+                   string{'\0', 9};                                                           //   kind 9: empty
     CO_LogicCondition node;
     ASSERT_TRUE(loadLogic(bytes, &node));
     EXPECT_EQ(node.op, CO_LOGIC_AND);

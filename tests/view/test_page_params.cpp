@@ -63,7 +63,8 @@ TEST_F(PageParams, PagesWithoutUsableAppletTags)
     EXPECT_EQ(HT_loadHtmlParameters("missing.html"), -1);
 
     std::string many = "<applet code=\"IViewer\" width=\"1\" height=\"2\">";
-    for (int i = 0; i < 10000; i++) many += "<param name=\"p" + std::to_string(i) + "\" value=\"" + std::string(1000, 'v') + "\">";
+    for (int i = 0; i < 10000; i++)
+        many += "<param name=\"p" + std::to_string(i) + "\" value=\"" + std::string(1000, 'v') + "\">";
     EXPECT_EQ(load(many), 1) << "a full heap ends the scan, keeping what was stored";
     EXPECT_EQ(param("p0"), "1:" + std::string(255, 'v')) << "values are cut to 255 characters";
     EXPECT_EQ(param("p9999"), "0:p9999");

@@ -37,8 +37,7 @@ protected:
 
 TEST_F(PainterBlock, HiddenVisibleAndOffsets)
 {
-    MP_Repaint r[4] = {repaint(RR_HIDE, SourceType_STRING, "", false),
-                       repaint(RR_FILL, SourceType_STRING, "", false),
+    MP_Repaint r[4] = {repaint(RR_HIDE, SourceType_STRING, "", false), repaint(RR_FILL, SourceType_STRING, "", false),
                        repaint(RR_TEXT, SourceType_STRING, "t", true),
                        repaint(RR_HIDE_51, SourceType_STRING, "", false)};
     OB_Object object{};
@@ -72,10 +71,9 @@ TEST_F(PainterBlock, RepaintPassAndChangeMask)
     object.x = 10, object.y = 10, object.width = 20, object.height = 20;
     object.fillColor = 1, object.lineColor = 2;
     OB_SetStatusBit(&object, OB_STATUS_FILL | OB_STATUS_BORDER, 1);
-    MP_Repaint r[4] = {repaint(RR_FILL, SourceType_STRING, "", false),
-                       repaint(RR_LINE_COLOR, SourceType_STRING, "255,0,0", true),
-                       repaint(RR_FILL_COLOR, SourceType_COLOR, nullptr, true),
-                       repaint(RR_ARROWS, SourceType_STRING, "3", true)};
+    MP_Repaint r[4] = {
+        repaint(RR_FILL, SourceType_STRING, "", false), repaint(RR_LINE_COLOR, SourceType_STRING, "255,0,0", true),
+        repaint(RR_FILL_COLOR, SourceType_COLOR, nullptr, true), repaint(RR_ARROWS, SourceType_STRING, "3", true)};
     r[2].info.color = 0xFF00FF00;
     MPainter block{};
     block.repaints = r;

@@ -15,11 +15,15 @@ using std::string;
 
 namespace {
 
-string utf(const string &s) { return string(1, static_cast<char>(s.size() >> 8)) + static_cast<char>(s.size() & 0xFF) + s; }
+string utf(const string &s)
+{
+    return string(1, static_cast<char>(s.size() >> 8)) + static_cast<char>(s.size() & 0xFF) + s;
+}
 
 string int32(uint32_t v)
 {
-    return string{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
+    return string{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+                  static_cast<char>(v)};
 }
 
 // Painter element bytes with the given class and body (version "d" and later).
@@ -80,10 +84,13 @@ TEST_F(TeqPrimitives, PairsIntsStringsAndUtf)
     EXPECT_NE(log().find("EOF in TeqIF.readString() !\n unreached size 5 bytes\n"), string::npos);
 
     char text[16];
-    f = open(utf("\xC3\xA9\xE2\x82\xAC" "A\x85") + utf("\xC3") + "Z" + utf("ab"));
+    f = open(utf("\xC3\xA9\xE2\x82\xAC"
+                 "A\x85") +
+             utf("\xC3") + "Z" + utf("ab"));
     ASSERT_EQ(ReadUTF_size(f), 7);
     EXPECT_EQ(ReadUTF_bytes(f, text, 7), 1);
-    EXPECT_EQ(string(text), "\xE9\xAC" "A\x85");
+    EXPECT_EQ(string(text), "\xE9\xAC"
+                            "A\x85");
     ASSERT_EQ(ReadUTF_size(f), 1);
     EXPECT_EQ(ReadUTF_bytes(f, text, 1), 1);
     EXPECT_EQ(string(text), "\xC3") << "a sequence cut by the byte count takes no byte of the next field";
@@ -202,8 +209,8 @@ TEST_F(TeqTest, KnownClassesWithoutALoaderAreSkippedQuietlyNotLoadedThroughTheir
     PA_resetLoaders();
     PA_setLoader("DefaultOvalP", OV_loadDefaultOval);
     PA_setLoader("XRectangleP", RC_loadDefaultRectangle);
-    const char *later[] = {"IButtonP",   "TextFieldP",  "IBarGraphP",   "CircularGaugeP",
-                           "IGraphicP",  "FileViewerP", "DropDownListP"};
+    const char *later[] = {"IButtonP",  "TextFieldP",  "IBarGraphP",   "CircularGaugeP",
+                           "IGraphicP", "FileViewerP", "DropDownListP"};
     for (const char *cls : later) {
         SCOPED_TRACE(cls);
         reset();

@@ -95,8 +95,8 @@ TEST_F(ViewManager, MainAndFileIndexesPickThePicture)
     EXPECT_STREQ(CO_readValPtr("@CURRENT_PAGE"), "07.teq");
     EXPECT_STREQ(CO_readValPtr("@LAST_PAGE"), "Plant7.teq");
 
-    writeFile(path("named.html"), applet(param("ProjectName", "Plant") + param("MainTEQName", "other") +
-                                         param("Period", "250")));
+    writeFile(path("named.html"),
+              applet(param("ProjectName", "Plant") + param("MainTEQName", "other") + param("Period", "250")));
     open("named.html");
     EXPECT_EQ(loadedRed(), 55);
     EXPECT_EQ(VM_RefreshPeriod, 250);
@@ -240,9 +240,10 @@ TEST_F(ViewManager, PagesThatFailKeepOrClearThePicture)
 
 TEST_F(ViewManager, InitialContainerPageLeavesTheReadListWhole)
 {
-    const std::string pointRectangle = "painter \"XRectangleP\" at 0,0 size 5,5 plc 0 {\n  block \"XRectangleP\" id 1 {\n"
-                                       "    repaint 41 STRING \"\" {\n      when compare eq PPO \"%s\" STRING \"1\"\n"
-                                       "    }\n  }\n}\n";
+    const std::string pointRectangle =
+        "painter \"XRectangleP\" at 0,0 size 5,5 plc 0 {\n  block \"XRectangleP\" id 1 {\n"
+        "    repaint 41 STRING \"\" {\n      when compare eq PPO \"%s\" STRING \"1\"\n"
+        "    }\n  }\n}\n";
     auto withPoint = [&](const std::string &point) {
         std::string text = pointRectangle;
         return "teq f\n" + text.replace(text.find("%s"), 2, point);

@@ -154,7 +154,8 @@ bool loadRules()
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty() || line[0] == '#') continue;
         Rule r;
-        if (!parseRule(line, r)) std::fprintf(stderr, "panterm-target: %s:%d: not a rule\n", options.rulesFile.c_str(), n);
+        if (!parseRule(line, r))
+            std::fprintf(stderr, "panterm-target: %s:%d: not a rule\n", options.rulesFile.c_str(), n);
         else if (rules.size() < kMaxRules) rules.push_back(r);
     }
     return true;

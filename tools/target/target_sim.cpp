@@ -55,26 +55,26 @@ struct Options {
     // Faults, in force from faultStart for faultSeconds seconds (0: for good).
     int faultStart = 0;
     int faultSeconds = 0;
-    std::string faultPath; // stalls, slow and reset replies only for targets beginning so
-    int stallAfter = -1;   // body bytes sent before a reply stalls
-    bool slow = false;     // replies sent one body byte per second
-    int resetAfter = -1;   // body bytes sent before the connection is reset
+    std::string faultPath;           // stalls, slow and reset replies only for targets beginning so
+    int stallAfter = -1;             // body bytes sent before a reply stalls
+    bool slow = false;               // replies sent one body byte per second
+    int resetAfter = -1;             // body bytes sent before the connection is reset
     std::map<std::string, int> fail; // path -> requests still to fail (-1: all)
-    int freezeAt = -1;     // the signals stay at their values of this second
+    int freezeAt = -1;               // the signals stay at their values of this second
 };
 
-constexpr size_t kMaxOrderBlocks = 256;  // order blocks kept; the oldest go first
-constexpr size_t kMaxOrderNames = 1024;  // names kept of one order block
+constexpr size_t kMaxOrderBlocks = 256;   // order blocks kept; the oldest go first
+constexpr size_t kMaxOrderNames = 1024;   // names kept of one order block
 constexpr size_t kMaxCreatedNames = 4096; // names created by reads and writes; the oldest go first
-constexpr int kThreads = 32;             // connections served at once
-constexpr int kKeepAliveSeconds = 5;     // an idle kept-alive connection is closed after this
+constexpr int kThreads = 32;              // connections served at once
+constexpr int kKeepAliveSeconds = 5;      // an idle kept-alive connection is closed after this
 
 struct TargetState {
     std::mutex lock;
     std::map<std::string, std::string> values;
     std::map<std::string, std::vector<std::string>> orders; // order block name -> names as received
-    std::deque<std::string> orderAge;                        // order block names, oldest first
-    std::deque<std::string> createdAge;                      // names created at run time, oldest first
+    std::deque<std::string> orderAge;                       // order block names, oldest first
+    std::deque<std::string> createdAge;                     // names created at run time, oldest first
     std::atomic<int> errorOrdersLeft{0};
     std::atomic<int> errorReadsLeft{0};
     std::atomic<int> answersLeft{-1};
@@ -287,7 +287,9 @@ void readFile(const std::string &query, httplib::Response &res)
 
 void srvInfo(httplib::Response &res)
 {
-    reply(res, 200, options.ilr || SIM_offersIlr() ? "Panterm target simulator\r\nILR=1, V.1.0\r\n" : "Panterm target simulator\r\n");
+    reply(res, 200,
+          options.ilr || SIM_offersIlr() ? "Panterm target simulator\r\nILR=1, V.1.0\r\n"
+                                         : "Panterm target simulator\r\n");
 }
 
 // A path below the root, or empty when it would leave it.
@@ -332,9 +334,11 @@ int socketOfPeer(int peerPort)
     for (int fd = 3; fd < 1024; fd++) {
         sockaddr_in local = {}, peer = {};
         socklen_t length = sizeof local;
-        if (getsockname(fd, reinterpret_cast<sockaddr *>(&local), &length) != 0 || local.sin_family != AF_INET) continue;
+        if (getsockname(fd, reinterpret_cast<sockaddr *>(&local), &length) != 0 || local.sin_family != AF_INET)
+            continue;
         length = sizeof peer;
-        if (ntohs(local.sin_port) != listeningPort || getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &length) != 0)
+        if (ntohs(local.sin_port) != listeningPort ||
+            getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &length) != 0)
             continue;
         if (ntohs(peer.sin_port) == peerPort) return fd;
     }
@@ -369,7 +373,8 @@ void resetConnection(int fd)
     setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
     sockaddr unspecified = {};
     unspecified.sa_family = AF_UNSPEC;
-    (void)connect(fd, &unspecified, sizeof unspecified); // dissolving the association cannot fail in a way that matters here
+    (void)connect(fd, &unspecified,
+                  sizeof unspecified); // dissolving the association cannot fail in a way that matters here
 }
 
 enum class Fault { None, Stall, Slow, Reset };

@@ -189,8 +189,7 @@ private:
 
     void endStatement()
     {
-        if (tok_.kind == Tok::Newline)
-            advance();
+        if (tok_.kind == Tok::Newline) advance();
         else if (tok_.kind != Tok::End && tok_.kind != Tok::Close)
             throw error(tok_, "unexpected text at the end of the line");
     }
@@ -238,10 +237,8 @@ private:
     {
         std::vector<std::string> parts(1);
         for (char c : text) {
-            if (c == ',')
-                parts.emplace_back();
-            else
-                parts.back() += c;
+            if (c == ',') parts.emplace_back();
+            else parts.back() += c;
         }
         return parts;
     }
@@ -452,10 +449,8 @@ private:
         if (className.size() > 255) throw error(start, "a short string holds at most 255 bytes");
         plc_ = plc;
         std::string body;
-        if (tok_.kind == Tok::Open)
-            block([&] { bodyItem(body); });
-        else
-            endStatement();
+        if (tok_.kind == Tok::Open) block([&] { bodyItem(body); });
+        else endStatement();
         out += '\x17';
         out += at + size;
         out += static_cast<char>(className.size()) + className;

@@ -64,18 +64,12 @@ std::string quote(const std::string &bytes)
 {
     std::string out = "\"";
     for (unsigned char c : bytes) {
-        if (c == '"' || c == '\\')
-            out += '\\', out += static_cast<char>(c);
-        else if (c == '\n')
-            out += "\\n";
-        else if (c == '\t')
-            out += "\\t";
-        else if (c == '\r')
-            out += "\\r";
-        else if (c >= 0x20 && c < 0x7F)
-            out += static_cast<char>(c);
-        else
-            out += "\\x" + hex2(c);
+        if (c == '"' || c == '\\') out += '\\', out += static_cast<char>(c);
+        else if (c == '\n') out += "\\n";
+        else if (c == '\t') out += "\\t";
+        else if (c == '\r') out += "\\r";
+        else if (c >= 0x20 && c < 0x7F) out += static_cast<char>(c);
+        else out += "\\x" + hex2(c);
     }
     return out + "\"";
 }
@@ -217,12 +211,9 @@ private:
         auto length = static_cast<int32_t>(c.bigEndian(4));
         size_t bodyStart = c.pos();
         std::string body;
-        if (PA_findLoader(className.c_str()))
-            body = knownBody(c, bodyOf(className));
-        else if (PA_findLoader(fallback.c_str()))
-            body = knownBody(c, bodyOf(fallback));
-        else
-            body = unknownBody(c, className, length);
+        if (PA_findLoader(className.c_str())) body = knownBody(c, bodyOf(className));
+        else if (PA_findLoader(fallback.c_str())) body = knownBody(c, bodyOf(fallback));
+        else body = unknownBody(c, className, length);
         if (static_cast<int64_t>(c.pos() - bodyStart) != length) header += " length " + std::to_string(length);
         if (body.empty()) return header + "\n";
         return header + " {\n" + body + "}\n";

@@ -22,10 +22,8 @@ HeadlessDisplay::HeadlessDisplay(int width, int height, const std::string &snaps
 {
     setenv("PANTERM_DISPLAY", "headless", 1);
     setenv("PANTERM_SCREEN", (std::to_string(width) + "x" + std::to_string(height)).c_str(), 1);
-    if (snapshot.empty())
-        unsetenv("PANTERM_SNAPSHOT");
-    else
-        setenv("PANTERM_SNAPSHOT", snapshot.c_str(), 1);
+    if (snapshot.empty()) unsetenv("PANTERM_SNAPSHOT");
+    else setenv("PANTERM_SNAPSHOT", snapshot.c_str(), 1);
     unsetenv("PANTERM_EVENTS");
     if (GrOpen() < 0) return;
     g_screenWidth = width;
@@ -96,17 +94,15 @@ void drawAllObjects()
     int modal = OB_getActualModal();
     for (int id = 0; id < OB_HowManyObjetcs(); id++) {
         if (id == modal) continue;
-        if (OB_IsDrawable(id))
-            OB_SendMessage(id, OB_MSG_DRAW, 0, nullptr);
-        else
-            OB_NotDrawable(id);
+        if (OB_IsDrawable(id)) OB_SendMessage(id, OB_MSG_DRAW, 0, nullptr);
+        else OB_NotDrawable(id);
     }
     if (OB_IsDrawable(modal)) OB_SendMessage(modal, OB_MSG_DRAW, 0, nullptr);
     G_DrawViewEnd();
 }
 
-bool renderPicture(const std::string &bytes, const std::string &png, int width, int height,
-                   const PresetValues &values, std::string &messages)
+bool renderPicture(const std::string &bytes, const std::string &png, int width, int height, const PresetValues &values,
+                   std::string &messages)
 {
     if (width <= 0 || height <= 0) {
         HeadlessDisplay probe(320, 240);

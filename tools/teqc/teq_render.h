@@ -36,8 +36,8 @@ struct PresetValues {
 // with points given, process points are read from the cache as with a
 // target (points not given read empty). False with messages when the panel
 // refuses the picture or the PNG cannot be written.
-bool renderPicture(const std::string &bytes, const std::string &png, int width, int height,
-                   const PresetValues &values, std::string &messages);
+bool renderPicture(const std::string &bytes, const std::string &png, int width, int height, const PresetValues &values,
+                   std::string &messages);
 
 // One full redraw of the objects in the table, as the view manager does it.
 void drawAllObjects();

@@ -24,18 +24,21 @@ struct SkippedElement {
 };
 
 inline constexpr ElementWord kPlainElements[] = {
-    {0x09, "skip-09"}, {0x0A, "skip-0A"}, {0x0C, "skip-0C"}, {0x15, "skip-15"},
+    {0x09, "skip-09"},
+    {0x0A, "skip-0A"},
+    {0x0C, "skip-0C"},
+    {0x15, "skip-15"},
 };
 
 inline constexpr SkippedElement kSkippedElements[] = {
-    {0x07, "skip-07", "pp"},   {0x08, "skip-08", "pp"},  {0x0D, "skip-0D", "ps"},       {0x0E, "skip-0E", "pps"},
-    {0x0F, "skip-0F", "pps"},  {0x11, "skip-11", "pps"}, {0x12, "skip-12", "pps"},      {0x13, "skip-13", "pps"},
+    {0x07, "skip-07", "pp"},     {0x08, "skip-08", "pp"},   {0x0D, "skip-0D", "ps"},    {0x0E, "skip-0E", "pps"},
+    {0x0F, "skip-0F", "pps"},    {0x11, "skip-11", "pps"},  {0x12, "skip-12", "pps"},   {0x13, "skip-13", "pps"},
     {0x14, "skip-14", "ppffpp"}, {0x18, "skip-18", "ppps"}, {0x19, "skip-19", "ppbbs"},
 };
 
 inline constexpr const char *kTypeNames[] = {
-    "UNDEFINED", "PPO", "HTMLTAG", "STRING", "FILE", "CO", "TEQINDEX", "URL", "SYMBOL", "PASSWORDPPO",
-    "PASSWORDCONTAINER", "COLOR", "FONT", nullptr, "CGI",
+    "UNDEFINED", "PPO",         "HTMLTAG",           "STRING", "FILE", "CO",    "TEQINDEX", "URL",
+    "SYMBOL",    "PASSWORDPPO", "PASSWORDCONTAINER", "COLOR",  "FONT", nullptr, "CGI",
 };
 
 inline constexpr const char *kCompareNames[] = {"always", "eq", "always2", "ne", "gt", "ge", "lt", "le"};
@@ -45,14 +48,14 @@ constexpr int kVersionD = 'd';
 
 // What the body of a painter class holds, in file order.
 enum class Body {
-    Unknown,     // raw bytes, body-length of them
-    Nothing,     // no bytes
-    BlockFromD,  // painter block from version "d" on
-    Block,       // painter block in every version
-    Line,        // painter block from "d" on, then start x and y (int32 each)
-    Polygon,     // painter block, then points
-    Points,      // points: int32 count, pairs
-    Text,        // UTF text, two int32
+    Unknown,    // raw bytes, body-length of them
+    Nothing,    // no bytes
+    BlockFromD, // painter block from version "d" on
+    Block,      // painter block in every version
+    Line,       // painter block from "d" on, then start x and y (int32 each)
+    Polygon,    // painter block, then points
+    Points,     // points: int32 count, pairs
+    Text,       // UTF text, two int32
 };
 
 Body bodyOf(const std::string &className);

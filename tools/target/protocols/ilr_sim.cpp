@@ -37,7 +37,8 @@ std::string answer(const std::string &request)
 
 bool ILRSIM_answer(const httplib::Request &req, httplib::Response &res)
 {
-    if (req.method != "POST" || req.path.size() < 25 || req.path.compare(req.path.size() - 25, 25, "cgi-bin/ILRReadValues.exe"))
+    if (req.method != "POST" || req.path.size() < 25 ||
+        req.path.compare(req.path.size() - 25, 25, "cgi-bin/ILRReadValues.exe"))
         return false;
     simReply(res, 200, answer(req.body), "text/xml");
     return true;

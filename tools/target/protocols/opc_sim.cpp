@@ -127,8 +127,8 @@ std::string readResponse(const std::vector<Item> &items)
     }
     return std::string(kEnvelope) + "<ns1:ReadResponse><ns1:ReadResult ServerState=\"running\"/><ns1:RItemList>" +
            list + "</ns1:RItemList>" +
-           (failed ? error("E_UNKNOWNITEMNAME", "The item is not known to the service.") : "") +
-           "</ns1:ReadResponse>" + kEnvelopeEnd;
+           (failed ? error("E_UNKNOWNITEMNAME", "The item is not known to the service.") : "") + "</ns1:ReadResponse>" +
+           kEnvelopeEnd;
 }
 
 std::string writeResponse(const std::vector<Item> &items)

@@ -169,7 +169,10 @@ long simFieldNumber(const SimBinding &b, size_t i, long fallback)
 std::string simPercentDecode(const std::string &text, bool plusIsBlank)
 {
     auto hexValue = [](char c) {
-        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                      : -1;
     };
     std::string out;
     for (size_t i = 0; i < text.size(); i++) {

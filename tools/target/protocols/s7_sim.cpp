@@ -59,9 +59,14 @@ unsigned long getAt(const std::vector<uint8_t> &m, long at, int bytes)
 int sizeOf(const Point &p)
 {
     switch (p.type) {
-    case 1: case 2: case 3: return 1;
-    case 4: case 5: return 2;
-    case 6: case 7: case 8: return 4;
+    case 1:
+    case 2:
+    case 3: return 1;
+    case 4:
+    case 5: return 2;
+    case 6:
+    case 7:
+    case 8: return 4;
     case 19: return p.count + 2;
     default: return 0;
     }
@@ -75,9 +80,12 @@ void store(const Point &p, const std::string &text)
     long whole = std::lround(number);
     switch (p.type) {
     case 1: m[p.byte] = static_cast<uint8_t>(number != 0 ? m[p.byte] | 1 << p.bit : m[p.byte] & ~(1 << p.bit)); break;
-    case 2: case 3: m[p.byte] = static_cast<uint8_t>(whole); break;
-    case 4: case 5: putAt(m, p.byte, static_cast<unsigned long>(whole), 2); break;
-    case 6: case 7: putAt(m, p.byte, static_cast<unsigned long>(whole), 4); break;
+    case 2:
+    case 3: m[p.byte] = static_cast<uint8_t>(whole); break;
+    case 4:
+    case 5: putAt(m, p.byte, static_cast<unsigned long>(whole), 2); break;
+    case 6:
+    case 7: putAt(m, p.byte, static_cast<unsigned long>(whole), 4); break;
     case 8: {
         float f = static_cast<float>(number);
         uint32_t bits;
@@ -103,7 +111,8 @@ std::string load(const Point &p)
     char text[64];
     switch (p.type) {
     case 1: return (m[p.byte] >> p.bit & 1) ? "1" : "0";
-    case 2: case 3: std::snprintf(text, sizeof text, "%u", m[p.byte]); break;
+    case 2:
+    case 3: std::snprintf(text, sizeof text, "%u", m[p.byte]); break;
     case 4: std::snprintf(text, sizeof text, "%lu", getAt(m, p.byte, 2)); break;
     case 5: std::snprintf(text, sizeof text, "%d", static_cast<int16_t>(getAt(m, p.byte, 2))); break;
     case 6: std::snprintf(text, sizeof text, "%lu", getAt(m, p.byte, 4)); break;
@@ -143,8 +152,8 @@ bool parseJob(const std::string &pdu, Job &job)
     if (pdu.size() < 24 || static_cast<uint8_t>(pdu[0]) != 0x32 || pdu[1] != 1 || get(pdu, 6, 2) != 14 ||
         pdu[11] != 1 || static_cast<uint8_t>(pdu[12]) != 0x12 || pdu[13] != 10 || pdu[14] != 0x10)
         return false;
-    job = {get(pdu, 4, 2), get(pdu, 10, 1), get(pdu, 15, 1), get(pdu, 16, 2), get(pdu, 18, 2), get(pdu, 20, 1),
-           get(pdu, 21, 3), {}};
+    job = {get(pdu, 4, 2),  get(pdu, 10, 1), get(pdu, 15, 1), get(pdu, 16, 2),
+           get(pdu, 18, 2), get(pdu, 20, 1), get(pdu, 21, 3), {}};
     unsigned dataLength = get(pdu, 8, 2);
     if (pdu.size() != 24 + dataLength) return false;
     if (job.function == 4) return dataLength == 0;
@@ -153,7 +162,10 @@ bool parseJob(const std::string &pdu, Job &job)
     return true;
 }
 
-bool overlaps(const Point &p, unsigned db, long from, long to) { return p.db == static_cast<int>(db) && p.byte < to && p.byte + sizeOf(p) > from; }
+bool overlaps(const Point &p, unsigned db, long from, long to)
+{
+    return p.db == static_cast<int>(db) && p.byte < to && p.byte + sizeOf(p) > from;
+}
 
 long elementBytes(unsigned type) { return type == 4 || type == 5 ? 2 : type >= 6 && type <= 8 ? 4 : 1; }
 
@@ -180,7 +192,9 @@ std::string write(const Job &job)
     if (!memory.count(static_cast<int>(job.db)) || job.area != 0x84 || from + length > static_cast<long>(kBlockSize))
         return ack(job.reference, parameter, std::string("\x0A", 1));
     std::vector<uint8_t> &m = memory[static_cast<int>(job.db)];
-    if (job.type == 1 && length == 1) m[from] = static_cast<uint8_t>(job.data[0] ? m[from] | 1 << (job.address & 7) : m[from] & ~(1 << (job.address & 7)));
+    if (job.type == 1 && length == 1)
+        m[from] =
+            static_cast<uint8_t>(job.data[0] ? m[from] | 1 << (job.address & 7) : m[from] & ~(1 << (job.address & 7)));
     else std::memcpy(&m[from], job.data.data(), static_cast<size_t>(length));
     for (const Point &p : points)
         if (overlaps(p, job.db, from, from + length)) simValues().write(p.symbol, load(p));

@@ -35,7 +35,8 @@ bool TBXSIM_answer(const httplib::Request &req, httplib::Response &res)
         return true;
     }
     std::string name = simPercentDecode(query.substr(0, equals), false);
-    std::string value = simPercentDecode(query.substr(equals + 1, amp == std::string::npos ? std::string::npos : amp - equals - 1), true);
+    std::string value = simPercentDecode(
+        query.substr(equals + 1, amp == std::string::npos ? std::string::npos : amp - equals - 1), true);
     if (!simValues().write(name, value)) simReply(res, 403, "# " + name + " is read-only\r\n");
     else simReply(res, 200, name + "=" + value + "\r\n");
     return true;
