@@ -51,7 +51,7 @@ enum FormatKind {
     FK_OTHER, // unknown: shown and written unchanged
 };
 
-struct FormatSpec {
+struct FormatRule {
     int kind;
     int places;
 };
@@ -163,19 +163,19 @@ int readPlaces(const char *text)
     return std::atoi(text);
 }
 
-FormatSpec parseFormat(const char *name)
+FormatRule parseFormat(const char *name)
 {
     if (!name) return {FK_STRING, 0};
     if (prefixicmp(name, "flt2dec")) {
         const char *rest = name + 7;
         if (*rest == '.') rest++;
         int places = *rest ? readPlaces(rest) : 0;
-        return places < 0 ? FormatSpec{FK_OTHER, 0} : FormatSpec{FK_FLT2DEC, places};
+        return places < 0 ? FormatRule{FK_OTHER, 0} : FormatRule{FK_FLT2DEC, places};
     }
     if (prefixicmp(name, "dec")) {
         if (name[3] != '.') return {FK_DEC, -1};
         int places = readPlaces(name + 4);
-        return places < 0 ? FormatSpec{FK_OTHER, 0} : FormatSpec{FK_DEC, places};
+        return places < 0 ? FormatRule{FK_OTHER, 0} : FormatRule{FK_DEC, places};
     }
     if (prefixicmp(name, "float") || prefixicmp(name, "double")) return {FK_FLOAT, 0};
     for (const NamedFormat &known : kWholeNames)
@@ -183,7 +183,7 @@ FormatSpec parseFormat(const char *name)
     return {FK_OTHER, 0};
 }
 
-FormatSpec entrySpec(const TcrEntry *entry) { return {entry->kind, entry->places}; }
+FormatRule entrySpec(const TcrEntry *entry) { return {entry->kind, entry->places}; }
 
 // ---- text helpers ------------------------------------------------------------------
 
@@ -283,16 +283,16 @@ int formatClock(char *value, int kind)
     return 1;
 }
 
-int formatWith(FormatSpec spec, char *value)
+int formatWith(FormatRule rule, char *value)
 {
-    switch (spec.kind) {
-    case FK_DEC: return spec.places >= 0 ? formatDecimal(value, spec.places) : 0;
-    case FK_FLT2DEC: return formatFlt2DecN(value, spec.places);
+    switch (rule.kind) {
+    case FK_DEC: return rule.places >= 0 ? formatDecimal(value, rule.places) : 0;
+    case FK_FLT2DEC: return formatFlt2DecN(value, rule.places);
     case FK_INT2HEX: return formatInt2Hex(value);
     case FK_HHMM:
     case FK_HHMMSS:
     case FK_DDMM:
-    case FK_DDMMYY: return formatClock(value, spec.kind);
+    case FK_DDMMYY: return formatClock(value, rule.kind);
     default: return 0;
     }
 }
@@ -753,9 +753,9 @@ TcrEntry *newEntry(const LineParts &parts)
     entry->formatted[parts.nameLength] = '\0';
     safe_strncpy(entry->param, parts.param, sizeof entry->param);
     char format[TCR_PARAM_SIZE];
-    FormatSpec spec = parseFormat(copyField(entry->param, TCR_FIELD_FORMAT, format) ? format : nullptr);
-    entry->kind = spec.kind;
-    entry->places = spec.places;
+    FormatRule rule = parseFormat(copyField(entry->param, TCR_FIELD_FORMAT, format) ? format : nullptr);
+    entry->kind = rule.kind;
+    entry->places = rule.places;
     entry->nextBySymbol = entry->nextByName = nullptr;
     return entry;
 }

@@ -136,19 +136,13 @@ bool repaintPass(const BG_BarGraph *bar, int full, Params *p)
     p->fillColor = o.fillColor;
     p->lineColor = o.lineColor;
     p->border = OB_GetStatusBit(&o, OB_STATUS_BORDER);
-    for (int i = 0; i < bar->block.repaintCount; i++) {
-        const MP_Repaint &r = bar->block.repaints[i];
-        if (CO_evaluateLogicCondition(&r.condition)) {
-            if (!full && i < 16) p->mask |= 1;
-            if (r.code == RR_HIDE || r.code == RR_HIDE_51) return false;
-            if (takesNumber(r.code)) takeNumber(r, p, isStatic);
-            else takeFlag(r, i, p);
-        } else if (r.code == RR_BORDER) {
-            p->border = 0;
-        }
-        if (!full && i < 15) p->mask <<= 1;
-    }
-    return true;
+    auto take = [&](const MP_Repaint &r, int i) {
+        if (takesNumber(r.code)) takeNumber(r, p, isStatic);
+        else takeFlag(r, i, p);
+    };
+    return RR_repaintPass(bar->block, full, &p->mask, take, [&](const MP_Repaint &r) {
+        if (r.code == RR_BORDER) p->border = 0;
+    });
 }
 
 // The value text of the value repaint (empty without one).

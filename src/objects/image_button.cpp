@@ -80,17 +80,10 @@ bool repaintPass(const IB_Button *b, int full, Look *look, bool *moved)
              0};
     RR_OffsetSlots slots;
     RR_initOffsetSlots(&slots);
-    for (int i = 0; i < b->block.repaintCount; i++) {
-        const MP_Repaint &r = b->block.repaints[i];
-        if (CO_evaluateLogicCondition(&r.condition)) {
-            if (!full && i < 16) look->mask |= 1;
-            if (r.code == RR_HIDE || r.code == RR_HIDE_51) return false;
-            takeRepaint(r, i, look, &slots);
-        } else {
-            dropRepaint(r, look);
-        }
-        if (!full && i < 15) look->mask <<= 1;
-    }
+    if (!RR_repaintPass(
+            b->block, full, &look->mask, [&](const MP_Repaint &r, int i) { takeRepaint(r, i, look, &slots); },
+            [&](const MP_Repaint &r) { dropRepaint(r, look); }))
+        return false;
     *moved = RR_setAnyOffsets(b->block.repaints, &slots, &look->x, &look->y, &look->width, &look->height) != 0;
     return true;
 }

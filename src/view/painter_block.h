@@ -108,6 +108,26 @@ int RR_IsVisible(const OB_Object *object, const MP_Repaint *repaints, int count)
 void RR_initOffsetSlots(RR_OffsetSlots *slots);
 int RR_checkOffsets(const MP_Repaint *repaint, RR_OffsetSlots *slots, int index);
 int RR_setAnyOffsets(const MP_Repaint *repaints, const RR_OffsetSlots *slots, int *x, int *y, int *width, int *height);
+// The repaint pass of a painter block: take(repaint, index) for each repaint
+// whose condition holds, drop(repaint) for the others. Unless full, mask
+// collects one bit per repaint of the first 16, the first in the highest bit.
+// False when a hide repaint holds; the pass stops there.
+template <typename Take, typename Drop>
+bool RR_repaintPass(const MPainter &block, int full, uint32_t *mask, Take take, Drop drop)
+{
+    for (int i = 0; i < block.repaintCount; i++) {
+        const MP_Repaint &r = block.repaints[i];
+        if (CO_evaluateLogicCondition(&r.condition)) {
+            if (!full && i < 16) *mask |= 1;
+            if (r.code == RR_HIDE || r.code == RR_HIDE_51) return false;
+            take(r, i);
+        } else {
+            drop(r);
+        }
+        if (!full && i < 15) *mask <<= 1;
+    }
+    return true;
+}
 int RR_addRepaintAt(MP_Repaint *repaints, int index, int code, int type, const char *name);
 int RR_createRepaints(MP_Repaint *repaints, int code, int type, const char *name);
 int RM_createActions(MP_Action *action, int code, int destType, const char *dest, int sourceType, const char *source);
