@@ -141,6 +141,28 @@ PpoRecord *takeBlockValues(char *text, PpoRecord *cursor, int points)
     return cursor;
 }
 
+// The value files of the current order, read side by side; each reply is
+// parsed in block order with a cursor that goes on from block to block.
+struct BlockReading {
+    const char *orderFileName;
+    PpoRecord *cursor;
+    char *buffer;
+    int size;
+};
+
+void nameValueFile(int index, char *name, int size, void *context)
+{
+    const BlockReading *reading = static_cast<const BlockReading *>(context);
+    std::snprintf(name, static_cast<size_t>(size), "%s_%d", reading->orderFileName, index);
+}
+
+void takeValueFile(int index, char *body, void *context)
+{
+    BlockReading *reading = static_cast<BlockReading *>(context);
+    safe_strncpy(reading->buffer, body, static_cast<size_t>(reading->size));
+    reading->cursor = takeBlockValues(reading->buffer, reading->cursor, blockPoints[index]);
+}
+
 } // namespace
 
 int SP_orderValues(const char *host, const char *orderString, char *reply, int size, PpoList *list)
@@ -170,16 +192,10 @@ int SP_orderValues(const char *host, const char *orderString, char *reply, int s
 int SP_readValues(const char *host, const char *orderFileName, char *buffer, int size, PpoList *list)
 {
     if (!buffer || size < 1 || !list) return 0;
-    int result = 0;
-    PpoRecord *cursor = list->first;
-    char name[PPO_VALUE_SIZE + 16];
-    for (int i = 0; i < orderBlockCount; i++) {
-        std::snprintf(name, sizeof name, "%s_%d", orderFileName ? orderFileName : "", i);
-        buffer[0] = '\0';
-        result = RelayURL(host, RLY_READ_FILE, name, buffer, size);
-        if (!result) break;
-        cursor = takeBlockValues(buffer, cursor, blockPoints[i]);
-    }
+    BlockReading reading = {orderFileName ? orderFileName : "", list->first, buffer, size};
+    int result = orderBlockCount > 0
+                     ? SRVR_relayEach(host, RLY_READ_FILE, orderBlockCount, nameValueFile, takeValueFile, &reading)
+                     : 0;
     buffer[0] = '\0';
     return result;
 }

@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include "runtime/pump.h"
+#include "transport/relay.h"
 
 // A resolved target: the address with its first octet in the most significant
 // byte, and the port.
@@ -53,6 +54,14 @@ bool SRVR_exchangeAllowed(const char *what);
 // connection; -1 with the connection message set on failure (also when the
 // deadline passes while connecting).
 int SRVR_openTcp(SrvrAddress target, bool relay, int64_t deadline);
+// The same in two steps, for exchanges that wait for several connections at
+// once: starts connecting without waiting (the socket, or -1 with the
+// connection message set) and, once the socket is writable, tells whether the
+// connection stands (false with the connection message set).
+int SRVR_startTcp(SrvrAddress target, bool relay);
+bool SRVR_finishTcp(int sock, SrvrAddress target);
+// Counts a connection found standing by other means (a first send that went).
+void SRVR_noteConnected();
 // Closes a connection after a complete exchange.
 void SRVR_closeTcp(int sock);
 // Drops a connection at once (reset), for exchanges that failed or were cut.
@@ -75,6 +84,32 @@ int SRVR_getPointerToData(const char *text, int length, int *bodyStart, int *sta
 // Content length announced in header[0 .. headerLength): -1 when there is no
 // usable one (missing, no line feed after it, negative or not a number).
 long SRVR_headerContentLength(const char *header, int headerLength);
+
+// ---- kept-alive connections (kept_links.cpp) ----
+#define SRVR_KEPT_LINKS SRVR_RELAY_WINDOW // one per request in flight
+// A kept connection to target, taken out for one exchange, or -1 when none
+// is kept; connections idle for 10 s or to another address are closed.
+int SRVR_takeKept(SrvrAddress target);
+// Gives a connection back after a complete exchange; closed when every place
+// is taken.
+void SRVR_keep(SrvrAddress target, int sock);
+// True when a connection to target is kept.
+bool SRVR_hasKept(SrvrAddress target);
+// Closes every kept connection.
+void SRVR_closeKept();
+
+// ---- relay requests (relay.cpp) ----
+// Builds the request text of a relay command into b. False for an unknown
+// command or a request that does not fit, with the text in buffer, reported.
+bool SRVR_buildRelayRequest(SrvrText &b, int command, const char *name, const char *input, bool keepAlive, char *buffer,
+                            int size);
+// Lets one relay exchange in at a time: false (with "Relay URL: busy !" in
+// buffer) when this thread is inside one or takes display events from inside
+// a wait; waits while another thread is inside.
+bool SRVR_enterRelay(char *buffer, int size);
+void SRVR_leaveRelay();
+// Forgets what the runs of reading requests learnt of targets.
+void SRVR_resetRelayBatch();
 
 // ---- target address (target_address.cpp) ----
 // Resolves a host text into *target and remembers it as the last resolved

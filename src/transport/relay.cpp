@@ -1,6 +1,6 @@
-// Relay request. Owns the relay request and reply buffers, the cached
-// kept-alive connection, the keep-alive switch, the busy flag that keeps a
-// second caller out and the start of the last reply's body. Reads the settings
+// Relay request. Owns the relay request and reply buffers, the keep-alive
+// switch, the busy flag that keeps a second caller out and the start of the
+// last reply's body; kept-alive connections come from kept_links. Reads the settings
 // (debug level, target type); through the hooks it reads the document base
 // and resolves the names it sends. A request, with its reconnects and
 // resends, is done by its deadline or cut there.
@@ -22,40 +22,25 @@
 
 namespace {
 
-constexpr uint32_t kIdleTicks = 1000;   // 10 s in 10 ms ticks
 constexpr int kStaleReconnectLimit = 2; // reconnects after a stale kept-alive connection
 constexpr int kBeckhoffTarget = 103;
 constexpr int kBusyPollMs = 10;
 
-struct CachedConnection {
-    SrvrAddress target;
-    int sock;
-    uint32_t lastUse;
-};
-
 char BufferOutRly[SRVR_BUFFER_SIZE];
 char BufferInRly[SRVR_BUFFER_SIZE];
-CachedConnection CD = {{0, 0}, -1, 0};
 int isKeepAliveEnabled;
 const char *lastDataPointer;
 std::atomic_flag relayBusy = ATOMIC_FLAG_INIT;
 thread_local bool insideRelay; // this thread runs a relay request
 
-void closeCached()
-{
-    SRVR_closeTcp(CD.sock);
-    CD.sock = -1;
-}
-
 bool usesBody(int command) { return command != RLY_CGI_CALL; }
 bool readsToEnd(int command) { return command == RLY_TBOX_WRITE || command == RLY_RAW; }
 
-// Builds the request for a relay command into BufferOutRly. Answers false for
-// an unknown command (text in buffer) or a request that does not fit.
-bool buildRelayRequest(int command, const char *name, const char *input, bool keepAlive, char *buffer, int size)
+} // namespace
+
+bool SRVR_buildRelayRequest(SrvrText &b, int command, const char *name, const char *input, bool keepAlive, char *buffer,
+                            int size)
 {
-    SrvrText b = {BufferOutRly, 0, sizeof BufferOutRly, false};
-    BufferOutRly[0] = '\0';
     const char *path = HK_hooks()->documentBase();
     SRVR_appendText(b, "GET /");
     if ((command == RLY_ALARM || command == RLY_TREND) && pterm.target_type == kBeckhoffTarget)
@@ -115,8 +100,10 @@ bool buildRelayRequest(int command, const char *name, const char *input, bool ke
     return true;
 }
 
-// The relay connection of one request: the cached one when it may be used,
-// else a new one (kept as the cached one with keep-alive).
+namespace {
+
+// The relay connection of one request: a kept one when it may be used, else
+// a new one.
 struct RelayLink {
     SrvrAddress target;
     bool keepAlive;
@@ -129,14 +116,12 @@ int relayConnect(RelayLink &link)
 {
     link.sock = SRVR_openTcp(link.target, true, link.deadline);
     link.viaCached = false;
-    if (link.sock >= 0 && link.keepAlive) CD = {link.target, link.sock, SYS_get10Milliseconds()};
     return link.sock;
 }
 
 // Closes the connection after a complete exchange.
 void relayClose(RelayLink &link)
 {
-    if (link.sock >= 0 && link.sock == CD.sock) CD.sock = -1;
     SRVR_closeTcp(link.sock);
     link.sock = -1;
 }
@@ -144,32 +129,15 @@ void relayClose(RelayLink &link)
 // Drops the connection of a failed or cut exchange.
 void relayAbort(RelayLink &link)
 {
-    if (link.sock >= 0 && link.sock == CD.sock) CD.sock = -1;
     SRVR_abortTcp(link.sock);
     link.sock = -1;
 }
 
-void takeCachedConnection(RelayLink &link)
+void takeKeptConnection(RelayLink &link)
 {
-    link.sock = -1;
-    link.viaCached = false;
-    if (!link.keepAlive) {
-        closeCached();
-        return;
-    }
-    if (CD.sock < 0) return;
-    if (CD.target.ip != link.target.ip || CD.target.port != link.target.port) {
-        closeCached();
-        return;
-    }
-    uint32_t now = SYS_get10Milliseconds();
-    if (now - CD.lastUse >= kIdleTicks) {
-        closeCached();
-        return;
-    }
-    CD.lastUse = now;
-    link.sock = CD.sock;
-    link.viaCached = true;
+    if (!link.keepAlive) SRVR_closeKept();
+    link.sock = link.keepAlive ? SRVR_takeKept(link.target) : -1;
+    link.viaCached = link.sock >= 0;
 }
 
 bool reportConnectFailure(char *buffer, int size)
@@ -340,10 +308,11 @@ int RelayURL_synch(const char *address, int command, const char *name, char *buf
     buffer[0] = '\0';
     RelayLink link = {SRVR_lastResolved(), isKeepAliveEnabled != 0, -1, false, SRVR_deadline()};
     if (address && !SRVR_resolveTarget(address, &link.target)) link.target = {0, 0};
-    if (!buildRelayRequest(command, name, input, link.keepAlive, buffer, size)) return 0;
-    size_t requestLength = std::strlen(BufferOutRly);
+    SrvrText request = {BufferOutRly, 0, sizeof BufferOutRly, false};
+    if (!SRVR_buildRelayRequest(request, command, name, input, link.keepAlive, buffer, size)) return 0;
+    size_t requestLength = request.length;
 
-    takeCachedConnection(link);
+    takeKeptConnection(link);
     if (link.sock < 0 && relayConnect(link) < 0 && relayConnect(link) < 0) return reportConnectFailure(buffer, size);
     if (pterm.debug_level >= 2) SRV_printURL(link.target.ip, link.target.port, BufferOutRly);
     if (!relaySend(link, requestLength, buffer, size)) return 0;
@@ -364,11 +333,11 @@ int RelayURL_synch(const char *address, int command, const char *name, char *buf
     if (usesBody(command)) safe_strncpy(buffer, BufferInRly + bodyStart, static_cast<size_t>(size));
     bool complete = reply.expected >= 0 && reply.received == reply.expected;
     if (link.sock >= 0 && (!link.keepAlive || !complete)) relayClose(link);
-    else if (link.sock >= 0) CD.lastUse = SYS_get10Milliseconds();
+    else if (link.sock >= 0) SRVR_keep(link.target, link.sock);
     return reply.status == 200 ? 1 : 0;
 }
 
-int RelayURL(const char *address, int command, const char *name, char *buffer, int size)
+bool SRVR_enterRelay(char *buffer, int size)
 {
     // The flag is held by another thread, whose request ends by its deadline;
     // a request of this thread's own cannot be waited for.
@@ -376,32 +345,43 @@ int RelayURL(const char *address, int command, const char *name, char *buffer, i
     if (allowed && insideRelay) log_append(1, "Relay URL: a request while one is running is refused\n", nullptr);
     if (!allowed || insideRelay) {
         if (buffer && size > 0) safe_strncpy(buffer, "Relay URL: busy !", static_cast<size_t>(size));
-        return 0;
+        return false;
     }
     while (relayBusy.test_and_set(std::memory_order_acquire)) PUMP_sleep(kBusyPollMs);
     insideRelay = true;
-    int result = RelayURL_synch(address, command, name, buffer, size);
+    return true;
+}
+
+void SRVR_leaveRelay()
+{
     insideRelay = false;
     relayBusy.clear(std::memory_order_release);
+}
+
+int RelayURL(const char *address, int command, const char *name, char *buffer, int size)
+{
+    if (!SRVR_enterRelay(buffer, size)) return 0;
+    int result = RelayURL_synch(address, command, name, buffer, size);
+    SRVR_leaveRelay();
     return result;
 }
 
 const char *SRVR_getPointerToLastData() { return lastDataPointer; }
 
-void SRVR_destroy() { closeCached(); }
+void SRVR_destroy() { SRVR_closeKept(); }
 
 void SRVR_setKeepAlive(int on)
 {
     isKeepAliveEnabled = on != 0;
-    if (!isKeepAliveEnabled) closeCached();
+    if (!isKeepAliveEnabled) SRVR_closeKept();
 }
 
 int SRVR_isKeepAliveEnabled() { return isKeepAliveEnabled; }
 
 void SRVR_resetRelay()
 {
-    closeCached();
-    CD = {{0, 0}, -1, 0};
+    SRVR_closeKept();
+    SRVR_resetRelayBatch();
     BufferOutRly[0] = '\0';
     BufferInRly[0] = '\0';
     isKeepAliveEnabled = 0;

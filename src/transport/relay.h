@@ -1,6 +1,7 @@
 // Relay request of the HTTP client: one GET to a CGI program of the target,
-// built from a command number and its arguments, over an optional single
-// kept-alive connection; the protocol drivers are built on it.
+// built from a command number and its arguments, over an optional kept-alive
+// connection, or a run of reading requests side by side; the protocol drivers
+// are built on it.
 #pragma once
 
 // Relay commands: what a relay request asks of the target.
@@ -25,6 +26,21 @@ enum {
 // reply status was 200, else 0. RelayURL waits while another caller is inside.
 int RelayURL(const char *address, int command, const char *name, char *buffer, int size);
 int RelayURL_synch(const char *address, int command, const char *name, char *buffer, int size);
+
+#define SRVR_RELAY_WINDOW 4 // requests of SRVR_relayEach in flight at once
+
+// Names request index into name (size bytes).
+typedef void (*SrvrRelayName)(int index, char *name, int size, void *context);
+// Takes the body of reply index (NUL-terminated; may be changed in place).
+typedef void (*SrvrRelayTake)(int index, char *body, void *context);
+// count relay requests of one reading command (RLY_READ_VALUE,
+// RLY_READ_FILE), up to SRVR_RELAY_WINDOW of them in flight at once, each on
+// a connection of its own (kept alive with keep-alive, as RelayURL keeps its
+// one), each with the deadline of an exchange. The bodies are handed to take
+// in the order of the requests, up to the first request that failed or was
+// not answered with status 200. Answers 1 when every reply was taken, else 0.
+int SRVR_relayEach(const char *address, int command, int count, SrvrRelayName nameOf, SrvrRelayTake take,
+                   void *context);
 // Start of the body in the last reply header scanned, or null.
 const char *SRVR_getPointerToLastData();
 // Closes the cached relay connection.

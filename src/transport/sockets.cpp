@@ -9,11 +9,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include "runtime/log.h"
@@ -69,15 +67,11 @@ int waitReady(int sock, short events, int64_t deadline)
     }
 }
 
-bool connectBefore(int sock, const sockaddr_in &peer, int64_t deadline)
+void reportFailedConnect(SrvrAddress target)
 {
-    if (fcntl(sock, F_SETFL, fcntl(sock, F_GETFL) | O_NONBLOCK) != 0) return false;
-    if (connect(sock, reinterpret_cast<const sockaddr *>(&peer), sizeof peer) == 0) return true;
-    if (errno != EINPROGRESS && errno != EINTR) return false;
-    if (waitReady(sock, POLLOUT, deadline) <= 0) return false;
-    int error = 0;
-    socklen_t length = sizeof error;
-    return getsockopt(sock, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+    char dotted[20];
+    SRVR_dottedAddress(target.ip, dotted, sizeof dotted);
+    std::snprintf(connectionMessage, sizeof connectionMessage, "Connection to host \"%s\" failed !", dotted);
 }
 
 } // namespace
@@ -154,9 +148,6 @@ int SRV_getContentLength(const char *header)
 void SRVR_closeTcp(int sock)
 {
     if (sock < 0) return;
-    shutdown(sock, SHUT_RD);
-    shutdown(sock, SHUT_WR);
-    shutdown(sock, SHUT_RDWR);
     close(sock);
 }
 
@@ -168,10 +159,10 @@ void SRVR_abortTcp(int sock)
     close(sock);
 }
 
-int SRVR_openTcp(SrvrAddress target, bool relay, int64_t deadline)
+int SRVR_startTcp(SrvrAddress target, bool relay)
 {
     connectionMessage[0] = '\0';
-    int sock = socket(AF_INET, SOCK_STREAM, 0);
+    int sock = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
     if (sock < 0) {
         err_append(0, relay ? "Relay URL: socket creation failed !\n" : "OpenSocket: socket creation failed !\n",
                    nullptr);
@@ -180,16 +171,11 @@ int SRVR_openTcp(SrvrAddress target, bool relay, int64_t deadline)
     }
     linger lingerOn = {1, 10};
     int on = 1, bufferSize = 65535;
-    timeval limit = {timeoutMs / 1000, static_cast<suseconds_t>(timeoutMs % 1000) * 1000};
     setOption(sock, SO_LINGER, &lingerOn, sizeof lingerOn, "Socket: Unable to set SO_LINGER\n", false);
     setOption(sock, SO_KEEPALIVE, &on, sizeof on,
               relay ? "Relay URL: Unable to set SO_KEEPALIVE\n" : "Socket: Unable to set SO_KEEPALIVE\n", !relay);
     setOption(sock, SO_SNDBUF, &bufferSize, sizeof bufferSize, relay ? nullptr : "Socket: Unable to set SO_SNDBUF !\n",
               true);
-    setOption(sock, SO_RCVTIMEO, &limit, sizeof limit,
-              relay ? "Failed to set socket option SO_RCVTIMEO\n" : "Socket: Unable to set SO_RCVTIMEO\n", true);
-    setOption(sock, SO_SNDTIMEO, &limit, sizeof limit,
-              relay ? "Failed to set socket option SO_SNDTIMEO\n" : "Socket: Unable to set SO_SNDTIMEO\n", true);
     if (target.ip == 0) {
         safe_strncpy(connectionMessage, "Socket: Unable to connect !", sizeof connectionMessage);
         close(sock);
@@ -199,15 +185,37 @@ int SRVR_openTcp(SrvrAddress target, bool relay, int64_t deadline)
     peer.sin_family = AF_INET;
     peer.sin_port = htons(static_cast<uint16_t>(target.port));
     peer.sin_addr.s_addr = htonl(target.ip);
-    if (!connectBefore(sock, peer, deadline)) {
-        char dotted[20];
-        SRVR_dottedAddress(target.ip, dotted, sizeof dotted);
-        std::snprintf(connectionMessage, sizeof connectionMessage, "Connection to host \"%s\" failed !", dotted);
+    if (connect(sock, reinterpret_cast<const sockaddr *>(&peer), sizeof peer) != 0 && errno != EINPROGRESS &&
+        errno != EINTR) {
+        reportFailedConnect(target);
         SRVR_abortTcp(sock);
         return -1;
     }
-    connectCount++;
     return sock;
+}
+
+void SRVR_noteConnected() { connectCount++; }
+
+bool SRVR_finishTcp(int sock, SrvrAddress target)
+{
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (getsockopt(sock, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0) {
+        SRVR_noteConnected();
+        return true;
+    }
+    reportFailedConnect(target);
+    return false;
+}
+
+int SRVR_openTcp(SrvrAddress target, bool relay, int64_t deadline)
+{
+    int sock = SRVR_startTcp(target, relay);
+    if (sock < 0) return -1;
+    if (waitReady(sock, POLLOUT, deadline) > 0 && SRVR_finishTcp(sock, target)) return sock;
+    reportFailedConnect(target);
+    SRVR_abortTcp(sock);
+    return -1;
 }
 
 bool SRVR_sendAll(int sock, const char *data, size_t length, int64_t deadline)
@@ -229,12 +237,13 @@ bool SRVR_sendAll(int sock, const char *data, size_t length, int64_t deadline)
 ssize_t SRVR_receiveSome(int sock, char *buffer, size_t length, int64_t deadline)
 {
     for (;;) {
+        ssize_t n = recv(sock, buffer, length, kSendFlags);
+        if (n >= 0) return n;
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) return SRVR_IO_ERROR;
         int ready = waitReady(sock, POLLIN, deadline);
         if (ready == 0) return SRVR_IO_DEADLINE;
         if (ready < 0) return SRVR_IO_ERROR;
-        ssize_t n = recv(sock, buffer, length, kSendFlags);
-        if (n >= 0) return n;
-        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return SRVR_IO_ERROR;
     }
 }
 
