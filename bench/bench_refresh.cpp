@@ -3,7 +3,9 @@
 // same requests to the same simulator. The requests of one steady cycle are
 // recorded by wrapping the panel's send() at link time (--wrap, see
 // CMakeLists.txt) and replayed with one reused curl handle, over one kept-alive
-// connection or a new connection per request, as the panel sent them.
+// connection or a new connection per request, as the panel sent them; and
+// with curl's multi interface, up to as many connections at once as the panel
+// uses (SRVR_RELAY_WINDOW).
 #include <benchmark/benchmark.h>
 
 #include <curl/curl.h>
@@ -12,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/startup.h"
@@ -20,6 +23,7 @@
 #include "data/process_points.h"
 #include "runtime/heap.h"
 #include "runtime/settings.h"
+#include "transport/relay.h"
 #include "view/view_manager.h"
 
 namespace {
@@ -144,6 +148,45 @@ std::vector<Request> recordCycle(int points, int keepAlive)
 
 size_t discard(char *, size_t size, size_t count, void *) { return size * count; }
 
+// The recorded requests as curl sends them: header lists and addresses.
+struct CurlRequests {
+    std::vector<Request> requests;
+    std::vector<curl_slist *> headers;
+    std::vector<std::string> urls;
+
+    explicit CurlRequests(std::vector<Request> recorded) : requests(std::move(recorded))
+    {
+        for (const Request &r : requests) {
+            curl_slist *list = nullptr;
+            for (const std::string &h : r.headers) list = curl_slist_append(list, h.c_str());
+            headers.push_back(curl_slist_append(list, "Expect:")); // the panel sends its bodies at once
+            urls.push_back("http://" + simulator().host() + r.path);
+        }
+    }
+    ~CurlRequests()
+    {
+        for (curl_slist *list : headers) curl_slist_free_all(list);
+    }
+    // Sets handle up for request i; without keep-alive the panel opens a
+    // connection per request, and so does curl then.
+    void setUp(CURL *curl, size_t i, bool keepAlive) const
+    {
+        const Request &r = requests[i];
+        curl_easy_setopt(curl, CURLOPT_URL, urls[i].c_str());
+        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers[i]);
+        curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, r.http10 ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
+        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, discard);
+        curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, keepAlive ? 0L : 1L);
+        if (r.method == "POST") {
+            curl_easy_setopt(curl, CURLOPT_POSTFIELDS, r.body.data());
+            curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(r.body.size()));
+        } else {
+            curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+        }
+    }
+};
+
 void BM_RefreshCycle_Panel(benchmark::State &state)
 {
     openPage(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
@@ -154,44 +197,58 @@ void BM_RefreshCycle_Panel(benchmark::State &state)
     closePage();
 }
 
+// One reused easy handle, request after request.
 void BM_RefreshCycle_Curl(benchmark::State &state)
 {
-    std::vector<Request> requests = recordCycle(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    if (requests.empty()) state.SkipWithError("no requests recorded");
+    CurlRequests cycle(recordCycle(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
+    if (cycle.requests.empty()) state.SkipWithError("no requests recorded");
     CURL *curl = curl_easy_init();
-    std::vector<curl_slist *> headers;
-    for (const Request &r : requests) {
-        curl_slist *list = nullptr;
-        for (const std::string &h : r.headers) list = curl_slist_append(list, h.c_str());
-        list = curl_slist_append(list, "Expect:"); // the panel sends its bodies at once
-        headers.push_back(list);
-    }
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, discard);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    // without keep-alive the panel opens a connection per request; so does curl then
-    curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, state.range(1) ? 0L : 1L);
     for (auto _ : state) {
-        for (size_t i = 0; i < requests.size(); i++) {
-            const Request &r = requests[i];
-            std::string url = "http://" + simulator().host() + r.path;
-            curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-            curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers[i]);
-            curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, r.http10 ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
-            if (r.method == "POST") {
-                curl_easy_setopt(curl, CURLOPT_POSTFIELDS, r.body.data());
-                curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(r.body.size()));
-            } else {
-                curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
-            }
+        for (size_t i = 0; i < cycle.requests.size(); i++) {
+            cycle.setUp(curl, i, state.range(1) != 0);
             if (curl_easy_perform(curl) != CURLE_OK) state.SkipWithError("curl failed");
         }
     }
-    for (curl_slist *list : headers) curl_slist_free_all(list);
     curl_easy_cleanup(curl);
-    state.counters["requests"] = static_cast<double>(requests.size());
+    state.counters["requests"] = static_cast<double>(cycle.requests.size());
+}
+
+// The multi interface: every request at once, on as many connections as the
+// panel uses at a time.
+void BM_RefreshCycle_CurlMulti(benchmark::State &state)
+{
+    CurlRequests cycle(recordCycle(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
+    if (cycle.requests.empty()) state.SkipWithError("no requests recorded");
+    std::vector<CURL *> handles;
+    for (size_t i = 0; i < cycle.requests.size(); i++) {
+        handles.push_back(curl_easy_init());
+        cycle.setUp(handles.back(), i, state.range(1) != 0);
+    }
+    CURLM *multi = curl_multi_init();
+    curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, static_cast<long>(SRVR_RELAY_WINDOW));
+    for (auto _ : state) {
+        for (CURL *h : handles) curl_multi_add_handle(multi, h);
+        int running = 1;
+        while (running) {
+            if (curl_multi_perform(multi, &running) != CURLM_OK) state.SkipWithError("curl failed");
+            if (running) curl_multi_poll(multi, nullptr, 0, 100, nullptr);
+        }
+        int left = 0;
+        while (CURLMsg *m = curl_multi_info_read(multi, &left))
+            if (m->msg == CURLMSG_DONE && m->data.result != CURLE_OK) state.SkipWithError("curl failed");
+        for (CURL *h : handles) curl_multi_remove_handle(multi, h);
+    }
+    for (CURL *h : handles) curl_easy_cleanup(h);
+    curl_multi_cleanup(multi);
+    state.counters["requests"] = static_cast<double>(cycle.requests.size());
 }
 
 BENCHMARK(BM_RefreshCycle_Panel)->ArgNames({"points", "keepAlive"})->Args({1000, 0})->Args({1000, 1})->UseRealTime();
 BENCHMARK(BM_RefreshCycle_Curl)->ArgNames({"points", "keepAlive"})->Args({1000, 0})->Args({1000, 1})->UseRealTime();
+BENCHMARK(BM_RefreshCycle_CurlMulti)
+    ->ArgNames({"points", "keepAlive"})
+    ->Args({1000, 0})
+    ->Args({1000, 1})
+    ->UseRealTime();
 
 } // namespace
