@@ -1,6 +1,7 @@
 // The data server's value store and its pseudo-values.
 #include "test_support.h"
 
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -8,7 +9,6 @@
 #include "transport/http_client.h"
 #include "data/value_store.h"
 #include "data/containers.h"
-#include <cstring>
 #include "transport/target_address.h"
 
 namespace {
@@ -92,10 +92,6 @@ TEST_F(DataServerTest, PseudoValuesReachIntoThePanel)
     EXPECT_EQ(write("VM_loadHtmlFile", "1"), "1:http://10.0.0.7:8080/project/start.html");
     EXPECT_EQ(write("VM_loadHtmlFile", "local.html"), "1:local.html");
 }
-
-} // namespace
-
-namespace {
 
 TEST_F(DataServerTest, GpioNamesBelow256AreOutputsNotStoredValues)
 {

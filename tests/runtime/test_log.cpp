@@ -69,18 +69,6 @@ TEST_F(Log, LevelOneStopsTheLoggerBeyondOneMegabyte)
     EXPECT_LT(text.size(), 1300000u);
 }
 
-TEST_F(Log, PendingMessagesFollowTheWarningButtonSettings)
-{
-    EXPECT_EQ(getNumberOfMessagePending(), 0);
-    pterm.warn_btn.enabled = 0;
-    EXPECT_EQ(getNumberOfMessagePending(), 0);
-    pterm.warn_btn.enabled = 1;
-    pterm.warn_btn.mode = 2;
-    err_countRefreshCycle();
-    EXPECT_EQ(getNumberOfMessagePending(), 0);
-    clearMessageNr();
-}
-
 TEST_F(Log, TwoThreadsNeverInterleaveWithinALine)
 {
     pterm.debug_level = 2;

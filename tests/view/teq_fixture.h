@@ -36,14 +36,20 @@ protected:
         PPO_destroyList();
     }
 
-    // Reads bytes as a TEQ file; answers the reader's result. offset_ holds
-    // the bytes read when it stopped.
-    int load(const std::string &bytes)
+    // Puts bytes into a RAM-disk file and opens it through the target link.
+    static int openBytes(const std::string &bytes)
     {
         int out = RA_fileOpen("page.teq", "w");
         RA_fileWrite(bytes.data(), 1, static_cast<int>(bytes.size()), out);
         RA_fileClose(out);
-        int file = Tarsel_fileOpen("page.teq", "r");
+        return Tarsel_fileOpen("page.teq", "r");
+    }
+
+    // Reads bytes as a TEQ file; answers the reader's result. offset_ holds
+    // the bytes read when it stopped.
+    int load(const std::string &bytes)
+    {
+        int file = openBytes(bytes);
         int result = teqFileReader(file);
         size_t remaining = 0;
         while (Tarsel_fileGetc(file) >= 0) remaining++;

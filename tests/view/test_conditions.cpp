@@ -73,10 +73,8 @@ TEST_F(Conditions, OperandsAreReadFromTheirSources)
     setCo("level", "8");
     EXPECT_FALSE(holds(CO_COMPARE_GREATER, SourceType_CO, "level", SourceType_STRING, "10"));
     EXPECT_TRUE(holds(CO_COMPARE_ALWAYS, SourceType_PPO, "Unknown", SourceType_CO, "nothing"));
-}
 
-TEST_F(Conditions, TwoSystemContainersAreComparedByValue)
-{
+    // two system containers are compared by value
     g_screenWidth = 320;
     g_screenHeight = 240;
     EXPECT_TRUE(holds(CO_COMPARE_GREATER, SourceType_CO, "PT_SCREEN_WIDTH", SourceType_CO, "PT_SCREEN_HEIGHT"));

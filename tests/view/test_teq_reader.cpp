@@ -42,22 +42,11 @@ string painter(const string &cls, const string &body, int x = 0, int y = 0, int 
 // An empty painter block.
 string emptyBlock(const string &cls) { return string(1, '\0') + utf(cls) + int32(0) + string(6, '\0'); }
 
-class TeqPrimitives : public TeqTest {
-protected:
-    int open(const string &bytes)
-    {
-        int out = RA_fileOpen("bytes", "w");
-        RA_fileWrite(bytes.data(), 1, static_cast<int>(bytes.size()), out);
-        RA_fileClose(out);
-        return Tarsel_fileOpen("bytes", "r");
-    }
-};
-
 } // namespace
 
-TEST_F(TeqPrimitives, PairsIntsStringsAndUtf)
+TEST_F(TeqTest, PairsIntsStringsAndUtf)
 {
-    int f = open(string("\x07\x80\xF0\x04\x88\xC1\x40\x00\x01", 9));
+    int f = openBytes(string("\x07\x80\xF0\x04\x88\xC1\x40\x00\x01", 9));
     int a, b;
     EXPECT_EQ(readPair(f, &a, &b), 0);
     EXPECT_EQ(a, 240);
@@ -69,13 +58,13 @@ TEST_F(TeqPrimitives, PairsIntsStringsAndUtf)
     EXPECT_EQ(readPair(f, &a, &b), -1);
     Tarsel_fileClose(f);
 
-    f = open(string("\xFF\xFF\xFF\xFE\x00\x01", 6));
+    f = openBytes(string("\xFF\xFF\xFF\xFE\x00\x01", 6));
     EXPECT_EQ(ReadJavaInt(f), -2);
     EXPECT_EQ(ReadJavaInt(f), 0) << "end of file inside an int32 gives 0";
     Tarsel_fileClose(f);
 
     char buffer[32];
-    f = open("\x28" + string(40, 'x') + "\x05" + "ab");
+    f = openBytes("\x28" + string(40, 'x') + "\x05" + "ab");
     EXPECT_EQ(readString(f, buffer, sizeof buffer), 40);
     EXPECT_EQ(string(buffer), string(31, 'x'));
     EXPECT_EQ(readString(f, buffer, sizeof buffer), -1);
@@ -84,9 +73,9 @@ TEST_F(TeqPrimitives, PairsIntsStringsAndUtf)
     EXPECT_NE(log().find("EOF in TeqIF.readString() !\n unreached size 5 bytes\n"), string::npos);
 
     char text[16];
-    f = open(utf("\xC3\xA9\xE2\x82\xAC"
-                 "A\x85") +
-             utf("\xC3") + "Z" + utf("ab"));
+    f = openBytes(utf("\xC3\xA9\xE2\x82\xAC"
+                      "A\x85") +
+                  utf("\xC3") + "Z" + utf("ab"));
     ASSERT_EQ(ReadUTF_size(f), 7);
     EXPECT_EQ(ReadUTF_bytes(f, text, 7), 1);
     EXPECT_EQ(string(text), "\xE9\xAC"
@@ -235,18 +224,6 @@ painter "DefaultOvalP" at 0,0 size 1,1 plc 0
         EXPECT_EQ(PPO_lookup("Motor"), nullptr);
         EXPECT_EQ(log().find("Unknown painter"), string::npos);
     }
-
-    reset();
-    ASSERT_EQ(loadText(R"(teq f
-painter "Gizmo" at 1,2 size 3,4 fallback "XRectangleP" plc 0 {
-  block "XRectangleP" id 0
-}
-painter "DefaultOvalP" at 0,0 size 1,1 plc 0
-)"),
-              0);
-    EXPECT_NE(log().find("Unknown painter at (1, 2, 3, 4) !\n Gizmo\n"), string::npos);
-    ASSERT_EQ(OB_HowManyObjetcs(), 2);
-    EXPECT_EQ(OB_Get_Pointer(0)->kind, OB_KIND_RECTANGLE) << "an unknown class falls back";
 }
 
 TEST_F(TeqTest, PainterBlockRecords)
