@@ -92,7 +92,6 @@ protected:
     void cycle() { teqc::drawAllObjects(); }
     FV_Viewer *viewer() { return FV_viewerOf(0); }
     AL_Context *context() { return static_cast<AL_Context *>(viewer()->alarm); }
-    static void set(const string &name, const string &value) { HT_writeContainer(name.c_str(), value.c_str()); }
     static string current(const string &parameter) { return co(("@MACROALRDEFON" + parameter + "A").c_str()); }
 
     std::unique_ptr<RawServer> server_;

@@ -21,6 +21,9 @@ std::string queryOf(const std::string &request)
     return start == string::npos ? "" : request.substr(start + 10, end - start - 10);
 }
 
+const string kConfig = "1.0;Log;1;100";
+const string kInfo = "1.0;sine;1;0;0;0.0;3;10;40";
+
 class OfflineTrend : public TrendTest {
 protected:
     void SetUp() override
@@ -53,6 +56,20 @@ protected:
             return RawServer::After::KeepReading;
         });
     }
+    // A target with the configuration and information above whose trend
+    // blocks (and commands) answer blocks(query); the page shows its trend.
+    std::unique_ptr<RawServer> trendTarget(std::function<string(const string &)> blocks)
+    {
+        auto target = scripted([blocks](const string &q) -> string {
+            if (q == "trendsList=0&action=config") return kConfig;
+            if (q.find("configNSta") != string::npos) return kInfo;
+            return blocks(q);
+        });
+        connect(target->host());
+        show("@MACROOFTTrend.2");
+        draw();
+        return target;
+    }
     // Draws until the loading ends (at most 40 draws); the draws it took.
     int load(const char *command = "LOADINFONSTARTDATA")
     {
@@ -75,9 +92,6 @@ protected:
         return text;
     }
 };
-
-const string kConfig = "1.0;Log;1;100";
-const string kInfo = "1.0;sine;1;0;0;0.0;3;10;40";
 
 } // namespace
 
@@ -139,17 +153,12 @@ TEST_F(OfflineTrend, LoadsTheSimulatorsLogWithTheExactQueries)
 TEST_F(OfflineTrend, RepeatedAndOlderTimestampsAreMergedInOrder)
 {
     int pass = 0;
-    auto target = scripted([&](const string &q) -> string {
-        if (q == "trendsList=0&action=config") return kConfig;
-        if (q.find("configNSta") != string::npos) return kInfo;
+    auto target = trendTarget([&](const string &) -> string {
         pass++;
         if (pass == 1) return "20;1\n30;2\n0;9\nDone\n";
         if (pass == 2) return "30;3\n10;4\n25;5\n40;6\nEnd\n";
         return "";
     });
-    connect(target->host());
-    show("@MACROOFTTrend.2");
-    draw();
     load();
     EXPECT_EQ(points(), "10=4 20=1 25=5 30=3 40=6 ") << "the null timestamp is skipped, 30 takes the later value";
     EXPECT_EQ(pass, 2);
@@ -173,14 +182,7 @@ TEST_F(OfflineTrend, BadAnswersStopTheLoadAndKeepWhatCame)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.answer);
         HK_hooks()->clearTrends();
-        auto target = scripted([&](const string &q) -> string {
-            if (q == "trendsList=0&action=config") return kConfig;
-            if (q.find("configNSta") != string::npos) return kInfo;
-            return c.answer;
-        });
-        connect(target->host());
-        show("@MACROOFTTrend.2");
-        draw();
+        auto target = trendTarget([&](const string &) { return c.answer; });
         EXPECT_LE(load(), 6);
         EXPECT_EQ(points(), c.points);
         EXPECT_STREQ(CO_readValPtr("@MACROOFTActiveTrendsLoadDatas.2"), "0");
@@ -190,17 +192,12 @@ TEST_F(OfflineTrend, BadAnswersStopTheLoadAndKeepWhatCame)
     HK_hooks()->clearTrends();
     set("@MACROOFTLoadType.2", "2");
     int asked = 0;
-    auto many = scripted([&](const string &q) -> string {
-        if (q == "trendsList=0&action=config") return kConfig;
-        if (q.find("configNSta") != string::npos) return kInfo;
+    auto many = trendTarget([&](const string &) -> string {
         asked++;
         string body;
         for (int i = 1; i <= 10; i++) body += std::to_string(i * 16) + ";" + std::to_string(i) + "\n";
         return body + "Done\n";
     });
-    connect(many->host());
-    show("@MACROOFTTrend.2");
-    draw();
     load();
     EXPECT_EQ(asked, 1) << "more points than the 3 asked: the load is over";
     EXPECT_EQ(sine()->count, 10);
@@ -212,30 +209,18 @@ TEST_F(OfflineTrend, BadAnswersStopTheLoadAndKeepWhatCame)
 TEST_F(OfflineTrend, TargetRepeatingItselfEndsTheLoad)
 {
     int asked = 0;
-    auto target = scripted([&](const string &q) -> string {
-        if (q == "trendsList=0&action=config") return kConfig;
-        if (q.find("configNSta") != string::npos) return kInfo;
+    auto target = trendTarget([&](const string &) -> string {
         asked++;
         return "20;1\nDone\n";
     });
-    connect(target->host());
-    show("@MACROOFTTrend.2");
-    draw();
     EXPECT_LE(load(), 8);
     EXPECT_EQ(asked, 2) << "the second answer brought nothing new";
 }
 
 TEST_F(OfflineTrend, LoadTypesConfigurationAndCommandFailures)
 {
-    auto target = scripted([&](const string &q) -> string {
-        if (q == "trendsList=0&action=config") return kConfig;
-        if (q.find("configNSta") != string::npos) return kInfo;
-        if (q.find("clearTrdLogFiles") != string::npos) return "Error 7";
-        return "End\n";
-    });
-    connect(target->host());
-    show("@MACROOFTTrend.2");
-    draw();
+    auto target = trendTarget(
+        [](const string &q) -> string { return q.find("clearTrdLogFiles") != string::npos ? "Error 7" : "End\n"; });
     set("@MACROOFTLoadType.2", "5");
     load();
     EXPECT_NE(log().find("load type (5) not supported!"), string::npos);

@@ -13,8 +13,6 @@ using std::string;
 
 namespace {
 
-constexpr uint32_t kWhite = 0xFFFFFFFF, kRed = 0xFF0000FF, kGreen = 0xFF00FF00;
-
 class OnlineTrend : public TrendTest {
 protected:
     void SetUp() override
@@ -304,15 +302,15 @@ TEST_F(OnlineTrend, SavedKindAndNamesWithoutSuffix)
     EXPECT_NE(log().find("Macro offline saved trend not supported!"), string::npos);
     EXPECT_STREQ(CO_readValPtr("@MACROOFSTAvailableTrendsAction.3"), "0") << "reset without effect";
 
-    show("@MACROTrend");
-    draw();
-    int before = 0;
-    for (EM_Emitter *e = EM_firstEmitter(); e; e = e->next) before++;
-    show("@MACROTrend");
-    draw();
-    int after = 0;
-    for (EM_Emitter *e = EM_firstEmitter(); e; e = e->next) after++;
-    EXPECT_EQ(after, before) << "an emitter without a suffix goes with its page";
+    auto emitters = [this] {
+        show("@MACROTrend");
+        draw();
+        int n = 0;
+        for (EM_Emitter *e = EM_firstEmitter(); e; e = e->next) n++;
+        return n;
+    };
+    int before = emitters();
+    EXPECT_EQ(emitters(), before) << "an emitter without a suffix goes with its page";
     HK_hooks()->clearTrends();
     EXPECT_EQ(EM_firstEmitter(), nullptr);
     EXPECT_EQ(graph()->emitter, nullptr) << "the graph no longer points at it";

@@ -185,15 +185,12 @@ TEST_F(Keys, EnterTabAndRebindingsWithTheirFallbacks)
     MH_entry();
     EXPECT_EQ(events(), "A+A-") << "enter presses and releases the focused button";
 
-    press("TAB");
-    MH_entry();
+    key("TAB");
     EXPECT_EQ(OB_getActualFocus(), 1);
     press("TAB");
-    press("TAB");
-    MH_entry();
+    key("TAB");
     EXPECT_EQ(OB_getActualFocus(), 0) << "the rectangle is not in the focus order; the order wraps";
-    press("SHIFT-TAB");
-    MH_entry();
+    key("SHIFT-TAB");
     EXPECT_EQ(OB_getActualFocus(), 3);
 
     int oldMessage = 0, oldObject = 0;
@@ -201,23 +198,20 @@ TEST_F(Keys, EnterTabAndRebindingsWithTheirFallbacks)
     EXPECT_EQ(oldMessage, OB_MSG_FOCUS_NEXT);
     EXPECT_EQ(oldObject, -1);
     HT_writeContainer("log", "");
-    press("UP");
-    MH_entry();
+    key("UP");
     EXPECT_EQ(events(), "B+B-") << "UP now goes to B as Enter";
     EXPECT_EQ(OB_getActualFocus(), 3) << "and navigation did not run";
     EXPECT_EQ(MH_setCallBackOnMessage("up", 1, 1, nullptr, nullptr), 0) << "names compare exactly";
 
     MH_setCallBackOnMessage("UP", OB_MSG_KEY, 2, nullptr, nullptr);
     MH_selectObject(1, 0);
-    press("UP");
-    MH_entry();
+    key("UP");
     EXPECT_EQ(OB_getActualFocus(), 0) << "the rectangle refuses: navigation moves up-left to A";
 
     MH_setCallBackOnMessage("DOWN", OB_MSG_ENTER, 0, nullptr, nullptr);
     VM_ClearView();
     page(kTwo);
-    press("DOWN");
-    MH_entry();
+    key("DOWN");
     EXPECT_EQ(events(), "") << "bindings of a page are gone with it";
 }
 

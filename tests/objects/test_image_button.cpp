@@ -20,23 +20,8 @@ using std::string;
 
 namespace {
 
-constexpr uint32_t kWhite = 0xFFFFFFFF, kRed = 0xFF0000FF, kBlack = 0xFF000000;
-
 class ImageButton : public InputTest {
 protected:
-    uint32_t px(int x, int y)
-    {
-        GR_PIXELVAL p = 0;
-        GrReadArea(g_screen, x, y, 1, 1, &p);
-        return p;
-    }
-    int count(int x, int y, int w, int h, uint32_t c)
-    {
-        int n = 0;
-        for (int j = y; j < y + h; j++)
-            for (int i = x; i < x + w; i++) n += px(i, j) == c;
-        return n;
-    }
     void draw(const string &painters)
     {
         page("background 255,255,255\n" + painters);
@@ -109,10 +94,7 @@ TEST_F(ImageButton, ProcessValuesShowWithTheirUnit)
     DS_Initialize();
     writeFile(path("page.tcr"), "Temp;R100;0;1000;dec.1;K;\n");
     ASSERT_EQ(TCR_parseTcrFile("page.tcr"), 0);
-    char value[DS_VALUE_SIZE] = "";
-    DS_readVal("R100", value, nullptr);
-    safe_strncpy(value, "425", sizeof value);
-    DS_writeVal("R100", value, nullptr);
+    setPoint("R100", "425");
     draw(plain("", logAction(0, "t") + "    repaint 1 PPO \"Temp\"\n") +
          plain("", logAction(0, "u") + "    repaint 1 PPO \"Other\"\n", 100, 10));
     EXPECT_STREQ(object<IB_Button>(0)->text, "42.5 K");
@@ -135,8 +117,6 @@ TEST_F(ImageButton, PressReleaseAndKeys)
     EXPECT_EQ(send(OB_MSG_KEY, 'x'), -1);
     EXPECT_EQ(send(OB_MSG_ENTER), 0);
     EXPECT_EQ(events(), "B+B+B-B+B-");
-    EXPECT_EQ(send(OB_MSG_CLASS_ID), IB_CLASS_ID);
-    EXPECT_EQ(send(OB_MSG_FOCUS_ORDER), 0);
 
     HT_writeContainer("off", "1");
     draw(button("D", 10, 10, 40, 30,
@@ -153,16 +133,13 @@ TEST_F(ImageButton, FocusBindsTheFirstThreeKeyNames)
     draw(button("B", 10, 10, 40, 30, "    fkey \"RIGHT\"\n    fkey \"LEFT\"\n    fkey \"ESC\"\n") +
          button("T", 100, 10, 40, 30, "    fkey \"FKEY_2\"\n    fkey \"ESC\"\n"));
     MH_selectObject(1, 0);
-    SetKeyEvent(KEY_STATE_PRESSED, "ESC");
-    MH_entry();
+    key("ESC");
     EXPECT_EQ(events(), "") << "two key names bind nothing";
     MH_selectObject(0, 0);
-    SetKeyEvent(KEY_STATE_PRESSED, "ESC");
-    MH_entry();
+    key("ESC");
     EXPECT_EQ(events(), "B+B-") << "the third name enters the focused button";
     MH_selectObject(1, 0);
-    SetKeyEvent(KEY_STATE_PRESSED, "ESC");
-    MH_entry();
+    key("ESC");
     EXPECT_EQ(events(), "B+B-") << "given back when the focus left";
 }
 
