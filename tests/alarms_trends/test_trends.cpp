@@ -188,21 +188,19 @@ TEST_F(OnlineTrend, AxisContainersScrollAndZoom)
 {
     show();
     draw();
-    char text[CO_VALUE_SIZE];
-    HT_readContainer("@MACROXMin.4", text);
-    EXPECT_STREQ(text, "1700000000");
-    HT_readContainer("@MACROONTXMax.4", text);
-    EXPECT_STREQ(text, "1700000100");
-    HT_readContainer("@MACROXMinDate.4", text);
-    EXPECT_STREQ(text, "14.11.2023");
-    HT_readContainer("@MACROXTime[5].4", text);
-    EXPECT_STREQ(text, "22:14:10");
+    auto read = [](const char *name) {
+        char text[CO_VALUE_SIZE];
+        HT_readContainer(name, text);
+        return string(text);
+    };
+    EXPECT_EQ(read("@MACROXMin.4"), "1700000000");
+    EXPECT_EQ(read("@MACROONTXMax.4"), "1700000100");
+    EXPECT_EQ(read("@MACROXMinDate.4"), "14.11.2023");
+    EXPECT_EQ(read("@MACROXTime[5].4"), "22:14:10");
     EXPECT_STREQ(CO_readValPtr("@MACROXMaxTime.4"), "22:15:00") << "pointer reads see the axis too";
     pterm.pm_tm = 1;
-    HT_readContainer("@MACROXMaxTime.4", text);
-    EXPECT_STREQ(text, "10:15:00 PM");
-    HT_readContainer("@MACROXMaxDate.4", text);
-    EXPECT_STREQ(text, "2023.11.14");
+    EXPECT_EQ(read("@MACROXMaxTime.4"), "10:15:00 PM");
+    EXPECT_EQ(read("@MACROXMaxDate.4"), "2023.11.14");
     pterm.pm_tm = 0;
 
     set("@MACROScroll.4", "50");

@@ -32,10 +32,8 @@ protected:
     void show(const std::string &source = "@MACROTrend.4", const std::string &more = "")
     {
         HK_hooks()->clearTrendView();
-        page("background 255,255,255\nfill off\nborder off\nline-colour 0,0,0\n"
-             "painter \"IGraphicP\" at 10,10 size 201,101 plc 0 {\n  block \"IGraphicP\" id 1 {\n"
-             "    repaint 5 CO \"" +
-             source + "\"\n  }\n}\n" + more);
+        page("background 255,255,255\nfill off\nborder off\nline-colour 0,0,0\n" +
+             painter("IGraphicP", 10, 10, 201, 101, "    repaint 5 CO \"" + source + "\"\n") + more);
     }
     void draw() { teqc::drawAllObjects(); }
     // seconds later, one refresh cycle's sampling.

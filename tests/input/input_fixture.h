@@ -21,12 +21,18 @@ public:
         return "    action " + std::to_string(trigger) + " 16 {\n      dest CO \"log\"\n      source STRING \"" + text +
                "\"\n    }\n";
     }
+    // A painter of class cls whose block (id 1) holds block.
+    static std::string painter(const std::string &cls, int x, int y, int w, int h, const std::string &block,
+                               int plc = 0)
+    {
+        return "painter \"" + cls + "\" at " + std::to_string(x) + "," + std::to_string(y) + " size " +
+               std::to_string(w) + "," + std::to_string(h) + " plc " + std::to_string(plc) + " {\n  block \"" + cls +
+               "\" id 1 {\n" + block + "  }\n}\n";
+    }
     // A button that logs its presses and releases; more goes into its block.
     static std::string button(const std::string &name, int x, int y, int w, int h, const std::string &more = "")
     {
-        return "painter \"IButtonP\" at " + std::to_string(x) + "," + std::to_string(y) + " size " + std::to_string(w) +
-               "," + std::to_string(h) + " plc 0 {\n  block \"IButtonP\" id 1 {\n" + logAction(0, name + "+") +
-               logAction(1, name + "-") + more + "  }\n}\n";
+        return painter("IButtonP", x, y, w, h, logAction(0, name + "+") + logAction(1, name + "-") + more);
     }
     static std::string rectangle(int x, int y, int w, int h)
     {

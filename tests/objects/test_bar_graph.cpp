@@ -21,12 +21,11 @@ protected:
     // the container "v".
     void load(const string &repaints, int x = 10, int y = 10, int w = 20, int h = 100, const string &cls = "IBarGraphP")
     {
-        string text = "teq f\nbackground 255,255,255\nfill on\nborder off\nfill-colour 255,0,0\nline-colour 0,0,0\n"
-                      "painter \"" +
-                      cls + "\" at " + std::to_string(x) + "," + std::to_string(y) + " size " + std::to_string(w) +
-                      "," + std::to_string(h) + " plc 0 {\n  block \"" + cls + "\" id 1 {\n    repaint 5 CO \"v\"\n" +
-                      repaints + "  }\n}\n";
-        ASSERT_EQ(loadText(text), 0) << log();
+        ASSERT_EQ(
+            loadText("teq f\nbackground 255,255,255\nfill on\nborder off\nfill-colour 255,0,0\nline-colour 0,0,0\n" +
+                     painter(cls, x, y, w, h, "    repaint 5 CO \"v\"\n" + repaints)),
+            0)
+            << log();
     }
     void draw(const string &value)
     {

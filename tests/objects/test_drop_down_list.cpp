@@ -25,8 +25,8 @@ protected:
     void show(const string &block, int y = 20)
     {
         page("background 255,255,255\nfont \"SansSerif\" 0 12\nfill on\nborder on\nfill-colour 255,255,255\n"
-             "line-colour 0,0,0\npainter \"DropDownListP\" at 20," +
-             std::to_string(y) + " size 120,22 plc 0 {\n  block \"DropDownListP\" id 1 {\n" + block + "  }\n}\n");
+             "line-colour 0,0,0\n" +
+             painter("DropDownListP", 20, y, 120, 22, block));
         draw();
     }
     void draw() { teqc::drawAllObjects(); }

@@ -39,8 +39,8 @@ protected:
     void show(const string &block, int height = 100)
     {
         page("background 255,255,255\nfont \"Monospaced\" 0 12\nfill on\nborder off\nfill-colour 255,255,255\n"
-             "line-colour 0,0,0\npainter \"FileViewerP\" at 10,10 size 200," +
-             std::to_string(height) + " plc 0 {\n  block \"FileViewerP\" id 1 {\n" + block + "  }\n}\n");
+             "line-colour 0,0,0\n" +
+             painter("FileViewerP", 10, 10, 200, height, block));
         draw();
     }
     void draw() { teqc::drawAllObjects(); }

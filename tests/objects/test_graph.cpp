@@ -24,10 +24,8 @@ protected:
     // its source is given by a repaint line, more goes into its block.
     void graph(const string &source, const string &more = "", int w = 101, int h = 101)
     {
-        page("background 255,255,255\nfill off\nborder off\nline-colour 0,0,0\nfont \"Dialog\" 0 12\n"
-             "painter \"IGraphicP\" at 10,10 size " +
-             std::to_string(w) + "," + std::to_string(h) + " plc 0 {\n  block \"IGraphicP\" id 1 {\n    repaint 5 " +
-             source + "\n" + more + "  }\n}\n");
+        page("background 255,255,255\nfill off\nborder off\nline-colour 0,0,0\nfont \"Dialog\" 0 12\n" +
+             painter("IGraphicP", 10, 10, w, h, "    repaint 5 " + source + "\n" + more));
     }
     void plot(const string &text, const string &more = "")
     {
@@ -145,31 +143,26 @@ TEST_F(Graph, BadPlotFilesGiveDefinedPictures)
 
 TEST_F(Graph, RunningLineFromAContainerPagesThroughItsRange)
 {
+    auto feed = [](const string &xy) {
+        HT_writeContainer("xy", xy.c_str());
+        teqc::drawAllObjects();
+    };
     graph("CO \"xy\"");
-    HT_writeContainer("xy", "0,0");
-    teqc::drawAllObjects();
-    HT_writeContainer("xy", "50,50");
-    teqc::drawAllObjects();
+    feed("0,0");
+    feed("50,50");
     EXPECT_EQ(px(10, 110), kBlack);
     EXPECT_EQ(px(60, 60), kBlack);
     EXPECT_EQ(g()->runCount, 2);
-    HT_writeContainer("xy", "50,80");
-    teqc::drawAllObjects();
+    feed("50,80");
     EXPECT_EQ(g()->runCount, 2) << "the same x adds nothing";
-    HT_writeContainer("xy", "120,100");
-    teqc::drawAllObjects();
+    feed("120,100");
     EXPECT_DOUBLE_EQ(g()->xmin, 120.0) << "x left the range: it starts at x";
     EXPECT_DOUBLE_EQ(g()->xmax, 220.0);
-    HT_writeContainer("xy", "not a pair");
-    teqc::drawAllObjects();
+    feed("not a pair");
     EXPECT_EQ(g()->runCount, 3);
-    HT_writeContainer("xy", "5,5");
-    teqc::drawAllObjects();
+    feed("5,5");
     EXPECT_EQ(g()->runCount, 1) << "going back in x starts afresh";
-    for (int i = 0; i < 80; i++) {
-        HT_writeContainer("xy", (std::to_string(10 + i) + ",1").c_str());
-        teqc::drawAllObjects();
-    }
+    for (int i = 0; i < 80; i++) feed(std::to_string(10 + i) + ",1");
     EXPECT_EQ(g()->runCount, GR_RUN_POINTS);
     EXPECT_DOUBLE_EQ(g()->runX[0], 10 + 80 - GR_RUN_POINTS);
 }

@@ -30,9 +30,7 @@ protected:
     // A button with its block's contents, defaults set before it.
     static string plain(const string &defaults, const string &block, int x = 10, int y = 10, int w = 40, int h = 30)
     {
-        return defaults + "painter \"IButtonP\" at " + std::to_string(x) + "," + std::to_string(y) + " size " +
-               std::to_string(w) + "," + std::to_string(h) + " plc 0 {\n  block \"IButtonP\" id 1 {\n" + block +
-               "  }\n}\n";
+        return defaults + painter("IButtonP", x, y, w, h, block);
     }
     int send(int message, int a = 0, void *b = nullptr) { return OB_SendMessage(0, message, a, b); }
 };

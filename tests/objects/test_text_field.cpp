@@ -37,9 +37,7 @@ protected:
     }
     static string field(const string &block, int x = 10, int y = 10, int w = 120, int h = 24, int plc = 0)
     {
-        return "painter \"TextFieldP\" at " + std::to_string(x) + "," + std::to_string(y) + " size " +
-               std::to_string(w) + "," + std::to_string(h) + " plc " + std::to_string(plc) +
-               " {\n  block \"TextFieldP\" id 1 {\n" + block + "  }\n}\n";
+        return painter("TextFieldP", x, y, w, h, block, plc);
     }
     static string value(const string &type, const string &name)
     {
