@@ -1,8 +1,8 @@
-// Off-line trends against the target simulator's trend logs (the exact
-// queries), and against a scripted target for the answers that go wrong:
-// cut, repeated or backward timestamps, NaN and huge numbers, more points
-// than asked, empty and failed answers; load types, the time range after a
-// load, and the target's log commands.
+// Off-line trends against the target simulator's trend logs (the whole log
+// and the log commands), and against a scripted target for the answers that
+// go wrong: cut, repeated or backward timestamps, NaN and huge numbers, more
+// points than asked, empty and failed answers; load types and the time range
+// after a load.
 #include "trend_fixture.h"
 
 #include <cstdio>
@@ -95,7 +95,7 @@ protected:
 
 } // namespace
 
-TEST_F(OfflineTrend, LoadsTheSimulatorsLogWithTheExactQueries)
+TEST_F(OfflineTrend, LoadsTheSimulatorsLogAndSendsItsCommands)
 {
     TargetSim target;
     ASSERT_TRUE(target.start(path("www"), path("target.log")));
@@ -121,30 +121,12 @@ TEST_F(OfflineTrend, LoadsTheSimulatorsLogWithTheExactQueries)
     EXPECT_DOUBLE_EQ(graph()->xmax, o->end) << "the last 60 seconds before the newest point";
     EXPECT_DOUBLE_EQ(graph()->xmin, o->end - 60.0);
 
-    std::vector<string> lines = target.logLines();
-    std::vector<string> queries;
-    for (const string &l : lines)
-        if (l.find("trend.exe") != string::npos) queries.push_back(l);
-    ASSERT_GE(queries.size(), 5u);
-    char expected[256];
-    EXPECT_EQ(queries[0], "GET /cgi-bin/trend.exe?trendsList=0&action=config HTTP/1.1");
-    EXPECT_EQ(queries[1], "GET /cgi-bin/trend.exe?trendNr=2&action=configNSta HTTP/1.1");
-    std::snprintf(expected, sizeof expected,
-                  "GET /cgi-bin/trend.exe?trendNr=2&action=loadTrend&loadType=0&startTimestamp=%x&endTimestamp=%x"
-                  "&lastLoadedTimestamp=0 HTTP/1.1",
-                  o->start, o->end);
-    EXPECT_EQ(queries[2], expected);
-    std::snprintf(expected, sizeof expected,
-                  "GET /cgi-bin/trend.exe?trendNr=2&action=loadTrend&loadType=0&startTimestamp=%x&endTimestamp=%x"
-                  "&lastLoadedTimestamp=%x HTTP/1.1",
-                  o->start, o->end, o->start + 255);
-    EXPECT_EQ(queries[3], expected) << "the next block after the last point loaded";
-
+    // The exact queries of a load are checked end to end against the same simulator.
     set("@MACROOFTAvailableTrendsAction.2", "CLEARTRGLOGFILES");
     draw();
     set("@MACROOFTAvailableTrendsAction.2", "RESTARTTRGTRENDING");
     draw();
-    lines = target.logLines();
+    std::vector<string> lines = target.logLines();
     EXPECT_NE(lines[lines.size() - 2].find("trend.exe?trendsList=0&action=clearTrdLogFiles "), string::npos);
     EXPECT_NE(lines.back().find("trend.exe?trendsList=0&action=reinitTrending "), string::npos);
     EXPECT_EQ(log().find("Failed to"), string::npos) << log();
