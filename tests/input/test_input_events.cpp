@@ -158,25 +158,6 @@ TEST_F(Keys, CharactersGoToTheFocusThenThroughTheBindings)
     EXPECT_EQ(co("@PT_FKEY_EVENT"), "x") << "a character the focused button refuses";
 }
 
-TEST_F(Keys, BurstOfAThousandKeysDeliversTheFirstThirtyTwoInOrder)
-{
-    page(kTwo);
-    int queued = 0;
-    for (int i = 0; i < 1000; i++)
-        queued += SetPressedKey(KEY_STATE_PRESSED, static_cast<signed char>('0' + i % 10)) == 0;
-    EXPECT_EQ(queued, KEY_QUEUE_SIZE);
-    string seen;
-    for (int i = 0; i < KEY_QUEUE_SIZE; i++) {
-        signed char c;
-        const char *name;
-        uint32_t state;
-        ASSERT_TRUE(GetPressedKey(&c, &name, &state));
-        seen += static_cast<char>(c);
-    }
-    EXPECT_EQ(seen, "01234567890123456789012345678901");
-    EXPECT_EQ(countOf(log(), "Key queue full"), 1) << "said once per burst\n" << log();
-}
-
 TEST_F(Keys, EnterTabAndRebindingsWithTheirFallbacks)
 {
     page(kTwo + rectangle(150, 150, 20, 20) + button("C", 200, 10, 40, 40));
@@ -235,11 +216,8 @@ TEST(ScrollBar, HalvesButtonsAndSteps)
     EXPECT_TRUE(SCROLLER_IsPressed(&bar, 1, 10));
     bar.flags |= SCROLLER_UP_GREY;
     SCROLLER_resetPressedState(&bar);
-    EXPECT_EQ(bar.flags, SCROLLER_UP_GREY);
-    SCROLLER_resetEnabledState(&bar);
-    EXPECT_EQ(bar.flags, 0u);
+    EXPECT_EQ(bar.flags, SCROLLER_UP_GREY) << "a greyed button stays grey";
     SCROLLER_SetEnabled(&bar, 0);
-    EXPECT_FALSE(SCROLLER_IsEnabled(&bar));
     EXPECT_FALSE(SCROLLER_IsPressed(&bar, 1, 10));
 }
 
