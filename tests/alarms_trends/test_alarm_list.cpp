@@ -83,16 +83,15 @@ protected:
     void show(const string &source, int lines = 10, const string &more = "")
     {
         page("background 255,255,255\nfont \"Monospaced\" 0 12\nfill on\nfill-colour 255,255,255\n"
-             "line-colour 0,0,0\npainter \"FileViewerP\" at 0,0 size 300," +
-             std::to_string(lines * rowHeight_) + " plc 0 {\n  block \"FileViewerP\" id 1 {\n    repaint 5 CO \"" +
-             source + "\"\n    action 1 6 {\n      dest CO \"row\"\n      source STRING \"\"\n    }\n" + more +
-             "  }\n}\n");
+             "line-colour 0,0,0\n" +
+             painter("FileViewerP", 0, 0, 300, lines * rowHeight_,
+                     "    repaint 5 CO \"" + source +
+                         "\"\n    action 1 6 {\n      dest CO \"row\"\n      source STRING \"\"\n    }\n" + more));
         cycle();
     }
     void cycle() { teqc::drawAllObjects(); }
     FV_Viewer *viewer() { return FV_viewerOf(0); }
     AL_Context *context() { return static_cast<AL_Context *>(viewer()->alarm); }
-    static void set(const string &name, const string &value) { HT_writeContainer(name.c_str(), value.c_str()); }
     static string current(const string &parameter) { return co(("@MACROALRDEFON" + parameter + "A").c_str()); }
 
     std::unique_ptr<RawServer> server_;
@@ -314,25 +313,23 @@ TEST_F(AlarmList, OfflineHistoryLoadsSortsAndStoresAFile)
     FV_getItemAt(viewer(), 129, 0, cell, sizeof cell);
     EXPECT_STREQ(cell, "129");
 
-    set("@MACROALRHISOFFSortAlrsColNr.F", "4");
-    set("@MACROALRHISOFFSortAlrsColAction.F", "SORTHISSOFFALARMS");
-    cycle();
-    cycle();
+    auto sortBy = [this](const char *column) {
+        set("@MACROALRHISOFFSortAlrsColNr.F", column);
+        set("@MACROALRHISOFFSortAlrsColAction.F", "SORTHISSOFFALARMS");
+        cycle();
+        cycle();
+    };
+    sortBy("4");
     FV_getItemAt(viewer(), 0, 3, cell, sizeof cell);
     string newest = cell;
     FV_getItemAt(viewer(), 1, 3, cell, sizeof cell);
     EXPECT_GE(newest, string(cell)) << "column 4: the newest on time first";
     EXPECT_NE(newest.find(":28:49"), string::npos) << newest << " is 1600000129";
-    set("@MACROALRHISOFFSortAlrsColNr.F", "-4");
-    set("@MACROALRHISOFFSortAlrsColAction.F", "SORTHISSOFFALARMS");
-    cycle();
-    cycle();
+    sortBy("-4");
     FV_getItemAt(viewer(), 0, 3, cell, sizeof cell);
     EXPECT_NE(string(cell).find(":26:40"), string::npos) << cell;
 
-    set("@MACROALRHISOFFSortAlrsColNr.F", "9");
-    set("@MACROALRHISOFFSortAlrsColAction.F", "SORTHISSOFFALARMS");
-    cycle();
+    sortBy("9");
     EXPECT_EQ(co("@MACROALRHISOFFSortAlrsColNr.F"), "0") << "a sort column out of range is refused";
     EXPECT_NE(log().find("no sort column 9"), string::npos);
 

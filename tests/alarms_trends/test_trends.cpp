@@ -13,8 +13,6 @@ using std::string;
 
 namespace {
 
-constexpr uint32_t kWhite = 0xFFFFFFFF, kRed = 0xFF0000FF, kGreen = 0xFF00FF00;
-
 class OnlineTrend : public TrendTest {
 protected:
     void SetUp() override
@@ -190,21 +188,19 @@ TEST_F(OnlineTrend, AxisContainersScrollAndZoom)
 {
     show();
     draw();
-    char text[CO_VALUE_SIZE];
-    HT_readContainer("@MACROXMin.4", text);
-    EXPECT_STREQ(text, "1700000000");
-    HT_readContainer("@MACROONTXMax.4", text);
-    EXPECT_STREQ(text, "1700000100");
-    HT_readContainer("@MACROXMinDate.4", text);
-    EXPECT_STREQ(text, "14.11.2023");
-    HT_readContainer("@MACROXTime[5].4", text);
-    EXPECT_STREQ(text, "22:14:10");
+    auto read = [](const char *name) {
+        char text[CO_VALUE_SIZE];
+        HT_readContainer(name, text);
+        return string(text);
+    };
+    EXPECT_EQ(read("@MACROXMin.4"), "1700000000");
+    EXPECT_EQ(read("@MACROONTXMax.4"), "1700000100");
+    EXPECT_EQ(read("@MACROXMinDate.4"), "14.11.2023");
+    EXPECT_EQ(read("@MACROXTime[5].4"), "22:14:10");
     EXPECT_STREQ(CO_readValPtr("@MACROXMaxTime.4"), "22:15:00") << "pointer reads see the axis too";
     pterm.pm_tm = 1;
-    HT_readContainer("@MACROXMaxTime.4", text);
-    EXPECT_STREQ(text, "10:15:00 PM");
-    HT_readContainer("@MACROXMaxDate.4", text);
-    EXPECT_STREQ(text, "2023.11.14");
+    EXPECT_EQ(read("@MACROXMaxTime.4"), "10:15:00 PM");
+    EXPECT_EQ(read("@MACROXMaxDate.4"), "2023.11.14");
     pterm.pm_tm = 0;
 
     set("@MACROScroll.4", "50");
@@ -304,15 +300,15 @@ TEST_F(OnlineTrend, SavedKindAndNamesWithoutSuffix)
     EXPECT_NE(log().find("Macro offline saved trend not supported!"), string::npos);
     EXPECT_STREQ(CO_readValPtr("@MACROOFSTAvailableTrendsAction.3"), "0") << "reset without effect";
 
-    show("@MACROTrend");
-    draw();
-    int before = 0;
-    for (EM_Emitter *e = EM_firstEmitter(); e; e = e->next) before++;
-    show("@MACROTrend");
-    draw();
-    int after = 0;
-    for (EM_Emitter *e = EM_firstEmitter(); e; e = e->next) after++;
-    EXPECT_EQ(after, before) << "an emitter without a suffix goes with its page";
+    auto emitters = [this] {
+        show("@MACROTrend");
+        draw();
+        int n = 0;
+        for (EM_Emitter *e = EM_firstEmitter(); e; e = e->next) n++;
+        return n;
+    };
+    int before = emitters();
+    EXPECT_EQ(emitters(), before) << "an emitter without a suffix goes with its page";
     HK_hooks()->clearTrends();
     EXPECT_EQ(EM_firstEmitter(), nullptr);
     EXPECT_EQ(graph()->emitter, nullptr) << "the graph no longer points at it";

@@ -12,7 +12,6 @@
 #include "draw/graphics.h"
 #include "objects/graph.h"
 #include "runtime/hooks.h"
-#include "runtime/str_util.h"
 #include "view/view_manager.h"
 
 class TrendTest : public InputTest {
@@ -33,23 +32,10 @@ protected:
     void show(const std::string &source = "@MACROTrend.4", const std::string &more = "")
     {
         HK_hooks()->clearTrendView();
-        page("background 255,255,255\nfill off\nborder off\nline-colour 0,0,0\n"
-             "painter \"IGraphicP\" at 10,10 size 201,101 plc 0 {\n  block \"IGraphicP\" id 1 {\n"
-             "    repaint 5 CO \"" +
-             source + "\"\n  }\n}\n" + more);
+        page("background 255,255,255\nfill off\nborder off\nline-colour 0,0,0\n" +
+             painter("IGraphicP", 10, 10, 201, 101, "    repaint 5 CO \"" + source + "\"\n") + more);
     }
     void draw() { teqc::drawAllObjects(); }
-    static void set(const std::string &name, const std::string &value)
-    {
-        HT_writeContainer(name.c_str(), value.c_str());
-    }
-    static void setPoint(const char *name, const std::string &value)
-    {
-        char text[DS_VALUE_SIZE];
-        DS_readVal(name, text, nullptr);
-        safe_strncpy(text, value.c_str(), sizeof text);
-        DS_writeVal(name, text, nullptr);
-    }
     // seconds later, one refresh cycle's sampling.
     static void sample(uint32_t seconds = 1)
     {
@@ -62,18 +48,5 @@ protected:
     {
         EM_Emitter *e = emitter(suffix);
         return e ? EM_findSource(e, name) : nullptr;
-    }
-    uint32_t px(int x, int y)
-    {
-        GR_PIXELVAL p = 0;
-        GrReadArea(g_screen, x, y, 1, 1, &p);
-        return p;
-    }
-    int count(int x, int y, int w, int h, uint32_t c)
-    {
-        int n = 0;
-        for (int j = y; j < y + h; j++)
-            for (int i = x; i < x + w; i++) n += px(i, j) == c;
-        return n;
     }
 };

@@ -62,6 +62,13 @@ TEST_F(DataServer, OrderListsAndValueFilesAnswerTheNativeClient)
     string cut = request("GET /cgi-bin/OrderValues.exe?cut+dummy+1+A+B\r\n\r\n");
     EXPECT_EQ(body(cut), "Done.");
     EXPECT_EQ(body(get("/cgi-bin/ReadFile.exe?cut.dat")), "A=0\nB=0\n");
+
+    // the counter runs from 0 to 100 and over
+    get("/cgi-bin/writeVal.exe?PDP,,MW10,d+99");
+    get("/cgi-bin/ReadFile.exe?cut.dat");
+    EXPECT_EQ(body(get("/cgi-bin/readVal.exe?PDP,,MW10,d")), "100");
+    get("/cgi-bin/ReadFile.exe?cut.dat");
+    EXPECT_EQ(body(get("/cgi-bin/readVal.exe?PDP,,MW10,d")), "0");
 }
 
 TEST_F(DataServer, DeleteFileRemovesOnlyRamDiskFiles)
@@ -72,16 +79,6 @@ TEST_F(DataServer, DeleteFileRemovesOnlyRamDiskFiles)
     writeFile(path("disk.txt"), "keep");
     EXPECT_EQ(body(get("/cgi-bin/DeleteFile.exe?disk.txt")), "Syntax Error.\r\n");
     EXPECT_TRUE(fileExists(path("disk.txt")));
-}
-
-TEST_F(DataServer, CounterRunsFromZeroToHundredAndOver)
-{
-    get("/cgi-bin/writeVal.exe?PDP,,MW10,d+99");
-    get("/cgi-bin/OrderValues.exe?c+dummy+1+X");
-    get("/cgi-bin/ReadFile.exe?c");
-    EXPECT_EQ(body(get("/cgi-bin/readVal.exe?PDP,,MW10,d")), "100");
-    get("/cgi-bin/ReadFile.exe?c");
-    EXPECT_EQ(body(get("/cgi-bin/readVal.exe?PDP,,MW10,d")), "0");
 }
 
 TEST_F(DataServer, IlrRequestsAreEchoedWithTheValues)
@@ -98,10 +95,8 @@ TEST_F(DataServer, IlrRequestsAreEchoedWithTheValues)
               string::npos);
     // without "</body>" the request is broken: only the syntax error
     EXPECT_EQ(body(post("/cgi-bin/ILRReadValues.exe", "<n>Temp1</n>")), "Syntax Error.\r\n");
-}
 
-TEST_F(DataServer, IlrRecogniserGivesUpOnLongNames)
-{
+    // the recogniser gives up on long names
     int state = 0, length = 0;
     char name[ILR_NAME_SIZE];
     string text = "<n>" + string(70, 'x') + "</n>";
@@ -133,6 +128,9 @@ TEST_F(DataServer, TemplatesFillReferencesAndTextFields)
     EXPECT_EQ(body(page), "<p>21.5 deg|21.5deg|50% off|&quot;&gt;&lt;script&gt;</p>\n"
                           "<form><INPUT type=\"text\" name=\"Speed\" size=\"4\" VALUE=\"0\">"
                           "<input type=hidden name=\"Speed\"><input name=\"Temp1\" VALUE=\"21.5\"></form>");
+    string sample = get("/cgi-bin/tool.cgi?a=<b>");
+    EXPECT_NE(sample.find("<P>Page: cgi-bin/tool.cgi?<P>"), string::npos);
+    EXPECT_NE(sample.find("<P>Parameters received: a=&lt;b&gt;<P>"), string::npos) << "parameters shown as text";
 
     // a form post writes its fields (not "submit") before the page is filled
     string posted = post("/cgi-bin/form.htm", "Speed=12&submit=OK");
@@ -140,13 +138,6 @@ TEST_F(DataServer, TemplatesFillReferencesAndTextFields)
     EXPECT_EQ(body(get("/cgi-bin/readVal.exe?submit")), "0");
     EXPECT_EQ(get("/cgi-bin/missing.htm?Speed=3"), "HTTP/1.0 404 Not Found\r\n");
     EXPECT_EQ(body(get("/cgi-bin/readVal.exe?Speed")), "3");
-}
-
-TEST_F(DataServer, SamplePageShowsParametersAsText)
-{
-    string page = get("/cgi-bin/tool.cgi?a=<b>");
-    EXPECT_NE(page.find("<P>Page: cgi-bin/tool.cgi?<P>"), string::npos);
-    EXPECT_NE(page.find("<P>Parameters received: a=&lt;b&gt;<P>"), string::npos);
 }
 
 TEST_F(DataServer, PseudoValuesReachThePanelThroughTheMainThread)

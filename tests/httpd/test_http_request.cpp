@@ -62,6 +62,12 @@ TEST_F(HttpRequest, FilesOfThePageDirectoryWithTheirHeaders)
     EXPECT_EQ(statusLine(missing), "HTTP/1.0 404 Not Found");
     EXPECT_EQ(body(missing), "Syntax Error.\r\n");
     EXPECT_EQ(missing.find("Content-Length"), string::npos);
+
+    string info = get("/cgi-bin/GetSrvInfo.exe");
+    string expected = "Server: Panterm_MW/1.0 (powered by Tarselkit TM)\r\nCGI=1\r\nILR=1, V.1.0\r\n";
+    EXPECT_EQ(body(info), expected);
+    EXPECT_NE(info.find("Content-Length: " + std::to_string(expected.size()) + "\r\n"), string::npos)
+        << "the server information has its exact length";
 }
 
 TEST_F(HttpRequest, UnknownMethodsAndBrokenLinesGetNothingOrTheSyntaxError)
@@ -73,14 +79,6 @@ TEST_F(HttpRequest, UnknownMethodsAndBrokenLinesGetNothingOrTheSyntaxError)
     EXPECT_EQ(body(request("GET /start.html HTTP/2.0\r\n\r\n")), "Syntax Error.\r\n");
     EXPECT_EQ(body(get("/cgi-bin/readVal.exe?A+B")), "Syntax Error.\r\n"); // a value where the version belongs
     EXPECT_EQ(get("/cgi-bin/RefreshValues.exe?"), "");
-}
-
-TEST_F(HttpRequest, ServerInformationHasItsExactLength)
-{
-    string info = get("/cgi-bin/GetSrvInfo.exe");
-    string expected = "Server: Panterm_MW/1.0 (powered by Tarselkit TM)\r\nCGI=1\r\nILR=1, V.1.0\r\n";
-    EXPECT_EQ(body(info), expected);
-    EXPECT_NE(info.find("Content-Length: " + std::to_string(expected.size()) + "\r\n"), string::npos);
 }
 
 TEST_F(HttpRequest, UploadsGoIntoTheRamDiskUnlessRefusedOrIncomplete)

@@ -1,15 +1,14 @@
-#include "view/teq_fixture.h"
+// Event objects and the actions they run: loading, triggers, conditions,
+// writes to every kind of destination, arithmetic, toggles and texts.
+#include "input_fixture.h"
 
 #include <string>
 
-#include "runtime/settings.h"
-#include "data/containers.h"
-#include "data/value_store.h"
+#include "data/persistent_containers.h"
 #include "input/actions.h"
 #include "input/event_object.h"
 #include "runtime/log.h"
-#include "data/persistent_containers.h"
-#include "runtime/str_util.h"
+#include "runtime/settings.h"
 #include "view/view_manager.h"
 
 using std::string;
@@ -29,13 +28,11 @@ string eventPicture(const string &actions)
 
 // Event objects read from pictures in the text form, with a fresh container
 // store and the panel's own data server for process points.
-class Actions : public TeqTest {
+class Actions : public InputTest {
 protected:
     void SetUp() override
     {
-        TeqTest::SetUp();
-        MU_init2();
-        HT_resetContainers();
+        InputTest::SetUp();
         DS_Initialize();
     }
     // Loads a picture whose only object is an event object with these actions.
@@ -55,33 +52,14 @@ protected:
     }
     string compute(const string &op, const string &a, const string &b)
     {
-        setCo("d", "unchanged");
+        set("d", "unchanged");
         return enter(action(AC_TRIGGER_PAGE_ENTERED, AC_COMPUTE, "CO \"d\"", "STRING \"" + op + "\"",
                             "  extra STRING \"" + a + "\"\n  extra STRING \"" + b + "\"\n"));
     }
     string add(const string &source, const string &dest)
     {
-        setCo("d", dest);
+        set("d", dest);
         return enter(action(AC_TRIGGER_PAGE_ENTERED, AC_ADD, "CO \"d\"", "STRING \"" + source + "\""));
-    }
-    static string co(const char *name)
-    {
-        const char *value = CO_readValPtr(name);
-        return value ? value : "<none>";
-    }
-    static void setCo(const char *name, const string &value) { HT_writeContainer(name, value.c_str()); }
-    static string point(const char *name)
-    {
-        char value[DS_VALUE_SIZE];
-        DS_readVal(name, value, nullptr);
-        return value;
-    }
-    static void setPoint(const char *name, const char *value)
-    {
-        char buffer[DS_VALUE_SIZE];
-        DS_readVal(name, buffer, nullptr);
-        safe_strncpy(buffer, value, sizeof buffer);
-        DS_writeVal(name, buffer, nullptr);
     }
     AC_EventObject *event() { return object<AC_EventObject>(0); }
 };
@@ -99,8 +77,6 @@ TEST_F(Actions, EventObjectsLoadInStepWithOtherPainters)
     ASSERT_EQ(loadText(picture), 0) << log();
     ASSERT_EQ(OB_HowManyObjetcs(), 3);
     auto *e = object<AC_EventObject>(1);
-    EXPECT_EQ(e->object.kind, OB_KIND_OWN_HANDLERS);
-    EXPECT_EQ(e->object.Notify, eventNotify);
     EXPECT_EQ(e->object.width, 7);
     EXPECT_EQ(e->object.plcId, 3);
     EXPECT_EQ(e->block.painterId, 2);
@@ -108,7 +84,6 @@ TEST_F(Actions, EventObjectsLoadInStepWithOtherPainters)
     EXPECT_EQ(e->block.actions[0].code, AC_FOCUS) << "loading rewrites the focus and click destinations";
     EXPECT_EQ(e->block.actions[1].code, AC_CLICK);
     EXPECT_EQ(e->block.fkeyCount, 1);
-    EXPECT_EQ(OB_SendMessage(1, OB_MSG_CLASS_ID, 0, nullptr), AC_EVENT_CLASS_ID);
     EXPECT_EQ(OB_SendMessage(1, OB_MSG_SELECTABLE, 1, nullptr), 0) << "an event object takes no focus";
     EXPECT_EQ(OB_SendMessage(1, OB_MSG_POINTER_DOWN, 0, nullptr), -1);
     EXPECT_EQ(OB_SendMessage(1, OB_MSG_FOCUS_ORDER, 0, nullptr), -1);
@@ -133,7 +108,7 @@ TEST_F(Actions, TriggersConditionsAndDisabling)
     trace += action(AC_TRIGGER_PAGE_ENTERED, AC_APPEND_TEXT, "CO \"trace\"", "STRING \"g\"",
                     "  when compare eq CO \"gate\" STRING \"open\"\n");
     loadEvent(trace);
-    setCo("trace", "");
+    set("trace", "");
     PPO_setReady(0);
     EXPECT_EQ(send(OB_MSG_PAGE_ENTERED), 0);
     EXPECT_EQ(co("trace"), "") << "nothing runs before the process values are read";
@@ -142,7 +117,7 @@ TEST_F(Actions, TriggersConditionsAndDisabling)
     send(OB_MSG_DRAW);
     send(OB_MSG_REFRESH);
     send(OB_MSG_PAGE_LEFT);
-    setCo("gate", "open");
+    set("gate", "open");
     send(OB_MSG_PAGE_ENTERED);
     EXPECT_EQ(co("trace"), "42254g") << "triggers 0, 1 and 3 never run on an event object";
 
@@ -150,12 +125,12 @@ TEST_F(Actions, TriggersConditionsAndDisabling)
                             "  when compare eq CO \"lock\" STRING \"1\"\n") +
                      action(AC_TRIGGER_PAGE_ENTERED, AC_APPEND_TEXT, "CO \"trace\"", "STRING \"+\"");
     loadEvent(guarded);
-    setCo("trace", "");
-    setCo("lock", "1");
+    set("trace", "");
+    set("lock", "1");
     send(OB_MSG_PAGE_ENTERED);
     EXPECT_EQ(co("trace"), "");
     EXPECT_TRUE(AC_isDisabled(nullptr, event()->block.actions, event()->block.actionCount));
-    setCo("lock", "0");
+    set("lock", "0");
     send(OB_MSG_PAGE_ENTERED);
     EXPECT_EQ(co("trace"), "+");
     int counter = 7;
@@ -249,7 +224,7 @@ TEST_F(Actions, AddComputeToggleAndTexts)
     EXPECT_EQ(add("-4", "1.25"), "-2.75");
     EXPECT_EQ(add("2147483647", "1"), "2.14748E+09") << "an integer sum that does not fit is written as a double";
     EXPECT_EQ(add("1e308", "1e308"), "INF");
-    setCo("d", "3");
+    set("d", "3");
     EXPECT_EQ(enter(action(AC_TRIGGER_PAGE_ENTERED, AC_ADD, "CO \"d\"", "CO \"never\"")), "3");
 
     EXPECT_EQ(compute("/", "1", "4"), "0.250000");
@@ -273,7 +248,7 @@ TEST_F(Actions, AddComputeToggleAndTexts)
     EXPECT_EQ(compute("DIV", "-9223372036854775808", "-1"), "");
     EXPECT_NE(log().find("Overflow in compute action!\n"), string::npos);
     EXPECT_EQ(compute("/", "1e300", "1e-300"), "inf");
-    setCo("d", "same");
+    set("d", "same");
     EXPECT_EQ(enter(action(AC_TRIGGER_PAGE_ENTERED, AC_COMPUTE, "CO \"d\"", "STRING \"+\"", "  extra STRING \"1\"\n")),
               "same")
         << "fewer than two operands";
@@ -289,27 +264,27 @@ TEST_F(Actions, AddComputeToggleAndTexts)
     EXPECT_EQ(point("Valve"), "1");
     string onOff = action(AC_TRIGGER_PAGE_ENTERED, AC_TOGGLE, "CO \"d\"", "CO \"switch\"",
                           "  extra STRING \"ON\"\n  extra STRING \"OFF\"\n");
-    setCo("switch", "ON");
+    set("switch", "ON");
     enter(onOff);
     EXPECT_EQ(co("switch"), "OFF");
     enter(onOff);
     EXPECT_EQ(co("switch"), "ON");
-    setCo("switch", "maybe");
+    set("switch", "maybe");
     enter(onOff);
     EXPECT_EQ(co("switch"), "ON");
     enter(action(AC_TRIGGER_PAGE_ENTERED, AC_TOGGLE, "CO \"d\"", "CO \"nowhere\""));
     EXPECT_NE(log().find("Toggle action failed!\n Src: \"nowhere\"\n"), string::npos);
 
-    setCo("d", "aabb");
+    set("d", "aabb");
     EXPECT_EQ(enter(action(AC_TRIGGER_PAGE_ENTERED, AC_REMOVE_TEXT, "CO \"d\"", "STRING \"ab\"")), "")
         << "a removal that forms a new match";
-    setCo("d", "a-b--c");
+    set("d", "a-b--c");
     EXPECT_EQ(enter(action(AC_TRIGGER_PAGE_ENTERED, AC_REMOVE_TEXT, "CO \"d\"", "STRING \"-\"")), "abc");
     EXPECT_EQ(enter(action(AC_TRIGGER_PAGE_ENTERED, AC_REMOVE_TEXT, "CO \"d\"", "STRING \"\"")), "abc");
 
-    setCo("d", "abc");
+    set("d", "abc");
     EXPECT_EQ(enter(action(AC_TRIGGER_PAGE_ENTERED, AC_APPEND_TEXT, "CO \"d\"", "STRING \"def\"")), "abcdef");
-    setCo("d", string(250, 'x'));
+    set("d", string(250, 'x'));
     EXPECT_EQ(enter(action(AC_TRIGGER_PAGE_ENTERED, AC_APPEND_TEXT, "CO \"d\"", "STRING \"123456\"")), string(250, 'x'))
         << "the combined length reaches the destination's size";
     EXPECT_EQ(enter(action(AC_TRIGGER_PAGE_ENTERED, AC_APPEND_TEXT, "CO \"d\"", "STRING \"12345\"")),
@@ -321,7 +296,7 @@ TEST_F(Actions, AddComputeToggleAndTexts)
                  "STRING \"" + string(200, 'w') + "\""));
     EXPECT_EQ(co("PT_SCREEN_WIDTH"), "320") << "a system container's read stays what the panel says";
     ASSERT_EQ(PCO_isModified(), 0);
-    setCo("PT_PERCO_3", "a");
+    set("PT_PERCO_3", "a");
     PCO_entry();
     enter(action(AC_TRIGGER_PAGE_ENTERED, AC_APPEND_TEXT, "CO \"PT_PERCO_3\"", "STRING \"b\""));
     EXPECT_EQ(co("PT_PERCO_3"), "ab");
@@ -335,7 +310,7 @@ TEST_F(Actions, UnusualActionsAndTheLongestBlock)
         many += action(AC_TRIGGER_PAGE_ENTERED, AC_APPEND_TEXT, "CO \"many\"", "STRING \"x\"");
     loadEvent(many);
     ASSERT_EQ(event()->block.actionCount, 255);
-    setCo("many", "");
+    set("many", "");
     send(OB_MSG_PAGE_ENTERED);
     EXPECT_EQ(co("many"), string(255, 'x'));
 

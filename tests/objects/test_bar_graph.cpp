@@ -1,7 +1,7 @@
 // Bar graphs and circular gauges on the headless display: the bar's box in
 // both orientations, ranges, the origin, clearing when the bar shrinks, the
 // scale and limit marks, frames, the needle's direction, and bad parameters.
-#include "view/teq_fixture.h"
+#include "input_fixture.h"
 
 #include <cmath>
 #include <string>
@@ -15,39 +15,17 @@ using std::string;
 
 namespace {
 
-constexpr uint32_t kWhite = 0xFFFFFFFF, kBlack = 0xFF000000, kRed = 0xFF0000FF, kBlue = 0xFFFF0000;
-
-class BarGraph : public TeqTest {
+class BarGraph : public InputTest {
 protected:
-    void SetUp() override
-    {
-        TeqTest::SetUp();
-        MU_init2();
-        HT_resetContainers();
-    }
-    uint32_t px(int x, int y)
-    {
-        GR_PIXELVAL p = 0;
-        GrReadArea(g_screen, x, y, 1, 1, &p);
-        return p;
-    }
-    int count(int x, int y, int w, int h, uint32_t c)
-    {
-        int n = 0;
-        for (int j = y; j < y + h; j++)
-            for (int i = x; i < x + w; i++) n += px(i, j) == c;
-        return n;
-    }
     // A red bar (black lines) with the given repaints; the value comes from
     // the container "v".
     void load(const string &repaints, int x = 10, int y = 10, int w = 20, int h = 100, const string &cls = "IBarGraphP")
     {
-        string text = "teq f\nbackground 255,255,255\nfill on\nborder off\nfill-colour 255,0,0\nline-colour 0,0,0\n"
-                      "painter \"" +
-                      cls + "\" at " + std::to_string(x) + "," + std::to_string(y) + " size " + std::to_string(w) +
-                      "," + std::to_string(h) + " plc 0 {\n  block \"" + cls + "\" id 1 {\n    repaint 5 CO \"v\"\n" +
-                      repaints + "  }\n}\n";
-        ASSERT_EQ(loadText(text), 0) << log();
+        ASSERT_EQ(
+            loadText("teq f\nbackground 255,255,255\nfill on\nborder off\nfill-colour 255,0,0\nline-colour 0,0,0\n" +
+                     painter(cls, x, y, w, h, "    repaint 5 CO \"v\"\n" + repaints)),
+            0)
+            << log();
     }
     void draw(const string &value)
     {
@@ -61,27 +39,19 @@ protected:
         OB_SendMessage(0, OB_MSG_REFRESH, 0, nullptr);
         G_DrawViewEnd();
     }
-    // Rows of the column x that are red, as "first..last" (or "none").
-    string redRows(int x, int from, int to)
+    // The red pixels of a column (or of a row), as "first..last" (or "none").
+    static string redRun(bool column, int at, int from, int to)
     {
         int first = -1, last = -1;
-        for (int y = from; y <= to; y++)
-            if (px(x, y) == kRed) {
-                if (first < 0) first = y;
-                last = y;
+        for (int i = from; i <= to; i++)
+            if ((column ? px(at, i) : px(i, at)) == kRed) {
+                if (first < 0) first = i;
+                last = i;
             }
         return first < 0 ? "none" : std::to_string(first) + ".." + std::to_string(last);
     }
-    string redColumns(int y, int from, int to)
-    {
-        int first = -1, last = -1;
-        for (int x = from; x <= to; x++)
-            if (px(x, y) == kRed) {
-                if (first < 0) first = x;
-                last = x;
-            }
-        return first < 0 ? "none" : std::to_string(first) + ".." + std::to_string(last);
-    }
+    static string redRows(int x, int from, int to) { return redRun(true, x, from, to); }
+    static string redColumns(int y, int from, int to) { return redRun(false, y, from, to); }
     static string co(int code, const string &value)
     {
         return "    repaint " + std::to_string(code) + " STRING \"" + value + "\"\n";
@@ -220,10 +190,8 @@ TEST_F(BarGraph, GaugeNeedlePointsAlongItsAngle)
     load(co(33, "") + co(34, "-270") + co(35, "450"), 10, 10, 100, 100, "CircularGaugeP");
     draw("0");
     EXPECT_TRUE(needleAt(90)) << "-270 is 90; the gauge class loads the same";
-}
 
-TEST_F(BarGraph, GaugeDialAndBorder)
-{
+    reset();
     load(co(33, "") + co(35, "180") + co(26, "") + co(24, "50") + co(40, ""), 10, 10, 100, 100);
     draw("0");
     EXPECT_EQ(px(109, 60), kBlack) << "tick at 0 degrees on the rim";
@@ -271,8 +239,6 @@ TEST_F(BarGraph, BadRangesStepsAndAnglesGiveDefinedPictures)
 TEST_F(BarGraph, MessagesAndStaticValue)
 {
     load(co(39, "0,0,255"));
-    EXPECT_EQ(OB_SendMessage(0, OB_MSG_CLASS_ID, 0, nullptr), BG_CLASS_ID);
-    EXPECT_EQ(OB_SendMessage(0, OB_MSG_FOCUS_GAINED, 0, nullptr), 0);
     EXPECT_EQ(OB_SendMessage(0, OB_MSG_SELECTABLE, 0, nullptr), 0) << "never selectable";
     OB_Point p = {15, 50};
     EXPECT_EQ(OB_SendMessage(0, OB_MSG_POINTER_DOWN, 0, &p), -1);

@@ -18,8 +18,6 @@ using std::string;
 
 namespace {
 
-constexpr uint32_t kBlack = 0xFF000000, kRed = 0xFF0000FF, kWhite = 0xFFFFFFFF;
-
 FV_Table parse(const string &text)
 {
     FV_Source source = {text.c_str(), nullptr};
@@ -41,8 +39,8 @@ protected:
     void show(const string &block, int height = 100)
     {
         page("background 255,255,255\nfont \"Monospaced\" 0 12\nfill on\nborder off\nfill-colour 255,255,255\n"
-             "line-colour 0,0,0\npainter \"FileViewerP\" at 10,10 size 200," +
-             std::to_string(height) + " plc 0 {\n  block \"FileViewerP\" id 1 {\n" + block + "  }\n}\n");
+             "line-colour 0,0,0\n" +
+             painter("FileViewerP", 10, 10, 200, height, block));
         draw();
     }
     void draw() { teqc::drawAllObjects(); }
@@ -51,16 +49,6 @@ protected:
     {
         G_SetFont(viewer()->object.font);
         return FO_GetCharHeight(viewer()->object.font);
-    }
-    void key(const char *name)
-    {
-        SetKeyEvent(KEY_STATE_PRESSED, name);
-        MH_entry();
-    }
-    void click(int x, int y)
-    {
-        MH_mouseDown(x, y);
-        MH_mouseUp(x, y);
     }
     static string lines(int n, const string &prefix = "line ")
     {
@@ -72,17 +60,6 @@ protected:
     {
         return "    action 1 " + std::to_string(code) + " {\n      dest CO \"" + dest + "\"\n      source " + source +
                "\n    }\n";
-    }
-    int count(int x, int y, int w, int h, uint32_t c)
-    {
-        int n = 0;
-        for (int j = y; j < y + h; j++)
-            for (int i = x; i < x + w; i++) {
-                GR_PIXELVAL p = 0;
-                GrReadArea(g_screen, i, j, 1, 1, &p);
-                n += p == c;
-            }
-        return n;
     }
 };
 
@@ -140,14 +117,14 @@ TEST(FileViewerText, DecodingColoursAndLongLines)
     char line[] = "#sbc;255,0,0#\t17\tTank#sfc;1,2,3";
     FV_Row row;
     FV_splitRow(line, &row);
-    EXPECT_EQ(row.background, kRed);
+    EXPECT_EQ(row.background, 0xFF0000FFu);
     EXPECT_EQ(row.cellCount, 3);
     EXPECT_STREQ(row.cells[0], "") << "the colour directive is not shown";
     EXPECT_STREQ(row.cells[2], "Tank#sfc;1,2,3");
     char coloured[] = "#sfc;0,0,255##sbc;0,0,0#x";
     FV_splitRow(coloured, &row);
     EXPECT_EQ(row.foreground, 0xFFFF0000u);
-    EXPECT_EQ(row.background, kBlack);
+    EXPECT_EQ(row.background, 0xFF000000u);
     EXPECT_STREQ(row.cells[0], "x");
     EXPECT_STREQ(FV_rowText("#sbc;1,1,1#\tA\tB"), "\tA\tB");
 

@@ -20,23 +20,8 @@ using std::string;
 
 namespace {
 
-constexpr uint32_t kWhite = 0xFFFFFFFF, kRed = 0xFF0000FF, kBlack = 0xFF000000;
-
 class ImageButton : public InputTest {
 protected:
-    uint32_t px(int x, int y)
-    {
-        GR_PIXELVAL p = 0;
-        GrReadArea(g_screen, x, y, 1, 1, &p);
-        return p;
-    }
-    int count(int x, int y, int w, int h, uint32_t c)
-    {
-        int n = 0;
-        for (int j = y; j < y + h; j++)
-            for (int i = x; i < x + w; i++) n += px(i, j) == c;
-        return n;
-    }
     void draw(const string &painters)
     {
         page("background 255,255,255\n" + painters);
@@ -45,9 +30,7 @@ protected:
     // A button with its block's contents, defaults set before it.
     static string plain(const string &defaults, const string &block, int x = 10, int y = 10, int w = 40, int h = 30)
     {
-        return defaults + "painter \"IButtonP\" at " + std::to_string(x) + "," + std::to_string(y) + " size " +
-               std::to_string(w) + "," + std::to_string(h) + " plc 0 {\n  block \"IButtonP\" id 1 {\n" + block +
-               "  }\n}\n";
+        return defaults + painter("IButtonP", x, y, w, h, block);
     }
     int send(int message, int a = 0, void *b = nullptr) { return OB_SendMessage(0, message, a, b); }
 };
@@ -109,10 +92,7 @@ TEST_F(ImageButton, ProcessValuesShowWithTheirUnit)
     DS_Initialize();
     writeFile(path("page.tcr"), "Temp;R100;0;1000;dec.1;K;\n");
     ASSERT_EQ(TCR_parseTcrFile("page.tcr"), 0);
-    char value[DS_VALUE_SIZE] = "";
-    DS_readVal("R100", value, nullptr);
-    safe_strncpy(value, "425", sizeof value);
-    DS_writeVal("R100", value, nullptr);
+    setPoint("R100", "425");
     draw(plain("", logAction(0, "t") + "    repaint 1 PPO \"Temp\"\n") +
          plain("", logAction(0, "u") + "    repaint 1 PPO \"Other\"\n", 100, 10));
     EXPECT_STREQ(object<IB_Button>(0)->text, "42.5 K");
@@ -135,8 +115,6 @@ TEST_F(ImageButton, PressReleaseAndKeys)
     EXPECT_EQ(send(OB_MSG_KEY, 'x'), -1);
     EXPECT_EQ(send(OB_MSG_ENTER), 0);
     EXPECT_EQ(events(), "B+B+B-B+B-");
-    EXPECT_EQ(send(OB_MSG_CLASS_ID), IB_CLASS_ID);
-    EXPECT_EQ(send(OB_MSG_FOCUS_ORDER), 0);
 
     HT_writeContainer("off", "1");
     draw(button("D", 10, 10, 40, 30,
@@ -153,26 +131,19 @@ TEST_F(ImageButton, FocusBindsTheFirstThreeKeyNames)
     draw(button("B", 10, 10, 40, 30, "    fkey \"RIGHT\"\n    fkey \"LEFT\"\n    fkey \"ESC\"\n") +
          button("T", 100, 10, 40, 30, "    fkey \"FKEY_2\"\n    fkey \"ESC\"\n"));
     MH_selectObject(1, 0);
-    SetKeyEvent(KEY_STATE_PRESSED, "ESC");
-    MH_entry();
+    key("ESC");
     EXPECT_EQ(events(), "") << "two key names bind nothing";
     MH_selectObject(0, 0);
-    SetKeyEvent(KEY_STATE_PRESSED, "ESC");
-    MH_entry();
+    key("ESC");
     EXPECT_EQ(events(), "B+B-") << "the third name enters the focused button";
     MH_selectObject(1, 0);
-    SetKeyEvent(KEY_STATE_PRESSED, "ESC");
-    MH_entry();
+    key("ESC");
     EXPECT_EQ(events(), "B+B-") << "given back when the focus left";
 }
 
 TEST_F(ImageButton, WarningButtonAnnouncesErrorsAndOpensTheMessageBox)
 {
     ASSERT_EQ(parseExtObjectString(&pterm.warn_btn, "1,0;Alarm;10,200,80,30;255,0,0;255,255,255"), 1);
-    EXPECT_EQ(pterm.warn_btn.enabled, 1);
-    EXPECT_EQ(pterm.warn_btn.width, 80);
-    EXPECT_EQ(pterm.warn_btn.color1, kRed);
-    EXPECT_EQ(pterm.warn_btn.color2, kWhite);
     ExtObjectSpec partial = {};
     EXPECT_EQ(parseExtObjectString(&partial, "1,0;Alarm;10,200,80,30;255,0,0"), 0);
 

@@ -1,7 +1,7 @@
 // Basic shape objects drawn on the headless display: repaint passes on full
 // redraws and refreshes, thick ovals, line ends, gradients, polygons,
 // polylines, static texts, and the object table's focus frame and marks.
-#include "view/teq_fixture.h"
+#include "input_fixture.h"
 
 #include <string>
 
@@ -14,22 +14,8 @@ using std::string;
 
 namespace {
 
-constexpr uint32_t kWhite = 0xFFFFFFFF, kBlack = 0xFF000000, kRed = 0xFF0000FF, kBlue = 0xFFFF0000;
-
-class Shapes : public TeqTest {
+class Shapes : public InputTest {
 protected:
-    void SetUp() override
-    {
-        TeqTest::SetUp();
-        MU_init2();
-        HT_resetContainers();
-    }
-    uint32_t px(int x, int y)
-    {
-        GR_PIXELVAL p = 0;
-        GrReadArea(g_screen, x, y, 1, 1, &p);
-        return p;
-    }
     void draw(const string &elements)
     {
         ASSERT_EQ(loadText("teq f\nbackground 255,255,255\n" + elements), 0) << log();
@@ -48,13 +34,6 @@ protected:
         G_DrawViewBegin();
         G_FillRect(0, 0, 320, 240, c);
         G_DrawViewEnd();
-    }
-    int count(int x, int y, int w, int h, uint32_t c)
-    {
-        int n = 0;
-        for (int j = y; j < y + h; j++)
-            for (int i = x; i < x + w; i++) n += px(i, j) == c;
-        return n;
     }
 };
 
