@@ -25,24 +25,15 @@ protected:
         ASSERT_TRUE(sim.start(root(), path("sim.log"), extra));
         SetRemoteHost(sim.host().c_str());
     }
-    int relay(int command, const char *name, std::string input = "")
+    int relay(int command, const char *name, const std::string &input = "")
     {
-        safe(input);
+        std::snprintf(reply, sizeof reply, "%s", input.c_str());
         return RelayURL(nullptr, command, name, reply, sizeof reply);
     }
-    void safe(const std::string &input) { std::snprintf(reply, sizeof reply, "%s", input.c_str()); }
 
     TargetSim sim;
     char reply[256] = "";
 };
-
-RawServer::Script answer(const std::string &text, After after = After::Close)
-{
-    return [text, after](int fd, const std::string &) {
-        RawServer::sendText(fd, text);
-        return after;
-    };
-}
 
 TEST_F(HttpClientTest, RelayCommandsSendTheExactRequestLinesAndReturnTheBody)
 {
@@ -91,7 +82,7 @@ TEST_F(HttpClientTest, RequestHeadersCarryAgentHostAndKeepAlive)
     // A control character in a value cannot break the request line.
     ASSERT_EQ(relay(RLY_WRITE_VALUE, "X", "a\r\nb"), 1);
     std::string second = server.requests()[1];
-    EXPECT_EQ(second.substr(0, second.find("\r\n")), "GET /cgi-bin/writeVal.exe?X+a%0d%0ab HTTP/1.1");
+    EXPECT_EQ(requestLine(second), "GET /cgi-bin/writeVal.exe?X+a%0d%0ab HTTP/1.1");
 }
 
 TEST_F(HttpClientTest, KeepAliveUsesOneConnectionAndSurvivesASilentClose)
@@ -375,7 +366,7 @@ TEST_F(HttpClientTest, PortalLoginKeepsTheSessionCookie)
     ASSERT_EQ(relay(RLY_READ_VALUE, "X"), 1);
     std::vector<std::string> requests = server.requests();
     ASSERT_EQ(requests.size(), 3u);
-    EXPECT_EQ(requests[0].substr(0, requests[0].find('\r')), "GET /servlet/vpilogin?user=op&password=pw HTTP/1.0");
+    EXPECT_EQ(requestLine(requests[0]), "GET /servlet/vpilogin?user=op&password=pw HTTP/1.0");
     EXPECT_NE(requests[1].find("GET /servlet/vpihome HTTP/1.0\r\n"), std::string::npos);
     EXPECT_NE(requests[1].find("Cookie: Session-ID=ABCDEFGHIJKLM\r\n"), std::string::npos);
     EXPECT_NE(requests[2].find("Cookie: Session-ID=ABCDEFGHIJKLM\r\n"), std::string::npos);
@@ -384,10 +375,6 @@ TEST_F(HttpClientTest, PortalLoginKeepsTheSessionCookie)
     EXPECT_EQ(VpiLogin(refusing.host().c_str()), 0);
     EXPECT_NE(log().find("Login failed on VPI-Portal"), std::string::npos);
 }
-
-} // namespace
-
-namespace {
 
 TEST_F(HttpClientTest, SpecialCharacterEncodingFollowsThePage)
 {
@@ -405,14 +392,9 @@ TEST_F(HttpClientTest, SpecialCharacterEncodingFollowsThePage)
     ASSERT_EQ(relay(RLY_ORDER_VALUES, "id_0+dummy+1000+A B+C=D+50%"), 1);
     std::vector<std::string> requests = server.requests();
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].substr(0, requests[0].find('\r')), "GET /cgi-bin/readVal.exe?A%20B%2fX HTTP/1.1");
-    EXPECT_EQ(requests[1].substr(0, requests[1].find('\r')),
-              "GET /cgi-bin/OrderValues.exe?id_0+dummy+1000+A%20B+C%3dD+50%25 HTTP/1.1");
+    EXPECT_EQ(requestLine(requests[0]), "GET /cgi-bin/readVal.exe?A%20B%2fX HTTP/1.1");
+    EXPECT_EQ(requestLine(requests[1]), "GET /cgi-bin/OrderValues.exe?id_0+dummy+1000+A%20B+C%3dD+50%25 HTTP/1.1");
 }
-
-} // namespace
-
-namespace {
 
 TEST_F(HttpClientTest, SlotsSendGetAndPostRequests)
 {
@@ -458,10 +440,6 @@ TEST_F(HttpClientTest, SlotsSendGetAndPostRequests)
     for (int s : slots) SRVR_CloseSocket(s);
     EXPECT_EQ(SRVR_WriteGetHeader(slots[0], "a\r\nX: y", "", nullptr, 0), 0);
 }
-
-} // namespace
-
-namespace {
 
 // Milliseconds taken by f.
 template <typename F> long timed(F f)
