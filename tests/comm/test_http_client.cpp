@@ -148,37 +148,31 @@ TEST_F(HttpClientTest, TargetThatGoesAwayAndComesBack)
 
 TEST_F(HttpClientTest, BrokenRepliesGiveDefinedResults)
 {
-    { // no end of header: the reply is read to its end and refused
-        RawServer server(answer("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nhello"));
+    struct Case {
+        const char *name;
+        std::string reply;
+        int result;
+        std::string text; // the reply handed back
+        const char *logged;
+    } cases[] = {
+        {"no end of header: read to its end and refused", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nhello", 0,
+         "Relay URL: no reply header !", ""},
+        {"a negative Content-Length counts as none", "HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nhello", 1, "hello",
+         ""},
+        {"a huge Content-Length: the cut reply fails", "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999\r\n\r\nhello",
+         0, "Relay URL: reply cut short !", "recv() quit with"},
+        {"a body larger than the reply buffer is cut, the caller's buffer bounded",
+         "HTTP/1.1 200 OK\r\nContent-Length: 70000\r\n\r\n" + std::string(70000, 'x'), 1,
+         std::string(sizeof reply - 1, 'x'), "Relay URL: reply cut at 65534 bytes"},
+        {"an error status is a complete header at once", "HTTP/1.1 404 Not Found\r\n", 0, "", ""},
+    };
+    for (const Case &c : cases) {
+        RawServer server(answer(c.reply));
         SetRemoteHost(server.host().c_str());
-        EXPECT_EQ(relay(RLY_READ_VALUE, "X"), 0);
-        EXPECT_STREQ(reply, "Relay URL: no reply header !");
-    }
-    { // a negative Content-Length counts as none: the body runs to the close
-        RawServer server(answer("HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nhello"));
-        SetRemoteHost(server.host().c_str());
-        EXPECT_EQ(relay(RLY_READ_VALUE, "X"), 1);
-        EXPECT_STREQ(reply, "hello");
-    }
-    { // a huge Content-Length: the shortfall is reported, and the cut reply fails
-        RawServer server(answer("HTTP/1.1 200 OK\r\nContent-Length: 99999999999999\r\n\r\nhello"));
-        SetRemoteHost(server.host().c_str());
-        EXPECT_EQ(relay(RLY_READ_VALUE, "X"), 0);
-        EXPECT_STREQ(reply, "Relay URL: reply cut short !");
-        EXPECT_NE(log().find("recv() quit with"), std::string::npos);
-    }
-    { // a body larger than the reply buffer is cut, the caller's buffer bounded
-        std::string body(70000, 'x');
-        RawServer server(answer("HTTP/1.1 200 OK\r\nContent-Length: 70000\r\n\r\n" + body));
-        SetRemoteHost(server.host().c_str());
-        EXPECT_EQ(relay(RLY_READ_VALUE, "X"), 1);
-        EXPECT_EQ(std::strlen(reply), sizeof reply - 1);
-        EXPECT_NE(log().find("Relay URL: reply cut at 65534 bytes"), std::string::npos);
-    }
-    { // an error status is a complete header at once
-        RawServer server(answer("HTTP/1.1 404 Not Found\r\n"));
-        SetRemoteHost(server.host().c_str());
-        EXPECT_EQ(relay(RLY_READ_VALUE, "X"), 0);
+        size_t logged = log().size();
+        EXPECT_EQ(relay(RLY_READ_VALUE, "X"), c.result) << c.name;
+        EXPECT_EQ(std::string(reply), c.text) << c.name;
+        EXPECT_NE(log().find(c.logged, logged), std::string::npos) << c.name;
     }
     { // a server that accepts and never answers: the time-out ends the wait
         RawServer server([](int, const std::string &) { return After::Hold; });
@@ -236,29 +230,29 @@ TEST_F(HttpClientTest, DownloadsLandInTheRamDisk)
 
 TEST_F(HttpClientTest, BrokenDownloadsLeaveNoFile)
 {
-    { // "100 Continue" before the final header
-        RawServer server(answer("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello"));
-        EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", "f.txt", nullptr), 0);
-        EXPECT_EQ(ramFile("f.txt"), "hello");
-    }
-    { // no reply header at all
-        RawServer server(answer("garbage without an end"));
-        EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", "g.txt", nullptr), SRVR_GETFILE_NO_HEADER);
-        EXPECT_EQ(ramFile("g.txt"), "<missing>");
+    struct Case {
+        const char *name;
+        std::string reply;
+        int result;
+        std::string file;
+    } cases[] = {
+        {"100 Continue before the final header",
+         "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", 0, "hello"},
+        {"no reply header at all", "garbage without an end", SRVR_GETFILE_NO_HEADER, "<missing>"},
+        {"cut before Content-Length bytes", "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nshort",
+         SRVR_GETFILE_INCOMPLETE, "<missing>"},
+        {"no Content-Length: the body runs to the close", "HTTP/1.0 200 OK\r\n\r\nto the end", 0, "to the end"},
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        RawServer server(answer(c.reply));
+        std::string name = "f" + std::to_string(n++) + ".txt";
+        EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", name.c_str(), nullptr), c.result) << c.name;
+        EXPECT_EQ(ramFile(name), c.file) << c.name;
     }
     { // a server that never answers
         RawServer server([](int, const std::string &) { return After::Hold; });
         EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", "h.txt", nullptr), SRVR_GETFILE_NO_HEADER);
-    }
-    { // the connection ends before Content-Length bytes arrived
-        RawServer server(answer("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nshort"));
-        EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", "i.txt", nullptr), SRVR_GETFILE_INCOMPLETE);
-        EXPECT_EQ(ramFile("i.txt"), "<missing>");
-    }
-    { // without Content-Length the body runs to the close
-        RawServer server(answer("HTTP/1.0 200 OK\r\n\r\nto the end"));
-        EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", "j.txt", nullptr), 0);
-        EXPECT_EQ(ramFile("j.txt"), "to the end");
     }
     { // a full RAM disk
         pterm.mem_ramdisk_kb = 4;

@@ -8,10 +8,8 @@
 #include "comm/native_driver.h"
 #include "comm_fixtures.h"
 #include "data/process_points.h"
-#include "runtime/heap.h"
 #include "runtime/hooks.h"
 #include "runtime/platform.h"
-#include "runtime/settings.h"
 #include "transport/http_client.h"
 #include "view/view_manager.h"
 

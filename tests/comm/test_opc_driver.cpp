@@ -13,8 +13,6 @@
 #include "comm_fixtures.h"
 #include "data/process_points.h"
 #include "data/value_format.h"
-#include "runtime/heap.h"
-#include "runtime/settings.h"
 #include "transport/http_client.h"
 #include "view/view_manager.h"
 

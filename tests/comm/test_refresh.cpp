@@ -6,15 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "runtime/settings.h"
+#include "comm/native_driver.h"
+#include "comm/native_protocol.h"
 #include "comm/ppo_update.h"
-#include "comm/target_link.h"
 #include "comm_fixtures.h"
 #include "transport/http_client.h"
 #include "data/process_points.h"
 #include "data/value_store.h"
 #include "data/containers.h"
-#include "runtime/heap.h"
 #include "view/view_manager.h"
 
 namespace {
