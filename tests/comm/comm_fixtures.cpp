@@ -22,6 +22,7 @@
 #include "comm/native_protocol.h"
 #include "comm/ppo_update.h"
 #include "data/process_points.h"
+#include "data/value_format.h"
 #include "data/value_store.h"
 #include "runtime/heap.h"
 #include "runtime/ramdisk.h"
@@ -29,6 +30,7 @@
 #include "transport/file_layer.h"
 #include "transport/http_client.h"
 #include "view/page_params.h"
+#include "view/view_manager.h"
 
 bool TargetSim::start(const std::string &root, const std::string &logFile, const std::vector<std::string> &extra,
                       int port)
@@ -188,6 +190,8 @@ void CommTest::SetUp()
     TempDirTest::SetUp();
     resetTargetLink();
     resetPageState();
+    MU_init();
+    MU_init2();
     pterm.debug_level = 1;
     SRVR_setTimeout(300);
     std::filesystem::create_directory(root());
@@ -215,6 +219,87 @@ void CommTest::setPageParameters(const std::string &lines)
     MU_init2();
     HT_resetParameters();
     ASSERT_EQ(HT_loadCsvFile("params.csv"), 0);
+}
+
+void CommTest::usePage(const std::string &host, const char *targetClass, const std::string &parameters,
+                       const std::string &tcr)
+{
+    PPO_resetUpdate();
+    Tarsel_clearView();
+    SetRemoteStatus(0);
+    setPageParameters(parameters.empty() ? "Dummy;1\n" : parameters);
+    if (!tcr.empty()) {
+        writeFile(path("page.tcr"), tcr);
+        ASSERT_EQ(TCR_parseTcrFile("page.tcr"), 0);
+    }
+    std::snprintf(VM_RemoteServer, sizeof VM_RemoteServer, "%s", host.c_str());
+    SetRemoteHost(host.c_str());
+    SetRemoteStatus(1);
+    Tarsel_setServiceId(targetClass);
+    Tarsel_loadHtmlParameters("");
+}
+
+void CommTest::addPoints(std::initializer_list<const char *> names)
+{
+    for (const char *n : names) ASSERT_EQ(Tarsel_addPPO(n, 0), 1) << n;
+}
+
+std::string CommTest::pointValue(const char *name)
+{
+    char converted[TCR_NAME_SIZE], out[PPO_VALUE_SIZE] = "";
+    if (!TCR_convertFormatedPPOName(converted, name)) std::snprintf(converted, sizeof converted, "%s", name);
+    PPO_getValue(converted, out);
+    return out;
+}
+
+void CommTest::setPointValue(const char *stored, const char *text)
+{
+    char copy[PPO_VALUE_SIZE];
+    std::snprintf(copy, sizeof copy, "%s", text);
+    PPO_updateValue(PPO_lookup(stored), copy);
+}
+
+std::string runCommand(const std::string &command, bool *ok)
+{
+    FILE *pipe = popen(command.c_str(), "r");
+    std::string out;
+    char chunk[512];
+    while (pipe && std::fgets(chunk, sizeof chunk, pipe)) out += chunk;
+    int status = pipe ? pclose(pipe) : -1;
+    if (ok) *ok = status == 0;
+    return out;
+}
+
+std::string httpReply(const std::string &content, const std::string &status)
+{
+    return "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(content.size()) + "\r\n\r\n" + content;
+}
+
+RawServer::Script answer(const std::string &text, RawServer::After after)
+{
+    return [text, after](int fd, const std::string &) {
+        RawServer::sendText(fd, text);
+        return after;
+    };
+}
+
+std::string requestBody(const std::string &request) { return request.substr(request.find("\r\n\r\n") + 4); }
+
+std::string requestLine(const std::string &request) { return request.substr(0, request.find('\r')); }
+
+std::vector<std::string> linesWith(const std::vector<std::string> &lines, const std::string &part)
+{
+    std::vector<std::string> found;
+    for (const std::string &line : lines)
+        if (line.find(part) != std::string::npos) found.push_back(line);
+    return found;
+}
+
+int countOf(const std::string &text, const std::string &part)
+{
+    int n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) n++;
+    return n;
 }
 
 void resetTargetLink()

@@ -3,6 +3,7 @@
 #pragma once
 #include <atomic>
 #include <functional>
+#include <initializer_list>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -60,6 +61,20 @@ private:
     std::thread thread_;
 };
 
+// An HTTP/1.1 reply with the status and a Content-Length for the content.
+std::string httpReply(const std::string &content, const std::string &status = "200 OK");
+// A script that answers every request with text.
+RawServer::Script answer(const std::string &text, RawServer::After after = RawServer::After::Close);
+// The body and the first line of a request.
+std::string requestBody(const std::string &request);
+std::string requestLine(const std::string &request);
+// The lines that hold part.
+std::vector<std::string> linesWith(const std::vector<std::string> &lines, const std::string &part);
+// How often part occurs in text.
+int countOf(const std::string &text, const std::string &part);
+// The output of a shell command, and in *ok whether it succeeded.
+std::string runCommand(const std::string &command, bool *ok = nullptr);
+
 // Brings every module of the target link (HTTP client, file layer, drivers,
 // update cycle) back to its state before start-up.
 void resetTargetLink();
@@ -67,8 +82,8 @@ void resetTargetLink();
 // read list, the local data server's store and counter, the page parameters.
 void resetPageState();
 
-// A test in a fresh directory with a log at debug level 1, network time-outs
-// of 300 ms, and a simulator root "www" below it.
+// A test in a fresh directory with fresh heaps, a log at debug level 1,
+// network time-outs of 300 ms, and a simulator root "www" below it.
 class CommTest : public TempDirTest {
 protected:
     void SetUp() override;
@@ -79,4 +94,14 @@ protected:
     static std::string ramFile(const std::string &name);
     // Makes the lines "name;value" the page parameters.
     void setPageParameters(const std::string &lines);
+    // Loads a page of the target on host: an empty read list, a target not
+    // yet known to fail, the page parameters ("Dummy;1" when none), a TCR
+    // file when given, and the target class.
+    void usePage(const std::string &host, const char *targetClass, const std::string &parameters = "",
+                 const std::string &tcr = "");
+    static void addPoints(std::initializer_list<const char *> names);
+    // The value of a point, named as is or by its TCR symbol.
+    static std::string pointValue(const char *name);
+    // Sets the value of a point of the read list (named as it is stored).
+    static void setPointValue(const char *stored, const char *text);
 };

@@ -8,7 +8,6 @@
 
 #include "comm/native_driver.h"
 #include "comm_fixtures.h"
-#include "runtime/settings.h"
 #include "transport/http_client.h"
 #include "transport/target_address.h"
 

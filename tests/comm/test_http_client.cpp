@@ -25,24 +25,15 @@ protected:
         ASSERT_TRUE(sim.start(root(), path("sim.log"), extra));
         SetRemoteHost(sim.host().c_str());
     }
-    int relay(int command, const char *name, std::string input = "")
+    int relay(int command, const char *name, const std::string &input = "")
     {
-        safe(input);
+        std::snprintf(reply, sizeof reply, "%s", input.c_str());
         return RelayURL(nullptr, command, name, reply, sizeof reply);
     }
-    void safe(const std::string &input) { std::snprintf(reply, sizeof reply, "%s", input.c_str()); }
 
     TargetSim sim;
     char reply[256] = "";
 };
-
-RawServer::Script answer(const std::string &text, After after = After::Close)
-{
-    return [text, after](int fd, const std::string &) {
-        RawServer::sendText(fd, text);
-        return after;
-    };
-}
 
 TEST_F(HttpClientTest, RelayCommandsSendTheExactRequestLinesAndReturnTheBody)
 {
@@ -91,7 +82,7 @@ TEST_F(HttpClientTest, RequestHeadersCarryAgentHostAndKeepAlive)
     // A control character in a value cannot break the request line.
     ASSERT_EQ(relay(RLY_WRITE_VALUE, "X", "a\r\nb"), 1);
     std::string second = server.requests()[1];
-    EXPECT_EQ(second.substr(0, second.find("\r\n")), "GET /cgi-bin/writeVal.exe?X+a%0d%0ab HTTP/1.1");
+    EXPECT_EQ(requestLine(second), "GET /cgi-bin/writeVal.exe?X+a%0d%0ab HTTP/1.1");
 }
 
 TEST_F(HttpClientTest, KeepAliveUsesOneConnectionAndSurvivesASilentClose)
@@ -157,37 +148,31 @@ TEST_F(HttpClientTest, TargetThatGoesAwayAndComesBack)
 
 TEST_F(HttpClientTest, BrokenRepliesGiveDefinedResults)
 {
-    { // no end of header: the reply is read to its end and refused
-        RawServer server(answer("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nhello"));
+    struct Case {
+        const char *name;
+        std::string reply;
+        int result;
+        std::string text; // the reply handed back
+        const char *logged;
+    } cases[] = {
+        {"no end of header: read to its end and refused", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nhello", 0,
+         "Relay URL: no reply header !", ""},
+        {"a negative Content-Length counts as none", "HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nhello", 1, "hello",
+         ""},
+        {"a huge Content-Length: the cut reply fails", "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999\r\n\r\nhello",
+         0, "Relay URL: reply cut short !", "recv() quit with"},
+        {"a body larger than the reply buffer is cut, the caller's buffer bounded",
+         "HTTP/1.1 200 OK\r\nContent-Length: 70000\r\n\r\n" + std::string(70000, 'x'), 1,
+         std::string(sizeof reply - 1, 'x'), "Relay URL: reply cut at 65534 bytes"},
+        {"an error status is a complete header at once", "HTTP/1.1 404 Not Found\r\n", 0, "", ""},
+    };
+    for (const Case &c : cases) {
+        RawServer server(answer(c.reply));
         SetRemoteHost(server.host().c_str());
-        EXPECT_EQ(relay(RLY_READ_VALUE, "X"), 0);
-        EXPECT_STREQ(reply, "Relay URL: no reply header !");
-    }
-    { // a negative Content-Length counts as none: the body runs to the close
-        RawServer server(answer("HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nhello"));
-        SetRemoteHost(server.host().c_str());
-        EXPECT_EQ(relay(RLY_READ_VALUE, "X"), 1);
-        EXPECT_STREQ(reply, "hello");
-    }
-    { // a huge Content-Length: the shortfall is reported, and the cut reply fails
-        RawServer server(answer("HTTP/1.1 200 OK\r\nContent-Length: 99999999999999\r\n\r\nhello"));
-        SetRemoteHost(server.host().c_str());
-        EXPECT_EQ(relay(RLY_READ_VALUE, "X"), 0);
-        EXPECT_STREQ(reply, "Relay URL: reply cut short !");
-        EXPECT_NE(log().find("recv() quit with"), std::string::npos);
-    }
-    { // a body larger than the reply buffer is cut, the caller's buffer bounded
-        std::string body(70000, 'x');
-        RawServer server(answer("HTTP/1.1 200 OK\r\nContent-Length: 70000\r\n\r\n" + body));
-        SetRemoteHost(server.host().c_str());
-        EXPECT_EQ(relay(RLY_READ_VALUE, "X"), 1);
-        EXPECT_EQ(std::strlen(reply), sizeof reply - 1);
-        EXPECT_NE(log().find("Relay URL: reply cut at 65534 bytes"), std::string::npos);
-    }
-    { // an error status is a complete header at once
-        RawServer server(answer("HTTP/1.1 404 Not Found\r\n"));
-        SetRemoteHost(server.host().c_str());
-        EXPECT_EQ(relay(RLY_READ_VALUE, "X"), 0);
+        size_t logged = log().size();
+        EXPECT_EQ(relay(RLY_READ_VALUE, "X"), c.result) << c.name;
+        EXPECT_EQ(std::string(reply), c.text) << c.name;
+        EXPECT_NE(log().find(c.logged, logged), std::string::npos) << c.name;
     }
     { // a server that accepts and never answers: the time-out ends the wait
         RawServer server([](int, const std::string &) { return After::Hold; });
@@ -243,39 +228,76 @@ TEST_F(HttpClientTest, DownloadsLandInTheRamDisk)
     EXPECT_NE(log().find("Connection to the host failed !"), std::string::npos);
 }
 
+// Milliseconds taken by f.
+template <typename F> long timed(F f)
+{
+    auto start = std::chrono::steady_clock::now();
+    f();
+    return static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+}
+
+// A reply whose header comes at once and whose body then dribbles, one byte
+// every 30 ms, for about half a second.
+RawServer::Script dribble(const std::string &head)
+{
+    return [head](int fd, const std::string &) {
+        RawServer::sendText(fd, head);
+        for (int i = 0; i < 16; i++) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            RawServer::sendText(fd, "x");
+        }
+        return After::Close;
+    };
+}
+
+// A download that goes wrong leaves no file, and ends within the time-out
+// however the reply comes.
 TEST_F(HttpClientTest, BrokenDownloadsLeaveNoFile)
 {
-    { // "100 Continue" before the final header
-        RawServer server(answer("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello"));
-        EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", "f.txt", nullptr), 0);
-        EXPECT_EQ(ramFile("f.txt"), "hello");
+    struct Case {
+        const char *name;
+        RawServer::Script script;
+        int result;
+        std::string file;
+    } cases[] = {
+        {"100 Continue before the final header",
+         answer("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello"), 0, "hello"},
+        {"no reply header at all", answer("garbage without an end"), SRVR_GETFILE_NO_HEADER, "<missing>"},
+        {"no answer", [](int, const std::string &) { return After::Hold; }, SRVR_GETFILE_NO_HEADER, "<missing>"},
+        {"cut before Content-Length bytes", answer("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nshort"),
+         SRVR_GETFILE_INCOMPLETE, "<missing>"},
+        {"no Content-Length: the body runs to the close", answer("HTTP/1.0 200 OK\r\n\r\nto the end"), 0, "to the end"},
+        {"a body that dribbles", dribble("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n"), SRVR_GETFILE_INCOMPLETE,
+         "<missing>"},
+        {"no length, a body cut by the time-out", dribble("HTTP/1.0 200 OK\r\n\r\n"), SRVR_GETFILE_INCOMPLETE,
+         "<missing>"},
+        {"no length, a body cut by a reset",
+         [](int fd, const std::string &) {
+             RawServer::sendText(fd, "HTTP/1.0 200 OK\r\n\r\npart");
+             linger reset = {1, 0};
+             setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+             return After::Close;
+         },
+         SRVR_GETFILE_INCOMPLETE, "<missing>"},
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        RawServer server(c.script);
+        std::string name = "f" + std::to_string(n++) + ".txt";
+        long ms = timed([&] {
+            EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", name.c_str(), nullptr), c.result) << c.name;
+        });
+        EXPECT_LT(ms, 600) << c.name;
+        EXPECT_EQ(ramFile(name), c.file) << c.name;
     }
-    { // no reply header at all
-        RawServer server(answer("garbage without an end"));
-        EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", "g.txt", nullptr), SRVR_GETFILE_NO_HEADER);
-        EXPECT_EQ(ramFile("g.txt"), "<missing>");
-    }
-    { // a server that never answers
-        RawServer server([](int, const std::string &) { return After::Hold; });
-        EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", "h.txt", nullptr), SRVR_GETFILE_NO_HEADER);
-    }
-    { // the connection ends before Content-Length bytes arrived
-        RawServer server(answer("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nshort"));
-        EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", "i.txt", nullptr), SRVR_GETFILE_INCOMPLETE);
-        EXPECT_EQ(ramFile("i.txt"), "<missing>");
-    }
-    { // without Content-Length the body runs to the close
-        RawServer server(answer("HTTP/1.0 200 OK\r\n\r\nto the end"));
-        EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", "j.txt", nullptr), 0);
-        EXPECT_EQ(ramFile("j.txt"), "to the end");
-    }
-    { // a full RAM disk
-        pterm.mem_ramdisk_kb = 4;
-        RA_releaseStore();
-        RawServer server(answer("HTTP/1.0 200 OK\r\n\r\n" + std::string(8000, 'z')));
-        EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", "k.txt", nullptr), SRVR_GETFILE_DISK_FULL);
-        EXPECT_EQ(ramFile("k.txt"), "<missing>");
-    }
+    EXPECT_NE(log().find("Socket: exchange cut at the time-out"), std::string::npos);
+
+    pterm.mem_ramdisk_kb = 4; // a full RAM disk
+    RA_releaseStore();
+    RawServer server(answer("HTTP/1.0 200 OK\r\n\r\n" + std::string(8000, 'z')));
+    EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", "k.txt", nullptr), SRVR_GETFILE_DISK_FULL);
+    EXPECT_EQ(ramFile("k.txt"), "<missing>");
 }
 
 TEST_F(HttpClientTest, RemoteFilesAreDownloadedOnOpenAndDroppedOnClose)
@@ -375,7 +397,7 @@ TEST_F(HttpClientTest, PortalLoginKeepsTheSessionCookie)
     ASSERT_EQ(relay(RLY_READ_VALUE, "X"), 1);
     std::vector<std::string> requests = server.requests();
     ASSERT_EQ(requests.size(), 3u);
-    EXPECT_EQ(requests[0].substr(0, requests[0].find('\r')), "GET /servlet/vpilogin?user=op&password=pw HTTP/1.0");
+    EXPECT_EQ(requestLine(requests[0]), "GET /servlet/vpilogin?user=op&password=pw HTTP/1.0");
     EXPECT_NE(requests[1].find("GET /servlet/vpihome HTTP/1.0\r\n"), std::string::npos);
     EXPECT_NE(requests[1].find("Cookie: Session-ID=ABCDEFGHIJKLM\r\n"), std::string::npos);
     EXPECT_NE(requests[2].find("Cookie: Session-ID=ABCDEFGHIJKLM\r\n"), std::string::npos);
@@ -384,10 +406,6 @@ TEST_F(HttpClientTest, PortalLoginKeepsTheSessionCookie)
     EXPECT_EQ(VpiLogin(refusing.host().c_str()), 0);
     EXPECT_NE(log().find("Login failed on VPI-Portal"), std::string::npos);
 }
-
-} // namespace
-
-namespace {
 
 TEST_F(HttpClientTest, SpecialCharacterEncodingFollowsThePage)
 {
@@ -405,14 +423,9 @@ TEST_F(HttpClientTest, SpecialCharacterEncodingFollowsThePage)
     ASSERT_EQ(relay(RLY_ORDER_VALUES, "id_0+dummy+1000+A B+C=D+50%"), 1);
     std::vector<std::string> requests = server.requests();
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].substr(0, requests[0].find('\r')), "GET /cgi-bin/readVal.exe?A%20B%2fX HTTP/1.1");
-    EXPECT_EQ(requests[1].substr(0, requests[1].find('\r')),
-              "GET /cgi-bin/OrderValues.exe?id_0+dummy+1000+A%20B+C%3dD+50%25 HTTP/1.1");
+    EXPECT_EQ(requestLine(requests[0]), "GET /cgi-bin/readVal.exe?A%20B%2fX HTTP/1.1");
+    EXPECT_EQ(requestLine(requests[1]), "GET /cgi-bin/OrderValues.exe?id_0+dummy+1000+A%20B+C%3dD+50%25 HTTP/1.1");
 }
-
-} // namespace
-
-namespace {
 
 TEST_F(HttpClientTest, SlotsSendGetAndPostRequests)
 {
@@ -459,33 +472,6 @@ TEST_F(HttpClientTest, SlotsSendGetAndPostRequests)
     EXPECT_EQ(SRVR_WriteGetHeader(slots[0], "a\r\nX: y", "", nullptr, 0), 0);
 }
 
-} // namespace
-
-namespace {
-
-// Milliseconds taken by f.
-template <typename F> long timed(F f)
-{
-    auto start = std::chrono::steady_clock::now();
-    f();
-    return static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
-}
-
-// A reply whose header comes at once and whose body then dribbles, one byte
-// every 30 ms, for about half a second.
-RawServer::Script dribble(const std::string &head)
-{
-    return [head](int fd, const std::string &) {
-        RawServer::sendText(fd, head);
-        for (int i = 0; i < 16; i++) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(30));
-            RawServer::sendText(fd, "x");
-        }
-        return After::Close;
-    };
-}
-
 int pumps;
 void countPump() { pumps++; }
 
@@ -506,30 +492,6 @@ TEST_F(HttpClientTest, AnExchangeEndsAtItsDeadlineHoweverTheReplyDribbles)
         EXPECT_EQ(relay(RLY_READ_VALUE, "X"), 1);
         EXPECT_GT(std::strlen(reply), 0u);
         EXPECT_LT(std::strlen(reply), 16u);
-    }
-    { // a download whose body dribbles: no file
-        RawServer server(dribble("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n"));
-        long ms = timed([&] {
-            EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", "d.txt", nullptr), SRVR_GETFILE_INCOMPLETE);
-        });
-        EXPECT_LT(ms, 600);
-        EXPECT_EQ(ramFile("d.txt"), "<missing>");
-        EXPECT_NE(log().find("Socket: exchange cut at the time-out"), std::string::npos);
-    }
-    { // without a length, a body cut by the time-out is not the file either
-        RawServer server(dribble("HTTP/1.0 200 OK\r\n\r\n"));
-        EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", "e.txt", nullptr), SRVR_GETFILE_INCOMPLETE);
-        EXPECT_EQ(ramFile("e.txt"), "<missing>");
-    }
-    { // nor is one cut by a reset
-        RawServer server([](int fd, const std::string &) {
-            RawServer::sendText(fd, "HTTP/1.0 200 OK\r\n\r\npart");
-            linger reset = {1, 0};
-            setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-            return After::Close;
-        });
-        EXPECT_EQ(TarselLinkGetFile(server.host().c_str(), "", "f.txt", nullptr), SRVR_GETFILE_INCOMPLETE);
-        EXPECT_EQ(ramFile("f.txt"), "<missing>");
     }
 }
 

@@ -8,16 +8,13 @@
 #include "comm/native_driver.h"
 #include "comm_fixtures.h"
 #include "data/process_points.h"
-#include "runtime/heap.h"
 #include "runtime/hooks.h"
 #include "runtime/platform.h"
-#include "runtime/settings.h"
 #include "transport/http_client.h"
 #include "view/view_manager.h"
 
 namespace {
 
-using After = RawServer::After;
 using std::string;
 
 const char *pictureName() { return "Plant1"; }
@@ -27,61 +24,17 @@ protected:
     void SetUp() override
     {
         CommTest::SetUp();
-        MU_init();
-        MU_init2();
         HK_hooks()->pictureOrderFileName = pictureName;
     }
     // A remote page on host with the given page parameters; the probe runs.
-    void loadPage(const string &host, const string &params = "")
-    {
-        PPO_resetUpdate(); // every page starts with a target not yet known to fail
-        SetRemoteStatus(0);
-        setPageParameters(params.empty() ? "Dummy;1\n" : params);
-        std::snprintf(VM_RemoteServer, sizeof VM_RemoteServer, "%s", host.c_str());
-        SetRemoteHost(host.c_str());
-        SetRemoteStatus(1);
-        Tarsel_setServiceId("Other.class");
-        Tarsel_loadHtmlParameters("");
-    }
-    void addPoints(std::initializer_list<const char *> names)
-    {
-        for (const char *n : names) ASSERT_EQ(Tarsel_addPPO(n, 0), 1) << n;
-    }
-    static string value(const char *name)
-    {
-        char out[PPO_VALUE_SIZE] = "";
-        PPO_getValue(name, out);
-        return out;
-    }
+    void loadPage(const string &host, const string &params = "") { usePage(host, "Other.class", params); }
 };
-
-int countOf(const string &text, const string &part)
-{
-    int n = 0;
-    for (size_t at = text.find(part); at != string::npos; at = text.find(part, at + 1)) n++;
-    return n;
-}
-
-string body(const string &request) { return request.substr(request.find("\r\n\r\n") + 4); }
-
-RawServer::Script answer(const string &reply)
-{
-    return [reply](int fd, const string &) {
-        RawServer::sendText(fd, reply);
-        return After::Close;
-    };
-}
-
-string withLength(const string &status, const string &content)
-{
-    return "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(content.size()) + "\r\n\r\n" + content;
-}
 
 string items(const string &list) { return "<body><item_list>" + list + "</item_list></body>"; }
 
 TEST_F(IlrTest, ThePageOrTheTargetChoosesIlr)
 {
-    RawServer plain(answer(withLength("200 OK", "target\r\n")));
+    RawServer plain(answer(httpReply("target\r\n")));
     loadPage(plain.host());
     EXPECT_EQ(Tarsel_getServiceId(), TARSEL_SERVICE_NATIVE);
     ASSERT_EQ(plain.requests().size(), 1u);
@@ -89,7 +42,7 @@ TEST_F(IlrTest, ThePageOrTheTargetChoosesIlr)
               "GET /cgi-bin/GetSrvInfo.exe HTTP/1.0\r\nUser-Agent: Tarselkit/1.0 (Brasko-Werke GmbH)\r\nHost: " +
                   plain.host() + "\r\nCache-Control: no-cache\r\n\r\n");
 
-    RawServer offering(answer(withLength("200 OK", "target\r\nILR=1, V.1.0\r\n")));
+    RawServer offering(answer(httpReply("target\r\nILR=1, V.1.0\r\n")));
     loadPage(offering.host());
     EXPECT_EQ(Tarsel_getServiceId(), TARSEL_SERVICE_ILR);
 
@@ -107,11 +60,10 @@ TEST_F(IlrTest, RequestCarriesTheReadListAndTheReplyFillsItByPosition)
 {
     string reply = items("<i><n>A&amp;B</n><v>1</v></i><i><n>x</n><v>two words</v></i><i><n>c</n><v>" +
                          string(300, 'z') + "</v></i>");
-    RawServer target(answer(withLength("200 OK", reply)));
+    RawServer target(answer(httpReply(reply)));
     loadPage(target.host(), "SOAPIF;ILR=1, V.1.0\n");
     addPoints({"A&B", "T<1>", "Long"});
-    char ready[] = "old";
-    PPO_updateValue(PPO_lookup("Long"), ready);
+    setPointValue("Long", "old");
 
     EXPECT_EQ(Tarsel_refresh(0), 1);
     ASSERT_EQ(target.requests().size(), 1u);
@@ -119,14 +71,14 @@ TEST_F(IlrTest, RequestCarriesTheReadListAndTheReplyFillsItByPosition)
     string expected = string("<body><version>1.0</version><client>Panterm</client><client_ver>") + getAppVersion() +
                       "</client_ver><file_name>Plant1</file_name><item_list_size>3</item_list_size><item_list>"
                       "<i><n>A&amp;B</n></i><i><n>T&lt;1&gt;</n></i><i><n>Long</n></i></item_list></body>";
-    EXPECT_EQ(body(request), expected);
+    EXPECT_EQ(requestBody(request), expected);
     EXPECT_EQ(request.substr(0, request.find("\r\n\r\n") + 4),
               "POST /cgi-bin/ILRReadValues.exe HTTP/1.1\r\nUser-Agent: Tarselkit/1.0 (Brasko-Werke GmbH)\r\nHost: " +
                   target.host() + "\r\nContent-Type: text/xml; charset=utf-8\r\nContent-Length: " +
                   std::to_string(expected.size()) + "\r\nCache-Control: no-cache\r\n\r\n");
-    EXPECT_EQ(value("A&B"), "1");
-    EXPECT_EQ(value("T<1>"), "two words") << "matched by position, not by name";
-    EXPECT_EQ(value("Long"), "old") << "a value of 300 characters is ignored";
+    EXPECT_EQ(pointValue("A&B"), "1");
+    EXPECT_EQ(pointValue("T<1>"), "two words") << "matched by position, not by name";
+    EXPECT_EQ(pointValue("Long"), "old") << "a value of 300 characters is ignored";
     EXPECT_EQ(log().find("missmatch"), string::npos);
 }
 
@@ -138,35 +90,31 @@ TEST_F(IlrTest, BadRepliesKeepValuesAndAreReportedOnTheLastAttempt)
         string reported; // in the log afterwards ("" for nothing)
         string first;    // value of P1 afterwards
     } cases[] = {
-        {"fewer items", withLength("200 OK", items("<i><n>P1</n><v>7</v></i>")), true, "counter missmatch", "7"},
-        {"no item list", withLength("200 OK", "<body><list/></body>"), true, "", "old"},
-        {"malformed", withLength("200 OK", "<body><item_list><i><n>P1<v>5</i></item_list>"), true, "counter missmatch",
-         "old"},
-        {"deeply nested", withLength("200 OK", "<item_list>" + string(20000, '<') + "i>"), true, "counter missmatch",
-         "old"},
+        {"fewer items", httpReply(items("<i><n>P1</n><v>7</v></i>")), true, "counter missmatch", "7"},
+        {"no item list", httpReply("<body><list/></body>"), true, "", "old"},
+        {"malformed", httpReply("<body><item_list><i><n>P1<v>5</i></item_list>"), true, "counter missmatch", "old"},
+        {"deeply nested", httpReply("<item_list>" + string(20000, '<') + "i>"), true, "counter missmatch", "old"},
         {"without length, to the end",
          "HTTP/1.1 200 OK\r\n\r\n" + items("<i><n>P1</n><v>3</v></i><i><n>P2</n><v>4</v></i>"), true, "", "3"},
         {"cut before its length", "HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n<body><item_list><i><n>P1", false,
          "ILR_readValues() failed!Content-Length not reached\n - Nr. of bytes read: 25\n - Content-Length   : 500\n",
          "Not available"},
-        {"error status", withLength("500 Internal Server Error", "boom"), false,
+        {"error status", httpReply("boom", "500 Internal Server Error"), false,
          "ILR_readValues() failed!\nHTTP/1.1 500 Internal Server Error\n", "Not available"},
         {"no reply", "", false, "ILR_readValues() failed! nr. of bytes returned = 0\n", "Not available"},
     };
     for (const Case &c : cases) {
         RawServer target(answer(c.reply));
         loadPage(target.host(), "SOAPIF;ILR=1, V.1.0\n");
-        Tarsel_clearView();
         addPoints({"P1", "P2"});
-        char old[] = "old";
-        PPO_updateValue(PPO_lookup("P1"), old);
+        setPointValue("P1", "old");
         size_t logged = log().size();
         EXPECT_EQ(Tarsel_refresh(0), c.read ? 1 : 0) << c.name;
         EXPECT_EQ(target.requests().size(), c.read ? 1u : 3u) << c.name << ": three attempts when not read";
         string added = log().substr(logged);
         if (c.reported.empty()) EXPECT_EQ(added.find("ILR_readValues"), string::npos) << c.name << "\n" << added;
         else EXPECT_EQ(countOf(added, c.reported), 1) << c.name << ": once, by the last attempt\n" << added;
-        EXPECT_EQ(value("P1"), c.first) << c.name;
+        EXPECT_EQ(pointValue("P1"), c.first) << c.name;
     }
 }
 
@@ -179,18 +127,13 @@ TEST_F(IlrTest, SimulatorAnswersTheSameProtocol)
     ASSERT_EQ(Tarsel_getServiceId(), TARSEL_SERVICE_ILR) << "announced through GetSrvInfo.exe";
     addPoints({"Pump.Run", "A&B", "sim.counter", "New"});
     ASSERT_EQ(Tarsel_refresh(0), 1) << log();
-    EXPECT_EQ(value("Pump.Run"), "1");
-    EXPECT_EQ(value("A&B"), "x<y");
-    EXPECT_EQ(value("New"), "0");
-    EXPECT_FALSE(value("sim.counter").empty());
+    EXPECT_EQ(pointValue("Pump.Run"), "1");
+    EXPECT_EQ(pointValue("A&B"), "x<y");
+    EXPECT_EQ(pointValue("New"), "0");
+    EXPECT_FALSE(pointValue("sim.counter").empty());
     ASSERT_EQ(Tarsel_writeVal("Pump.Run", "0", PPO_VALUE_SIZE), 1) << "writes go through writeVal.exe";
     ASSERT_EQ(Tarsel_refresh(0), 1);
-    EXPECT_EQ(value("Pump.Run"), "0");
-    std::vector<string> lines = sim.logLines();
-    ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[1], "POST /cgi-bin/ILRReadValues.exe HTTP/1.1");
-    EXPECT_NE(lines[2].find("<i><n>A&amp;B</n></i>"), string::npos) << lines[2];
-    EXPECT_EQ(lines[3], "GET /cgi-bin/writeVal.exe?Pump.Run+0 HTTP/1.1");
+    EXPECT_EQ(pointValue("Pump.Run"), "0");
 }
 
 } // namespace

@@ -12,20 +12,7 @@
 
 namespace {
 
-using After = RawServer::After;
-
 class NativeDriverTest : public CommTest {};
-
-RawServer::Script okay(const std::string &body)
-{
-    return [body](int fd, const std::string &) {
-        RawServer::sendText(fd,
-                            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
-        return After::Close;
-    };
-}
-
-std::string requestLine(const std::string &request) { return request.substr(0, request.find('\r')); }
 
 TEST_F(NativeDriverTest, TargetNamesChooseTypeServiceAndKeepAlive)
 {
@@ -75,7 +62,7 @@ TEST_F(NativeDriverTest, OrderLimitComesFromThePage)
 
 TEST_F(NativeDriverTest, CgiCallsAlarmsAndTrendsGoToTheTarget)
 {
-    RawServer server(okay("alarm data"));
+    RawServer server(answer(httpReply("alarm data")));
     SetRemoteHost(server.host().c_str());
 
     // Data mode 0: nothing is sent.
@@ -104,10 +91,7 @@ TEST_F(NativeDriverTest, CgiCallsAlarmsAndTrendsGoToTheTarget)
     EXPECT_EQ(requestLine(requests[4]), "GET /trendingAlarming.dll?cgi-bin/trend.exe?t=3 HTTP/1.1");
     EXPECT_EQ(requestLine(requests[5]), "GET /cgi-bin/trend.exe?t=4 HTTP/1.1");
 
-    RawServer refusing([](int fd, const std::string &) {
-        RawServer::sendText(fd, "HTTP/1.1 500 Internal Server Error\r\n\r\n");
-        return After::Close;
-    });
+    RawServer refusing(answer("HTTP/1.1 500 Internal Server Error\r\n\r\n"));
     SetRemoteHost(refusing.host().c_str());
     EXPECT_EQ(Tarsel_readAlarm("q=9", reply, sizeof reply), 0);
     EXPECT_NE(log().find("cgi-bin/alarm.exe?q=9 failed !"), std::string::npos);

@@ -6,15 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "runtime/settings.h"
+#include "comm/native_driver.h"
+#include "comm/native_protocol.h"
 #include "comm/ppo_update.h"
-#include "comm/target_link.h"
 #include "comm_fixtures.h"
 #include "transport/http_client.h"
 #include "data/process_points.h"
 #include "data/value_store.h"
 #include "data/containers.h"
-#include "runtime/heap.h"
 #include "view/view_manager.h"
 
 namespace {
@@ -26,8 +25,6 @@ protected:
     void SetUp() override
     {
         CommTest::SetUp();
-        MU_init();
-        MU_init2();
         Tarsel_setServiceId("Saia.class");
     }
     void connect(const std::string &host)
@@ -43,6 +40,7 @@ protected:
         ASSERT_TRUE(sim.start(root(), path("sim.log"), args, port));
         connect(sim.host());
     }
+    using CommTest::addPoints;
     void addPoints(int count)
     {
         for (int i = 0; i < count; i++) ASSERT_EQ(Tarsel_addPPO(pointName(i).c_str(), 0), 1);
@@ -59,13 +57,7 @@ protected:
         Tarsel_readVal(name.c_str(), out, sizeof out);
         return out;
     }
-    std::vector<std::string> linesWith(const std::string &part)
-    {
-        std::vector<std::string> found;
-        for (const std::string &line : sim.logLines())
-            if (line.find(part) != std::string::npos) found.push_back(line);
-        return found;
-    }
+    std::vector<std::string> linesWith(const std::string &part) { return ::linesWith(sim.logLines(), part); }
     std::string order() const { return VM_GetOrderFileName(); }
 
     TargetSim sim;
@@ -187,9 +179,7 @@ TEST_F(RefreshTest, AnErrorAnswerRestartsTheOrderABoundedNumberOfTimes)
 RawServer::Script scriptedTarget(const std::string *valueFile)
 {
     return [valueFile](int fd, const std::string &request) {
-        std::string body = request.find("OrderValues.exe") != std::string::npos ? "Done." : *valueFile;
-        RawServer::sendText(fd,
-                            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+        RawServer::sendText(fd, httpReply(request.find("OrderValues.exe") != std::string::npos ? "Done." : *valueFile));
         return After::KeepReading;
     };
 }
@@ -224,30 +214,24 @@ TEST_F(RefreshTest, BrokenValueFilesLeaveTheirPointsUnchanged)
 
 TEST_F(RefreshTest, EachBlocksReplyIsMatchedToItsOwnPoints)
 {
-    std::string valueFile;
-    RawServer target([&valueFile](int fd, const std::string &request) {
+    RawServer target([](int fd, const std::string &request) {
         std::string body = "Done.";
         if (request.find("ReadFile.exe?" + std::string(VM_GetOrderFileName()) + "_0 ") != std::string::npos)
             body = "first=1\n";
         else if (request.find("ReadFile.exe") != std::string::npos) body = "third=3\nfourth=4\n";
-        RawServer::sendText(fd,
-                            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+        RawServer::sendText(fd, httpReply(body));
         return After::KeepReading;
     });
     setPageParameters("cgiOrderListMaxSize;60\n");
     Tarsel_loadHtmlParameters("");
     connect(target.host());
-    std::string longName(9, 'L');
-    ASSERT_EQ(Tarsel_addPPO((longName + "1").c_str(), 0), 1);
-    ASSERT_EQ(Tarsel_addPPO((longName + "2").c_str(), 0), 1);
-    ASSERT_EQ(Tarsel_addPPO((longName + "3").c_str(), 0), 1);
-    ASSERT_EQ(Tarsel_addPPO((longName + "4").c_str(), 0), 1);
+    addPoints({"LLLLLLLLL1", "LLLLLLLLL2", "LLLLLLLLL3", "LLLLLLLLL4"});
     ASSERT_EQ(Tarsel_refresh(0), 1);
     ASSERT_EQ(Tarsel_getBlockCount(), 2);
-    EXPECT_EQ(value(longName + "1"), "1");
-    EXPECT_EQ(value(longName + "2"), "");
-    EXPECT_EQ(value(longName + "3"), "3");
-    EXPECT_EQ(value(longName + "4"), "4");
+    EXPECT_EQ(value("LLLLLLLLL1"), "1");
+    EXPECT_EQ(value("LLLLLLLLL2"), "");
+    EXPECT_EQ(value("LLLLLLLLL3"), "3");
+    EXPECT_EQ(value("LLLLLLLLL4"), "4");
 }
 
 TEST_F(RefreshTest, WithoutARemoteServerTheLocalDataServerAnswers)
@@ -268,22 +252,14 @@ TEST_F(RefreshTest, WithoutARemoteServerTheLocalDataServerAnswers)
     EXPECT_STREQ(out, "2");
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(RefreshTest, BlocksStayWithinTheLimitOnceEncoded)
 {
-    RawServer target([](int fd, const std::string &request) {
-        std::string body = request.find("OrderValues.exe") != std::string::npos ? "Done." : "";
-        RawServer::sendText(fd,
-                            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
-        return After::KeepReading;
-    });
+    const std::string noValues;
+    RawServer target(scriptedTarget(&noValues));
     setPageParameters("cgiOrderListMaxSize;60\nencodeSpecialChar;on\n");
     Tarsel_loadHtmlParameters("");
     connect(target.host());
-    for (const char *name : {"a/b/c/d/e", "f/g/h/i/j", "k/l/m/n/o", "p/q/r/s/t"}) ASSERT_EQ(Tarsel_addPPO(name, 0), 1);
+    addPoints({"a/b/c/d/e", "f/g/h/i/j", "k/l/m/n/o", "p/q/r/s/t"});
     ASSERT_EQ(Tarsel_refresh(0), 1);
     int orders = 0;
     for (const std::string &request : target.requests()) {
@@ -295,10 +271,6 @@ TEST_F(RefreshTest, BlocksStayWithinTheLimitOnceEncoded)
     EXPECT_EQ(orders, 4);
     EXPECT_EQ(orders, Tarsel_getBlockCount());
 }
-
-} // namespace
-
-namespace {
 
 // Reports in a part of the log whose text begins with start: each report
 // begins with its time line.
@@ -357,9 +329,8 @@ TEST_F(RefreshTest, ADeadTargetCostsOneRequestPerAttempt)
 TEST_F(RefreshTest, InDataModeTwoTheLocalServerTakesItsNamesAndTheTargetTheRest)
 {
     RawServer target([](int fd, const std::string &request) {
-        std::string body = request.find("Refused") != std::string::npos ? "no" : "ok";
-        std::string status = body == "ok" ? "200 OK" : "403 Forbidden";
-        RawServer::sendText(fd, "HTTP/1.1 " + status + "\r\nContent-Length: 2\r\n\r\n" + body);
+        bool refused = request.find("Refused") != std::string::npos;
+        RawServer::sendText(fd, refused ? httpReply("no", "403 Forbidden") : httpReply("ok"));
         return After::Close;
     });
     HT_resetContainers();
@@ -385,8 +356,8 @@ TEST_F(RefreshTest, InDataModeTwoTheLocalServerTakesItsNamesAndTheTargetTheRest)
     EXPECT_EQ(Tarsel_writeVal("Refused", "6", 256), 0);
     std::vector<std::string> requests = target.requests();
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].substr(0, requests[0].find('\r')), "GET /cgi-bin/writeVal.exe?Remote+5 HTTP/1.1");
-    EXPECT_EQ(requests[1].substr(0, requests[1].find('\r')), "GET /cgi-bin/writeVal.exe?Refused+6 HTTP/1.1");
+    EXPECT_EQ(requestLine(requests[0]), "GET /cgi-bin/writeVal.exe?Remote+5 HTTP/1.1");
+    EXPECT_EQ(requestLine(requests[1]), "GET /cgi-bin/writeVal.exe?Refused+6 HTTP/1.1");
 }
 
 } // namespace

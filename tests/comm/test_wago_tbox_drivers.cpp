@@ -9,9 +9,7 @@
 #include "comm_fixtures.h"
 #include "data/process_points.h"
 #include "data/value_format.h"
-#include "runtime/heap.h"
 #include "runtime/network.h"
-#include "runtime/settings.h"
 #include "transport/http_client.h"
 #include "view/view_manager.h"
 
@@ -20,60 +18,14 @@ namespace {
 using After = RawServer::After;
 using std::string;
 
-class DriverTest : public CommTest {
-protected:
-    void SetUp() override
-    {
-        CommTest::SetUp();
-        MU_init();
-        MU_init2();
-    }
-    void usePage(const string &host, const char *target, const string &parameters, const string &tcr = "")
-    {
-        Tarsel_clearView();
-        SetRemoteStatus(0);
-        setPageParameters(parameters.empty() ? "Dummy;1\n" : parameters);
-        if (!tcr.empty()) {
-            writeFile(path("page.tcr"), tcr);
-            ASSERT_EQ(TCR_parseTcrFile("page.tcr"), 0);
-        }
-        std::snprintf(VM_RemoteServer, sizeof VM_RemoteServer, "%s", host.c_str());
-        SetRemoteHost(host.c_str());
-        SetRemoteStatus(1);
-        Tarsel_setServiceId(target);
-        Tarsel_loadHtmlParameters("");
-    }
-    static void add(std::initializer_list<const char *> names)
-    {
-        for (const char *n : names) ASSERT_EQ(Tarsel_addPPO(n, 0), 1) << n;
-    }
-    static string value(const char *name)
-    {
-        char converted[TCR_NAME_SIZE], out[PPO_VALUE_SIZE] = "";
-        if (!TCR_convertFormatedPPOName(converted, name)) std::snprintf(converted, sizeof converted, "%s", name);
-        PPO_getValue(converted, out);
-        return out;
-    }
-    static std::vector<string> requestLines(const std::vector<string> &lines, const string &part)
-    {
-        std::vector<string> found;
-        for (const string &l : lines)
-            if (l.find(part) != string::npos) found.push_back(l);
-        return found;
-    }
-};
-
-string ok(const string &body)
-{
-    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
+class DriverTest : public CommTest {};
 
 // A WAGO target that takes every order and answers every value file with
 // the text given.
 RawServer::Script wagoTarget(const string &file)
 {
     return [file](int fd, const string &request) {
-        RawServer::sendText(fd, ok(request.find("OrderValues.exe") != string::npos ? "Done." : file));
+        RawServer::sendText(fd, httpReply(request.find("OrderValues.exe") != string::npos ? "Done." : file));
         return After::Close;
     };
 }
@@ -88,39 +40,39 @@ TEST_F(DriverTest, WagoOrdersInFilesBelow251BytesAndReadsThemAll)
     usePage(sim.host(), "Wago.class", "", "Name;MD100; ;10;String; ;\n");
     ASSERT_EQ(Tarsel_getServiceId(), TARSEL_SERVICE_WAGO);
     for (int i = 0; i < 72; i++) ASSERT_EQ(PPO_addToList(("MD" + std::to_string(i)).c_str(), nullptr), 1);
-    add({"Name"});
+    addPoints({"Name"});
     ASSERT_EQ(Tarsel_refresh(0), 1) << log();
     EXPECT_EQ(WG_getOrderFileCount(), 2) << "72 double words and a 12-byte string: 300 bytes";
-    EXPECT_EQ(value("MD3"), "33");
-    EXPECT_EQ(value("MD71"), "0");
-    EXPECT_EQ(value("Name"), "abcdefghij");
+    EXPECT_EQ(pointValue("MD3"), "33");
+    EXPECT_EQ(pointValue("MD71"), "0");
+    EXPECT_EQ(pointValue("Name"), "abcdefghij");
     std::vector<string> lines = sim.logLines();
-    std::vector<string> orders = requestLines(lines, "OrderValues.exe?");
+    std::vector<string> orders = linesWith(lines, "OrderValues.exe?");
     ASSERT_EQ(orders.size(), 2u);
     string head = string("GET /cgi-bin/OrderValues.exe?") + SYS_GetFixOrderFileName();
     EXPECT_EQ(orders[0].rfind(head + "_0+dummy+1000+MD0+MD1+", 0), 0u) << orders[0];
     EXPECT_NE(orders[0].find("+MD61 HTTP"), string::npos) << "62 words: 248 bytes, one more would reach 251";
     EXPECT_EQ(orders[1],
               head + "_1+dummy+1000+MD62+MD63+MD64+MD65+MD66+MD67+MD68+MD69+MD70+MD71+MD100+MD101+MD102 HTTP/1.1");
-    std::vector<string> reads = requestLines(lines, "ReadFile.exe?");
+    std::vector<string> reads = linesWith(lines, "ReadFile.exe?");
     ASSERT_EQ(reads.size(), 2u);
     EXPECT_NE(reads[1].find("ReadFile.exe?" + string(SYS_GetFixOrderFileName()) + "_1 "), string::npos);
 
     // Strings are written word by word; without all bytes only up to the word with the end.
     ASSERT_EQ(Tarsel_writeVal("Name", "abc", PPO_VALUE_SIZE), 1);
-    std::vector<string> writes = requestLines(sim.logLines(), "writeVal.exe?");
+    std::vector<string> writes = linesWith(sim.logLines(), "writeVal.exe?");
     ASSERT_EQ(writes.size(), 3u);
     EXPECT_EQ(writes[0], "GET /cgi-bin/writeVal.exe?MD100+6513249 HTTP/1.1") << "a + b * 256 + c * 65536";
     EXPECT_EQ(writes[2], "GET /cgi-bin/writeVal.exe?MD102+0 HTTP/1.1");
     usePage(sim.host(), "Wago.class", "WAGO_WRITE_ALL_BYTES;0\n", "Name;MD100; ;10;String; ;\n");
     ASSERT_EQ(Tarsel_writeVal("Name", "xyz", PPO_VALUE_SIZE), 1);
-    EXPECT_EQ(requestLines(sim.logLines(), "writeVal.exe?").size(), 4u) << "one word more";
+    EXPECT_EQ(linesWith(sim.logLines(), "writeVal.exe?").size(), 4u) << "one word more";
     ASSERT_EQ(Tarsel_writeVal("MD3", "1 2", PPO_VALUE_SIZE), 1);
-    EXPECT_EQ(requestLines(sim.logLines(), "writeVal.exe?").back(), "GET /cgi-bin/writeVal.exe?MD3+1+2 HTTP/1.1");
-    add({"Name", "MD3"});
+    EXPECT_EQ(linesWith(sim.logLines(), "writeVal.exe?").back(), "GET /cgi-bin/writeVal.exe?MD3+1+2 HTTP/1.1");
+    addPoints({"Name", "MD3"});
     ASSERT_EQ(Tarsel_refresh(0), 1);
-    EXPECT_EQ(value("Name"), "xyz");
-    EXPECT_EQ(value("MD3"), "1 2");
+    EXPECT_EQ(pointValue("Name"), "xyz");
+    EXPECT_EQ(pointValue("MD3"), "1 2");
 }
 
 TEST_F(DriverTest, WagoPointSizes)
@@ -157,19 +109,18 @@ TEST_F(DriverTest, WagoBadRepliesAreReported)
     };
     for (const Case &c : cases) {
         RawServer target(wagoTarget(c.file));
-        usePage(target.host(), "Wago.class", "");
-        add({"MD0", "MB4"});
-        char old[] = "old";
-        PPO_updateValue(PPO_lookup("MD0"), old);
-        PPO_updateValue(PPO_lookup("MB4"), old);
+        usePage(target.host(), "Wago.class");
+        addPoints({"MD0", "MB4"});
+        setPointValue("MD0", "old");
+        setPointValue("MB4", "old");
         size_t logged = log().size();
         char orderReply[64];
         EXPECT_EQ(WG_orderValues(target.host().c_str(), "X+dummy+1", orderReply, sizeof orderReply, PPO_getList()), 1)
             << c.name;
         char reply[1024];
         EXPECT_EQ(WG_readValues(target.host().c_str(), "X", reply, sizeof reply, PPO_getList()), c.result) << c.name;
-        EXPECT_EQ(value("MD0"), c.first) << c.name;
-        EXPECT_EQ(value("MB4"), c.second) << c.name;
+        EXPECT_EQ(pointValue("MD0"), c.first) << c.name;
+        EXPECT_EQ(pointValue("MB4"), c.second) << c.name;
         string added = log().substr(logged);
         if (c.reported.empty()) EXPECT_EQ(added.find("failed"), string::npos) << c.name << added;
         else EXPECT_NE(added.find(c.reported), string::npos) << c.name << added;
@@ -179,37 +130,34 @@ TEST_F(DriverTest, WagoBadRepliesAreReported)
     // string without its words' "=" stops there.
     RawServer words(wagoTarget("MD8=1684234849\r\nMD9=1684234849\r\nMD10=1684234849\r\nMD11"));
     usePage(words.host(), "Wago.class", "", "Text;MD8; ;16;String; ;\n");
-    add({"Text"});
+    addPoints({"Text"});
     ASSERT_EQ(Tarsel_refresh(0), 1);
-    EXPECT_EQ(value("Text"), "abcdabcdabcd") << log();
+    EXPECT_EQ(pointValue("Text"), "abcdabcdabcd") << log();
     EXPECT_NE(log().find("readValues() failed!\n"), string::npos);
 
-    RawServer refusing([](int fd, const string &) {
-        RawServer::sendText(fd, ok("Error."));
-        return After::Close;
-    });
-    usePage(refusing.host(), "Wago.class", "");
-    add({"MD0"});
+    RawServer refusing(answer(httpReply("Error.")));
+    usePage(refusing.host(), "Wago.class");
+    addPoints({"MD0"});
     EXPECT_EQ(Tarsel_refresh(0), 0);
     EXPECT_NE(log().find("orderValues() failed!\nError.\n"), string::npos);
-    EXPECT_EQ(value("MD0"), "Not available");
+    EXPECT_EQ(pointValue("MD0"), "Not available");
 }
 
 TEST_F(DriverTest, TBoxReadsTheValuePageAndWritesThroughTheReturnPage)
 {
     string page = "# values a=b\nP1=5\r\nx\n\nOther=9\nP2=hello world\n";
     RawServer target([page](int fd, const string &request) {
-        RawServer::sendText(fd, request.find("TBoxWriteReturn") != string::npos ? ok("T_LEVEL=1\r\n")
+        RawServer::sendText(fd, request.find("TBoxWriteReturn") != string::npos ? httpReply("T_LEVEL=1\r\n")
                                                                                 : "HTTP/1.1 200 OK\r\n\r\n" + page);
         return After::Close;
     });
     usePage(target.host(), "TBox.class", "TBOXPPOFileName;data/values.htm\n", "Level;Level; ; ; ; ; T_LEVEL ;\n");
     ASSERT_EQ(Tarsel_getServiceId(), TARSEL_SERVICE_TBOX);
-    add({"P1", "P2", "Level"});
+    addPoints({"P1", "P2", "Level"});
     ASSERT_EQ(Tarsel_refresh(0), 1) << log();
-    EXPECT_EQ(value("P1"), "5");
-    EXPECT_EQ(value("P2"), "hello world");
-    EXPECT_EQ(value("Level"), "");
+    EXPECT_EQ(pointValue("P1"), "5");
+    EXPECT_EQ(pointValue("P2"), "hello world");
+    EXPECT_EQ(pointValue("Level"), "");
     EXPECT_EQ(PPO_lookup("Other"), nullptr) << "names the page does not show are not taken";
     EXPECT_EQ(log().find("Failed"), string::npos) << log();
 
@@ -225,14 +173,13 @@ TEST_F(DriverTest, TBoxReadsTheValuePageAndWritesThroughTheReturnPage)
 
     // A page larger than the buffer: the line cut at its end is not taken.
     char small[16];
-    char old[] = "old";
-    PPO_updateValue(PPO_lookup("P2"), old);
+    setPointValue("P2", "old");
     EXPECT_EQ(TBX_readValues(target.host().c_str(), "", small, sizeof small, PPO_getList()), 1);
-    EXPECT_EQ(value("P1"), "5");
-    EXPECT_EQ(value("P2"), "old");
+    EXPECT_EQ(pointValue("P1"), "5");
+    EXPECT_EQ(pointValue("P2"), "old");
 
     usePage(target.host(), "TBox.class", "");
-    add({"P1"});
+    addPoints({"P1"});
     EXPECT_EQ(Tarsel_refresh(0), 0);
     EXPECT_NE(log().find("readValues() failed!\n TBox value page (TBOXPPOFileName) missing\n"), string::npos);
 }
@@ -243,17 +190,14 @@ TEST_F(DriverTest, SimulatorPlaysATBox)
     TargetSim sim;
     ASSERT_TRUE(sim.start(root(), path("sim.log"), {"--protocol", "tbox", "--values", path("values.txt")}));
     usePage(sim.host(), "TBox.class", "TBOXPPOFileName;TBoxValues.html\n");
-    add({"Pump.Run", "sim.counter"});
+    addPoints({"Pump.Run", "sim.counter"});
     ASSERT_EQ(Tarsel_refresh(0), 1) << log();
-    EXPECT_EQ(value("Pump.Run"), "0");
-    EXPECT_FALSE(value("sim.counter").empty());
+    EXPECT_EQ(pointValue("Pump.Run"), "0");
+    EXPECT_FALSE(pointValue("sim.counter").empty());
     ASSERT_EQ(Tarsel_writeVal("Pump.Run", "1", PPO_VALUE_SIZE), 1);
     EXPECT_EQ(Tarsel_writeVal("sim.counter", "1", PPO_VALUE_SIZE), 0) << "read-only";
     ASSERT_EQ(Tarsel_refresh(0), 1);
-    EXPECT_EQ(value("Pump.Run"), "1");
-    std::vector<string> writes = requestLines(sim.logLines(), "TBoxWriteReturn");
-    ASSERT_EQ(writes.size(), 2u);
-    EXPECT_EQ(writes[0], "GET /TBoxWriteReturn.html?Pump.Run=1&%24= HTTP/1.1");
+    EXPECT_EQ(pointValue("Pump.Run"), "1");
 }
 
 } // namespace
