@@ -54,14 +54,13 @@ bool SRVR_exchangeAllowed(const char *what);
 // connection; -1 with the connection message set on failure (also when the
 // deadline passes while connecting).
 int SRVR_openTcp(SrvrAddress target, bool relay, int64_t deadline);
-// The same in two steps, for exchanges that wait for several connections at
-// once: starts connecting without waiting (the socket, or -1 with the
-// connection message set) and, once the socket is writable, tells whether the
-// connection stands (false with the connection message set).
+// Starts such a connection without waiting, for exchanges that wait for
+// several at once: the socket, or -1 with the connection message set.
 int SRVR_startTcp(SrvrAddress target, bool relay);
-bool SRVR_finishTcp(int sock, SrvrAddress target);
-// Counts a connection found standing by other means (a first send that went).
+// Counts a connection found standing (for SRVR_getConnectCount).
 void SRVR_noteConnected();
+// Sets the connection message for a failed connection to target and answers it.
+const char *SRVR_failedConnection(SrvrAddress target);
 // Closes a connection after a complete exchange.
 void SRVR_closeTcp(int sock);
 // Drops a connection at once (reset), for exchanges that failed or were cut.

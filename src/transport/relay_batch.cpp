@@ -98,14 +98,6 @@ void restartReply(Exchange &e)
     e.reply[0] = '\0';
 }
 
-void failConnect(const Batch &b, Exchange &e)
-{
-    char dotted[20], text[64];
-    SRVR_dottedAddress(b.target.ip, dotted, sizeof dotted);
-    std::snprintf(text, sizeof text, "Connection to host \"%s\" failed !", dotted);
-    fail(e, text);
-}
-
 void sendSome(const Batch &b, Exchange &e);
 
 // The request is sent as soon as the connection stands: a send on a socket
@@ -115,7 +107,7 @@ void sendWhenConnected(const Batch &b, Exchange &e)
     ssize_t n = send(e.sock, e.request, e.requestLength, MSG_NOSIGNAL);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
     if (n < 0) {
-        failConnect(b, e);
+        fail(e, SRVR_failedConnection(b.target));
         return;
     }
     SRVR_noteConnected();
@@ -296,7 +288,7 @@ void progress(const Batch &b, Exchange &e)
 void cutAtDeadline(const Batch &b, Exchange &e)
 {
     if (e.step == Step::Connecting) {
-        failConnect(b, e);
+        fail(e, SRVR_failedConnection(b.target));
         return;
     }
     if (e.step == Step::Sending || e.received == 0) {

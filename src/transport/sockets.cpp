@@ -67,13 +67,6 @@ int waitReady(int sock, short events, int64_t deadline)
     }
 }
 
-void reportFailedConnect(SrvrAddress target)
-{
-    char dotted[20];
-    SRVR_dottedAddress(target.ip, dotted, sizeof dotted);
-    std::snprintf(connectionMessage, sizeof connectionMessage, "Connection to host \"%s\" failed !", dotted);
-}
-
 } // namespace
 
 // ---- deadlines -------------------------------------------------------------
@@ -187,7 +180,7 @@ int SRVR_startTcp(SrvrAddress target, bool relay)
     peer.sin_addr.s_addr = htonl(target.ip);
     if (connect(sock, reinterpret_cast<const sockaddr *>(&peer), sizeof peer) != 0 && errno != EINPROGRESS &&
         errno != EINTR) {
-        reportFailedConnect(target);
+        SRVR_failedConnection(target);
         SRVR_abortTcp(sock);
         return -1;
     }
@@ -196,24 +189,26 @@ int SRVR_startTcp(SrvrAddress target, bool relay)
 
 void SRVR_noteConnected() { connectCount++; }
 
-bool SRVR_finishTcp(int sock, SrvrAddress target)
+const char *SRVR_failedConnection(SrvrAddress target)
 {
-    int error = 0;
-    socklen_t length = sizeof error;
-    if (getsockopt(sock, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0) {
-        SRVR_noteConnected();
-        return true;
-    }
-    reportFailedConnect(target);
-    return false;
+    char dotted[20];
+    SRVR_dottedAddress(target.ip, dotted, sizeof dotted);
+    std::snprintf(connectionMessage, sizeof connectionMessage, "Connection to host \"%s\" failed !", dotted);
+    return connectionMessage;
 }
 
 int SRVR_openTcp(SrvrAddress target, bool relay, int64_t deadline)
 {
     int sock = SRVR_startTcp(target, relay);
     if (sock < 0) return -1;
-    if (waitReady(sock, POLLOUT, deadline) > 0 && SRVR_finishTcp(sock, target)) return sock;
-    reportFailedConnect(target);
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (waitReady(sock, POLLOUT, deadline) > 0 && getsockopt(sock, SOL_SOCKET, SO_ERROR, &error, &length) == 0 &&
+        error == 0) {
+        SRVR_noteConnected();
+        return sock;
+    }
+    SRVR_failedConnection(target);
     SRVR_abortTcp(sock);
     return -1;
 }

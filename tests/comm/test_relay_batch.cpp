@@ -80,9 +80,7 @@ private:
             pending.erase(0, end + 4);
             size_t query = line.find('?') + 1;
             waitForTurn();
-            std::string body = "value=" + line.substr(query, line.find(' ', query) - query) + "\n";
-            RawServer::sendText(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
-                                        body);
+            RawServer::sendText(fd, httpReply("value=" + line.substr(query, line.find(' ', query) - query) + "\n"));
             std::lock_guard<std::mutex> hold(lock_);
             answered_++;
             changed_.notify_all();
@@ -141,13 +139,6 @@ protected:
         for (int i = 0; i < count; i++) all.push_back(i);
         return all;
     }
-    size_t count(const std::string &text)
-    {
-        std::string all = log();
-        size_t n = 0;
-        for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) n++;
-        return n;
-    }
 
     Taken taken;
 };
@@ -178,11 +169,11 @@ TEST_F(RelayBatchTest, AFailureEndsTheRunAfterTheRepliesBeforeIt)
 {
     RawServer target([](int fd, const std::string &request) {
         if (request.find("v_2 ") != std::string::npos) {
-            RawServer::sendText(fd, "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+            RawServer::sendText(fd, httpReply("", "404 Not Found"));
             return After::Close;
         }
         if (request.find("v_4 ") != std::string::npos) return After::Close; // no reply at all
-        RawServer::sendText(fd, "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nok\n\n");
+        RawServer::sendText(fd, httpReply("ok\n\n"));
         return After::Close;
     });
     EXPECT_EQ(run(target.host(), 3), 0);
@@ -197,7 +188,7 @@ TEST_F(RelayBatchTest, AFailureEndsTheRunAfterTheRepliesBeforeIt)
                   takeInto, &taken),
               0);
     EXPECT_EQ(taken.order, std::vector<int>({0, 1, 0, 1}));
-    EXPECT_EQ(count("Relay URL: E! recv failed !"), 1u);
+    EXPECT_EQ(countOf(log(), "Relay URL: E! recv failed !"), 1);
 
     // Only reading commands; nothing is sent for the others.
     size_t requests = target.requests().size();
@@ -208,7 +199,7 @@ TEST_F(RelayBatchTest, AFailureEndsTheRunAfterTheRepliesBeforeIt)
 TEST_F(RelayBatchTest, StaleKeptConnectionsAreOpenedAgainQuietly)
 {
     RawServer target([](int fd, const std::string &) {
-        RawServer::sendText(fd, "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nok\n\n");
+        RawServer::sendText(fd, httpReply("ok\n\n"));
         return After::Close;
     });
     SRVR_setKeepAlive(1);
@@ -225,22 +216,21 @@ TEST_F(RelayBatchTest, AServerOfOneConnectionAtATimeIsReadOneRequestAfterTheOthe
     RawServer target([](int fd, const std::string &request) {
         std::string line = request.substr(0, request.find(' ', 5));
         std::string body = line.substr(line.find('?') + 1) + "\n";
-        RawServer::sendText(fd,
-                            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+        RawServer::sendText(fd, httpReply(body));
         return After::KeepReading;
     });
     SRVR_setKeepAlive(1);
     ASSERT_EQ(run(target.host(), 6), 1) << log();
     EXPECT_EQ(taken.order, upTo(6));
     EXPECT_EQ(taken.bodies[5], "v_5\n");
-    EXPECT_EQ(count("serves one connection at a time"), 1u);
+    EXPECT_EQ(countOf(log(), "serves one connection at a time"), 1);
 
     // From then on one kept connection carries the reads, without waiting.
     unsigned before = SRVR_getConnectCount();
     for (int round = 0; round < 3; round++) ASSERT_EQ(run(target.host(), 6), 1);
     EXPECT_EQ(SRVR_getConnectCount() - before, 0u);
     EXPECT_EQ(target.requests().size(), 24u);
-    EXPECT_EQ(count("serves one connection at a time"), 1u);
+    EXPECT_EQ(countOf(log(), "serves one connection at a time"), 1);
     EXPECT_EQ(log().find("failed"), std::string::npos) << log();
 }
 
