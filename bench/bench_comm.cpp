@@ -18,26 +18,12 @@
 
 namespace {
 
-// The simulator, started once for all benchmarks and ended at exit.
-std::string emptyRoot()
-{
-    char root[] = "/tmp/panterm-bench-XXXXXX";
-    if (!mkdtemp(root)) std::abort();
-    return root;
-}
-
-BenchSimulator &simulator()
-{
-    static BenchSimulator sim(emptyRoot(), {});
-    return sim;
-}
-
 void connectTo(int keepAlive)
 {
     initSettings();
     attachLayers();
     pterm.debug_level = 0;
-    SetRemoteHost(simulator().host().c_str());
+    SetRemoteHost(emptyRootSimulator().host().c_str());
     SRVR_setKeepAlive(keepAlive);
 }
 
@@ -60,7 +46,7 @@ void BM_RefreshCycle(benchmark::State &state)
     connectTo(0);
     MU_init();
     MU_init2();
-    std::snprintf(VM_RemoteServer, sizeof VM_RemoteServer, "%s", simulator().host().c_str());
+    std::snprintf(VM_RemoteServer, sizeof VM_RemoteServer, "%s", emptyRootSimulator().host().c_str());
     SetRemoteStatus(1);
     Tarsel_setServiceId("Other.class");
     Tarsel_loadHtmlParameters("");

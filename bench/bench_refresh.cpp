@@ -84,29 +84,16 @@ std::vector<Request> parseRequests(const std::string &bytes)
     return out;
 }
 
-std::string emptyRoot()
-{
-    char root[] = "/tmp/panterm-bench-XXXXXX";
-    if (!mkdtemp(root)) std::abort();
-    return root;
-}
-
-BenchSimulator &simulator()
-{
-    static BenchSimulator sim(emptyRoot(), {});
-    return sim;
-}
-
 // A page of n points on the simulator, its first cycle (the order) done.
 void openPage(int points, int keepAlive)
 {
     initSettings();
     attachLayers();
     pterm.debug_level = 0;
-    SetRemoteHost(simulator().host().c_str());
+    SetRemoteHost(emptyRootSimulator().host().c_str());
     MU_init();
     MU_init2();
-    std::snprintf(VM_RemoteServer, sizeof VM_RemoteServer, "%s", simulator().host().c_str());
+    std::snprintf(VM_RemoteServer, sizeof VM_RemoteServer, "%s", emptyRootSimulator().host().c_str());
     SetRemoteStatus(1);
     Tarsel_setServiceId("Other.class");
     Tarsel_loadHtmlParameters("");
@@ -160,7 +147,7 @@ struct CurlRequests {
             curl_slist *list = nullptr;
             for (const std::string &h : r.headers) list = curl_slist_append(list, h.c_str());
             headers.push_back(curl_slist_append(list, "Expect:")); // the panel sends its bodies at once
-            urls.push_back("http://" + simulator().host() + r.path);
+            urls.push_back("http://" + emptyRootSimulator().host() + r.path);
         }
     }
     ~CurlRequests()

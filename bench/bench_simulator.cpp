@@ -32,6 +32,18 @@ BenchSimulator::BenchSimulator(const std::string &root, const std::vector<std::s
     host_ = "127.0.0.1:" + std::to_string(port);
 }
 
+BenchSimulator &emptyRootSimulator()
+{
+    static BenchSimulator sim(
+        [] {
+            char root[] = "/tmp/panterm-bench-XXXXXX";
+            if (!mkdtemp(root)) std::abort();
+            return std::string(root);
+        }(),
+        {});
+    return sim;
+}
+
 BenchSimulator::~BenchSimulator()
 {
     kill(pid_, SIGTERM);

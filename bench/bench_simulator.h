@@ -16,3 +16,7 @@ private:
     int pid_ = -1;
     std::string host_;
 };
+
+// A simulator on an empty temporary root, started at the first call and
+// ended at exit.
+BenchSimulator &emptyRootSimulator();

@@ -33,6 +33,15 @@ void TempDirTest::TearDown()
     std::filesystem::remove_all(dir_, ec);
 }
 
+void useHeadlessScreen(const char *size)
+{
+    setenv("PANTERM_DISPLAY", "headless", 1);
+    if (size) setenv("PANTERM_SCREEN", size, 1);
+    else unsetenv("PANTERM_SCREEN");
+    unsetenv("PANTERM_SNAPSHOT");
+    unsetenv("PANTERM_EVENTS");
+}
+
 std::string readFile(const std::string &path)
 {
     log_flushFile();

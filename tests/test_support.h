@@ -20,6 +20,10 @@ private:
     std::string oldCwd_;
 };
 
+// Makes the next GrOpen open the headless screen of the given size ("WxH";
+// null: the default size), without an event script or a snapshot file.
+void useHeadlessScreen(const char *size);
+
 // Flushes the log first, so a test can read what was logged so far.
 std::string readFile(const std::string &path);
 void writeFile(const std::string &path, const std::string &content);

@@ -16,9 +16,7 @@ protected:
     void SetUp() override
     {
         TempDirTest::SetUp();
-        setenv("PANTERM_DISPLAY", "headless", 1);
-        unsetenv("PANTERM_EVENTS");
-        unsetenv("PANTERM_SNAPSHOT");
+        useHeadlessScreen(nullptr);
         ASSERT_GE(GrOpen(), 0);
         GR_WINDOW_ID w = GrNewWindowEx(GR_WM_PROPS_NODECORATE, "t", GR_ROOT_WINDOW_ID, 0, 0, 640, 480, WHITE);
         GrSelectEvents(w, GR_EVENT_MASK_BUTTON_DOWN | GR_EVENT_MASK_BUTTON_UP | GR_EVENT_MASK_KEY_DOWN |

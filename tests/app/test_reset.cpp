@@ -29,10 +29,7 @@ protected:
     void SetUp() override
     {
         TempDirTest::SetUp();
-        setenv("PANTERM_DISPLAY", "headless", 1);
-        setenv("PANTERM_SCREEN", "320x240", 1);
-        unsetenv("PANTERM_SNAPSHOT");
-        unsetenv("PANTERM_EVENTS");
+        useHeadlessScreen("320x240");
         writeFile(
             path("Plant.teq"),
             teqc::buildTeq("teq f\npage-size 320,240\nfill on\nfill-colour 9,0,0\n"

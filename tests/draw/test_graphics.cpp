@@ -27,10 +27,7 @@ protected:
     void SetUp() override
     {
         TempDirTest::SetUp();
-        setenv("PANTERM_DISPLAY", "headless", 1);
-        setenv("PANTERM_SCREEN", "320x240", 1);
-        unsetenv("PANTERM_SNAPSHOT");
-        unsetenv("PANTERM_EVENTS");
+        useHeadlessScreen("320x240");
         ASSERT_GE(GrOpen(), 0);
         g_screenWidth = 320;
         g_screenHeight = 240;

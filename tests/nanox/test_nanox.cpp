@@ -19,10 +19,7 @@ protected:
     void SetUp() override
     {
         TempDirTest::SetUp();
-        setenv("PANTERM_DISPLAY", "headless", 1);
-        unsetenv("PANTERM_SCREEN");
-        unsetenv("PANTERM_SNAPSHOT");
-        unsetenv("PANTERM_EVENTS");
+        useHeadlessScreen(nullptr);
     }
     // Opens the display with a mapped white window at (wx, wy) and a GC.
     void open(int wx = 0, int wy = 0, int w = 200, int h = 100)

@@ -21,10 +21,7 @@ protected:
     void SetUp() override
     {
         TempDirTest::SetUp();
-        setenv("PANTERM_DISPLAY", "headless", 1);
-        setenv("PANTERM_SCREEN", "320x240", 1);
-        unsetenv("PANTERM_SNAPSHOT");
-        unsetenv("PANTERM_EVENTS");
+        useHeadlessScreen("320x240");
         ASSERT_GE(GrOpen(), 0);
         win = GrNewWindow(GR_ROOT_WINDOW_ID, 0, 0, 320, 240, 0, WHITE, BLACK);
         GrMapWindow(win);
