@@ -162,9 +162,10 @@ int SRVR_startTcp(SrvrAddress target, bool relay)
         safe_strncpy(connectionMessage, "Socket: Unable to connect !", sizeof connectionMessage);
         return -1;
     }
-    linger lingerOn = {1, 10};
+    // No linger time: with one, a close waits on the main thread until the
+    // target has taken all that was sent, ten seconds when it reads nothing.
+    // Without it the system delivers the rest after the close.
     int on = 1, bufferSize = 65535;
-    setOption(sock, SO_LINGER, &lingerOn, sizeof lingerOn, "Socket: Unable to set SO_LINGER\n", false);
     setOption(sock, SO_KEEPALIVE, &on, sizeof on,
               relay ? "Relay URL: Unable to set SO_KEEPALIVE\n" : "Socket: Unable to set SO_KEEPALIVE\n", !relay);
     setOption(sock, SO_SNDBUF, &bufferSize, sizeof bufferSize, relay ? nullptr : "Socket: Unable to set SO_SNDBUF !\n",

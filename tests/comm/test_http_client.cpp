@@ -5,6 +5,8 @@
 #include <string>
 #include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
+#include <netinet/in.h>
 
 #include "runtime/hooks.h"
 #include "runtime/settings.h"
@@ -470,6 +472,42 @@ TEST_F(HttpClientTest, SlotsSendGetAndPostRequests)
     EXPECT_EQ(SRVR_OpenSocket(host.c_str()), 0);
     for (int s : slots) SRVR_CloseSocket(s);
     EXPECT_EQ(SRVR_WriteGetHeader(slots[0], "a\r\nX: y", "", nullptr, 0), 0);
+}
+
+// A target that takes connections but reads nothing: what the panel sends
+// stays unsent in its socket.
+struct DeafListener {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    int port = 0;
+    DeafListener()
+    {
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (bind(fd, reinterpret_cast<sockaddr *>(&address), length) == 0 && listen(fd, 4) == 0 &&
+            getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+            port = ntohs(address.sin_port);
+    }
+    ~DeafListener() { close(fd); }
+};
+
+TEST_F(HttpClientTest, ClosingAConnectionWithUnsentDataDoesNotWait)
+{
+    DeafListener target;
+    ASSERT_GT(target.port, 0);
+    std::string host = "127.0.0.1:" + std::to_string(target.port);
+    int slot = SRVR_OpenSocket(host.c_str());
+    ASSERT_GE(slot, 1);
+    // More than the target's socket takes, less than what fits into the
+    // panel's: the send is done, the data is not yet delivered.
+    std::string body(200000, 'p');
+    ASSERT_GT(SRVR_PutPostHeader(slot, "cgi-bin/", "ILRReadValues.exe", "text/xml", static_cast<int>(body.size()),
+                                 nullptr, 0),
+              0);
+    ASSERT_GT(SRVR_PutBuffer(slot, body.data(), static_cast<int>(body.size())), 0);
+    long ms = timed([&] { SRVR_CloseSocket(slot); });
+    EXPECT_LT(ms, 200) << "the close must not wait for the target to take what is left";
 }
 
 int pumps;
