@@ -1,11 +1,15 @@
 // The refresh cycle of a page of 1000 process points on loopback against the
 // target simulator, side by side in the same run with libcurl sending the
-// same requests to the same simulator. The requests of one steady cycle are
+// same requests to the same simulator. The requests of the cycles of one
+// period (the steady reads, and the order sent again every so often) are
 // recorded by wrapping the panel's send() at link time (--wrap, see
 // CMakeLists.txt) and replayed with one reused curl handle, over one kept-alive
 // connection or a new connection per request, as the panel sent them; and
 // with curl's multi interface, up to as many connections at once as the panel
-// uses (SRVR_RELAY_WINDOW).
+// uses (SRVR_RELAY_WINDOW). Each runs against a simulator that answers at once,
+// its work sharing the two processors with the client's, and against one that
+// takes a millisecond before every reply, as a controller's web server does at
+// best. The counter targetCpu is the simulator's processor time per cycle.
 #include <benchmark/benchmark.h>
 
 #include <curl/curl.h>
@@ -13,8 +17,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "app/startup.h"
@@ -84,22 +88,36 @@ std::vector<Request> parseRequests(const std::string &bytes)
     return out;
 }
 
-// A page of n points on the simulator, its first cycle (the order) done.
-void openPage(int points, int keepAlive)
+// What a benchmark runs against: the points of the page, keep-alive on or
+// off, and the simulator's time before every reply.
+struct Rig {
+    int points;
+    int keepAlive;
+    BenchSimulator &target;
+
+    explicit Rig(const benchmark::State &state)
+        : points(static_cast<int>(state.range(0))), keepAlive(static_cast<int>(state.range(1))),
+          target(emptyRootSimulator(static_cast<int>(state.range(2))))
+    {
+    }
+};
+
+// A page of the rig's points on its simulator, its first cycle (the order) done.
+void openPage(const Rig &rig)
 {
     initSettings();
     attachLayers();
     pterm.debug_level = 0;
-    SetRemoteHost(emptyRootSimulator().host().c_str());
+    SetRemoteHost(rig.target.host().c_str());
     MU_init();
     MU_init2();
-    std::snprintf(VM_RemoteServer, sizeof VM_RemoteServer, "%s", emptyRootSimulator().host().c_str());
+    std::snprintf(VM_RemoteServer, sizeof VM_RemoteServer, "%s", rig.target.host().c_str());
     SetRemoteStatus(1);
     Tarsel_setServiceId("Other.class");
     Tarsel_loadHtmlParameters("");
-    SRVR_setKeepAlive(keepAlive);
+    SRVR_setKeepAlive(rig.keepAlive);
     Tarsel_clearView();
-    for (int i = 0; i < points; i++) {
+    for (int i = 0; i < rig.points; i++) {
         char name[32];
         std::snprintf(name, sizeof name, "Plant.Point%04d", i);
         Tarsel_addPPO(name, 0);
@@ -114,128 +132,184 @@ void closePage()
     MU_releaseAreas();
 }
 
-// The requests of one steady cycle of the page: of a few cycles after the
-// order, the one with the fewest requests (no repeated order in it).
-std::vector<Request> recordCycle(int points, int keepAlive)
+// The requests of the cycles of one period of the page: every
+// TARSEL_FORCE_EVERY + 1 cycles the panel sends its order again, one block
+// after the other, before it reads.
+std::vector<std::vector<Request>> recordPeriod(const Rig &rig)
 {
-    openPage(points, keepAlive);
-    std::vector<Request> fewest;
-    for (int cycle = 0; cycle < 3; cycle++) {
+    openPage(rig);
+    std::vector<std::vector<Request>> cycles;
+    for (int cycle = 0; cycle <= TARSEL_FORCE_EVERY; cycle++) {
         sent.clear();
         recording = true;
         bool ok = Tarsel_refresh(0);
         recording = false;
         if (!ok) std::abort();
-        std::vector<Request> requests = parseRequests(sent);
-        if (fewest.empty() || requests.size() < fewest.size()) fewest = requests;
+        cycles.push_back(parseRequests(sent));
     }
     closePage();
-    return fewest;
+    return cycles;
 }
 
 size_t discard(char *, size_t size, size_t count, void *) { return size * count; }
 
-// The recorded requests as curl sends them: header lists and addresses.
-struct CurlRequests {
-    std::vector<Request> requests;
-    std::vector<curl_slist *> headers;
-    std::vector<std::string> urls;
+// One recorded request as curl sends it: its header list and address.
+struct CurlRequest {
+    Request request;
+    curl_slist *headers = nullptr;
+    std::string url;
 
-    explicit CurlRequests(std::vector<Request> recorded) : requests(std::move(recorded))
+    CurlRequest(const Request &recorded, const std::string &host)
+        : request(recorded), url("http://" + host + recorded.path)
     {
-        for (const Request &r : requests) {
-            curl_slist *list = nullptr;
-            for (const std::string &h : r.headers) list = curl_slist_append(list, h.c_str());
-            headers.push_back(curl_slist_append(list, "Expect:")); // the panel sends its bodies at once
-            urls.push_back("http://" + emptyRootSimulator().host() + r.path);
-        }
+        for (const std::string &h : request.headers) headers = curl_slist_append(headers, h.c_str());
+        headers = curl_slist_append(headers, "Expect:"); // the panel sends its bodies at once
     }
-    ~CurlRequests()
-    {
-        for (curl_slist *list : headers) curl_slist_free_all(list);
-    }
-    // Sets handle up for request i; without keep-alive the panel opens a
+    ~CurlRequest() { curl_slist_free_all(headers); }
+    CurlRequest(const CurlRequest &) = delete;
+    CurlRequest &operator=(const CurlRequest &) = delete;
+
+    // Sets handle up for the request; without keep-alive the panel opens a
     // connection per request, and so does curl then.
-    void setUp(CURL *curl, size_t i, bool keepAlive) const
+    void setUp(CURL *curl, bool keepAlive) const
     {
-        const Request &r = requests[i];
-        curl_easy_setopt(curl, CURLOPT_URL, urls[i].c_str());
-        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers[i]);
-        curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, r.http10 ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
+        curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+        curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, request.http10 ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
         curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, discard);
         curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, keepAlive ? 0L : 1L);
-        if (r.method == "POST") {
-            curl_easy_setopt(curl, CURLOPT_POSTFIELDS, r.body.data());
-            curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(r.body.size()));
+        if (request.method == "POST") {
+            curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request.body.data());
+            curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(request.body.size()));
         } else {
             curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
         }
     }
 };
 
+// The recorded period for curl: the requests of each cycle, in steps. The
+// requests of one step may go at once: the value files of a cycle are one
+// step, every other request (an order block, which waits for the answer to
+// the one before) a step of its own.
+struct CurlPeriod {
+    std::vector<std::vector<std::vector<std::unique_ptr<CurlRequest>>>> cycles;
+    double requests = 0; // per cycle
+
+    CurlPeriod(const std::vector<std::vector<Request>> &recorded, const std::string &host)
+    {
+        size_t total = 0;
+        for (const std::vector<Request> &cycle : recorded) {
+            cycles.emplace_back();
+            bool reading = false;
+            for (const Request &r : cycle) {
+                bool read = r.path.find("ReadFile.exe") != std::string::npos;
+                if (!read || !reading) cycles.back().emplace_back();
+                cycles.back().back().push_back(std::make_unique<CurlRequest>(r, host));
+                reading = read;
+                total++;
+            }
+        }
+        requests = cycles.empty() ? 0 : static_cast<double>(total) / static_cast<double>(cycles.size());
+    }
+    const std::vector<std::vector<std::unique_ptr<CurlRequest>>> &cycle(size_t i) const
+    {
+        return cycles[i % cycles.size()];
+    }
+};
+
+// Reports the simulator's processor time per cycle from the time start.
+void countTargetCpu(benchmark::State &state, const Rig &rig, double start)
+{
+    state.counters["targetCpu"] =
+        benchmark::Counter(rig.target.cpuSeconds() - start, benchmark::Counter::kAvgIterations);
+}
+
 void BM_RefreshCycle_Panel(benchmark::State &state)
 {
-    openPage(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    Rig rig(state);
+    openPage(rig);
+    double start = rig.target.cpuSeconds();
     for (auto _ : state)
         if (!Tarsel_refresh(0)) state.SkipWithError("refresh failed");
-    state.counters["requests"] =
-        static_cast<double>(recordCycle(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))).size());
+    countTargetCpu(state, rig, start);
     closePage();
+    state.counters["requests"] = CurlPeriod(recordPeriod(rig), rig.target.host()).requests;
 }
 
 // One reused easy handle, request after request.
 void BM_RefreshCycle_Curl(benchmark::State &state)
 {
-    CurlRequests cycle(recordCycle(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
-    if (cycle.requests.empty()) state.SkipWithError("no requests recorded");
+    Rig rig(state);
+    CurlPeriod period(recordPeriod(rig), rig.target.host());
     CURL *curl = curl_easy_init();
-    for (auto _ : state) {
-        for (size_t i = 0; i < cycle.requests.size(); i++) {
-            cycle.setUp(curl, i, state.range(1) != 0);
-            if (curl_easy_perform(curl) != CURLE_OK) state.SkipWithError("curl failed");
-        }
-    }
+    size_t cycle = 0;
+    double start = rig.target.cpuSeconds();
+    for (auto _ : state)
+        for (const auto &step : period.cycle(cycle++))
+            for (const auto &request : step) {
+                request->setUp(curl, rig.keepAlive != 0);
+                if (curl_easy_perform(curl) != CURLE_OK) state.SkipWithError("curl failed");
+            }
+    countTargetCpu(state, rig, start);
     curl_easy_cleanup(curl);
-    state.counters["requests"] = static_cast<double>(cycle.requests.size());
+    state.counters["requests"] = period.requests;
 }
 
-// The multi interface: every request at once, on as many connections as the
-// panel uses at a time.
+// Runs the requests of one step on the multi handle, all at once, up to the
+// panel's number of connections at a time.
+bool performStep(CURLM *multi, const std::vector<std::unique_ptr<CurlRequest>> &step, std::vector<CURL *> &handles,
+                 bool keepAlive)
+{
+    for (size_t i = 0; i < step.size(); i++) {
+        step[i]->setUp(handles[i], keepAlive);
+        curl_multi_add_handle(multi, handles[i]);
+    }
+    bool ok = true;
+    int running = 1;
+    while (running && ok) {
+        ok = curl_multi_perform(multi, &running) == CURLM_OK;
+        if (running) curl_multi_poll(multi, nullptr, 0, 100, nullptr);
+    }
+    int left = 0;
+    while (CURLMsg *m = curl_multi_info_read(multi, &left))
+        if (m->msg == CURLMSG_DONE && m->data.result != CURLE_OK) ok = false;
+    for (size_t i = 0; i < step.size(); i++) curl_multi_remove_handle(multi, handles[i]);
+    return ok;
+}
+
+// The multi interface: the requests of each step at once, on as many
+// connections as the panel uses at a time.
 void BM_RefreshCycle_CurlMulti(benchmark::State &state)
 {
-    CurlRequests cycle(recordCycle(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
-    if (cycle.requests.empty()) state.SkipWithError("no requests recorded");
+    Rig rig(state);
+    CurlPeriod period(recordPeriod(rig), rig.target.host());
     std::vector<CURL *> handles;
-    for (size_t i = 0; i < cycle.requests.size(); i++) {
-        handles.push_back(curl_easy_init());
-        cycle.setUp(handles.back(), i, state.range(1) != 0);
-    }
     CURLM *multi = curl_multi_init();
     curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, static_cast<long>(SRVR_RELAY_WINDOW));
-    for (auto _ : state) {
-        for (CURL *h : handles) curl_multi_add_handle(multi, h);
-        int running = 1;
-        while (running) {
-            if (curl_multi_perform(multi, &running) != CURLM_OK) state.SkipWithError("curl failed");
-            if (running) curl_multi_poll(multi, nullptr, 0, 100, nullptr);
+    size_t cycle = 0;
+    double start = rig.target.cpuSeconds();
+    for (auto _ : state)
+        for (const auto &step : period.cycle(cycle++)) {
+            while (handles.size() < step.size()) handles.push_back(curl_easy_init());
+            if (!performStep(multi, step, handles, rig.keepAlive != 0)) state.SkipWithError("curl failed");
         }
-        int left = 0;
-        while (CURLMsg *m = curl_multi_info_read(multi, &left))
-            if (m->msg == CURLMSG_DONE && m->data.result != CURLE_OK) state.SkipWithError("curl failed");
-        for (CURL *h : handles) curl_multi_remove_handle(multi, h);
-    }
+    countTargetCpu(state, rig, start);
     for (CURL *h : handles) curl_easy_cleanup(h);
     curl_multi_cleanup(multi);
-    state.counters["requests"] = static_cast<double>(cycle.requests.size());
+    state.counters["requests"] = period.requests;
 }
 
-BENCHMARK(BM_RefreshCycle_Panel)->ArgNames({"points", "keepAlive"})->Args({1000, 0})->Args({1000, 1})->UseRealTime();
-BENCHMARK(BM_RefreshCycle_Curl)->ArgNames({"points", "keepAlive"})->Args({1000, 0})->Args({1000, 1})->UseRealTime();
-BENCHMARK(BM_RefreshCycle_CurlMulti)
-    ->ArgNames({"points", "keepAlive"})
-    ->Args({1000, 0})
-    ->Args({1000, 1})
-    ->UseRealTime();
+// Points, keep-alive off and on, the simulator's milliseconds before a reply.
+void rigs(benchmark::internal::Benchmark *b)
+{
+    b->ArgNames({"points", "keepAlive", "answerMs"})->UseRealTime();
+    for (int answerMs : {0, 1})
+        for (int keepAlive : {0, 1}) b->Args({1000, keepAlive, answerMs});
+}
+
+BENCHMARK(BM_RefreshCycle_Panel)->Apply(rigs);
+BENCHMARK(BM_RefreshCycle_Curl)->Apply(rigs);
+BENCHMARK(BM_RefreshCycle_CurlMulti)->Apply(rigs);
 
 } // namespace

@@ -3,6 +3,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <memory>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,16 +34,31 @@ BenchSimulator::BenchSimulator(const std::string &root, const std::vector<std::s
     host_ = "127.0.0.1:" + std::to_string(port);
 }
 
-BenchSimulator &emptyRootSimulator()
+double BenchSimulator::cpuSeconds() const
 {
-    static BenchSimulator sim(
-        [] {
-            char root[] = "/tmp/panterm-bench-XXXXXX";
-            if (!mkdtemp(root)) std::abort();
-            return std::string(root);
-        }(),
-        {});
-    return sim;
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/stat", pid_);
+    FILE *in = std::fopen(path, "r");
+    if (!in) return 0;
+    unsigned long user = 0, system = 0;
+    // Fields 14 and 15; the program name in field 2 holds no blank.
+    int got = std::fscanf(in, "%*d %*s %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user, &system);
+    std::fclose(in);
+    return got == 2 ? static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK)) : 0;
+}
+
+BenchSimulator &emptyRootSimulator(int answerMs)
+{
+    static std::map<int, std::unique_ptr<BenchSimulator>> started;
+    std::unique_ptr<BenchSimulator> &sim = started[answerMs];
+    if (!sim) {
+        char root[] = "/tmp/panterm-bench-XXXXXX";
+        if (!mkdtemp(root)) std::abort();
+        std::vector<std::string> args;
+        if (answerMs > 0) args = {"--delay-ms", std::to_string(answerMs)};
+        sim = std::make_unique<BenchSimulator>(root, args);
+    }
+    return *sim;
 }
 
 BenchSimulator::~BenchSimulator()

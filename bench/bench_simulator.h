@@ -11,12 +11,14 @@ public:
     BenchSimulator(const BenchSimulator &) = delete;
     BenchSimulator &operator=(const BenchSimulator &) = delete;
     const std::string &host() const { return host_; } // "127.0.0.1:PORT"
+    double cpuSeconds() const;                        // its processor time so far, user and system
 
 private:
     int pid_ = -1;
     std::string host_;
 };
 
-// A simulator on an empty temporary root, started at the first call and
-// ended at exit.
-BenchSimulator &emptyRootSimulator();
+// A simulator on an empty temporary root that waits answerMs before every
+// reply (as a controller's web server takes its time), started at the first
+// call for that time and ended at exit.
+BenchSimulator &emptyRootSimulator(int answerMs = 0);
