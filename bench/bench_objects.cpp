@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/startup.h"
+#include "bench_temp_dir.h"
 #include "data/containers.h"
 #include "input/input_events.h"
 #include "runtime/settings.h"
@@ -29,8 +30,7 @@ void showSetpoints()
 {
     static bool started = false;
     if (started) return;
-    char dir[] = "/tmp/panterm-bench-objects-XXXXXX";
-    if (!mkdtemp(dir)) std::abort();
+    std::string dir = benchTempDir("objects");
     fs::copy(PANTERM_DEMO_ROOT, dir, fs::copy_options::recursive);
     initSettings();
     attachLayers();
@@ -39,7 +39,7 @@ void showSetpoints()
     static teqc::HeadlessDisplay display(480, 272); // closed at exit
     VM_init();
     VM_loadApplicationPages();
-    VM_requestLoadHtmlFile((std::string(dir) + "/start.html").c_str());
+    VM_requestLoadHtmlFile((dir + "/start.html").c_str());
     VM_entry();
     VM_requestPicture("Plant3.teq");
     VM_entry();

@@ -14,6 +14,7 @@
 
 #include "app/startup.h"
 #include "bench_simulator.h"
+#include "bench_temp_dir.h"
 #include "comm/target_link.h"
 #include "data/process_points.h"
 #include "data/value_format.h"
@@ -57,9 +58,7 @@ std::string symbol(int i)
 const std::string &workDir()
 {
     static std::string dir = [] {
-        char path[] = "/tmp/panterm-bench-XXXXXX";
-        if (!mkdtemp(path)) std::abort();
-        std::string d = path;
+        std::string d = benchTempDir("protocols");
         std::ofstream values(d + "/values.txt"), s7(d + "/s7.tcr"), wago(d + "/wago.tcr");
         for (int i = 0; i < kPoints; i++) {
             values << symbol(i) << "=" << i << "\n";

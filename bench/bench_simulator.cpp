@@ -1,5 +1,7 @@
 #include "bench_simulator.h"
 
+#include "bench_temp_dir.h"
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -52,11 +54,9 @@ BenchSimulator &emptyRootSimulator(int answerMs)
     static std::map<int, std::unique_ptr<BenchSimulator>> started;
     std::unique_ptr<BenchSimulator> &sim = started[answerMs];
     if (!sim) {
-        char root[] = "/tmp/panterm-bench-XXXXXX";
-        if (!mkdtemp(root)) std::abort();
         std::vector<std::string> args;
         if (answerMs > 0) args = {"--delay-ms", std::to_string(answerMs)};
-        sim = std::make_unique<BenchSimulator>(root, args);
+        sim = std::make_unique<BenchSimulator>(benchTempDir("root"), args);
     }
     return *sim;
 }

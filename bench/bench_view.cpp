@@ -14,6 +14,7 @@
 #include "app/startup.h"
 #include "runtime/settings.h"
 #include "bench_simulator.h"
+#include "bench_temp_dir.h"
 #include "comm/target_link.h"
 #include "data/process_points.h"
 #include "teq_render.h"
@@ -32,9 +33,7 @@ void writeText(const fs::path &file, const std::string &text) { std::ofstream(fi
 // 300-painter picture; started once, ended at exit.
 std::string benchRoot()
 {
-    char dir[] = "/tmp/panterm-bench-view-XXXXXX";
-    if (!mkdtemp(dir)) std::abort();
-    fs::path root = dir;
+    fs::path root = benchTempDir("view");
     fs::copy(PANTERM_DEMO_ROOT, root, fs::copy_options::recursive);
     writeText(root / "Big.teq", teqc::buildTeq(teqc::samplePicture(300)));
     writeText(root / "big.html", "<html><applet code=\"IViewer.class\" width=\"800\" height=\"480\">\n"
