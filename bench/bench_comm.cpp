@@ -12,9 +12,6 @@
 #include "runtime/settings.h"
 #include "bench_simulator.h"
 #include "comm/target_link.h"
-#include "data/process_points.h"
-#include "runtime/heap.h"
-#include "view/view_manager.h"
 
 namespace {
 
@@ -43,28 +40,13 @@ BENCHMARK(BM_RelayReadValue)->ArgName("keepAlive")->Arg(0)->Arg(1)->UseRealTime(
 // cycle reads one value file per order block (every 21st cycle orders again).
 void BM_RefreshCycle(benchmark::State &state)
 {
-    connectTo(0);
-    MU_init();
-    MU_init2();
-    std::snprintf(VM_RemoteServer, sizeof VM_RemoteServer, "%s", emptyRootSimulator().host().c_str());
-    SetRemoteStatus(1);
-    Tarsel_setServiceId("Other.class");
-    Tarsel_loadHtmlParameters("");
-    SRVR_setKeepAlive(static_cast<int>(state.range(1)));
-    Tarsel_clearView();
-    for (int i = 0; i < state.range(0); i++) {
-        char name[32];
-        std::snprintf(name, sizeof name, "Plant.Point%04d", i);
-        Tarsel_addPPO(name, 0);
-    }
-    if (!Tarsel_refresh(0)) state.SkipWithError("first refresh failed");
+    if (!openPointsPage(emptyRootSimulator(), static_cast<int>(state.range(0)), static_cast<int>(state.range(1))))
+        state.SkipWithError("first refresh failed");
     for (auto _ : state) {
         if (!Tarsel_refresh(0)) state.SkipWithError("refresh failed");
     }
     state.counters["blocks"] = Tarsel_getBlockCount();
-    Tarsel_clearView();
-    SRVR_destroy();
-    MU_releaseAreas();
+    closePointsPage();
 }
 BENCHMARK(BM_RefreshCycle)
     ->ArgNames({"points", "keepAlive"})

@@ -21,14 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "app/startup.h"
 #include "bench_simulator.h"
 #include "comm/target_link.h"
-#include "data/process_points.h"
-#include "runtime/heap.h"
-#include "runtime/settings.h"
 #include "transport/relay.h"
-#include "view/view_manager.h"
 
 namespace {
 
@@ -102,42 +97,12 @@ struct Rig {
     }
 };
 
-// A page of the rig's points on its simulator, its first cycle (the order) done.
-void openPage(const Rig &rig)
-{
-    initSettings();
-    attachLayers();
-    pterm.debug_level = 0;
-    SetRemoteHost(rig.target.host().c_str());
-    MU_init();
-    MU_init2();
-    std::snprintf(VM_RemoteServer, sizeof VM_RemoteServer, "%s", rig.target.host().c_str());
-    SetRemoteStatus(1);
-    Tarsel_setServiceId("Other.class");
-    Tarsel_loadHtmlParameters("");
-    SRVR_setKeepAlive(rig.keepAlive);
-    Tarsel_clearView();
-    for (int i = 0; i < rig.points; i++) {
-        char name[32];
-        std::snprintf(name, sizeof name, "Plant.Point%04d", i);
-        Tarsel_addPPO(name, 0);
-    }
-    if (!Tarsel_refresh(0)) std::abort();
-}
-
-void closePage()
-{
-    Tarsel_clearView();
-    SRVR_destroy();
-    MU_releaseAreas();
-}
-
 // The requests of the cycles of one period of the page: every
 // TARSEL_FORCE_EVERY + 1 cycles the panel sends its order again, one block
 // after the other, before it reads.
 std::vector<std::vector<Request>> recordPeriod(const Rig &rig)
 {
-    openPage(rig);
+    if (!openPointsPage(rig.target, rig.points, rig.keepAlive)) std::abort();
     std::vector<std::vector<Request>> cycles;
     for (int cycle = 0; cycle <= TARSEL_FORCE_EVERY; cycle++) {
         sent.clear();
@@ -147,7 +112,7 @@ std::vector<std::vector<Request>> recordPeriod(const Rig &rig)
         if (!ok) std::abort();
         cycles.push_back(parseRequests(sent));
     }
-    closePage();
+    closePointsPage();
     return cycles;
 }
 
@@ -228,12 +193,12 @@ void countTargetCpu(benchmark::State &state, const Rig &rig, double start)
 void BM_RefreshCycle_Panel(benchmark::State &state)
 {
     Rig rig(state);
-    openPage(rig);
+    if (!openPointsPage(rig.target, rig.points, rig.keepAlive)) state.SkipWithError("first refresh failed");
     double start = rig.target.cpuSeconds();
     for (auto _ : state)
         if (!Tarsel_refresh(0)) state.SkipWithError("refresh failed");
     countTargetCpu(state, rig, start);
-    closePage();
+    closePointsPage();
     state.counters["requests"] = CurlPeriod(recordPeriod(rig), rig.target.host()).requests;
 }
 

@@ -11,6 +11,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "app/startup.h"
+#include "comm/target_link.h"
+#include "runtime/heap.h"
+#include "runtime/settings.h"
+#include "transport/relay.h"
+#include "view/view_manager.h"
+
 BenchSimulator::BenchSimulator(const std::string &root, const std::vector<std::string> &extraArgs)
 {
     std::vector<std::string> args = {PANTERM_TARGET_PROGRAM, "--root", root, "--port", "0"};
@@ -65,4 +72,33 @@ BenchSimulator::~BenchSimulator()
 {
     kill(pid_, SIGTERM);
     waitpid(pid_, nullptr, 0);
+}
+
+bool openPointsPage(const BenchSimulator &target, int points, int keepAlive)
+{
+    initSettings();
+    attachLayers();
+    pterm.debug_level = 0;
+    SetRemoteHost(target.host().c_str());
+    MU_init();
+    MU_init2();
+    std::snprintf(VM_RemoteServer, sizeof VM_RemoteServer, "%s", target.host().c_str());
+    SetRemoteStatus(1);
+    Tarsel_setServiceId("Other.class");
+    Tarsel_loadHtmlParameters("");
+    SRVR_setKeepAlive(keepAlive);
+    Tarsel_clearView();
+    for (int i = 0; i < points; i++) {
+        char name[32];
+        std::snprintf(name, sizeof name, "Plant.Point%04d", i);
+        Tarsel_addPPO(name, 0);
+    }
+    return Tarsel_refresh(0) != 0;
+}
+
+void closePointsPage()
+{
+    Tarsel_clearView();
+    SRVR_destroy();
+    MU_releaseAreas();
 }

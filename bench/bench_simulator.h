@@ -1,5 +1,6 @@
 // The target simulator for benchmarks: started once with a root directory
-// and extra arguments, on a free port of 127.0.0.1, ended with the object.
+// and extra arguments, on a free port of 127.0.0.1, ended with the object;
+// and a page of process points read from it.
 #pragma once
 #include <string>
 #include <vector>
@@ -22,3 +23,9 @@ private:
 // reply (as a controller's web server takes its time), started at the first
 // call for that time and ended at exit.
 BenchSimulator &emptyRootSimulator(int answerMs = 0);
+
+// A page of points process points ("Plant.Point0000" on) read from target,
+// keep-alive on or off, its first cycle (the order) done: false when that
+// cycle failed.
+bool openPointsPage(const BenchSimulator &target, int points, int keepAlive);
+void closePointsPage();
