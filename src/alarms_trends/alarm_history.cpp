@@ -16,6 +16,20 @@ int32_t scratch[AL_HISTORY_MAX];
 
 int compareNumbers(int64_t a, int64_t b) { return a < b ? -1 : a > b ? 1 : 0; }
 
+// Takes memory for the history from heap1 and follows whether its part of
+// heap1 still holds nothing but history data.
+void *historyAlloc(AL_History *h, size_t size)
+{
+    uint32_t position = MU_getMyHeapSize();
+    if (position != h->heapEnd) {
+        if (h->heapEnd == h->heapMark) h->heapMark = position;
+        else h->heapShared = 1;
+    }
+    void *memory = MU_alloc(size);
+    if (memory) h->heapEnd = MU_getMyHeapSize();
+    return memory;
+}
+
 char *keptText(AL_History *h, int32_t alarmNumber, const char *text)
 {
     if (!text || !text[0]) return nullptr;
@@ -24,7 +38,7 @@ char *keptText(AL_History *h, int32_t alarmNumber, const char *text)
         if (h->texts[i].alarmNumber == alarmNumber) slot = &h->texts[i];
     if (slot && slot->text && std::strcmp(slot->text, text) == 0) return slot->text;
     size_t length = std::strlen(text);
-    char *copy = static_cast<char *>(MU_alloc(length + 1));
+    char *copy = static_cast<char *>(historyAlloc(h, length + 1));
     if (!copy) return nullptr;
     std::memcpy(copy, text, length + 1);
     if (!slot && h->textCount < AL_TEXT_SLOTS) slot = &h->texts[h->textCount++];
@@ -75,7 +89,7 @@ int AL_historyAdd(AL_History *h, const AL_Line *line)
     if (h->count >= AL_HISTORY_MAX) return 0;
     int block = h->count / AL_BLOCK_LINES;
     if (block >= h->blockCount) {
-        auto *lines = static_cast<AL_Line *>(MU_alloc(sizeof(AL_Line) * AL_BLOCK_LINES));
+        auto *lines = static_cast<AL_Line *>(historyAlloc(h, sizeof(AL_Line) * AL_BLOCK_LINES));
         if (!lines) return 0;
         h->blocks[h->blockCount++] = lines;
     }
@@ -92,7 +106,15 @@ AL_Line *AL_historyAt(AL_History *h, int32_t index)
     return index >= 0 && index < h->count ? &h->blocks[index / AL_BLOCK_LINES][index % AL_BLOCK_LINES] : nullptr;
 }
 
-void AL_historyClear(AL_History *h) { h->count = 0; }
+void AL_historyClear(AL_History *h)
+{
+    h->count = 0;
+    if (h->heapShared || MU_getMyHeapSize() != h->heapEnd) return;
+    MU_setHeapPosition(h->heapMark);
+    h->heapEnd = h->heapMark;
+    h->blockCount = 0;
+    h->textCount = 0;
+}
 
 int AL_compareLines(const AL_Line *a, const AL_Line *b, int column)
 {

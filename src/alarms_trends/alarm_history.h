@@ -1,7 +1,9 @@
 // Off-line alarm history: the lines of a history loaded whole into the panel,
-// kept in heap1 in blocks that a new load reuses (heap1 is never cut back
-// under other page data), with the alarm texts shared between lines of the
-// same alarm; sorting by a column, and writing the rows into a RAM-disk file.
+// kept in heap1 in blocks after a remembered heap position, with the alarm
+// texts shared between lines of the same alarm; a new load cuts heap1 back to
+// that position (when other page data got in among the lines, heap1 is not
+// cut and the blocks are reused instead); sorting by a column, and writing the
+// rows into a RAM-disk file.
 // The sort's work arrays are module state; the lines belong to their list.
 #pragma once
 #include <cstdint>
@@ -25,13 +27,17 @@ struct AL_History {
     int32_t count;
     AL_TextSlot texts[AL_TEXT_SLOTS];
     int textCount;
+    uint32_t heapMark; // heap1 position where the history's memory begins
+    uint32_t heapEnd;  // heap1 position after its last block or text
+    int heapShared;    // other page data lies among the history's memory
 };
 
 // Appends a copy of line (its text kept in heap1); 0 when the history holds
 // AL_HISTORY_MAX lines or heap1 is full.
 int AL_historyAdd(AL_History *history, const AL_Line *line);
 AL_Line *AL_historyAt(AL_History *history, int32_t index);
-// No lines; the blocks and texts stay for the next load.
+// No lines; heap1 goes back to the remembered position when nothing but the
+// history lies above it, else the blocks and texts stay for the next load.
 void AL_historyClear(AL_History *history);
 
 // Compares the key of column (1 history number, 2 alarm number, 3 text, 4 on

@@ -196,3 +196,35 @@ TEST_F(AlarmHistory, NewestFirstAndTenThousandQuickly)
     fill(lines);
     EXPECT_EQ(MU_getMyHeapSize(), before) << "a new load reuses the blocks and the texts";
 }
+
+// 10 000 lines over 1 000 alarm numbers: more alarms than kept text slots, so
+// most lines carry a text copy of their own. Each new load must give their
+// memory back, or heap1 fills after a few reloads.
+TEST_F(AlarmHistory, ReloadsGiveTheHeapBack)
+{
+    std::vector<string> texts;
+    for (int n = 0; n < 1000; n++) texts.push_back("Alarm " + std::to_string(n) + ": " + string(100, 'x'));
+    std::vector<AL_Line> lines(AL_HISTORY_MAX);
+    for (int i = 0; i < AL_HISTORY_MAX; i++) {
+        lines[i].historyNumber = i;
+        lines[i].alarmNumber = i % 1000;
+        lines[i].text = texts[i % 1000].c_str();
+    }
+    MU_alloc(64); // page data below the history
+    uint32_t start = MU_getMyHeapSize();
+    for (int load = 1; load <= 7; load++) {
+        AL_historyClear(&history_);
+        EXPECT_EQ(MU_getMyHeapSize(), start) << "load " << load << " starts at the remembered position";
+        int kept = 0;
+        for (const AL_Line &l : lines) kept += AL_historyAdd(&history_, &l);
+        ASSERT_EQ(kept, AL_HISTORY_MAX) << "load " << load;
+    }
+    EXPECT_STREQ(AL_historyAt(&history_, 9999)->text, texts[999].c_str());
+
+    void *other = MU_alloc(16); // page data above the history: heap1 is not cut under it
+    uint32_t top = MU_getMyHeapSize();
+    AL_historyClear(&history_);
+    EXPECT_EQ(MU_getMyHeapSize(), top);
+    EXPECT_EQ(AL_historyAdd(&history_, &lines[0]), 1);
+    EXPECT_NE(other, nullptr);
+}
