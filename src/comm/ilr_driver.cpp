@@ -165,11 +165,16 @@ void storeItem(PpoRecord *record, const char *item, const char *itemEnd)
     PPO_updateValue(record, text);
 }
 
-// Items are matched to the read list by position.
-void parseResult(const char *reply, PpoList *list)
+// Items are matched to the read list by position. A reply without an item
+// list, or with another number of items than the list, is a failed read.
+bool parseResult(const char *reply, PpoList *list)
 {
     const char *p = std::strstr(reply, "<item_list>");
-    if (!p) return;
+    if (!p) {
+        if (lastAttempt()) err_append(0, "ILR_readValues() failed! no item list\n", nullptr);
+        return false;
+    }
+    const char *listEnd = std::strstr(p, "</item_list>");
     int walked = 0;
     for (PpoRecord *r = list->first; r; r = r->next) {
         const char *item = std::strstr(p, "<i>");
@@ -179,7 +184,10 @@ void parseResult(const char *reply, PpoList *list)
         if (r->name && r->name[0]) storeItem(r, item, itemEnd);
         p = itemEnd + 4;
     }
-    if (walked != list->count) err_append(0, "ILR_readValues() failed! counter missmatch\n", nullptr);
+    const char *more = std::strstr(p, "<i>");
+    if (walked == list->count && (!more || (listEnd && more > listEnd))) return true;
+    if (lastAttempt()) err_append(0, "ILR_readValues() failed! counter missmatch\n", nullptr);
+    return false;
 }
 
 int nothingToDo(const char *, const char *, char *, int, PpoList *) { return 1; }
@@ -224,10 +232,7 @@ int ILR_readValues(const char *host, PpoList *list)
     if (file < 0) return 0;
     int result = 0;
     int slot = SRVR_OpenSocket(hostOrLast(host));
-    if (slot && sendRequest(slot, file) && readResult(slot, false)) {
-        parseResult(replyBuffer, list);
-        result = 1;
-    }
+    if (slot && sendRequest(slot, file) && readResult(slot, false)) result = parseResult(replyBuffer, list) ? 1 : 0;
     if (slot) SRVR_CloseSocket(slot);
     RA_fileClose(file);
     return result;

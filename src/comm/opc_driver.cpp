@@ -333,14 +333,14 @@ int BH_buildWriteRequest(const char *itemName, const char *type, const char *val
     return t.overflow ? -1 : t.length;
 }
 
-void BH_parseItemValues(char *reply, PpoList *list)
+int BH_parseItemValues(char *reply, PpoList *list)
 {
     char *p = std::strstr(reply, "<ns1:ReadResponse>");
     if (!p) {
         const char *fault = std::strstr(reply, "<SOAP-ENV:Fault>");
         if (fault) reportPart("Failed to read values from target!\n%s\n\n", fault, nullptr);
         else err_append(0, kFailed, nullptr);
-        return;
+        return 0;
     }
     int walked = 0;
     for (PpoRecord *r = list->first; r; r = r->next) {
@@ -356,6 +356,7 @@ void BH_parseItemValues(char *reply, PpoList *list)
         const char *end = std::strstr(errors, "</ns1:Errors>");
         if (end) reportPart("Failed to read values from target!\n%s\n\n", errors, end + 13);
     }
+    return 1;
 }
 
 const char *BH_typeOf(const char *point)
@@ -401,7 +402,7 @@ int BH_readValues(const char *host, PpoList *list)
     int length = BH_buildReadRequest(list, requestBuffer, BH_BUFFER_SIZE);
     if (length < 0) err_append(0, "Failed to read values from target!\n request too long\n", nullptr);
     else result = sendOpcXmlCommand(host, "Read", length);
-    if (result) BH_parseItemValues(replyBuffer, list);
+    if (result) result = BH_parseItemValues(replyBuffer, list);
     release();
     return result;
 }

@@ -28,7 +28,8 @@ int BH_writeValue(const char *host, const char *point, const char *itemName, con
 // body's length, -1 when it does not fit into size bytes.
 int BH_buildReadRequest(const PpoList *list, char *dst, int size);
 int BH_buildWriteRequest(const char *itemName, const char *type, const char *value, char *dst, int size);
-void BH_parseItemValues(char *reply, PpoList *list);
+// The parse answers 0 for a reply without its read response (a failed read).
+int BH_parseItemValues(char *reply, PpoList *list);
 // The XML type of a point's value: "string" without a format, "float" and
 // "int" for the "flt2dec" and "dec" formats, else the format's own name.
 const char *BH_typeOf(const char *point);

@@ -90,10 +90,15 @@ TEST_F(IlrTest, BadRepliesKeepValuesAndAreReportedOnTheLastAttempt)
         string reported; // in the log afterwards ("" for nothing)
         string first;    // value of P1 afterwards
     } cases[] = {
-        {"fewer items", httpReply(items("<i><n>P1</n><v>7</v></i>")), true, "counter missmatch", "7"},
-        {"no item list", httpReply("<body><list/></body>"), true, "", "old"},
-        {"malformed", httpReply("<body><item_list><i><n>P1<v>5</i></item_list>"), true, "counter missmatch", "old"},
-        {"deeply nested", httpReply("<item_list>" + string(20000, '<') + "i>"), true, "counter missmatch", "old"},
+        {"fewer items", httpReply(items("<i><n>P1</n><v>7</v></i>")), false, "counter missmatch", "Not available"},
+        {"more items", httpReply(items("<i><v>1</v></i><i><v>2</v></i><i><v>3</v></i>")), false, "counter missmatch",
+         "Not available"},
+        {"no item list", httpReply("<body><list/></body>"), false, "ILR_readValues() failed! no item list\n",
+         "Not available"},
+        {"malformed", httpReply("<body><item_list><i><n>P1<v>5</i></item_list>"), false, "counter missmatch",
+         "Not available"},
+        {"deeply nested", httpReply("<item_list>" + string(20000, '<') + "i>"), false, "counter missmatch",
+         "Not available"},
         {"without length, to the end",
          "HTTP/1.1 200 OK\r\n\r\n" + items("<i><n>P1</n><v>3</v></i><i><n>P2</n><v>4</v></i>"), true, "", "3"},
         {"cut before its length", "HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n<body><item_list><i><n>P1", false,

@@ -246,6 +246,27 @@ TEST_F(OpcTest, ServiceThatIsNotThereOrFails)
         << log();
 }
 
+// A reply of status 200 without its read response is a failed read: the
+// attempts go on and the values end as "Not available".
+TEST_F(OpcTest, ReplyWithoutReadResponseIsAFailedRead)
+{
+    for (const string &body : {envelope("<SOAP-ENV:Fault><faultstring>Busy</faultstring></SOAP-ENV:Fault>"),
+                               string("<a:ReadResponse><a:Items ItemName=\"P1\"><a:Value>1</a:Value>")}) {
+        RawServer target([body](int fd, const string &request) {
+            RawServer::sendText(fd, httpReply(request.rfind("GET ", 0) == 0 ? "" : body));
+            return After::Close;
+        });
+        useService(target.host(), "svc");
+        addPoints({"P1"});
+        setPointValue("P1", "old");
+        EXPECT_EQ(Tarsel_refresh(0), 0) << body;
+        int reads = 0;
+        for (const string &r : target.requests()) reads += r.rfind("POST ", 0) == 0;
+        EXPECT_EQ(reads, 3) << body;
+        EXPECT_EQ(pointValue("P1"), "Not available") << body;
+    }
+}
+
 TEST_F(OpcTest, WriteFromAnotherThreadWaitsForTheReadInProgress)
 {
     TargetSim sim;
