@@ -130,12 +130,35 @@ const char *takeScalar(PpoRecord *r, const char *equals)
     return *end ? end + 1 : end;
 }
 
+// The name the order gave for a point: its address, or the first double word
+// of a string.
+const char *orderedName(const PpoRecord *r, char *buffer, size_t size)
+{
+    const char *address = PPO_resolve(r->name);
+    WagoPoint p = WG_pointOf(address, r->format);
+    if (!p.isString) return address;
+    std::snprintf(buffer, size, "MD%u", p.word);
+    return buffer;
+}
+
+// Whether text begins with the value line of the first named point from r on:
+// a value file that begins with a plain scalar name.
+bool beginsWithName(const char *text, const PpoRecord *r)
+{
+    while (r && (!r->name || !r->name[0])) r = r->next;
+    if (!r) return false;
+    char buffer[24];
+    const char *name = orderedName(r, buffer, sizeof buffer);
+    size_t n = std::strlen(name);
+    return n > 0 && std::strncmp(text, name, n) == 0 && text[n] == '=';
+}
+
 // Stores the lines of one value file into the read list from *cursor on; at
 // the end of the text *cursor is the first point not yet read.
 Parse parseFile(const char *text, PpoRecord **cursor)
 {
     if (!text[0]) return Parse::Done;
-    if (!isMemoryName(text)) {
+    if (!isMemoryName(text) && !beginsWithName(text, *cursor)) {
         err_append(0, "readValues() failed!\n%s\n", text);
         return Parse::Failed;
     }
@@ -143,11 +166,9 @@ Parse parseFile(const char *text, PpoRecord **cursor)
         PpoRecord *r = *cursor;
         if (!r->name || !r->name[0]) continue;
         if (!*text) return Parse::Done;
-        const char *address = PPO_resolve(r->name);
-        WagoPoint p = WG_pointOf(address, r->format);
+        WagoPoint p = WG_pointOf(PPO_resolve(r->name), r->format);
         char first[24];
-        if (p.isString) std::snprintf(first, sizeof first, "MD%u", p.word);
-        const char *expected = p.isString ? first : address;
+        const char *expected = orderedName(r, first, sizeof first);
         size_t n = std::strlen(expected);
         char after = std::strncmp(text, expected, n) == 0 ? text[n] : '?';
         if (after == '\0' || after == '\r' || after == '\n') {

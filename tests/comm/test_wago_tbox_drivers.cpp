@@ -143,6 +143,39 @@ TEST_F(DriverTest, WagoBadRepliesAreReported)
     EXPECT_EQ(pointValue("MD0"), "Not available");
 }
 
+// Orders may name plain scalars, so a value file may begin with one; a reply
+// that begins with no name of the order is still refused.
+TEST_F(DriverTest, WagoRepliesThatBeginWithAPlainName)
+{
+    struct Case {
+        string name, file, temp, level;
+        int result;
+    } cases[] = {
+        {"plain name first", "Temp=21\r\nMD0=5\r\n", "21", "5", 1},
+        {"error text", "Error.\n", "old", "old", 0},
+        {"another plain name", "Level=3\nMD0=5\n", "old", "old", 0},
+        {"the name as a prefix", "Temperature=3\nMD0=5\n", "old", "old", 0},
+    };
+    for (const Case &c : cases) {
+        RawServer target(wagoTarget(c.file));
+        usePage(target.host(), "Wago.class");
+        addPoints({"Temp", "MD0"});
+        setPointValue("Temp", "old");
+        setPointValue("MD0", "old");
+        size_t logged = log().size();
+        EXPECT_EQ(Tarsel_refresh(0), c.result) << c.name;
+        string added = log().substr(logged);
+        if (c.result) {
+            EXPECT_EQ(pointValue("Temp"), c.temp) << c.name;
+            EXPECT_EQ(pointValue("MD0"), c.level) << c.name;
+            EXPECT_EQ(added.find("failed"), string::npos) << c.name << added;
+        } else {
+            EXPECT_EQ(pointValue("Temp"), "Not available") << c.name;
+            EXPECT_NE(added.find("readValues() failed!\n"), string::npos) << c.name << added;
+        }
+    }
+}
+
 TEST_F(DriverTest, TBoxReadsTheValuePageAndWritesThroughTheReturnPage)
 {
     string page = "# values a=b\nP1=5\r\nx\n\nOther=9\nP2=hello world\n";
