@@ -42,6 +42,33 @@ void freeSource(EM_Source *s)
     std::free(s);
 }
 
+void logCut(EM_Emitter *e, int cap)
+{
+    if (e->cutsLogged & cap) return;
+    e->cutsLogged = static_cast<uint8_t>(e->cutsLogged | cap);
+    const char *what = cap == EM_CUT_SOURCES         ? "more than 64 sources, the others are left out"
+                       : cap == EM_CUT_SOURCE_POINTS ? "a source holds at most 65536 points, the rest is cut"
+                                                     : "all trends hold at most 262144 points, the rest is cut";
+    char line[EM_NAME_SIZE + 96];
+    std::snprintf(line, sizeof line, "Trend %s: %s\n", e->name, what);
+    log_append(0, "%s", line);
+}
+
+// A cap cut a point of the source: logged for its emitter.
+void pointCut(const EM_Source *s, int cap)
+{
+    for (EM_Emitter *e = emitters; e; e = e->next)
+        for (const EM_Source *t = e->sources; t; t = t->next)
+            if (t == s) return logCut(e, cap);
+}
+
+// The cap that keeps the source from taking one more point, 0 for none.
+int capOf(const EM_Source *s)
+{
+    if (s->count >= EM_MAX_SOURCE_POINTS) return EM_CUT_SOURCE_POINTS;
+    return pointsInUse >= EM_POINT_BUDGET ? EM_CUT_BUDGET : 0;
+}
+
 // Room for one more point at the end; false when none can be had.
 bool makeRoom(EM_Source *s)
 {
@@ -74,7 +101,11 @@ uint32_t key(uint32_t time) { return time & EM_TIME_MASK; }
 // Inserts a point before the index (0 .. count); false without room.
 bool insertAt(EM_Source *s, int index, uint32_t time, double value)
 {
-    if (s->count >= EM_MAX_SOURCE_POINTS || pointsInUse >= EM_POINT_BUDGET || !makeRoom(s)) return false;
+    if (int cap = capOf(s)) {
+        pointCut(s, cap);
+        return false;
+    }
+    if (!makeRoom(s)) return false;
     EM_Point *base = s->points + s->first;
     std::memmove(base + index + 1, base + index, sizeof(EM_Point) * static_cast<size_t>(s->count - index));
     base[index] = {time, value};
@@ -225,7 +256,7 @@ EM_Source *EM_createSource(EM_Emitter *e, const char *name)
     EM_Source **end = &e->sources;
     for (; *end; end = &(*end)->next) n++;
     if (n >= EM_MAX_SOURCES) {
-        log_append(0, "Too many trends, source %s left out\n", name);
+        logCut(e, EM_CUT_SOURCES);
         return nullptr;
     }
     auto *s = static_cast<EM_Source *>(std::calloc(1, sizeof(EM_Source)));
@@ -279,13 +310,16 @@ EM_Point *EM_pointAt(const EM_Source *s, int index) { return s->points + s->firs
 
 int EM_appendPoint(EM_Source *s, uint32_t time, double value, int maxPoints)
 {
-    bool full = s->count >= EM_MAX_SOURCE_POINTS || (maxPoints > 0 && s->count >= maxPoints);
-    if (!full && pointsInUse < EM_POINT_BUDGET && makeRoom(s)) {
+    // A maximum of points at the cap is the cap's: the store time asks for more.
+    int cap = capOf(s);
+    bool full = maxPoints > 0 && maxPoints < EM_MAX_SOURCE_POINTS && s->count >= maxPoints;
+    if (!full && !cap && makeRoom(s)) {
         s->points[s->first + s->count] = {time, value};
         s->count++;
         pointsInUse++;
         return 1;
     }
+    if (cap && !full) pointCut(s, cap);
     if (s->count == 0) return 0;
     // No memory for another point: the oldest one is taken for it.
     dropFront(s, 1);

@@ -23,6 +23,9 @@ struct GR_Graph;
 
 enum { EM_KIND_ONLINE = 1, EM_KIND_OFFLINE = 2, EM_KIND_OFFLINE_SAVED = 3 };
 
+// The caps that cut data; the first cut of each is logged, one line per emitter.
+enum { EM_CUT_SOURCES = 1, EM_CUT_SOURCE_POINTS = 2, EM_CUT_BUDGET = 4 };
+
 struct EM_Point {
     uint32_t time; // seconds since 1970; bit 31 marks a status point
     double value;
@@ -85,6 +88,7 @@ struct EM_Emitter {
     char lastActive[EM_LIST_SIZE]; // the active list text parsed last
     int32_t targetType;
     EM_Config *config;
+    uint8_t cutsLogged; // the caps (EM_CUT_...) whose cuts are in the log
     EM_Emitter *next;
 };
 

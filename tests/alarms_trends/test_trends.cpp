@@ -82,6 +82,7 @@ TEST_F(OnlineTrend, StoreTimeMaximumPointsAndBoundedMemory)
     draw();
     for (int i = 0; i < EM_MAX_SOURCE_POINTS + 500; i++) sample(1);
     EXPECT_EQ(s->count, EM_MAX_SOURCE_POINTS) << "a buffer that fills while the page is away stays bounded";
+    EXPECT_EQ(countOf(log(), "a source holds at most 65536 points"), 1) << "the cap cuts: logged once";
     EXPECT_EQ(EM_pointAt(s, s->count - 1)->time, clockNow) << "the oldest points are reused";
 
     setPoint("tank.level", "12");
@@ -313,4 +314,40 @@ TEST_F(OnlineTrend, SavedKindAndNamesWithoutSuffix)
     EXPECT_EQ(EM_firstEmitter(), nullptr);
     EXPECT_EQ(graph()->emitter, nullptr) << "the graph no longer points at it";
     EXPECT_EQ(EM_pointsInUse(), 0);
+}
+
+// The store's caps cut data: each cap that cuts is logged with one line per
+// emitter, however many sources or points it cuts; a source's own maximum of
+// points is no cap.
+TEST_F(OnlineTrend, CapsThatCutAreLoggedOncePerEmitter)
+{
+    auto lines = [this](const string &text) { return countOf(log(), text); };
+    EM_Emitter *online = EM_createEmitter("@MACROCapped.7");
+    ASSERT_NE(online, nullptr);
+    for (int i = 0; i < EM_MAX_SOURCES + 3; i++) EM_createSource(online, ("s" + std::to_string(i)).c_str());
+    EXPECT_EQ(EM_countSources(online), EM_MAX_SOURCES);
+    EXPECT_EQ(lines("Trend @MACROCapped.7: more than 64 sources, the others are left out\n"), 1);
+
+    EM_Source *bounded = EM_findSource(online, "s1");
+    for (uint32_t t = 1; t <= 200; t++) EM_appendPoint(bounded, t, 1.0, 100);
+    EXPECT_EQ(bounded->count, 100);
+    EM_Source *full = EM_findSource(online, "s0");
+    for (uint32_t t = 1; t <= EM_MAX_SOURCE_POINTS + 5; t++) EM_appendPoint(full, t, 1.0, 0);
+    EXPECT_EQ(full->count, EM_MAX_SOURCE_POINTS);
+    EXPECT_EQ(countOf(log(), "Trend @MACROCapped.7: "), 2) << log();
+    EXPECT_EQ(lines("Trend @MACROCapped.7: a source holds at most 65536 points, the rest is cut\n"), 1);
+
+    EM_Emitter *offline = EM_createEmitter("@MACROOFTCapped.8");
+    ASSERT_NE(offline, nullptr);
+    int refused = 0;
+    for (int i = 0; i < 4; i++) {
+        EM_Source *s = EM_createSource(offline, ("t" + std::to_string(i)).c_str());
+        ASSERT_NE(s, nullptr);
+        for (uint32_t t = 1; t <= 50000; t++) refused += !EM_putNewPoint(s, t, 2.0);
+    }
+    EXPECT_EQ(EM_pointsInUse(), EM_POINT_BUDGET);
+    EXPECT_GT(refused, 0);
+    EXPECT_EQ(lines("Trend @MACROOFTCapped.8: all trends hold at most 262144 points, the rest is cut\n"), 1);
+    EXPECT_EQ(countOf(log(), "Trend @MACROOFTCapped.8: "), 1);
+    EXPECT_EQ(countOf(log(), "Trend @MACROCapped.7: "), 2);
 }
