@@ -45,6 +45,10 @@ int startTimeout = kInitialTimeout;
 int startCounter;
 int initialisedOnce;
 char controlText[kValueSize];
+char readyText[kValueSize]; // the value "Ready" was written last
+
+// Names of the control values: read and written, never stored.
+const char *const kControls[] = {"Counter", "Save", "Reload", "Modified", "Eth.Name", "Ready"};
 
 // The part of a name that identifies the parameter, or null when the name is
 // too short to carry one.
@@ -52,6 +56,13 @@ const char *keyOf(const char *name)
 {
     if (!name || std::strlen(name) <= kPrefixLength) return nullptr;
     return name + kPrefixLength;
+}
+
+bool isControl(const char *key)
+{
+    for (const char *control : kControls)
+        if (stringicmp(key, control)) return true;
+    return false;
 }
 
 ConfigParam *findParam(const char *key)
@@ -154,6 +165,7 @@ void takeFileLine(char *line, char separator)
         return;
     }
     *split = '\0';
+    if (isControl(keyOf(line))) return;
     if (!keyOf(line)) {
         log_append(1, "Configuration line with an unknown name ignored: %s\n", line);
         return;
@@ -256,10 +268,19 @@ const char *controlRead(const char *key)
     else if (stringicmp(key, "Save")) std::snprintf(controlText, sizeof controlText, "%d", saveRequest);
     else if (stringicmp(key, "Reload")) std::snprintf(controlText, sizeof controlText, "%d", reloadRequest);
     else if (stringicmp(key, "Modified")) std::snprintf(controlText, sizeof controlText, "%d", modified);
+    else if (stringicmp(key, "Ready")) safe_strncpy(controlText, readyText, sizeof controlText);
     else if (!stringicmp(key, "Eth.Name")) return nullptr;
     else if (net.adapter[0]) safe_strncpy(controlText, net.adapter, sizeof controlText);
     else std::snprintf(controlText, sizeof controlText, "eth%u", net_itf);
     return controlText;
+}
+
+// "Ready": a value other than 0 starts the countdown to the start page, 0
+// stops it. Kept for reading, never stored.
+void startCountdown(const char *text)
+{
+    startCounter = textIsSet(text) ? startTimeout : kStopped;
+    safe_strncpy(readyText, text, sizeof readyText);
 }
 
 // Answers 1 when key is a control value (the write is then done).
@@ -267,6 +288,7 @@ int controlWrite(const char *key, const char *text)
 {
     if (stringicmp(key, "Save")) saveRequest = textIsSet(text);
     else if (stringicmp(key, "Reload")) reloadRequest = textIsSet(text);
+    else if (stringicmp(key, "Ready")) startCountdown(text);
     else if (!stringicmp(key, "Counter") && !stringicmp(key, "Modified") && !stringicmp(key, "Eth.Name")) return 0;
     return 1;
 }
@@ -318,7 +340,6 @@ int PT_ConfigWrite(const char *name, const char *text)
     if (!enabled || !key) return 0;
     if (!text) text = "";
     if (controlWrite(key, text)) return 1;
-    if (stringicmp(key, "Ready")) startCounter = textIsSet(text) ? startTimeout : kStopped;
     if (!storeValue(name, text)) return stringicmp(key, "Start.Timeout");
     modified = 1;
     if (prefixicmp(key, "Eth")) ethModified = 1;
@@ -355,4 +376,5 @@ void PTC_reset()
     startCounter = 0;
     initialisedOnce = 0;
     controlText[0] = '\0';
+    readyText[0] = '\0';
 }

@@ -220,6 +220,30 @@ TEST_F(ConfigPage, CountdownLoadsTheStartPage)
     EXPECT_EQ(requestedPage, "fallback.html") << "an empty start page falls back to the setting";
 }
 
+// "Ready" only starts and stops the countdown: it is no stored value, so it
+// neither marks the page modified nor goes into the file.
+TEST_F(ConfigPage, ReadyIsAPureControl)
+{
+    useFile("panel.cfg", "PT_Config.Eth.Iface=10\nPT_Config.Ready=1\n");
+    EXPECT_EQ(co("PT_Config.Counter"), "0") << "a Ready line of the file starts nothing";
+    setCo("PT_Config.Ready", "1");
+    EXPECT_EQ(co("PT_Config.Counter"), "25");
+    EXPECT_EQ(co("PT_Config.Ready"), "1") << "reads what was written last";
+    EXPECT_EQ(co("PT_Config.Modified"), "0");
+    setCo("PT_Config.Save", "1");
+    PTC_entry();
+    EXPECT_EQ(readFile(path("panel.cfg")).find("#EOF"), string::npos) << "nothing edited, nothing saved";
+
+    setCo("PT_Config.Start.URL", "b.html");
+    PTC_entry();
+    string saved = readFile(path("panel.cfg"));
+    EXPECT_NE(saved.find("PT_Config.Start.URL=b.html\n"), string::npos) << saved;
+    EXPECT_EQ(saved.find("Ready"), string::npos) << saved;
+    setCo("PT_Config.Ready", "0");
+    EXPECT_EQ(co("PT_Config.Ready"), "0");
+    EXPECT_EQ(co("PT_Config.Modified"), "0");
+}
+
 TEST_F(ConfigPage, DisabledWithoutAFileName)
 {
     pterm.config_file[0] = '\0';

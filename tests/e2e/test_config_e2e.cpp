@@ -111,7 +111,7 @@ TEST_F(ConfigE2E, SavingWritesTheFileAndAppliesTheAddress)
     EXPECT_EQ(readFile(panel.file("panel.cfg")), "# Panterm Config\n#\n" + start +
                                                      "PT_Config.Eth.Iface=0\nPT_Config.Eth.BootApply=0\n"
                                                      "PT_Config.Eth.IP=10.0.0.7\nPT_Config.Eth.Subnet=255.255.255.0\n"
-                                                     "PT_Config.Eth.Gateway=10.0.0.1\nPT_Config.Ready=1\n#EOF\n")
+                                                     "PT_Config.Eth.Gateway=10.0.0.1\n#EOF\n")
         << panel.log();
     EXPECT_EQ(netns::commands(path("net")), "ifconfig [eth0] [10.0.0.7] [netmask] [255.255.255.0] [up]\n"
                                             "route [del] [default] [dev] [eth0]\n"
