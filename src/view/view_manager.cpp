@@ -769,6 +769,7 @@ void VM_ClearAll()
 {
     MU_freeAll2();
     DS_Initialize();
+    DS_Reset();
     HT_resetParameters();
     HT_resetContainers();
     LR_reset();

@@ -2,8 +2,9 @@
 
 #include <string>
 
-#include "runtime/settings.h"
+#include "data/value_store.h"
 #include "runtime/heap.h"
+#include "runtime/settings.h"
 #include "view/page_params.h"
 
 class PageParams : public TempDirTest {
@@ -50,6 +51,23 @@ TEST_F(PageParams, AppletTagAndParametersAreCached)
     EXPECT_EQ(param("projectname"), "0:projectname");
     EXPECT_STREQ(HT_readValPtr("Missing"), "Missing");
     EXPECT_STREQ(HT_readValPtr("ProjectName"), "Plant");
+}
+
+// A new page's applet tag starts the panel's value store afresh: no values of
+// the old page, and the data server's refresh counter at 0.
+TEST_F(PageParams, NewAppletTagResetsTheDataServer)
+{
+    DS_Initialize();
+    char value[DS_VALUE_SIZE] = "7";
+    ASSERT_EQ(DS_writeVal("PDP,,MW10,d", value, nullptr), 1);
+    char old[DS_VALUE_SIZE] = "old";
+    ASSERT_EQ(DS_readVal("Mirror.Level", value, nullptr), 1);
+    ASSERT_EQ(DS_writeVal("Mirror.Level", old, nullptr), 1);
+    ASSERT_EQ(load("<applet code=\"IViewer.class\" width=\"1\" height=\"1\"><param name=\"a\" value=\"b\">"), 1);
+    ASSERT_EQ(DS_readVal("PDP,,MW10,d", value, nullptr), 1);
+    EXPECT_STREQ(value, "0");
+    ASSERT_EQ(DS_readVal("Mirror.Level", value, nullptr), 1);
+    EXPECT_STREQ(value, "0") << "created anew";
 }
 
 TEST_F(PageParams, PagesWithoutUsableAppletTags)
