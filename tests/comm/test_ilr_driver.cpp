@@ -53,6 +53,8 @@ TEST_F(IlrTest, ThePageOrTheTargetChoosesIlr)
     loadPage(silent.host(), "SOAPIF;ILR=2\n");
     EXPECT_EQ(Tarsel_getServiceId(), TARSEL_SERVICE_NATIVE);
     EXPECT_EQ(silent.requests().size(), 1u);
+    loadPage(silent.host(), "SOAPIF;ILR\n");
+    EXPECT_EQ(Tarsel_getServiceId(), TARSEL_SERVICE_NATIVE) << "what an HTML page's value \"ILR=1, V.1.0\" becomes";
     EXPECT_EQ(log().find("ILR_readValues"), string::npos) << "probe errors are not reported\n" << log();
 }
 

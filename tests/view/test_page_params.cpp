@@ -35,6 +35,7 @@ TEST_F(PageParams, AppletTagAndParametersAreCached)
                  "<param name=\"TEQ3NAME\" value=\"skipped\">\n"
                  "<param name=\"Empty\" value=\"\">\n"
                  "<param name=\"Eq\" value=\"a=b\">\n"
+                 "<param name=\"SOAPIF\" value=\"ILR=1, V.1.0\">\n"
                  "<param name=\"Period\" value=\"900\">\n"
                  "<param name=\"Title\" value=\"Tank  farm \">\n"
                  "</applet></body></html>");
@@ -47,6 +48,7 @@ TEST_F(PageParams, AppletTagAndParametersAreCached)
     EXPECT_EQ(param("TEQ3NAME"), "0:TEQ3NAME");
     EXPECT_EQ(param("Empty"), "0:Empty");
     EXPECT_EQ(param("Eq"), "1:a");
+    EXPECT_EQ(param("SOAPIF"), "1:ILR") << "no page asks for ILR: the target's server information does";
     EXPECT_EQ(param("Title"), "1:Tank  farm ");
     EXPECT_EQ(param("projectname"), "0:projectname");
     EXPECT_STREQ(HT_readValPtr("Missing"), "Missing");
