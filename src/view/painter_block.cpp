@@ -17,6 +17,7 @@
 #include "runtime/heap.h"
 #include "runtime/log.h"
 #include "runtime/str_util.h"
+#include "transport/target_address.h"
 #include "view/object_table.h"
 #include "view/page_params.h"
 #include "view/teq_reader.h"
@@ -33,6 +34,18 @@ struct ColourMemo {
     uint32_t colour;
 };
 ColourMemo colourMemos[RR_COLOUR_MEMOS];
+
+// The text of a repaint's source. The panel's own value store hands out no
+// pointers to its values, so a process point's value is then read into
+// buffer (PPO_VALUE_SIZE bytes). Null when the source has no text.
+const char *repaintText(const MP_Info *info, char *buffer)
+{
+    auto *text = static_cast<const char *>(RW_getSourcePtr(info->name, info->type));
+    bool point = info->type == SourceType_PPO || info->type == SourceType_PASSWORDPPO;
+    if (text || !point || !info->name || GetRemoteStatus() == 1) return text;
+    RW_readSource(buffer, info->name, info->type);
+    return buffer;
+}
 
 uint32_t parseColour(const char *text)
 {
@@ -288,7 +301,8 @@ int RR_setAnyOffsets(const MP_Repaint *repaints, const RR_OffsetSlots *slots, in
     for (int slot = 0; slot < 4; slot++) {
         if (slots->index[slot] < 0) continue;
         const MP_Info &info = repaints[slots->index[slot]].info;
-        auto *value = static_cast<const char *>(RW_getSourcePtr(info.name, info.type));
+        char buffer[PPO_VALUE_SIZE];
+        const char *value = repaintText(&info, buffer);
         if (!value) continue;
         *targets[slot] += static_cast<int>(std::strtol(value, nullptr, 10));
         applied = 1;
@@ -433,7 +447,8 @@ int RR_repaintPass(const OB_Object *object, MPainter *block, int full, int withO
 uint32_t getColorInfo(const MP_Info *info)
 {
     if (info->type == SourceType_COLOR) return info->color;
-    auto *text = static_cast<const char *>(RW_getSourcePtr(info->name, info->type));
+    char buffer[PPO_VALUE_SIZE];
+    const char *text = repaintText(info, buffer);
     if (!text) return 0xFFFFFFFF;
     ColourMemo &memo = colourMemos[(reinterpret_cast<uintptr_t>(info) / alignof(MP_Info)) % RR_COLOUR_MEMOS];
     if (memo.owner == info && std::strcmp(memo.text, text) == 0) return memo.colour;

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "e2e_support.h"
+#include "process_runner.h"
 
 using namespace e2e;
 using std::string;
@@ -152,6 +153,45 @@ TEST_F(ServerE2E, CurlReadsWritesUploadsAndFetches)
         EXPECT_EQ(answer.find("<pterm>"), string::npos) << attempt;
         EXPECT_EQ(answer.find("root:"), string::npos) << attempt;
     }
+}
+
+// A page from local disk reads its process points from the panel's own value
+// store: a fill colour and a visibility condition follow what a client writes.
+TEST_F(ServerE2E, ColourAndVisibilityFollowTheStore)
+{
+    writeFile(path("mirror.teqt"), "teq g\npage-size 480,272\nbackground 255,255,255\nfill on\nborder off\n"
+                                   "fill-colour 255,255,255\n"
+                                   "painter \"XRectangleP\" at 20,20 size 100,60 plc 0 {\n"
+                                   "  block \"XRectangleP\" id 1 {\n    repaint 39 PPO \"Mirror.Colour\"\n  }\n}\n"
+                                   "fill-colour 0,0,255\n"
+                                   "painter \"XRectangleP\" at 200,20 size 100,60 plc 0 {\n"
+                                   "  block \"XRectangleP\" id 2 {\n    repaint 2 STRING \"\" {\n"
+                                   "      when compare eq PPO \"Mirror.Hide\" STRING \"1\"\n    }\n  }\n}\n");
+    string build = buildProgram("teqc") + " build " + path("mirror.teqt") + " -o " + root_ + "/Mirror.teq";
+    ASSERT_EQ(std::system(build.c_str()), 0) << build;
+    writeFile(root_ + "/mirror.html", demoPage(param("ProjectName", "Mirror") + param("Period", "200")));
+    PanelSetup setup = localPanel();
+    setup.startPage = root_ + "/mirror.html";
+    Panel panel(path("a"), setup);
+    ASSERT_TRUE(serverUp(port_)) << panel.output();
+    ASSERT_TRUE(panel.waitForScreen([](const Image &img) { return img.at(250, 50) == rgb(0, 0, 255); }, 15000))
+        << panel.log();
+    // writeVal.exe answers the value it stored, "NAME not found." for a name
+    // the store does not hold (yet).
+    auto write = [this](const string &name, const string &value) {
+        return waitUntil(
+            [&] {
+                string answer = talk(port_, "GET /cgi-bin/writeVal.exe?" + name + "+" + value + " HTTP/1.0\r\n\r\n");
+                return answer.size() > value.size() &&
+                       answer.compare(answer.size() - value.size(), value.size(), value) == 0;
+            },
+            10000);
+    };
+    ASSERT_TRUE(write("Mirror.Hide", "1")) << "the page's condition made the name";
+    EXPECT_TRUE(panel.waitForScreen([](const Image &img) { return img.at(250, 50) == rgb(255, 255, 255); }, 10000));
+    ASSERT_TRUE(write("Mirror.Colour", "255,0,0")) << "the page's colour made the name";
+    EXPECT_TRUE(panel.waitForScreen([](const Image &img) { return img.at(70, 50) == rgb(255, 0, 0); }, 10000))
+        << panel.log();
 }
 
 TEST_F(ServerE2E, ASecondPanelTakesTheFirstAsItsTarget)

@@ -5,10 +5,12 @@
 
 #include <string>
 
-#include "runtime/settings.h"
 #include "data/containers.h"
+#include "data/value_store.h"
 #include "draw/graphics.h"
 #include "objects/shapes.h"
+#include "runtime/settings.h"
+#include "transport/target_address.h"
 
 using std::string;
 
@@ -84,6 +86,32 @@ painter "XRectangleP" at 90,10 size 30,20 plc 0 {
     teqc::drawAllObjects();
     EXPECT_EQ(px(60, 20), 0xFF00FF00u);
     EXPECT_EQ(px(100, 20), kWhite);
+}
+
+// On a page whose values come from the panel's own value store, which hands
+// out no pointers to its values, colours and offsets of process points are
+// read from the store like any other value.
+TEST_F(Shapes, ColoursAndOffsetsFromThePanelsValueStore)
+{
+    SetRemoteStatus(0);
+    DS_Initialize();
+    draw(R"(fill-colour 255,255,255
+line-colour 0,0,0
+painter "XRectangleP" at 10,10 size 30,20 plc 0 {
+  block "XRectangleP" id 0 {
+    repaint 39 PPO "Mirror.Colour"
+    repaint 52 PPO "Mirror.X"
+  }
+}
+)");
+    EXPECT_EQ(px(20, 20), kWhite) << "the store's first value \"0\" is no colour";
+    char colour[DS_VALUE_SIZE] = "255,0,0", x[DS_VALUE_SIZE] = "100";
+    ASSERT_EQ(DS_writeVal("Mirror.Colour", colour, nullptr), 1) << "created by the page's read";
+    ASSERT_EQ(DS_writeVal("Mirror.X", x, nullptr), 1);
+    paintOver(kBlack);
+    teqc::drawAllObjects();
+    EXPECT_EQ(px(120, 20), kRed) << "moved by 100 and filled in the store's colour";
+    EXPECT_EQ(px(20, 20), kWhite);
 }
 
 TEST_F(Shapes, OvalsWithThickBorders)
