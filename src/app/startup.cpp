@@ -86,6 +86,38 @@ void logScreenInfo()
     log_append(0, "%s", text);
 }
 
+constexpr char kUsage[] = "usage: Panterm_MW [url]\n"
+                          "       Panterm_MW --help | -h | --version\n"
+                          "Opens url (an HTML page: a local path or http://...), else the settings'\n"
+                          "config_page or start_page. Reads the settings file pterm.xml beside the\n"
+                          "program (and writes a complete one there when it is missing or incomplete)\n"
+                          "and logs into its log_file (pterm.log) beside the program.\n"
+                          "Settings most used: start_page, config_page, config_file, log_file,\n"
+                          "debug_level, kiosk, httpd_enabled, httpd_port, full_redraw, sip.\n"
+                          "Environment:\n"
+                          "  PANTERM_DISPLAY=sdl|headless  a window, or an in-memory screen (the default\n"
+                          "                                without a reachable display)\n"
+                          "  PANTERM_SCREEN=WIDTHxHEIGHT   the screen size (640x480)\n"
+                          "  PANTERM_SNAPSHOT=FILE.png     headless: the screen after every change\n"
+                          "  PANTERM_EVENTS=FILE           headless: a script of touches and keys\n"
+                          "  PANTERM_TIMEOUT_MS=N          the time-out of an exchange with the target\n"
+                          "                                in milliseconds (10000)\n"
+                          "  PANTERM_HTTPD_BIND=ADDRESS    the one address the embedded server listens on\n"
+                          "README.md and docs/display.md give the details.\n";
+
+// The options that only inform, printed on standard output: true when the
+// argument was one of them.
+bool informed(const char *argument)
+{
+    if (stringcmp(argument, "--help") || stringcmp(argument, "-h")) {
+        std::fputs(kUsage, stdout);
+        return true;
+    }
+    if (!stringcmp(argument, "--version")) return false;
+    std::printf("Panterm_MW %s\n", getAppVersion());
+    return true;
+}
+
 // PANTERM_TIMEOUT_MS replaces the time-out of an exchange with the target
 // (for tests and trials against slow targets).
 void applyTimeoutOverride()
@@ -366,6 +398,7 @@ int Panterm_main(int argc, char **argv)
         std::printf("Usage: Panterm_MW [url]\n");
         return 1;
     }
+    if (argc == 2 && informed(argv[1])) return 0;
     const char *url = argc == 2 ? argv[1] : "";
     if (GrOpen() < 0) {
         std::fprintf(stderr, "Cannot open graphics\n");

@@ -10,11 +10,12 @@
 #include "runtime/hooks.h"
 #include "runtime/ramdisk.h"
 #include "runtime/str_util.h"
+#include "runtime/version.h"
 
 char AppPath[SYS_PATH_SIZE];
 char HmiPath[SYS_PATH_SIZE];
 char sOSVers[32];
-const char sVersion[] = "1.5.12.097d";
+const char sVersion[] = SYS_VERSION_TEXT;
 
 namespace {
 

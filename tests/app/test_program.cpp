@@ -1,7 +1,11 @@
 #include "test_support.h"
 
+#include <algorithm>
 #include <csignal>
+#include <filesystem>
 #include <string>
+#include <sys/stat.h>
+#include <vector>
 #include <unistd.h>
 
 #include "process_runner.h"
@@ -49,6 +53,46 @@ TEST_F(Program, TwoArgumentsPrintUsageBeforeOpeningTheDisplay)
     EXPECT_EQ(p.wait(10000), 1);
     EXPECT_EQ(p.output(), "Usage: Panterm_MW [url]\n");
     EXPECT_FALSE(fileExists(path("pterm.xml")));
+}
+
+// The three programs answer --help, -h and --version alike: on standard
+// output, with status 0, and without touching a file; the panel neither opens
+// a display nor writes its settings or log for them.
+TEST_F(Program, HelpAndVersionTouchNoFile)
+{
+    struct Case {
+        std::string program, argument, begins;
+        std::vector<std::string> mentions;
+    } cases[] = {
+        {"Panterm_MW",
+         "--help",
+         "usage: Panterm_MW [url]\n",
+         {"PANTERM_DISPLAY", "PANTERM_SCREEN", "PANTERM_SNAPSHOT", "PANTERM_EVENTS", "PANTERM_TIMEOUT_MS", "pterm.xml",
+          "start_page", "config_page"}},
+        {"Panterm_MW", "-h", "usage: Panterm_MW [url]\n", {}},
+        {"Panterm_MW", "--version", "Panterm_MW 1.5.12", {}},
+        {"teqc", "--help", "usage: teqc build", {"teqc render"}},
+        {"teqc", "-h", "usage: teqc build", {}},
+        {"teqc", "--version", "teqc 1.5.12", {}},
+        {"panterm-target", "--help", "usage: panterm-target --root DIR", {"--protocol"}},
+        {"panterm-target", "-h", "usage: panterm-target --root DIR", {}},
+        {"panterm-target", "--version", "panterm-target 1.5.12", {}},
+    };
+    for (const Case &c : cases) {
+        std::string dir = path(c.program + c.argument);
+        mkdir(dir.c_str(), 0755);
+        std::string link = dir + "/" + c.program;
+        ASSERT_EQ(symlink(buildProgram(c.program).c_str(), link.c_str()), 0);
+        ChildProcess p(link, {c.argument}, dir, {{"PANTERM_DISPLAY", "no-such-backend"}});
+        std::string what = c.program + " " + c.argument;
+        ASSERT_EQ(p.wait(10000), 0) << what << "\n" << p.output();
+        EXPECT_EQ(p.output().rfind(c.begins, 0), 0u) << what << "\n" << p.output();
+        for (const std::string &m : c.mentions) EXPECT_NE(p.output().find(m), std::string::npos) << what << ": " << m;
+        std::vector<std::string> files;
+        for (const auto &entry : std::filesystem::directory_iterator(dir)) files.push_back(entry.path().filename());
+        std::sort(files.begin(), files.end());
+        EXPECT_EQ(files, (std::vector<std::string>{c.program, c.program + ".out"})) << what;
+    }
 }
 
 TEST_F(Program, HeadlessRunWritesSettingsLogAndSnapshotsAndEndsOnClose)

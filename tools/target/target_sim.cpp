@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "alarm_sim.h"
+#include "../../src/runtime/version.h"
 #include "protocols/protocols.h"
 #include "trend_sim.h"
 
@@ -485,15 +486,17 @@ void loadValues(const std::string &fileName)
     }
 }
 
-[[noreturn]] void usage()
+// The usage on out; status 2 for a wrong command line, 0 for --help.
+[[noreturn]] void usage(FILE *out = stderr, int status = 2)
 {
-    std::fprintf(stderr,
+    std::fprintf(out,
                  "usage: panterm-target --root DIR --port N [--values FILE] [--log FILE] [--log-peer] [--log-times]\n"
                  "       [--error-orders N] [--error-reads N] [--delay-ms N] [--close-after N] [--hang-after N]\n"
                  "       [--ilr] [--max-seconds N] [--freeze-signals N]\n"
                  "       [--fault-start S] [--fault-seconds S] [--fault-path PREFIX]\n"
                  "       [--stall-after N] [--slow] [--reset-after N] [--fail PATH[:K]]...\n"
                  "       [--alarms FILE] [--alarm-block N] [--alarm-history N]\n"
+                 "       panterm-target --help | -h | --version\n"
                  "  --port 0 picks a free port and prints \"port N\" as the first line.\n"
                  "  --values FILE   name=value lines; names beginning \"sim.\" are simulated signals\n"
                  "                  (sim.ramp, sim.sine, sim.square, sim.counter)\n"
@@ -518,7 +521,7 @@ void loadValues(const std::string &fileName)
                  "created by reads and writes, are kept (the values file's names are kept for good);\n"
                  "32 connections are served at once and an idle kept-alive one is closed after 5 s.\n%s%s",
                  SIM_protocolUsage(), ASIM_usage());
-    std::exit(2);
+    std::exit(status);
 }
 
 int intArgument(int argc, char **argv, int &i)
@@ -556,6 +559,11 @@ Options parseOptions(int argc, char **argv)
             if (i + 1 >= argc) usage();
             return argv[++i];
         };
+        if (arg == "--help" || arg == "-h") usage(stdout, 0);
+        if (arg == "--version") {
+            std::printf("panterm-target %s\n", SYS_VERSION_TEXT);
+            std::exit(0);
+        }
         if (arg == "--root") o.root = text();
         else if (arg == "--port") o.port = intArgument(argc, argv, i);
         else if (arg == "--values") o.valuesFile = text();

@@ -5,6 +5,7 @@
 //   teqc build SOURCE -o FILE.teq
 //   teqc dump FILE.teq [-o FILE.teqt]
 //   teqc render FILE.teq -o FILE.png [--size WxH] [--co NAME=VALUE]... [--ppo NAME=VALUE]...
+//   teqc --help | -h | --version
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -12,18 +13,33 @@
 #include <string>
 #include <vector>
 
+#include "runtime/version.h"
 #include "teq_render.h"
 #include "teq_runtime.h"
 #include "teq_text.h"
 
 namespace {
 
+constexpr char kUsage[] =
+    "usage: teqc build SOURCE -o FILE.teq\n"
+    "       teqc dump FILE.teq [-o FILE.teqt]\n"
+    "       teqc render FILE.teq -o FILE.png [--size WxH] [--co NAME=VALUE]... [--ppo NAME=VALUE]...\n"
+    "       teqc --help | -h | --version\n";
+
 int usage()
 {
-    std::cerr << "usage: teqc build SOURCE -o FILE.teq\n"
-                 "       teqc dump FILE.teq [-o FILE.teqt]\n"
-                 "       teqc render FILE.teq -o FILE.png [--size WxH] [--co NAME=VALUE]... [--ppo NAME=VALUE]...\n";
+    std::cerr << kUsage;
     return 2;
+}
+
+// --help and -h print the usage, --version the version, on standard output;
+// true when argument was one of them.
+bool informed(const std::string &argument)
+{
+    if (argument == "--help" || argument == "-h") std::cout << kUsage;
+    else if (argument == "--version") std::cout << "teqc " << SYS_VERSION_TEXT << "\n";
+    else return false;
+    return true;
 }
 
 bool readWhole(const std::string &path, std::string &content)
@@ -153,6 +169,7 @@ int render(const Options &options)
 
 int main(int argc, char **argv)
 {
+    if (argc == 2 && informed(argv[1])) return 0;
     if (argc < 3) return usage();
     std::string command = argv[1];
     Options options;
