@@ -11,6 +11,7 @@
 #include "httpd/credentials.h"
 #include "httpd/http_request.h"
 #include "nanox/nx_remote.h"
+#include "runtime/settings.h"
 #include "runtime/str_util.h"
 
 namespace {
@@ -248,6 +249,34 @@ int keyPress(HttpContext *c)
     return 1;
 }
 
+void unsupportedType(HttpContext *c)
+{
+    static const char kBody[] = "Input is sent as " RV_INPUT_TYPE ".";
+    http_writeln(c, "HTTP/1.0 415 Unsupported Media Type");
+    c->noCache = 1;
+    http_writeCommonHTTPHeaders(c);
+    http_writeln(c, "Content-Type: text/plain");
+    http_writeContentLength(c, sizeof kBody - 1);
+    http_writeln(c, "");
+    http_writeString(c, kBody);
+}
+
+// Presses and keys come only from the view's own page: its content type is
+// none a form of another page can send without the browser asking first,
+// a page of another server is refused, and an account is always needed.
+bool mayOperate(HttpContext *c)
+{
+    if (!prefixicmp(c->contentType, RV_INPUT_TYPE)) {
+        unsupportedType(c);
+        return false;
+    }
+    if (!AUTH_inForce()) {
+        http_replyForbidden(c);
+        return false;
+    }
+    return http_mayChange(c) != 0;
+}
+
 } // namespace
 
 int RV_isPath(const char *path) { return stringcmp(path, "/_panel") || prefixcmp(path, "/_panel/"); }
@@ -281,11 +310,17 @@ int RV_handle(HttpContext *c, const char *path)
         if (query) query = getValueToken(c, c->value, sizeof c->value, 0);
         if (!http_readVersion(c)) return 0;
     }
-    if (post && stringcmp(name, "/press")) return AUTH_check(c, 1) ? press(c) : 1;
-    if (post && stringcmp(name, "/key")) return AUTH_check(c, 1) ? keyPress(c) : 1;
+    if (pterm.remote_view < RV_SCREEN) return 0;
+    if (post && (stringcmp(name, "/press") || stringcmp(name, "/key"))) {
+        if (pterm.remote_view < RV_INPUT) return 0;
+        if (!mayOperate(c)) return 1;
+        return stringcmp(name, "/press") ? press(c) : keyPress(c);
+    }
     if (post) return 0;
+    // the screen shows what an operator may act on: it needs what input needs
+    int screenNeedsLogin = pterm.remote_view >= RV_INPUT;
     if (stringcmp(name, "") || stringcmp(name, "/") || stringcmp(name, "/index.html")) {
-        if (AUTH_check(c, 0)) page(c);
+        if (AUTH_check(c, screenNeedsLogin)) page(c);
         return 1;
     }
     if (stringcmp(name, "/login")) {
@@ -293,7 +328,7 @@ int RV_handle(HttpContext *c, const char *path)
         return 1;
     }
     if (stringcmp(name, "/frame.png")) {
-        if (AUTH_check(c, 0)) frame(c, query);
+        if (AUTH_check(c, screenNeedsLogin)) frame(c, query);
         return 1;
     }
     return 0;
