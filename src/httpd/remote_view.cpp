@@ -53,8 +53,11 @@ const char kPage[] =
     "  function post(path, body) {\n"
     "    sending = sending.then(function () {\n"
     "      return fetch(path, {method: 'POST', body: body,\n"
-    "          headers: {'Content-Type': 'application/x-www-form-urlencoded'}}).then(function (r) {\n"
+    "          headers: {'Content-Type': '" RV_INPUT_TYPE "'}}).then(function (r) {\n"
     "        if (r.status === 401) say('Operating the panel needs a <a href=\"/_panel/login\">login</a>.');\n"
+    "        if (r.status === 403) say('Operating the panel from here is not allowed.');\n"
+    "        if (r.status === 404) say('The panel shows its screen only.');\n"
+    "        if (r.status === 429) say('Too many wrong logins: wait a little.');\n"
     "      }).catch(function () { say('The panel does not answer.'); });\n"
     "    });\n"
     "  }\n"
@@ -266,7 +269,9 @@ void unsupportedType(HttpContext *c)
 // a page of another server is refused, and an account is always needed.
 bool mayOperate(HttpContext *c)
 {
-    if (!prefixicmp(c->contentType, RV_INPUT_TYPE)) {
+    const char *type = c->contentType;
+    while (*type == ' ' || *type == '\t') type++;
+    if (!prefixicmp(type, RV_INPUT_TYPE)) {
         unsupportedType(c);
         return false;
     }
