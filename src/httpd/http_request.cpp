@@ -659,6 +659,8 @@ void http_replyForbidden(HttpContext *c) { forbidden(c); }
 
 int http_mayChange(HttpContext *c)
 {
+    // the lines that decide may come in later packets than the request line
+    if (c->method != HTTP_METHOD_POST && !findHeaderEnd(c)) readHTTPHeader(c, 1);
     if (http_isForeignRequest(c)) {
         forbidden(c);
         return 0;

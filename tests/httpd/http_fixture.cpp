@@ -53,6 +53,7 @@ std::string HttpTest::request(const std::string &text, int chunk)
     Exchange x{text, 0, chunk, ""};
     // as the server hands it over: what arrived before it was taken
     size_t first = std::min(text.size(), static_cast<size_t>(HTTP_BUFFER_SIZE));
+    if (firstPart > 0) first = std::min(first, firstPart);
     std::memcpy(in, text.data(), first);
     x.fed = first;
     http_initContext(&context, in, static_cast<int>(first), HTTP_BUFFER_SIZE, out, HTTP_BUFFER_SIZE, readMore, writeOut,

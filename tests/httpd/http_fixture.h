@@ -22,4 +22,6 @@ protected:
     void setDocumentBase(const std::string &dir);
     // The client address the next requests come from (empty: unknown).
     std::string clientAddress;
+    // Bytes of a request received before it is taken (0: all that fit).
+    size_t firstPart = 0;
 };

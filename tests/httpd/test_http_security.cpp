@@ -197,6 +197,12 @@ TEST_F(HttpSecurity, RequestsOfForeignPagesChangeNothing)
                   c.allowed ? "HTTP/1.0 200 OK" : expected);
         if (c.allowed) get("/cgi-bin/writeVal.exe?Pump.Run+" + value);
     }
+    // the Origin line arrives after the request line
+    firstPart = 48; // the request line alone
+    EXPECT_EQ(statusLine(withHeaders("GET", "/cgi-bin/writeVal.exe?Pump.Run+77", "Host: p\r\nOrigin: http://e\r\n")),
+              "HTTP/1.0 403 Forbidden");
+    firstPart = 0;
+    EXPECT_NE(body(get("/cgi-bin/readVal.exe?Pump.Run")), "77");
     // reads stay open to foreign pages: what they get cannot run (below)
     EXPECT_EQ(statusLine(withHeaders("GET", "/cgi-bin/readVal.exe?Pump.Run", "Host: p\r\nOrigin: null\r\n")),
               "HTTP/1.0 200 OK");
