@@ -141,9 +141,29 @@ else
 	<show_selection>0</show_selection>
 	<config_page></config_page>
 	<config_file>panel.cfg</config_file>
+	<httpd_debug_level>0</httpd_debug_level>
+	<boot_delay_sec>0</boot_delay_sec>
+	<set_width>0</set_width>
+	<set_height>0</set_height>
+	<inactivity_to_sec>0</inactivity_to_sec>
+	<inactivity_pts_ms>0</inactivity_pts_ms>
+	<tmz_en>0</tmz_en>
+	<mem_ramdisk_kb>0</mem_ramdisk_kb>
+	<mem_heap1_kb>0</mem_heap1_kb>
+	<mem_heap2_kb>0</mem_heap2_kb>
+	<mem_lrheap_kb>0</mem_lrheap_kb>
 </pterm>
 EOF
 fi
+# The remote view with input (remote_view 2, the settings' last element) for
+# one account, "operator" with a password made anew for every run.
+if grep -q '<remote_view>' "$out/pterm.xml"; then
+  sed -i "s#<remote_view>.*</remote_view>#<remote_view>2</remote_view>#" "$out/pterm.xml"
+else
+  sed -i "s#</pterm>#\t<remote_view>2</remote_view>\n</pterm>#" "$out/pterm.xml"
+fi
+remote_pass=$(head -c 32 /dev/urandom | base64 | tr -dc 'A-Za-z0-9' | head -c 16)
+(umask 077 && printf '# written by run_demo.sh\noperator:%s\n' "$remote_pass" >"$out/pterm-httpd.auth")
 
 display_usable() {
   [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] || return 1
@@ -186,6 +206,7 @@ if [ "$mode" = headless ]; then
   copier_pid=$!
 fi
 echo "Remote view: http://127.0.0.1:$panel_port/_panel/ (the live screen in a browser; clicks and keys reach the panel)"
+echo "  login: operator, password: $remote_pass (demo-out/pterm-httpd.auth)"
 if [ "$seconds" -gt 0 ]; then
   echo "Log: demo-out/pterm.log. Stops after $seconds seconds, or with Ctrl-C."
 else

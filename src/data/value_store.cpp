@@ -5,6 +5,7 @@
 #include "data/value_store.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -23,15 +24,23 @@ namespace {
 
 struct Entry {
     Entry *next;
+    uint32_t owner;    // the hash of the client whose read created it
+    uint16_t capacity; // room for the name with its NUL
+    bool pinned;       // created by the panel or written: never evicted
     char value[DS_VALUE_SIZE];
     char name[1]; // the name runs on past the record
 };
+
+// Names shorter than this take this much room, so that an evicted entry can
+// take any name a client sends (at most 63 characters).
+constexpr size_t kMinNameRoom = 64;
 
 std::recursive_mutex storeLock;
 alignas(Entry) unsigned char area[DS_STORE_BYTES];
 size_t areaUsed;
 Entry *first;
 Entry *last;
+Entry *freeEntries; // evicted entries, ready to take a name again
 unsigned counterPPO;
 bool IS_DS_Initialized;
 
@@ -65,7 +74,7 @@ struct Guard {
 
 void emptyStore()
 {
-    first = last = nullptr;
+    first = last = freeEntries = nullptr;
     areaUsed = 0;
 }
 
@@ -76,16 +85,80 @@ Entry *findEntry(const char *name)
     return nullptr;
 }
 
-Entry *createEntry(const char *name)
+size_t nameRoom(size_t length) { return length + 1 > kMinNameRoom ? length + 1 : kMinNameRoom; }
+
+void unlink(Entry *victim)
 {
-    size_t length = std::strlen(name);
-    if (length >= DS_VALUE_SIZE) length = DS_VALUE_SIZE - 1;
-    size_t bytes = offsetof(Entry, name) + length + 1;
+    Entry *before = nullptr;
+    for (Entry *e = first; e && e != victim; e = e->next) before = e;
+    if (before) before->next = victim->next;
+    else first = victim->next;
+    if (last == victim) last = before;
+    victim->next = nullptr;
+}
+
+Entry *takeFree(size_t room)
+{
+    Entry *before = nullptr;
+    for (Entry *e = freeEntries; e; before = e, e = e->next) {
+        if (e->capacity < room) continue;
+        if (before) before->next = e->next;
+        else freeEntries = e->next;
+        return e;
+    }
+    return nullptr;
+}
+
+Entry *takeNew(size_t room)
+{
+    size_t bytes = offsetof(Entry, name) + room;
     bytes = (bytes + alignof(Entry) - 1) & ~(alignof(Entry) - 1);
     if (bytes > sizeof area - areaUsed) return nullptr;
     Entry *e = reinterpret_cast<Entry *>(area + areaUsed);
     areaUsed += bytes;
+    e->capacity = static_cast<uint16_t>(room);
+    return e;
+}
+
+// The oldest entry that a client's read created and nobody wrote, of that
+// client only (anyOwner false) or of any client; big enough for room.
+Entry *oldestEvictable(size_t room, bool anyOwner, uint32_t owner)
+{
+    for (Entry *e = first; e; e = e->next)
+        if (!e->pinned && e->capacity >= room && (anyOwner || e->owner == owner)) return e;
+    return nullptr;
+}
+
+Entry *evict(Entry *victim)
+{
+    if (victim) unlink(victim);
+    return victim;
+}
+
+int namesReadBy(uint32_t owner)
+{
+    int n = 0;
+    for (Entry *e = first; e; e = e->next) n += !e->pinned && e->owner == owner;
+    return n;
+}
+
+// A new entry holding "0". A client (pinned false) that holds its share of
+// read-created names gives up its own oldest; a full area gives up the oldest
+// read-created name of any client; written names stay.
+Entry *createEntry(const char *name, bool pinned, uint32_t owner)
+{
+    size_t length = std::strlen(name);
+    if (length >= DS_VALUE_SIZE) length = DS_VALUE_SIZE - 1;
+    size_t room = nameRoom(length);
+    Entry *e = nullptr;
+    if (!pinned && namesReadBy(owner) >= DS_CLIENT_READ_NAMES) e = evict(oldestEvictable(room, false, owner));
+    if (!e) e = takeFree(room);
+    if (!e) e = takeNew(room);
+    if (!e) e = evict(oldestEvictable(room, true, 0));
+    if (!e) return nullptr;
     e->next = nullptr;
+    e->owner = owner;
+    e->pinned = pinned;
     safe_strncpy(e->value, "0", sizeof e->value);
     std::memcpy(e->name, name, length);
     e->name[length] = '\0';
@@ -93,6 +166,14 @@ Entry *createEntry(const char *name)
     else first = e;
     last = e;
     return e;
+}
+
+// FNV-1a of a client's address; the owner of the names its reads create.
+uint32_t clientHash(const char *address)
+{
+    uint32_t h = 2166136261u;
+    for (const char *p = address ? address : ""; *p; p++) h = (h ^ static_cast<unsigned char>(*p)) * 16777619u;
+    return h;
 }
 
 void notFound(const char *name, char *out) { std::snprintf(out, DS_VALUE_SIZE, "%s not found.\n", name); }
@@ -285,7 +366,7 @@ void reportUndefined(int code, const char *name, bool forClient)
     else err_append(code, "Undefined PPO in DS !\n \"%s\"\n", name);
 }
 
-int storeRead(const char *name, char *out, bool forClient)
+int storeRead(const char *name, char *out, bool forClient, const char *client)
 {
     Guard hold;
     if (!IS_DS_Initialized || !name || !out) return 0;
@@ -294,7 +375,7 @@ int storeRead(const char *name, char *out, bool forClient)
         return 1;
     }
     reportUndefined(2201, name, forClient);
-    if (!createEntry(name)) {
+    if (!createEntry(name, !forClient, clientHash(client))) {
         notFound(name, out);
         return 0;
     }
@@ -308,6 +389,7 @@ int storeWrite(const char *name, char *value, bool forClient)
     if (!IS_DS_Initialized || !name || !value) return 0;
     if (Entry *e = findEntry(name)) {
         safe_strncpy(e->value, value, sizeof e->value);
+        e->pinned = true;
         return 1;
     }
     reportUndefined(2202, name, forClient);
@@ -317,7 +399,7 @@ int storeWrite(const char *name, char *value, bool forClient)
 
 } // namespace
 
-int DS_PPO_CACHE_readVal(const char *name, char *out) { return storeRead(name, out, false); }
+int DS_PPO_CACHE_readVal(const char *name, char *out) { return storeRead(name, out, false, nullptr); }
 
 int DS_PPO_CACHE_writeVal(const char *name, char *value) { return storeWrite(name, value, false); }
 
@@ -326,7 +408,15 @@ int DS_readVal(const char *name, char *out, void *context)
     if (!name || !out) return 0;
     Guard hold;
     if (context ? readPseudoForClient(name, out) : readPseudo(name, out)) return 1;
-    return storeRead(name, out, context != nullptr);
+    return storeRead(name, out, context != nullptr, "");
+}
+
+int DS_clientReadVal(const char *name, char *out, const char *client)
+{
+    if (!name || !out) return 0;
+    Guard hold;
+    if (readPseudoForClient(name, out)) return 1;
+    return storeRead(name, out, true, client);
 }
 
 int DS_writeVal(const char *name, char *value, void *context)

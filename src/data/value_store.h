@@ -8,8 +8,9 @@
 // current, and its writes wait in a queue that the main thread carries out.
 #pragma once
 
-#define DS_VALUE_SIZE 256     // value buffers: at most 255 characters and the NUL
-#define DS_STORE_BYTES 262144 // the store's own area
+#define DS_VALUE_SIZE 256        // value buffers: at most 255 characters and the NUL
+#define DS_STORE_BYTES 262144    // the store's own area
+#define DS_CLIENT_READ_NAMES 256 // names one client's reads may create and keep
 
 // The data-server lock around every operation on the store and the order
 // lists. The lock may be taken again by the thread that holds it.
@@ -39,6 +40,12 @@ void DS_resetAll();
 // "0". Answers 1 when a value was delivered; 0 when the store is full (out then
 // holds "<name> not found.\n").
 int DS_readVal(const char *name, char *out, void *context);
+// A client's read (as DS_readVal with a context) from the client address
+// given (text, may be empty). The names its reads create are bounded: beyond
+// DS_CLIENT_READ_NAMES the client's own oldest such name (never written) makes
+// room, and a full store gives up the oldest such name of any client. Names
+// the panel created or anybody wrote are never given up.
+int DS_clientReadVal(const char *name, char *out, const char *client);
 // Writes value (pseudo-values first, then the store). value is a buffer of
 // DS_VALUE_SIZE bytes: a name that the store does not hold is refused, and the
 // buffer then holds "<name> not found.\n". Answers 1 when written, 0 refused.

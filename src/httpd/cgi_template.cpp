@@ -6,6 +6,7 @@
 
 #include "data/value_store.h"
 #include "httpd/http_request.h"
+#include "httpd/served_files.h"
 #include "runtime/platform.h"
 #include "runtime/ramdisk.h"
 #include "runtime/str_util.h"
@@ -24,7 +25,7 @@ void writeValueOf(HttpContext *c, const char *name)
 {
     char value[DS_VALUE_SIZE];
     value[0] = '\0';
-    DS_readVal(name, value, c);
+    DS_clientReadVal(name, value, c->clientAddress);
     for (const char *p = value; *p; p++) {
         switch (*p) {
         case '<': http_writeString(c, "&lt;"); break;
@@ -220,13 +221,12 @@ void cgiSendHtmlFile(HttpContext *c, const char *name, const char *parameters)
     const char *backslash = std::strrchr(page, '\\');
     const char *last = slash > backslash ? slash : backslash;
     const char *file = last ? last + 1 : page;
-    char base[SYS_PATH_SIZE + DS_BASE_SIZE];
-    http_documentBase(base, sizeof base);
-    int handle = http_isSafeFileName(file) ? RA_fileOpenIn(file, "r", base) : -1;
+    int handle = SF_open(file, 0);
     if (handle < 0) {
         http_writeln(c, "HTTP/1.0 404 Not Found");
         return;
     }
+    if (handle >= RA_HANDLE_BASE) c->sandbox = 1; // a template a client put there
     writeHTTPHeader4HtmlContent(c);
     copyPage(c, handle);
     RA_fileClose(handle);

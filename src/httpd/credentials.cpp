@@ -1,10 +1,13 @@
 // Optional credentials of the embedded server. Owns the accounts and the
-// read-protection flag; filled once by the server thread, read by it alone.
-// Passwords are never written anywhere.
+// read-protection flag (filled once by the server thread at its start, read
+// only afterwards) and the throttle of wrong credentials per client address
+// (under its own lock). Passwords are never written anywhere.
 #include "httpd/credentials.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "httpd/http_request.h"
 #include "runtime/log.h"
@@ -21,6 +24,82 @@ struct Credentials {
 };
 
 Credentials credentials;
+
+// Wrong credentials of one client address: after AUTH_FREE_FAILURES the
+// client waits, 1 s and twice as long after every further failure, at most
+// 60 s; a right answer or a quiet AUTH_BURST_END_MS ends the burst.
+struct Throttle {
+    char address[64];
+    int failures;
+    long delayMs;
+    long untilMs;
+    long lastFailureMs;
+    bool logged;
+};
+
+constexpr int kFreeFailures = 5;
+constexpr long kFirstDelayMs = 1000;
+constexpr long kMaxDelayMs = 60000;
+constexpr long kBurstEndMs = 600000;
+
+std::mutex throttleLock;
+Throttle throttles[AUTH_THROTTLE_CLIENTS];
+
+long nowMs()
+{
+    using namespace std::chrono;
+    return static_cast<long>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+// The entry of an address; with create, a new one in the place of the
+// entry that failed longest ago.
+Throttle *throttleOf(const char *address, bool create)
+{
+    Throttle *oldest = &throttles[0];
+    for (Throttle &t : throttles) {
+        if (t.failures > 0 && stringcmp(t.address, address)) return &t;
+        if (t.failures == 0 || (oldest->failures > 0 && t.lastFailureMs < oldest->lastFailureMs)) oldest = &t;
+    }
+    if (!create) return nullptr;
+    *oldest = Throttle{};
+    safe_strncpy(oldest->address, address, sizeof oldest->address);
+    return oldest;
+}
+
+// Milliseconds the address still has to wait (0: none).
+long waitLeft(const char *address)
+{
+    std::lock_guard<std::mutex> hold(throttleLock);
+    Throttle *t = throttleOf(address, false);
+    long left = t ? t->untilMs - nowMs() : 0;
+    return left > 0 ? left : 0;
+}
+
+void recordFailure(const char *address)
+{
+    std::lock_guard<std::mutex> hold(throttleLock);
+    long now = nowMs();
+    Throttle *t = throttleOf(address, true);
+    if (t->failures > 0 && now - t->lastFailureMs > kBurstEndMs) {
+        *t = Throttle{};
+        safe_strncpy(t->address, address, sizeof t->address);
+    }
+    t->lastFailureMs = now;
+    if (++t->failures < kFreeFailures) return;
+    t->delayMs = t->delayMs ? t->delayMs * 2 : kFirstDelayMs;
+    if (t->delayMs > kMaxDelayMs) t->delayMs = kMaxDelayMs;
+    t->untilMs = now + t->delayMs;
+    if (t->logged) return;
+    t->logged = true;
+    log_append(0, "Embedded server: wrong credentials from \"%s\" again and again; answers slowed down\n",
+               address[0] ? address : "an unknown address");
+}
+
+void recordSuccess(const char *address)
+{
+    std::lock_guard<std::mutex> hold(throttleLock);
+    if (Throttle *t = throttleOf(address, false)) *t = Throttle{};
+}
 
 int base64Value(int ch)
 {
@@ -105,6 +184,21 @@ void unauthorized(HttpContext *c)
     http_writeString(c, kBody);
 }
 
+void tooManyTries(HttpContext *c, long waitMs)
+{
+    static const char kBody[] = "Too many wrong credentials; try again later.";
+    char line[48];
+    http_writeln(c, "HTTP/1.0 429 Too Many Requests");
+    c->noCache = 1;
+    http_writeCommonHTTPHeaders(c);
+    std::snprintf(line, sizeof line, "Retry-After: %ld", (waitMs + 999) / 1000);
+    http_writeln(c, line);
+    http_writeln(c, "Content-Type: text/plain");
+    http_writeContentLength(c, sizeof kBody - 1);
+    http_writeln(c, "");
+    http_writeString(c, kBody);
+}
+
 } // namespace
 
 int AUTH_load()
@@ -126,9 +220,24 @@ int AUTH_load()
 int AUTH_check(HttpContext *c, int write)
 {
     if (!credentials.enabled || (!write && !credentials.readsProtected)) return 1;
-    if (accepted(c->authorization)) return 1;
+    if (long left = waitLeft(c->clientAddress)) {
+        tooManyTries(c, left);
+        return 0;
+    }
+    if (accepted(c->authorization)) {
+        recordSuccess(c->clientAddress);
+        return 1;
+    }
+    if (c->authorization[0]) recordFailure(c->clientAddress);
     unauthorized(c);
     return 0;
 }
 
-void AUTH_reset() { credentials = Credentials{}; }
+int AUTH_inForce() { return credentials.enabled ? 1 : 0; }
+
+void AUTH_reset()
+{
+    credentials = Credentials{};
+    std::lock_guard<std::mutex> hold(throttleLock);
+    for (Throttle &t : throttles) t = Throttle{};
+}

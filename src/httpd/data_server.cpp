@@ -9,6 +9,7 @@
 #include "data/value_store.h"
 #include "httpd/cgi_template.h"
 #include "httpd/http_request.h"
+#include "httpd/served_files.h"
 #include "nanox/nx_remote.h"
 #include "runtime/ramdisk.h"
 #include "runtime/str_util.h"
@@ -55,7 +56,7 @@ void writeValueLines(HttpContext *c, int order, int out)
             safe_strncpy(decoded, name, sizeof decoded);
             if (!http_percentDecode(decoded)) decoded[0] = '\0';
             value[0] = '\0';
-            if (decoded[0]) DS_readVal(decoded, value, c);
+            if (decoded[0]) DS_clientReadVal(decoded, value, c->clientAddress);
             RA_filePutString(name, out);
             RA_filePutString("=", out);
             RA_filePutString(value, out);
@@ -123,7 +124,7 @@ bool echoIlr(HttpContext *c, bool (*emit)(HttpContext *, int, const char *), int
         state = 0;
         decodeEntities(name);
         if (!name[0]) continue;
-        DS_readVal(name, value, c);
+        DS_clientReadVal(name, value, c->clientAddress);
         if (!emit(c, file, "<v>") || !emit(c, file, value) || !emit(c, file, "</v>")) return false;
     }
     return state == 999;
@@ -152,6 +153,7 @@ int sendIlrFile(HttpContext *c)
         return 0;
     }
     http_writeln(c, "HTTP/1.0 200 OK");
+    c->sandbox = 1; // the echo is the client's text: never a page that runs
     http_writeCommonHTTPHeaders(c);
     http_writeln(c, "Content-Type: text/xml");
     http_writeContentLength(c, RA_fileSize(file));
@@ -200,7 +202,7 @@ int CS_readValue(HttpContext *c, char *name)
 {
     if (!http_percentDecode(name) || !name[0]) return 0;
     char value[DS_VALUE_SIZE];
-    DS_readVal(name, value, c);
+    DS_clientReadVal(name, value, c->clientAddress);
     replyValue(c, value);
     return 1;
 }
@@ -246,6 +248,9 @@ int CS_ReadFile(HttpContext *c, const char *file)
 {
     if (!file[0]) return 0;
     {
+        // the value file is made for this request alone: an existing file of
+        // that name (an order list, an upload, another client's) stays as it is
+        if (RA_fileExists(file) || SF_isPanelFileName(file)) return 0;
         Lock hold;
         DS_Refresh();
         char orderName[RA_NAME_SIZE];
@@ -314,6 +319,7 @@ int ILR_ReadValues(HttpContext *c)
     if (file < 0) {
         // no room in the RAM disk: the answer goes straight out, without a length
         http_writeln(c, "HTTP/1.0 200 OK");
+        c->sandbox = 1;
         http_writeCommonHTTPHeaders(c);
         http_writeln(c, "Content-Type: text/xml");
         http_writeln(c, "");

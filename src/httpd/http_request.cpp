@@ -12,6 +12,7 @@
 #include "httpd/credentials.h"
 #include "httpd/data_server.h"
 #include "httpd/remote_view.h"
+#include "httpd/served_files.h"
 #include "runtime/platform.h"
 #include "runtime/ramdisk.h"
 #include "runtime/str_util.h"
@@ -40,6 +41,13 @@ const char *findIgnoreCase(const char *text, const char *part)
     for (const char *p = text; *p; p++)
         if (stringnicmp(p, part, n)) return p;
     return nullptr;
+}
+
+// The offset of a header's value: after its name and the blanks.
+int valueStart(const char *line, int length, int offset)
+{
+    while (offset < length && (line[offset] == ' ' || line[offset] == '\t')) offset++;
+    return offset;
 }
 
 // Copies a header value (the line from offset to its end) into dst.
@@ -75,10 +83,58 @@ void parseHeaderLine(HttpContext *c, const char *line, int length, bool *lengthS
     } else if (prefixcmp(line, "Expect:")) {
         std::sscanf(line + 7, "%d", &c->expect);
     } else if (prefixicmp(line, "Authorization:")) {
-        int start = 14;
-        while (start < length && line[start] == ' ') start++;
-        takeHeaderValue(line, length, start, c->authorization, sizeof c->authorization);
+        takeHeaderValue(line, length, valueStart(line, length, 14), c->authorization, sizeof c->authorization);
+    } else if (prefixicmp(line, "Host:")) {
+        takeHeaderValue(line, length, valueStart(line, length, 5), c->host, sizeof c->host);
+    } else if (prefixicmp(line, "Origin:")) {
+        takeHeaderValue(line, length, valueStart(line, length, 7), c->origin, sizeof c->origin);
+        if (!c->origin[0]) safe_strncpy(c->origin, "null", sizeof c->origin);
+    } else if (prefixicmp(line, "Referer:")) {
+        takeHeaderValue(line, length, valueStart(line, length, 8), c->referer, sizeof c->referer);
+        if (!c->referer[0]) safe_strncpy(c->referer, "null", sizeof c->referer);
     }
+}
+
+// "host:port" of an address "scheme://host:port/...", without the scheme's
+// own port, into dst; false when it has no scheme and host.
+bool authorityOf(const char *address, char *dst, size_t size)
+{
+    const char *start = std::strstr(address, "://");
+    if (!start || start == address) return false;
+    bool https = prefixicmp(address, "https://");
+    start += 3;
+    size_t n = std::strcspn(start, "/?#");
+    if (n == 0 || n >= size) return false;
+    std::memcpy(dst, start, n);
+    dst[n] = '\0';
+    if (std::strchr(dst, '@')) return false; // credentials in the address: no origin of ours
+    if (str_endsWith(dst, https ? ":443" : ":80")) dst[n - (https ? 4 : 3)] = '\0';
+    return true;
+}
+
+// 1 when an address of the Origin or Referer line names the Host line's
+// server (the host's default port written or not).
+bool sameHost(const char *address, const char *host)
+{
+    char authority[128], own[128];
+    if (!authorityOf(address, authority, sizeof authority) || !host[0]) return false;
+    safe_strncpy(own, host, sizeof own);
+    str_trim(own);
+    if (str_endsWith(own, ":80")) own[std::strlen(own) - 3] = '\0';
+    else if (str_endsWith(own, ":443")) own[std::strlen(own) - 4] = '\0';
+    return stringicmp(authority, own);
+}
+
+void forbidden(HttpContext *c)
+{
+    static const char kBody[] = "Forbidden.";
+    http_writeln(c, "HTTP/1.0 403 Forbidden");
+    c->noCache = 1;
+    http_writeCommonHTTPHeaders(c);
+    http_writeln(c, "Content-Type: text/plain");
+    http_writeContentLength(c, sizeof kBody - 1);
+    http_writeln(c, "");
+    http_writeString(c, kBody);
 }
 
 int findHeaderEnd(const HttpContext *c)
@@ -114,7 +170,7 @@ int writeValue(HttpContext *c)
     if (!stringcmp(c->token, "+")) return 0;
     getValueToken(c, c->value, sizeof c->value, 1);
     if (!http_readVersion(c)) return 0;
-    if (!AUTH_check(c, 1)) return 1;
+    if (!http_mayChange(c)) return 1;
     return CS_writeValue(c, c->varName, c->value);
 }
 
@@ -122,7 +178,7 @@ int deleteFile(HttpContext *c)
 {
     takeName(c, c->fileName);
     if (!http_readVersion(c)) return 0;
-    if (!AUTH_check(c, 1)) return 1;
+    if (!http_mayChange(c)) return 1;
     if (!http_percentDecode(c->fileName) || RA_fileDelete(c->fileName) < 0) return 0;
     Done(c);
     return 1;
@@ -135,7 +191,7 @@ int cgiPage(HttpContext *c, const char *cgi)
     c->value[0] = '\0';
     if (str_endsWith(c->path, "?")) getValueToken(c, c->value, sizeof c->value, 0);
     if (!http_readVersion(c)) return 0;
-    if (!AUTH_check(c, c->value[0] != '\0')) return 1;
+    if (c->value[0] ? !http_mayChange(c) : !AUTH_check(c, 0)) return 1;
     return CGIGenerator(c, c->path, c->value);
 }
 
@@ -153,7 +209,7 @@ int PathOp(HttpContext *c)
     }
     if (stringicmp(cgi, "cgi-bin/writeVal.exe?")) return writeValue(c);
     if (stringicmp(cgi, "cgi-bin/OrderValues.exe?")) {
-        if (!AUTH_check(c, 1)) return 1;
+        if (!http_mayChange(c)) return 1;
         return CS_OrderValues(c);
     }
     if (stringicmp(cgi, "cgi-bin/ReadFile.exe?")) {
@@ -231,7 +287,7 @@ int PathOpPOST(HttpContext *c)
         return ILR_ReadValues(c);
     }
     if (prefixicmp(cgi, "cgi-bin/")) {
-        if (!AUTH_check(c, 1)) return 1;
+        if (!http_mayChange(c)) return 1;
         safe_strncpy(c->fileName, cgi, sizeof c->fileName);
         int n = 0;
         long limit = c->contentLength < 0 ? 0 : c->contentLength;
@@ -241,7 +297,7 @@ int PathOpPOST(HttpContext *c)
         safe_strncpy(c->value, c->token, sizeof c->value);
         return CGIGenerator(c, c->fileName, c->value);
     }
-    if (!AUTH_check(c, 1)) return 1;
+    if (!http_mayChange(c)) return 1;
     const char *slash = std::strrchr(c->path, '/');
     const char *backslash = std::strrchr(c->path, '\\');
     const char *last = slash > backslash ? slash : backslash;
@@ -448,6 +504,11 @@ void http_writeCommonHTTPHeaders(HttpContext *c)
         http_writeln(c, "Cache-Control: no-cache");
         c->noCache = 0;
     }
+    if (c->sandbox) {
+        http_writeln(c, "X-Content-Type-Options: nosniff");
+        http_writeln(c, "Content-Security-Policy: sandbox");
+        c->sandbox = 0;
+    }
     http_writeln(c, "Connection: close");
 }
 
@@ -562,15 +623,10 @@ int sendFile(HttpContext *c, const char *requested, int ramOnly)
     if (!http_percentDecode(name)) return 0;
     if (stringcmp(name, "/") || !name[0]) safe_strncpy(name, "start.html", sizeof name);
     const char *file = name[0] == '/' || name[0] == '\\' ? name + 1 : name;
-    if (!http_isSafeFileName(file)) return 0;
-    char base[SYS_PATH_SIZE + DS_BASE_SIZE];
-    http_documentBase(base, sizeof base);
-    int handle = RA_fileOpenIn(file, "r", base);
+    int handle = SF_open(file, ramOnly);
     if (handle < 0) return 0;
-    if (ramOnly && handle < RA_HANDLE_BASE) {
-        RA_fileClose(handle);
-        return 0;
-    }
+    // files that clients put into the RAM disk are shown, never run
+    if (handle >= RA_HANDLE_BASE) c->sandbox = 1;
     const char *ext = extensionOf(file);
     if (stringicmp(ext, "jar")) {
         http_writeln(c, "HTTP/1.1 200 OK");
@@ -590,6 +646,26 @@ int sendFile(HttpContext *c, const char *requested, int ramOnly)
     }
     RA_fileClose(handle);
     return 1;
+}
+
+int http_isForeignRequest(const HttpContext *c)
+{
+    if (c->origin[0]) return !sameHost(c->origin, c->host);
+    if (c->referer[0]) return !sameHost(c->referer, c->host);
+    return 0;
+}
+
+void http_replyForbidden(HttpContext *c) { forbidden(c); }
+
+int http_mayChange(HttpContext *c)
+{
+    // the lines that decide may come in later packets than the request line
+    if (c->method != HTTP_METHOD_POST && !findHeaderEnd(c)) readHTTPHeader(c, 1);
+    if (http_isForeignRequest(c)) {
+        forbidden(c);
+        return 0;
+    }
+    return AUTH_check(c, 1);
 }
 
 int http_processRequest(HttpContext *c)

@@ -30,6 +30,7 @@ struct HttpContext {
     char soapAction[128];
     int expect;
     char authorization[256]; // the credentials of an "Authorization:" line
+    char clientAddress[64];  // the client's IP address as text, empty when unknown
     HttpReadFn read;
     HttpWriteFn write;
     int writeError;
@@ -42,8 +43,12 @@ struct HttpContext {
     int outCount;
     int pushedChar;
     int hasPushed;
-    int status;  // 1 while the request is sound
-    int noCache; // the next header block gets the cache-defeating lines
+    int status;        // 1 while the request is sound
+    int noCache;       // the next header block gets the cache-defeating lines
+    char host[128];    // the "Host:" line
+    char origin[128];  // the "Origin:" line ("null" counts as a foreign one)
+    char referer[256]; // the "Referer:" line
+    int sandbox;       // the next header block forbids sniffing and scripts
     char token[HTTP_BUFFER_SIZE];
     char path[HTTP_BUFFER_SIZE];
     char fileName[HTTP_NAME_SIZE];
@@ -101,6 +106,16 @@ void http_replyText(HttpContext *c, const char *body, int length);
 // Sends a file of the RAM disk or of the page directory; 0 when it cannot be
 // opened or the name leaves the page directory. ramOnly: the RAM disk only.
 int sendFile(HttpContext *c, const char *name, int ramOnly);
+// 1 when the request comes from a page of another server: its "Origin:" (or,
+// without one, its "Referer:") names another host than its "Host:" line, or
+// is "null". Requests without either (programs, other panels) are not foreign.
+int http_isForeignRequest(const HttpContext *c);
+// 403 with a text/plain body.
+void http_replyForbidden(HttpContext *c);
+// The gate of every request that changes something: a foreign request gets
+// 403, then the credentials decide (AUTH_check). 1 when it may go on;
+// otherwise the reply is written and the answer is 0.
+int http_mayChange(HttpContext *c);
 // The page directory for files on disk (ends in "/" or is empty).
 void http_documentBase(char *dst, int size);
 // 1 when a decoded file name stays inside the page directory: not absolute, no

@@ -11,6 +11,7 @@
 #include "httpd/credentials.h"
 #include "httpd/http_request.h"
 #include "nanox/nx_remote.h"
+#include "runtime/settings.h"
 #include "runtime/str_util.h"
 
 namespace {
@@ -52,8 +53,11 @@ const char kPage[] =
     "  function post(path, body) {\n"
     "    sending = sending.then(function () {\n"
     "      return fetch(path, {method: 'POST', body: body,\n"
-    "          headers: {'Content-Type': 'application/x-www-form-urlencoded'}}).then(function (r) {\n"
+    "          headers: {'Content-Type': '" RV_INPUT_TYPE "'}}).then(function (r) {\n"
     "        if (r.status === 401) say('Operating the panel needs a <a href=\"/_panel/login\">login</a>.');\n"
+    "        if (r.status === 403) say('Operating the panel from here is not allowed.');\n"
+    "        if (r.status === 404) say('The panel shows its screen only.');\n"
+    "        if (r.status === 429) say('Too many wrong logins: wait a little.');\n"
     "      }).catch(function () { say('The panel does not answer.'); });\n"
     "    });\n"
     "  }\n"
@@ -248,6 +252,36 @@ int keyPress(HttpContext *c)
     return 1;
 }
 
+void unsupportedType(HttpContext *c)
+{
+    static const char kBody[] = "Input is sent as " RV_INPUT_TYPE ".";
+    http_writeln(c, "HTTP/1.0 415 Unsupported Media Type");
+    c->noCache = 1;
+    http_writeCommonHTTPHeaders(c);
+    http_writeln(c, "Content-Type: text/plain");
+    http_writeContentLength(c, sizeof kBody - 1);
+    http_writeln(c, "");
+    http_writeString(c, kBody);
+}
+
+// Presses and keys come only from the view's own page: its content type is
+// none a form of another page can send without the browser asking first,
+// a page of another server is refused, and an account is always needed.
+bool mayOperate(HttpContext *c)
+{
+    const char *type = c->contentType;
+    while (*type == ' ' || *type == '\t') type++;
+    if (!prefixicmp(type, RV_INPUT_TYPE)) {
+        unsupportedType(c);
+        return false;
+    }
+    if (!AUTH_inForce()) {
+        http_replyForbidden(c);
+        return false;
+    }
+    return http_mayChange(c) != 0;
+}
+
 } // namespace
 
 int RV_isPath(const char *path) { return stringcmp(path, "/_panel") || prefixcmp(path, "/_panel/"); }
@@ -281,11 +315,17 @@ int RV_handle(HttpContext *c, const char *path)
         if (query) query = getValueToken(c, c->value, sizeof c->value, 0);
         if (!http_readVersion(c)) return 0;
     }
-    if (post && stringcmp(name, "/press")) return AUTH_check(c, 1) ? press(c) : 1;
-    if (post && stringcmp(name, "/key")) return AUTH_check(c, 1) ? keyPress(c) : 1;
+    if (pterm.remote_view < RV_SCREEN) return 0;
+    if (post && (stringcmp(name, "/press") || stringcmp(name, "/key"))) {
+        if (pterm.remote_view < RV_INPUT) return 0;
+        if (!mayOperate(c)) return 1;
+        return stringcmp(name, "/press") ? press(c) : keyPress(c);
+    }
     if (post) return 0;
+    // the screen shows what an operator may act on: it needs what input needs
+    int screenNeedsLogin = pterm.remote_view >= RV_INPUT;
     if (stringcmp(name, "") || stringcmp(name, "/") || stringcmp(name, "/index.html")) {
-        if (AUTH_check(c, 0)) page(c);
+        if (AUTH_check(c, screenNeedsLogin)) page(c);
         return 1;
     }
     if (stringcmp(name, "/login")) {
@@ -293,7 +333,7 @@ int RV_handle(HttpContext *c, const char *path)
         return 1;
     }
     if (stringcmp(name, "/frame.png")) {
-        if (AUTH_check(c, 0)) frame(c, query);
+        if (AUTH_check(c, screenNeedsLogin)) frame(c, query);
         return 1;
     }
     return 0;

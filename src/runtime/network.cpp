@@ -212,8 +212,10 @@ int Net_isValidAddress(const char *text)
     for (int part = 0; part < 4; part++) {
         if (part > 0 && *p++ != '.') return 0;
         int digits = 0, value = 0;
+        bool leadingZero = *p == '0' && p[1] >= '0' && p[1] <= '9';
         for (; *p >= '0' && *p <= '9' && digits < 4; p++, digits++) value = value * 10 + (*p - '0');
-        if (digits == 0 || digits > 3 || value > 255) return 0;
+        // "010" would be octal to the system's tools: only plain decimal octets
+        if (digits == 0 || digits > 3 || value > 255 || leadingZero) return 0;
     }
     return *p == '\0';
 }

@@ -47,7 +47,8 @@ void SYS_GetSubnet(char *dst);
 void SYS_GetGateway(char *dst);
 
 // 1 when text is exactly a dotted quad of four numbers 0..255 of one to three
-// digits (no blanks, signs or anything after it).
+// digits (no blanks, signs or anything after it), written in decimal without
+// leading zeros ("010" is refused: the system tools would read it as octal).
 int Net_isValidAddress(const char *text);
 // Reconfigures the adapter "eth<itf>": "ifconfig ethN IP netmask MASK up", then,
 // when the adapter has a default route, "route del default dev ethN", and when

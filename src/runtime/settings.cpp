@@ -76,6 +76,7 @@ const Element kElements[] = {
     NUM(mem_heap1_kb, Kind::UnsignedLong),
     NUM(mem_heap2_kb, Kind::UnsignedLong),
     NUM(mem_lrheap_kb, Kind::UnsignedLong),
+    NUM(remote_view, Kind::Int),
 };
 
 #undef TEXT

@@ -61,6 +61,7 @@ struct PTermSettings {
     uint32_t mem_heap1_kb;
     uint32_t mem_heap2_kb;
     uint32_t mem_lrheap_kb;
+    int32_t remote_view; // the browser's remote view: 0 off, 1 the screen, 2 the screen and input
 };
 
 extern PTermSettings pterm;

@@ -310,6 +310,8 @@ TEST_F(ConfigPageInOwnNetwork, DISABLED_InvalidAddressesAreNeverApplied)
         {"PT_Config.Eth.IP", "1.2.3"},
         {"PT_Config.Eth.IP", "1.2.3.4.5"},
         {"PT_Config.Eth.IP", "+1.2.3.4"},
+        {"PT_Config.Eth.IP", "192.168.001.010"},
+        {"PT_Config.Eth.Subnet", "255.255.255.000"},
         {"PT_Config.Eth.Subnet", "255.255.255.0 up"},
         {"PT_Config.Eth.Gateway", "1.2.3.4; reboot"},
         {"PT_Config.Eth.Gateway", "$(reboot)"},

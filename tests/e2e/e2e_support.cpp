@@ -15,6 +15,25 @@ namespace fs = std::filesystem;
 
 namespace e2e {
 
+namespace {
+
+// The elements after httpd_port at their defaults, up to remote_view.
+std::string completeWithRemoteView(int level)
+{
+    return "\t<sip>1</sip>\n\t<img_mem_max>2097152</img_mem_max>\n\t<temp_dir>~pt~</temp_dir>\n"
+           "\t<warn_btn>1;0;!;1,1,20,20;255,165,0;0,0,0;</warn_btn>\n\t<remote_mode>0</remote_mode>\n"
+           "\t<teq_cache>0</teq_cache>\n\t<loading_msg>1;0;Loading...;0,0,0,0;0,0,0;0,0,0;</loading_msg>\n"
+           "\t<show_selection>0</show_selection>\n\t<config_page></config_page>\n\t<config_file></config_file>\n"
+           "\t<httpd_debug_level>0</httpd_debug_level>\n\t<boot_delay_sec>0</boot_delay_sec>\n"
+           "\t<set_width>0</set_width>\n\t<set_height>0</set_height>\n\t<inactivity_to_sec>0</inactivity_to_sec>\n"
+           "\t<inactivity_pts_ms>0</inactivity_pts_ms>\n\t<tmz_en>0</tmz_en>\n\t<mem_ramdisk_kb>0</mem_ramdisk_kb>\n"
+           "\t<mem_heap1_kb>0</mem_heap1_kb>\n\t<mem_heap2_kb>0</mem_heap2_kb>\n\t<mem_lrheap_kb>0</mem_lrheap_kb>\n"
+           "\t<remote_view>" +
+           std::to_string(level) + "</remote_view>\n";
+}
+
+} // namespace
+
 std::string settings(const PanelSetup &s)
 {
     return "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n<pterm>\n"
@@ -33,7 +52,7 @@ std::string settings(const PanelSetup &s)
            (s.httpdPort ? "\t<keep_alive>0</keep_alive>\n\t<httpd_enabled>1</httpd_enabled>\n\t<httpd_port>" +
                               std::to_string(s.httpdPort) + "</httpd_port>\n"
                         : std::string()) +
-           s.moreSettings + "</pterm>\n";
+           (s.httpdPort && s.remoteView ? completeWithRemoteView(s.remoteView) : s.moreSettings) + "</pterm>\n";
 }
 
 Target::Target(const std::string &dir, const std::string &root, const std::string &values, int port,

@@ -53,6 +53,7 @@ struct PanelSetup {
     bool screenAtEveryChange = true; // screen.png after every change (only the script's snapshots without)
     int httpdPort = 0;               // the embedded server on 127.0.0.1 when not 0
     std::string moreSettings = "";   // elements after those above, in the settings file's order
+    int remoteView = 0; // remote_view (with httpdPort; the settings are then complete, moreSettings unused)
     // When set: the panel runs in a network namespace of its own with the
     // recording stand-ins of "ifconfig" and "route" of this directory
     // (netns_runner.h); it cannot reach a target then.

@@ -1,8 +1,9 @@
 // The panel as a server, end to end: curl reads and writes its values and
 // moves files, a second panel takes the first as its target, the signals stop
-// the server and then the panel, the credentials file guards writes, bad input
-// leaves server and screen alive, and headless Chromium shows and operates the
-// remote view.
+// the server and then the panel, the credentials file guards writes, the
+// panel's own files are never served, the remote view is closed by default and
+// open only to an account of its own pages, and bad input leaves server and
+// screen alive.
 #include "test_support.h"
 
 #include <arpa/inet.h>
@@ -254,6 +255,7 @@ TEST_F(ServerE2E, BadInputLeavesServerAndScreenAlive)
     ASSERT_TRUE(target.ok());
     PanelSetup setup = localPanel();
     setup.startPage = target.url("start.html");
+    setup.remoteView = 1; // the screen, to see it go on
     Panel panel(path("a"), setup);
     ASSERT_TRUE(serverUp(port_));
     ASSERT_TRUE(waitUntil([&] { return frameNumber(port_) > 0; }, 10000));
@@ -292,4 +294,82 @@ TEST_F(ServerE2E, BadInputLeavesServerAndScreenAlive)
     EXPECT_TRUE(waitUntil([&] { return frameNumber(port_) > before + 2; }, 10000));
     EXPECT_EQ(panel.wait(0), -1);
     EXPECT_NE(talk(port_, "GET /cgi-bin/readVal.exe?X HTTP/1.0\r\n\r\n").find("200 OK"), string::npos);
+}
+
+TEST_F(ServerE2E, ThePanelsOwnFilesAreNotServedFromItsDirectory)
+{
+    ASSERT_TRUE(haveTool("curl")) << "curl is missing: scripts/install-deps.sh installs it";
+    // the pages in the panel's own directory, the start page at the server's root
+    copyDemo(path("a"), 200);
+    writeFile(path("a/pterm-httpd.auth"), "engineer:Pa55word\n");
+    PanelSetup setup = localPanel();
+    setup.startPage = "start.html";
+    Panel panel(path("a"), setup);
+    ASSERT_TRUE(serverUp(port_)) << panel.output();
+    ASSERT_TRUE(panel.waitForScreen([](const Image &img) { return img.at(300, 5) == kHeader; }, 15000));
+    ASSERT_TRUE(waitUntil([&] { return fileExists(path("a/pterm.log")); }, 5000));
+    for (const char *attempt : {"/pterm-httpd.auth", "/./pterm-httpd.auth", "//pterm-httpd.auth",
+                                "/%2e/pterm-httpd.auth", "/PTERM-HTTPD.AUTH", "/pterm.xml", "/Pterm.xml", "/pterm.log",
+                                "/./pterm.log", "/ptermsCo.xml", "/start.html", "/Panterm_MW"}) {
+        string answer = curl("-i " + url(port_, attempt));
+        EXPECT_NE(answer.find("HTTP/1.0 404 Not Found"), string::npos) << attempt << answer.substr(0, 200);
+        EXPECT_EQ(answer.find("Pa55word"), string::npos) << attempt;
+        EXPECT_EQ(answer.find("<pterm>"), string::npos) << attempt;
+        EXPECT_EQ(answer.find("Start Panterm"), string::npos) << attempt;
+    }
+    // the writes the file guards are still guarded
+    EXPECT_NE(curl("-i " + url(port_, "/cgi-bin/writeVal.exe?Pump.Run+1")).find("401 Unauthorized"), string::npos);
+}
+
+TEST_F(ServerE2E, RemoteControlIsClosedByDefaultAndOpenOnlyToAnAccountOfItsOwnPages)
+{
+    ASSERT_TRUE(haveTool("curl")) << "curl is missing: scripts/install-deps.sh installs it";
+    writeFile(path("values.txt"), "Pump.Fault=0\nPump.Run=0\n");
+    Target target(path("t"), root_, path("values.txt"));
+    ASSERT_TRUE(target.ok());
+    PanelSetup setup = localPanel();
+    setup.startPage = target.url("start.html");
+    // Start lies at (185, 237) of the panel's screen
+    auto press = [&](const string &options) {
+        string down = curl("-i " + options + " --data-binary 'x=185&y=237&down=1' " + url(port_, "/_panel/press"));
+        curl(options + " --data-binary 'x=185&y=237&down=0' " + url(port_, "/_panel/press"));
+        return down.substr(0, down.find("\n"));
+    };
+    const string input = "-H 'Content-Type: application/x-panterm-input' ";
+    const string evil = "-H 'Origin: http://evil.example' ";
+    {
+        Panel panel(path("a"), setup);
+        ASSERT_TRUE(serverUp(port_));
+        ASSERT_TRUE(panel.waitForScreen([](const Image &img) { return img.at(300, 5) == kHeader; }, 20000));
+        for (const string &options : {string(), input, evil + "-H 'Content-Type: text/plain' ", input + evil})
+            EXPECT_EQ(press(options), "HTTP/1.0 404 Not Found") << options;
+        EXPECT_NE(curl("-i " + url(port_, "/_panel/frame.png")).find("404 Not Found"), string::npos);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        EXPECT_EQ(target.requests().find("writeVal.exe"), string::npos) << "nothing reached the controller";
+        panel.signal(SIGTERM);
+        panel.signal(SIGTERM);
+        panel.wait(5000);
+    }
+    std::filesystem::create_directories(path("b"));
+    writeFile(path("b/pterm-httpd.auth"), "engineer:Pa55word\n");
+    setup.remoteView = 2;
+    Panel panel(path("b"), setup);
+    ASSERT_TRUE(serverUp(port_));
+    ASSERT_TRUE(panel.waitForScreen([](const Image &img) { return img.at(300, 5) == kHeader; }, 20000));
+    const string account = "-u engineer:Pa55word ";
+    EXPECT_EQ(press(input), "HTTP/1.0 401 Unauthorized");
+    EXPECT_EQ(press(input + evil + account), "HTTP/1.0 403 Forbidden") << "a page of another server";
+    EXPECT_EQ(press(input + "-H 'Origin: null' " + account), "HTTP/1.0 403 Forbidden");
+    EXPECT_EQ(press("-H 'Content-Type: text/plain' " + account), "HTTP/1.0 415 Unsupported Media Type");
+    EXPECT_EQ(press(account), "HTTP/1.0 415 Unsupported Media Type") << "a form's content type";
+    EXPECT_NE(curl("-i " + url(port_, "/_panel/frame.png")).find("401 Unauthorized"), string::npos);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(target.requests().find("writeVal.exe"), string::npos) << "nothing reached the controller";
+
+    EXPECT_NE(curl("-i " + account + url(port_, "/_panel/frame.png")).find("Content-Type: image/png"), string::npos);
+    EXPECT_EQ(press(input + account + "-H 'Origin: http://127.0.0.1:" + std::to_string(port_) + "' "),
+              "HTTP/1.0 200 OK");
+    EXPECT_TRUE(waitUntil([&] { return target.requests().find("writeVal.exe?Pump.Run+1") != string::npos; }, 10000))
+        << target.requests().substr(0, 2000);
+    EXPECT_EQ(panel.log().find("Pa55word"), string::npos);
 }

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include "data/value_store.h"
 #include "httpd/http_request.h"
+#include "runtime/str_util.h"
 #include "view/view_manager.h"
 
 namespace {
@@ -51,10 +53,12 @@ std::string HttpTest::request(const std::string &text, int chunk)
     Exchange x{text, 0, chunk, ""};
     // as the server hands it over: what arrived before it was taken
     size_t first = std::min(text.size(), static_cast<size_t>(HTTP_BUFFER_SIZE));
+    if (firstPart > 0) first = std::min(first, firstPart);
     std::memcpy(in, text.data(), first);
     x.fed = first;
     http_initContext(&context, in, static_cast<int>(first), HTTP_BUFFER_SIZE, out, HTTP_BUFFER_SIZE, readMore, writeOut,
                      &x);
+    safe_strncpy(context.clientAddress, clientAddress.c_str(), sizeof context.clientAddress);
     http_processRequest(&context);
     http_flush(&context);
     return x.output;
@@ -76,6 +80,7 @@ std::string HttpTest::statusLine(const std::string &answer) { return answer.subs
 
 void HttpTest::setDocumentBase(const std::string &dir)
 {
+    if (!dir.empty()) std::filesystem::create_directories(dir[0] == '/' ? dir : path(dir));
     VM_SetDocumentBase(dir.c_str());
     DS_exchangeWithPanel();
 }

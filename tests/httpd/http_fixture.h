@@ -17,6 +17,11 @@ protected:
     // The body of an answer (after the empty line).
     static std::string body(const std::string &answer);
     static std::string statusLine(const std::string &answer);
-    // Makes dir (relative to the test directory) the page directory.
+    // Makes dir (relative to the test directory, or absolute) the page
+    // directory, creating it.
     void setDocumentBase(const std::string &dir);
+    // The client address the next requests come from (empty: unknown).
+    std::string clientAddress;
+    // Bytes of a request received before it is taken (0: all that fit).
+    size_t firstPart = 0;
 };

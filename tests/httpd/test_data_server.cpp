@@ -8,6 +8,8 @@
 #include "http_fixture.h"
 #include "httpd/credentials.h"
 #include "httpd/data_server.h"
+#include "httpd/remote_view.h"
+#include "runtime/settings.h"
 #include "runtime/ramdisk.h"
 #include "transport/target_address.h"
 #include "view/view_manager.h"
@@ -119,9 +121,10 @@ TEST_F(DataServer, TemplatesFillReferencesAndTextFields)
     get("/cgi-bin/readVal.exe?Speed");
     get("/cgi-bin/readVal.exe?Note");
     get("/cgi-bin/writeVal.exe?Note+%22%3E%3Cscript%3E");
-    writeFile(path("form.htm"), "<p>%%Temp1% deg|%%Temp1 deg|50% off|%%Note%</p>\n"
-                                "<form><INPUT type=\"text\" name=\"Speed\" size=\"4\">"
-                                "<input type=hidden name=\"Speed\"><input name=\"%Temp1%\"></form>");
+    setDocumentBase("www/");
+    writeFile(path("www/form.htm"), "<p>%%Temp1% deg|%%Temp1 deg|50% off|%%Note%</p>\n"
+                                    "<form><INPUT type=\"text\" name=\"Speed\" size=\"4\">"
+                                    "<input type=hidden name=\"Speed\"><input name=\"%Temp1%\"></form>");
     string page = get("/cgi-bin/form.htm");
     EXPECT_EQ(statusLine(page), "HTTP/1.0 200 OK");
     EXPECT_NE(page.find("Content-Type: text/html\r\n\r\n"), string::npos);
@@ -171,7 +174,9 @@ TEST_F(DataServer, CredentialsGuardWritesAndOptionallyReads)
               "HTTP/1.0 401 Unauthorized");
     EXPECT_EQ(statusLine(post("/up.txt", "x")), "HTTP/1.0 401 Unauthorized");
     EXPECT_EQ(statusLine(get("/cgi-bin/OrderValues.exe?o+dummy+1+Temp1")), "HTTP/1.0 401 Unauthorized");
-    EXPECT_EQ(statusLine(post("/_panel/press", "x=1&y=1&down=1")), "HTTP/1.0 401 Unauthorized");
+    pterm.remote_view = RV_INPUT;
+    EXPECT_EQ(statusLine(post("/_panel/press", "x=1&y=1&down=1", "Content-Type: " RV_INPUT_TYPE "\r\n")),
+              "HTTP/1.0 401 Unauthorized");
     EXPECT_EQ(body(get("/cgi-bin/readVal.exe?Temp1")), "0"); // reads stay open
     EXPECT_EQ(body(request("GET /cgi-bin/writeVal.exe?Temp1+5 HTTP/1.1\r\n" + good + "\r\n")), "5");
     EXPECT_EQ(readFile(path("pterm.log")).find("s3cret"), string::npos);

@@ -1,10 +1,11 @@
 // The server thread on a real socket of 127.0.0.1: answers, clients that send
-// nothing or dribble, too many idle connections, the stop request, and the
-// remote view's frames and presses reaching the display's event queue.
+// nothing or dribble, too many idle connections and the stop request. The
+// remote view over a socket is in test_http_security_server.cpp.
 #include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <netinet/in.h>
 #include <poll.h>
 #include <pthread.h>
@@ -22,6 +23,7 @@
 #include "process_runner.h"
 #include "runtime/settings.h"
 #include "test_support.h"
+#include "view/view_manager.h"
 
 using std::string;
 
@@ -74,7 +76,9 @@ protected:
     void SetUp() override
     {
         TempDirTest::SetUp();
-        writeFile(path("start.html"), "<html>hello</html>");
+        std::filesystem::create_directory(path("www"));
+        writeFile(path("www/start.html"), "<html>hello</html>");
+        VM_SetDocumentBase("www/"); // the program's own directory is never served
         port_ = freeLoopbackPort();
         setenv("PANTERM_HTTPD_BIND", "127.0.0.1", 1);
         pterm.httpd_enabled = 1;
@@ -163,45 +167,4 @@ TEST_F(WebServer, OversizedAndBrokenRequestsAreClosedAndTheServerGoesOn)
     send(fd, open.data(), open.size(), MSG_NOSIGNAL);
     EXPECT_EQ(talk(port_, "GET / HTTP/1.1\r\n\r\n").substr(0, 15), "HTTP/1.0 200 OK");
     close(fd);
-}
-
-TEST_F(WebServer, RemoteViewFramesAndPresses)
-{
-    setenv("PANTERM_DISPLAY", "headless", 1);
-    setenv("PANTERM_SCREEN", "64x32", 1);
-    ASSERT_GE(GrOpen(), 0);
-    GR_WINDOW_ID w = GrNewWindowEx(GR_WM_PROPS_NODECORATE, "t", GR_ROOT_WINDOW_ID, 0, 0, 64, 32, WHITE);
-    GrSelectEvents(w, GR_EVENT_MASK_BUTTON_DOWN | GR_EVENT_MASK_BUTTON_UP | GR_EVENT_MASK_KEY_DOWN);
-    GrMapWindow(w);
-    GR_GC_ID gc = GrNewGC();
-    GrSetGCForeground(gc, RED);
-    GrFillRect(w, gc, 0, 0, 10, 10);
-    GrFlush();
-
-    string frame = talk(port_, "GET /_panel/frame.png HTTP/1.1\r\n\r\n");
-    EXPECT_NE(frame.find("Content-Type: image/png\r\n"), string::npos);
-    size_t at = frame.find("\r\n\r\n");
-    ASSERT_NE(at, string::npos);
-    EXPECT_EQ(frame.substr(at + 4, 4), "\x89PNG");
-    uint32_t number = NX_remoteFrameNumber();
-    EXPECT_NE(frame.find("X-Frame: " + std::to_string(number) + "\r\n"), string::npos);
-    EXPECT_EQ(talk(port_, "GET /_panel/frame.png?after=" + std::to_string(number) + " HTTP/1.1\r\n\r\n").substr(0, 23),
-              "HTTP/1.0 204 No Content");
-    EXPECT_NE(talk(port_, "GET /_panel/ HTTP/1.1\r\n\r\n").find("<img id=\"screen\""), string::npos);
-
-    string press = "POST /_panel/press HTTP/1.1\r\nContent-Length: 18\r\n\r\nx=12&y=7&down=1&z=";
-    EXPECT_NE(talk(port_, press).find("Done."), string::npos);
-    EXPECT_NE(talk(port_, "POST /_panel/key HTTP/1.1\r\nContent-Length: 18\r\n\r\nkey=ArrowUp&down=1").find("Done."),
-              string::npos);
-    EXPECT_NE(talk(port_, "POST /_panel/press HTTP/1.1\r\nContent-Length: 5\r\n\r\nx=1&y").find("Syntax Error."),
-              string::npos);
-    GR_EVENT e;
-    GrGetNextEventTimeout(&e, 1000);
-    ASSERT_EQ(e.type, GR_EVENT_TYPE_BUTTON_DOWN);
-    EXPECT_EQ(e.button.x, 12);
-    EXPECT_EQ(e.button.y, 7);
-    GrGetNextEventTimeout(&e, 1000);
-    ASSERT_EQ(e.type, GR_EVENT_TYPE_KEY_DOWN);
-    EXPECT_EQ(e.keystroke.ch, MWKEY_UP);
-    GrClose();
 }

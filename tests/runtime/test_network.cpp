@@ -33,7 +33,12 @@ TEST(Network, AddressesAndHostResolution)
         EXPECT_EQ(Net_isValidAddress(bad), 0) << "\"" << bad << "\"";
     EXPECT_EQ(Net_isValidAddress(std::string(100, '1').c_str()), 0);
     EXPECT_EQ(Net_isValidAddress("0.0.0.0"), 1);
-    EXPECT_EQ(Net_isValidAddress("010.255.001.9"), 1);
+    EXPECT_EQ(Net_isValidAddress("10.255.1.9"), 1);
+    // leading zeros would be octal to ifconfig: 192.168.001.010 would become 192.168.1.8
+    for (const char *octal : {"010.255.001.9", "192.168.001.010", "10.0.0.00", "10.0.0.09", "00.1.1.1"})
+        EXPECT_EQ(Net_isValidAddress(octal), 0) << octal;
+    EXPECT_EQ(linutil_applyEthernet(0, "192.168.001.010", "255.255.255.0", ""), -2);
+    EXPECT_EQ(linutil_applyEthernet(0, "192.168.1.10", "255.255.255.000", ""), -3);
     EXPECT_EQ(linutil_applyEthernet(0, "300.1.1.1", "255.255.255.0", ""), -2);
     EXPECT_EQ(linutil_applyEthernet(0, "10.0.0.1", "255.255.0", ""), -3);
 

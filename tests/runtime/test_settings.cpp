@@ -45,6 +45,7 @@ const char kDefaultFile[] = "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n"
                             "\t<mem_heap1_kb>0</mem_heap1_kb>\n"
                             "\t<mem_heap2_kb>0</mem_heap2_kb>\n"
                             "\t<mem_lrheap_kb>0</mem_lrheap_kb>\n"
+                            "\t<remote_view>0</remote_view>\n"
                             "</pterm>\n";
 
 std::string replaced(std::string text, const std::string &from, const std::string &to)
@@ -72,7 +73,7 @@ TEST_F(Settings, MissingFileIsWrittenWithDefaultsAndDumped)
               std::string::npos);
     EXPECT_NE(log.find("- vpi_pass          : \"****\"\n"), std::string::npos);
     EXPECT_NE(log.find("- warn_btn          : !\n"), std::string::npos);
-    EXPECT_NE(log.find("- mem_lrheap_kb     : 0\n\n"), std::string::npos);
+    EXPECT_NE(log.find("- mem_lrheap_kb     : 0\n- remote_view       : 0\n\n"), std::string::npos);
 }
 
 TEST_F(Settings, CompleteFileIsReadAndLeftUntouched)
@@ -106,9 +107,10 @@ TEST_F(Settings, CompleteFileIsReadAndLeftUntouched)
                        "- start_page       : \"plant/main.html\"\n- log_file         : \"pterm.log\"\n"),
               std::string::npos);
     EXPECT_NE(log.find("- loading_msg      : Bitte warten\n"), std::string::npos);
-    EXPECT_NE(log.find("- mem_lrheap_kb    : 0\n- debug_level      : 1\n\n\nHeap Default Sizes:\n\n"
-                       " RAM-Disk: 1024 KB\n Heap1   : 2048 KB\n Heap2   : 2048 KB\n LRHeap  : 512 KB\n\n"),
-              std::string::npos);
+    EXPECT_NE(
+        log.find("- mem_lrheap_kb    : 0\n- remote_view      : 0\n- debug_level      : 1\n\n\nHeap Default Sizes:\n\n"
+                 " RAM-Disk: 1024 KB\n Heap1   : 2048 KB\n Heap2   : 2048 KB\n LRHeap  : 512 KB\n\n"),
+        std::string::npos);
 }
 
 TEST_F(Settings, ElementOutOfOrderStopsTheParseAndTheFileIsRewritten)
@@ -155,6 +157,24 @@ TEST_F(Settings, AnIncompleteFileKeepsTheDebugLevelReadBeforeTheFault)
     loadSettingsFromXmlFile();
     EXPECT_EQ(pterm.debug_level, 1) << "a fault before the element leaves the default";
     EXPECT_EQ(pterm.kiosk, 0);
+}
+
+TEST_F(Settings, RemoteViewStandsLastAndAFileWithoutItKeepsItsValues)
+{
+    // a file of an earlier version: everything kept, the remote view off, the element added at the end
+    std::string text = replaced(kDefaultFile, "<httpd_enabled>0<", "<httpd_enabled>1<");
+    text = replaced(text, "<mem_heap1_kb>0<", "<mem_heap1_kb>128<");
+    writeFile(path("pterm.xml"), replaced(text, "\t<remote_view>0</remote_view>\n", ""));
+    loadSettingsFromXmlFile();
+    EXPECT_EQ(pterm.httpd_enabled, 1);
+    EXPECT_EQ(pterm.mem_heap1_kb, 128u);
+    EXPECT_EQ(pterm.remote_view, 0);
+    EXPECT_EQ(readFile(path("pterm.xml")), text);
+
+    writeFile(path("pterm.xml"), replaced(text, "<remote_view>0<", "<remote_view>2<"));
+    loadSettingsFromXmlFile();
+    EXPECT_EQ(pterm.remote_view, 2);
+    EXPECT_EQ(pterm.mem_heap1_kb, 128u);
 }
 
 TEST_F(Settings, ExtObjectSpecs)
