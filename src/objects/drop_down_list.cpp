@@ -325,7 +325,11 @@ int pointerHandling(DDL_List *l, int phase, const OB_Point *p)
 
 int pointer(DDL_List *l, int id, int phase, const OB_Point *p)
 {
-    if (!p || RR_isHidden(l->block.repaints, l->block.repaintCount)) return -1;
+    if (!p) return -1;
+    if (RR_isHidden(l->block.repaints, l->block.repaintCount)) {
+        if (l->open) DDL_close(l);
+        return -1;
+    }
     bool wasOpen = l->open != 0;
     int where = pointerHandling(l, phase, p);
     if (phase == 1) SCROLLER_resetPressedState(&l->scroller);
@@ -420,7 +424,10 @@ int32_t ddListNotify(int id, int message, int a, void *p)
 void DDL_drawObj(DDL_List *l)
 {
     Look look;
-    if (!repaintPass(l, &look)) return;
+    if (!repaintPass(l, &look)) {
+        if (l->open) DDL_close(l);
+        return;
+    }
     char text[kTextSize];
     readSelection(l, look, text);
     if (l->open) {
