@@ -211,3 +211,36 @@ TEST_F(DropDownList, AListHiddenWhileOpenLetsThePageBeTouched)
         EXPECT_EQ(co("mode"), "0") << "nothing chosen";
     }
 }
+
+TEST_F(DropDownList, EverySourceEndsWithItsOwnLineFeed)
+{
+    writeFile(path("ends.txt"), "north\nsouth\n");
+    writeFile(path("open.txt"), "east");
+    struct Case {
+        const char *files, *after;
+        int count;
+        const char *items;
+    };
+    // Item n is line n of the sources, each followed by a line feed: a file
+    // that ends with its own leaves an empty item before the next source.
+    const Case cases[] = {
+        {"ends.txt", "last", 4, "north|south||last"},
+        {"open.txt", "last", 2, "east|last"},
+        {"ends.txt", nullptr, 2, "north|south"},
+    };
+    for (const Case &c : cases) {
+        string sources = "    repaint 1 FILE \"" + string(c.files) + "\"\n";
+        if (c.after) sources += "    repaint 1 STRING \"" + string(c.after) + "\"\n";
+        HT_writeContainer("mode", std::to_string(c.count - 1).c_str());
+        show("    repaint 5 CO \"mode\"\n" + sources + kActions);
+        EXPECT_EQ(list()->itemCount, c.count) << c.files;
+        string items;
+        char text[256];
+        for (int i = 0; i < c.count; i++) {
+            DDL_readItem(i, text);
+            items += (i ? "|" : "") + string(text);
+        }
+        EXPECT_EQ(items, c.items);
+        EXPECT_EQ(list()->selected, c.count - 1) << "the value names the last item";
+    }
+}
