@@ -1,6 +1,7 @@
 // Graphics layer: the G_ drawing calls over the display layer, the frame's
-// off-screen pixmap, the saved boxes and the drawing state. Touches the font table, the image
-// cache, the X bitmap reader, the log, and the object table's focus frame.
+// off-screen pixmap, the saved boxes and the drawing state. Touches the font
+// table, the image cache, the X bitmap reader, the log, and the object
+// table's focus frame.
 #include "draw/graphics.h"
 
 #include <algorithm>
