@@ -202,16 +202,17 @@ bool contains(const int outer[4], const BG_BarGraph *bar)
            bar->barY + bar->barHeight <= outer[1] + outer[3];
 }
 
-// Fills the bar; a bar that no longer covers the one drawn last has the page
-// drawn anew. On a refresh it first clears its box (unless every refresh
-// redraws the page); a full redraw has just drawn what lies beneath it.
+// Fills the bar. On a refresh, a bar that no longer covers the one drawn last
+// first clears its box (unless every refresh redraws the page) and has the
+// page drawn anew; a full redraw has just drawn what lies beneath it, and
+// leaves it alone.
 void paintBar(BG_BarGraph *bar, const Params &p, double v, int full, int *zero)
 {
     const OB_Object &o = bar->object;
     int box[4];
     barBox(o, p, v, box, zero);
-    if (bar->barWidth > 0 && bar->barHeight > 0 && !contains(box, bar)) {
-        if (!full && pterm.full_redraw == 0) G_FillRect(o.x, o.y, o.width, o.height, G_GetBackGroundColor());
+    if (!full && bar->barWidth > 0 && bar->barHeight > 0 && !contains(box, bar)) {
+        if (pterm.full_redraw == 0) G_FillRect(o.x, o.y, o.width, o.height, G_GetBackGroundColor());
         scheduleFullRedraw();
     }
     G_FillRect(box[0], box[1], box[2], box[3], p.fillColor);
