@@ -1,6 +1,7 @@
 // Graphics layer: the G_ drawing calls over the display layer, the frame's
-// off-screen pixmap and the drawing state. Touches the font table, the image
-// cache, the X bitmap reader, the log, and the object table's focus frame.
+// off-screen pixmap, the saved boxes and the drawing state. Touches the font
+// table, the image cache, the X bitmap reader, the log, and the object
+// table's focus frame.
 #include "draw/graphics.h"
 
 #include <algorithm>
@@ -33,6 +34,26 @@ int pixmapWidth = 0, pixmapHeight = 0; // the screen size the pixmap was made fo
 GR_FONT_ID currentFont = 0;
 GR_POINT *polygonPoints = nullptr; // scratch array, grown on demand and kept
 int polygonCapacity = 0;
+
+struct SavedArea {
+    const void *owner; // null: free
+    GR_WINDOW_ID pixmap;
+    int x, y, w, h;
+};
+SavedArea savedAreas[G_SAVED_AREAS];
+
+SavedArea *savedAreaOf(const void *owner)
+{
+    for (SavedArea &a : savedAreas)
+        if (owner && a.owner == owner) return &a;
+    return nullptr;
+}
+
+void freeSavedArea(SavedArea *a)
+{
+    if (a->pixmap) GrDestroyWindow(a->pixmap);
+    *a = {};
+}
 
 constexpr double kArrowWing = 0.3490658503888889; // 20 degrees
 constexpr double kUpwards = 4.71238898025;
@@ -159,6 +180,7 @@ void G_FreeGraphDrv() {}
 
 void G_reset()
 {
+    for (SavedArea &a : savedAreas) freeSavedArea(&a);
     if (g_offscreen) GrDestroyWindow(g_offscreen);
     std::free(polygonPoints);
     polygonPoints = nullptr;
@@ -372,6 +394,38 @@ void G_InvertRect(int direct, int x, int y, int w, int h)
 void G_DrawLine2(int x1, int y1, int x2, int y2, uint32_t c, int style, int width, int arrows)
 {
     drawLine2(x1, y1, x2, y2, c, style, width, arrows);
+}
+
+int G_SaveArea(const void *owner, int x, int y, int w, int h)
+{
+    if (!owner || w <= 0 || h <= 0) return 0;
+    SavedArea *a = savedAreaOf(owner);
+    for (int i = 0; !a && i < G_SAVED_AREAS; i++)
+        if (!savedAreas[i].owner) a = &savedAreas[i];
+    if (!a) return 0;
+    if (a->pixmap && (a->w != w || a->h != h)) freeSavedArea(a);
+    if (!a->pixmap) a->pixmap = GrNewPixmap(w, h, nullptr);
+    if (!a->pixmap) {
+        *a = {};
+        return 0;
+    }
+    a->owner = owner;
+    a->x = x, a->y = y, a->w = w, a->h = h;
+    GrCopyArea(a->pixmap, g_gc, 0, 0, w, h, g_main, x, y, 0);
+    return 1;
+}
+
+int G_RestoreArea(const void *owner)
+{
+    const SavedArea *a = savedAreaOf(owner);
+    if (!a) return 0;
+    GrCopyArea(g_main, g_gc, a->x, a->y, a->w, a->h, a->pixmap, 0, 0, 0);
+    return 1;
+}
+
+void G_FreeArea(const void *owner)
+{
+    if (SavedArea *a = savedAreaOf(owner)) freeSavedArea(a);
 }
 
 void G_DrawText(const char *text, int x, int y, int w, int h, int align, uint32_t c)

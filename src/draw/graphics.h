@@ -1,9 +1,10 @@
 // Graphics layer: every drawing of the panel goes through these G_ calls, in
 // page coordinates, into one graphics context. A frame is drawn into an
 // off-screen pixmap and shown with one copy at its end. Owns the drawing state
-// below; the main program opens the display and sets g_screen, g_main, g_gc
-// and the screen size. Uses the font table, the image cache and the X bitmap
-// reader of this folder; the focus frame is drawn through the hooks.
+// below and the boxes saved beneath objects drawn without fill; the main
+// program opens the display and sets g_screen, g_main, g_gc and the screen
+// size. Uses the font table, the image cache and the X bitmap reader of this
+// folder; the focus frame is drawn through the hooks.
 #pragma once
 #include <cstdint>
 
@@ -69,6 +70,16 @@ void G_DrawXORRect(int direct, int x, int y, int w, int h);
 void G_InvertRect(int direct, int x, int y, int w, int h);
 // Thick, dashed and arrow-headed line; arrows: 1 at (x1, y1), 2 at (x2, y2), 3 both.
 void G_DrawLine2(int x1, int y1, int x2, int y2, uint32_t c, int style, int width, int arrows);
+
+// Saved boxes: what lies beneath an object that draws without a fill, copied
+// from the frame by its owner's full drawing and put back before the owner
+// draws again on a refresh. At most G_SAVED_AREAS owners at a time.
+#define G_SAVED_AREAS 32
+// Copies the box for owner (replacing its earlier copy); 0 when no room is left.
+int G_SaveArea(const void *owner, int x, int y, int w, int h);
+// Puts owner's copy back where it was taken; 0 when owner has none.
+int G_RestoreArea(const void *owner);
+void G_FreeArea(const void *owner);
 
 void G_DrawText(const char *text, int x, int y, int w, int h, int align, uint32_t c);
 int G_GetStringWidth(const char *text, FO_FontRecord *font);

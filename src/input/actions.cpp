@@ -29,6 +29,7 @@ namespace {
 // A click action can press a button whose actions click again; runs nested
 // deeper than this are refused.
 constexpr int kMaxNesting = 8;
+constexpr double kWholeLimit = 9.2e18; // whole sums below this fit a long long
 
 char valueStream[AC_STREAM_SIZE];
 // The value being written: a copy, so that a write never reads the buffer it
@@ -83,8 +84,13 @@ void writeSourceToDestination(const MP_Action &a, int fromEvent)
     writeTo(a.dest, heldValue);
 }
 
-// Whole numbers whose sum fits an int are added as integers, anything else
-// as doubles.
+// A number written back: enough digits that it reads as the same value,
+// without a fraction of zeros and in exponent form only when very large or
+// small.
+void writeDouble(char *stream, double value) { std::snprintf(stream, AC_STREAM_SIZE, "%.15lG", value); }
+
+// The sum of whole numbers is written as the whole number it is, anything
+// else as a double.
 void add(const MP_Action &a, char *stream)
 {
     const char *source = valueOf(a.source, SOURCE);
@@ -94,8 +100,9 @@ void add(const MP_Action &a, char *stream)
     double base = scanDouble(stream);
     double sum = addend + base;
     bool whole = addend == std::trunc(addend) && base == std::trunc(base);
-    if (whole && sum >= INT_MIN && sum <= INT_MAX) std::snprintf(stream, AC_STREAM_SIZE, "%d", static_cast<int>(sum));
-    else std::snprintf(stream, AC_STREAM_SIZE, "%lG", sum);
+    if (whole && std::fabs(sum) < kWholeLimit)
+        std::snprintf(stream, AC_STREAM_SIZE, "%lld", static_cast<long long>(sum));
+    else writeDouble(stream, sum);
     writeTo(a.dest, stream);
 }
 
@@ -191,9 +198,9 @@ void computeInto(char *stream, const char *op, const char *left, const char *rig
     double x = scanDouble(left), y = scanDouble(right);
     char integerOp = 0;
     switch (op[0]) {
-    case '+': std::snprintf(stream, AC_STREAM_SIZE, "%lG", x + y); return;
-    case '-': std::snprintf(stream, AC_STREAM_SIZE, "%lG", x - y); return;
-    case '*': std::snprintf(stream, AC_STREAM_SIZE, "%lG", x * y); return;
+    case '+': writeDouble(stream, x + y); return;
+    case '-': writeDouble(stream, x - y); return;
+    case '*': writeDouble(stream, x * y); return;
     case '/':
         if (y == 0) divisionByZero();
         else std::snprintf(stream, AC_STREAM_SIZE, "%lf", x / y);

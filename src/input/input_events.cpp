@@ -56,6 +56,12 @@ void endPress()
     OB_setDownCoord({-1, -1});
 }
 
+void releaseModal(int modal)
+{
+    send(modal, OB_MSG_END_EDIT);
+    if (OB_getActualModal() == modal) OB_resetModal();
+}
+
 void refreshFocus()
 {
     int focus = OB_getActualFocus();
@@ -179,8 +185,10 @@ int MH_mouseDown(int x, int y)
             pointer.owner = static_cast<int16_t>(modal);
             MH_selectObject(modal, 0);
         } else {
-            // A press beside an open list only closes it: its release must
-            // not reach the object under the point either.
+            // A modal object that refuses a press (a list that became hidden)
+            // is told to end and lets go of the page; the press and its
+            // release reach no other object.
+            releaseModal(modal);
             pointer.skipped = true;
             endPress();
         }

@@ -1,6 +1,6 @@
 // Key queue and key translation. The queue is shared state guarded by a lock;
 // a full queue drops new keys and says so once in the log until it has room
-// again.
+// again. Releases are queued beside the keystrokes without taking their room.
 #include "input/key_queue.h"
 
 #include <cstring>
@@ -18,12 +18,42 @@ struct KeyEvent {
     uint32_t state;
 };
 
+// Each keystroke may bring its release: the ring has room for both, and
+// only keystrokes count against the 32 of the queue.
+constexpr int kRingSize = 2 * KEY_QUEUE_SIZE;
+
 std::mutex queueLock;
-KeyEvent entries[KEY_QUEUE_SIZE];
-int count, writeIndex, readIndex;
+KeyEvent entries[kRingSize];
+int count, keystrokes, writeIndex, readIndex;
 char takenName[KEY_NAME_SIZE];
 uint32_t activeModifiers;
 bool droppingReported;
+KeyEvent droppedKey; // the last keystroke dropped: its release goes too
+
+bool isKeystroke(uint32_t state) { return (state & KEY_STATE_PRESSED) != 0; }
+
+bool sameKey(const KeyEvent &e, signed char character, const char *name)
+{
+    return e.character == character && std::strncmp(e.name, name, sizeof e.name - 1) == 0;
+}
+
+// A keystroke beyond the 32 is dropped (said once per burst), and so is the
+// release of a dropped keystroke.
+bool mustDrop(uint32_t state, signed char character, const char *name)
+{
+    if (!isKeystroke(state)) {
+        if (!sameKey(droppedKey, character, name) && count < kRingSize) return false;
+        droppedKey = {};
+        return true;
+    }
+    if (keystrokes < KEY_QUEUE_SIZE && count < kRingSize) return false;
+    if (!droppingReported)
+        log_append(0, "Key queue full: key \"%s\" and the following ones dropped !\n", name[0] ? name : "(character)");
+    droppingReported = true;
+    droppedKey.character = character;
+    safe_strncpy(droppedKey.name, name, sizeof droppedKey.name);
+    return true;
+}
 
 struct FunctionKey {
     uint32_t code;
@@ -46,19 +76,18 @@ const FunctionKey kFunctionKeys[] = {
 int SetPressedFKey(uint32_t state, signed char character, const char *name)
 {
     std::lock_guard<std::mutex> hold(queueLock);
-    if (count == KEY_QUEUE_SIZE) {
-        if (!droppingReported)
-            log_append(0, "Key queue full: key \"%s\" and the following ones dropped !\n",
-                       name && name[0] ? name : "(character)");
-        droppingReported = true;
-        return -1;
+    if (!name) name = "";
+    if (mustDrop(state, character, name)) return -1;
+    if (isKeystroke(state)) {
+        droppingReported = false;
+        droppedKey = {};
+        keystrokes++;
     }
-    droppingReported = false;
     KeyEvent &e = entries[writeIndex];
     e.character = character;
-    safe_strncpy(e.name, name ? name : "", sizeof e.name);
+    safe_strncpy(e.name, name, sizeof e.name);
     e.state = state;
-    writeIndex = (writeIndex + 1) % KEY_QUEUE_SIZE;
+    writeIndex = (writeIndex + 1) % kRingSize;
     count++;
     return 0;
 }
@@ -75,7 +104,8 @@ int GetPressedKey(signed char *character, const char **name, uint32_t *state)
     if (character) *character = e.character;
     if (name) *name = takenName;
     if (state) *state = e.state;
-    readIndex = (readIndex + 1) % KEY_QUEUE_SIZE;
+    if (isKeystroke(e.state)) keystrokes--;
+    readIndex = (readIndex + 1) % kRingSize;
     count--;
     return 1;
 }
@@ -83,8 +113,10 @@ int GetPressedKey(signed char *character, const char **name, uint32_t *state)
 void ResetKeyQueue()
 {
     std::lock_guard<std::mutex> hold(queueLock);
-    count = writeIndex = readIndex = 0;
+    count = keystrokes = writeIndex = readIndex = 0;
     std::memset(entries, 0, sizeof entries);
+    droppedKey = {};
+    droppingReported = false;
     takenName[0] = '\0';
     activeModifiers = 0;
 }

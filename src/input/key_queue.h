@@ -1,6 +1,7 @@
-// Key queue: the ring of 32 key events between the event loop, which queues
-// key presses, and the refresh cycle, which delivers them to the objects; the
-// translation of key values into characters and function-key names.
+// Key queue: the ring of 32 keystrokes (and their releases) between the event
+// loop, which queues them, and the refresh cycle, which delivers them to the
+// objects; the translation of key values into characters and function-key
+// names.
 #pragma once
 #include <cstdint>
 

@@ -202,16 +202,18 @@ bool contains(const int outer[4], const BG_BarGraph *bar)
            bar->barY + bar->barHeight <= outer[1] + outer[3];
 }
 
-// Fills the bar; a bar that no longer covers the one drawn last first clears
-// the box (unless every refresh redraws the page) and has the page drawn anew.
+// Fills the bar. On a refresh, a bar that no longer covers the one drawn last
+// first clears its box (unless every refresh redraws the page) and has the
+// page drawn anew; a full redraw has just drawn what lies beneath it, and
+// leaves it alone.
 void paintBar(BG_BarGraph *bar, const Params &p, double v, int full, int *zero)
 {
     const OB_Object &o = bar->object;
     int box[4];
     barBox(o, p, v, box, zero);
-    if (bar->barWidth > 0 && bar->barHeight > 0 && !contains(box, bar)) {
+    if (!full && bar->barWidth > 0 && bar->barHeight > 0 && !contains(box, bar)) {
         if (pterm.full_redraw == 0) G_FillRect(o.x, o.y, o.width, o.height, G_GetBackGroundColor());
-        if (!full) scheduleFullRedraw();
+        scheduleFullRedraw();
     }
     G_FillRect(box[0], box[1], box[2], box[3], p.fillColor);
     bar->barX = static_cast<int16_t>(box[0]);
@@ -312,12 +314,17 @@ void radialLine(const Dial &d, double degrees, int inner, int outer, uint32_t co
                colour);
 }
 
+// The needle's angle from the start, in whole degrees.
+double needleTurn(const Params &p, const Dial &d, const char *valueText)
+{
+    if (!validRange(p)) return 0.0;
+    return std::trunc((preparedValue(valueOf(valueText), p) - p.min) * d.sweep / (p.max - p.min));
+}
+
 void drawNeedle(const OB_Object &o, const Params &p, const Dial &d, const char *valueText)
 {
     if (p.border) G_DrawEllipse(o.x, o.y, o.width, o.height, o.lineColor);
-    double turn = 0.0;
-    if (validRange(p)) turn = std::trunc((preparedValue(valueOf(valueText), p) - p.min) * d.sweep / (p.max - p.min));
-    radialLine(d, d.start + turn, 0, d.r, p.lineColor);
+    radialLine(d, d.start + needleTurn(p, d, valueText), 0, d.r, p.lineColor);
 }
 
 void drawDialScale(const Params &p, const Dial &d)
@@ -330,12 +337,41 @@ void drawDialScale(const Params &p, const Dial &d)
     }
 }
 
+// What the gauge is about to draw: the needle's end, the frame and the ticks.
+BG_Dial dialDrawn(const Params &p, const Dial &d, const char *valueText)
+{
+    BG_Dial drawn = {};
+    drawn.shown = 1;
+    drawn.border = static_cast<uint8_t>(p.border);
+    if (p.valueRepaint >= 0) {
+        double a = (d.start + needleTurn(p, d, valueText)) * kPi / 180.0;
+        drawn.needle = 1;
+        drawn.needleX = pixels(d.cx + d.r * std::cos(a));
+        drawn.needleY = pixels(d.cy - d.r * std::sin(a));
+    }
+    if (p.scale) {
+        drawn.scale = 1;
+        drawn.start = d.start, drawn.sweep = d.sweep;
+        drawn.min = p.min, drawn.max = p.max, drawn.step = p.step;
+    }
+    return drawn;
+}
+
+bool sameDial(const BG_Dial &a, const BG_Dial &b)
+{
+    return a.shown == b.shown && a.needle == b.needle && a.border == b.border && a.scale == b.scale &&
+           a.needleX == b.needleX && a.needleY == b.needleY && a.start == b.start && a.sweep == b.sweep &&
+           a.min == b.min && a.max == b.max && a.step == b.step;
+}
+
 void drawGauge(BG_BarGraph *bar, const Params &p, const char *valueText, int full)
 {
     Dial d = dialOf(bar->object, p);
-    // The needle is drawn over what is there: on a refresh the old one goes
-    // with a full redraw of the page.
-    if (!full) scheduleFullRedraw();
+    // The needle is drawn over what is there: on a refresh that changed the
+    // gauge the old one goes with a full redraw of the page.
+    BG_Dial drawn = dialDrawn(p, d, valueText);
+    if (!full && !sameDial(drawn, bar->dial)) scheduleFullRedraw();
+    bar->dial = drawn;
     if (p.valueRepaint >= 0) drawNeedle(bar->object, p, d, valueText);
     if (p.scale) drawDialScale(p, d);
 }

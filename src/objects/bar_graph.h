@@ -33,11 +33,19 @@ enum : uint8_t {
     BG_RR_EDIT_FRAME = 44,
 };
 
+// What a gauge drew last: a refresh that changes it has the page drawn anew.
+struct BG_Dial {
+    uint8_t shown, needle, border, scale; // shown 0: nothing drawn yet
+    int needleX, needleY;                 // the needle's outer end
+    double start, sweep, min, max, step;  // the ticks, with the scale
+};
+
 struct BG_BarGraph {
     OB_Object object;
     MPainter block;
     int16_t barX, barY, barWidth, barHeight; // the bar last filled; width 0 when none
     char *text;                              // change-detection text of the last drawing (heap1)
+    BG_Dial dial;                            // the gauge last drawn
 };
 
 // Loaders of "IBarGraphP" and "CircularGaugeP": the body is the painter block.

@@ -85,19 +85,25 @@ int wantedIndex(const char *value)
     return static_cast<int>(n);
 }
 
-void appendSource(const MP_Info &info, int file)
+// Writes one source's items and the line feed that ends them. A file that
+// ends with its own line feed owes the added one (answers true): it is
+// written only when another source follows, so that item n stays line n
+// without an empty item at the end of the list.
+bool appendSource(const MP_Info &info, int file, bool owed)
 {
-    if (!info.name) return;
+    if (!info.name) return owed;
+    if (owed) RA_filePutc('\n', file);
     if (info.type == SourceType_FILE) {
         int full = 0, last = -1;
-        if (FV_copyFile(resolveInfoName(info.name), file, &full, &last) < 0) return;
-        if (last == '\n' || last == 0xA2) return;
+        if (FV_copyFile(resolveInfoName(info.name), file, &full, &last) < 0) return false;
+        if (last == '\n' || last == 0xA2) return true;
     } else {
         char value[kTextSize];
         RW_readSource(value, info.name, info.type);
         RA_filePutString(value, file);
     }
     RA_filePutc('\n', file);
+    return false;
 }
 
 void setBinding(int id, bool bind)
@@ -325,7 +331,11 @@ int pointerHandling(DDL_List *l, int phase, const OB_Point *p)
 
 int pointer(DDL_List *l, int id, int phase, const OB_Point *p)
 {
-    if (!p || RR_isHidden(l->block.repaints, l->block.repaintCount)) return -1;
+    if (!p) return -1;
+    if (RR_isHidden(l->block.repaints, l->block.repaintCount)) {
+        if (l->open) DDL_close(l);
+        return -1;
+    }
     bool wasOpen = l->open != 0;
     int where = pointerHandling(l, phase, p);
     if (phase == 1) SCROLLER_resetPressedState(&l->scroller);
@@ -420,7 +430,10 @@ int32_t ddListNotify(int id, int message, int a, void *p)
 void DDL_drawObj(DDL_List *l)
 {
     Look look;
-    if (!repaintPass(l, &look)) return;
+    if (!repaintPass(l, &look)) {
+        if (l->open) DDL_close(l);
+        return;
+    }
     char text[kTextSize];
     readSelection(l, look, text);
     if (l->open) {
@@ -441,9 +454,10 @@ int DDL_countItems(DDL_List *l)
         l->itemCount = 0;
         return 0;
     }
+    bool owed = false;
     for (int i = 0; i < l->block.repaintCount; i++) {
         const MP_Repaint &r = l->block.repaints[i];
-        if (r.code == RR_TEXT && CO_evaluateLogicCondition(&r.condition)) appendSource(r.info, file);
+        if (r.code == RR_TEXT && CO_evaluateLogicCondition(&r.condition)) owed = appendSource(r.info, file, owed);
     }
     RA_fileClose(file);
     FV_Source items = {nullptr, DDL_ITEM_FILE};

@@ -223,13 +223,18 @@ int FV_parseTable(const FV_Source *source, FV_Table *table)
     return 1;
 }
 
+// A column ends where the next larger start begins (a later column at the
+// same start takes the place), else at 100 %.
 int FV_columnSpan(const FV_Table *table, int k, int *start, int *width)
 {
     if (k < 0 || k >= FV_MAX_COLUMNS) return 0;
-    int s = table->starts[k];
+    int s = table->starts[k], next = 100;
     if (s < 0 || s >= FV_HIDDEN_COLUMN) return 0;
-    int next = k + 1 < FV_MAX_COLUMNS && table->starts[k + 1] >= 0 ? table->starts[k + 1] : 100;
-    if (next > 100) next = 100;
+    for (int j = 0; j < FV_MAX_COLUMNS; j++) {
+        int other = table->starts[j];
+        if (j == k || other < s || (other == s && j < k)) continue;
+        if (other < next) next = other;
+    }
     *start = s;
     *width = next - s;
     return *width > 0;

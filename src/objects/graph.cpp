@@ -221,6 +221,15 @@ void drawAxes(const GR_Graph *g, const Look &look)
     if (g->ylabel[0]) G_DrawText(g->ylabel, o.x, o.y, o.width, o.height, 0, look.lineColor);
 }
 
+// What lies beneath a graph without fill: kept by the full drawing and put
+// back by a refresh (the page background when it could not be kept).
+void keepBackdrop(const GR_Graph *g, int full)
+{
+    const OB_Object &o = g->object;
+    if (full) G_SaveArea(g, o.x, o.y, o.width, o.height);
+    else if (!G_RestoreArea(g)) G_FillRect(o.x, o.y, o.width, o.height, G_GetBackGroundColor());
+}
+
 // Whether a refresh has to draw the graph: new trend data, or a running line
 // whose value changed.
 bool refreshWanted(GR_Graph *g)
@@ -410,6 +419,7 @@ int32_t notifyGraphicP(int id, int message, int a, void *b)
     case OB_MSG_ENTER: return id;
     case OB_MSG_POINTER_DOWN: return pointerDown(g, id, static_cast<const OB_Point *>(b));
     case OB_MSG_CLASS_ID: return GR_CLASS_ID;
+    case OB_MSG_DELETE: G_FreeArea(g); return OB_SquareNotify(id, message, a, b);
     default: return OB_SquareNotify(id, message, a, b);
     }
 }
@@ -422,8 +432,8 @@ void GR_drawObj(GR_Graph *g, int full)
     g->lineColor = look.lineColor;
     g->fillColor = look.fillColor;
     GR_updateScales(g);
-    if (!full && !look.fill) G_FillRect(o.x, o.y, o.width, o.height, G_GetBackGroundColor());
     if (look.fill) G_FillRect(o.x, o.y, o.width, o.height, look.fillColor);
+    else keepBackdrop(g, full);
     paintSource(g, look);
     if (look.border) G_DrawRect(o.x, o.y, o.width, o.height, look.lineColor);
     drawAxes(g, look);

@@ -233,3 +233,14 @@ TEST_F(Pointer, FocusAndClickActionsReachTheObjectAtTheCorner)
     EXPECT_EQ(OB_getActualFocus(), 0) << "A lies under the event object's corner";
     EXPECT_EQ(events(), "A+A-") << "and was clicked there";
 }
+
+TEST_F(Pointer, AModalObjectThatRefusesAPressLetsThePageGo)
+{
+    page(kTwo + button("C", 200, 10, 40, 40));
+    OB_setActualModal(0);
+    click(220, 20);
+    EXPECT_EQ(events(), "") << "the press beside it and its release are swallowed";
+    EXPECT_EQ(OB_getActualModal(), -1) << "but an object that refuses presses holds the page no longer";
+    click(220, 20);
+    EXPECT_EQ(events(), "C+C-");
+}

@@ -73,3 +73,27 @@ TEST_F(KeyQueue, HoldsThirtyTwoEntriesWrapsAndReportsADropOncePerBurst)
     ResetKeyQueue();
     EXPECT_TRUE(IsKeyQueueEmpty());
 }
+
+TEST_F(KeyQueue, ReleasesTakeNoRoomOfTheThirtyTwoKeystrokes)
+{
+    for (int i = 0; i < 33; i++) {
+        KB_queueKeyPress('0' + i % 10, 0);
+        KB_queueKeyRelease('0' + i % 10, 0);
+    }
+    KB_queueKeyPress(MWKEY_F1, 0);
+    std::string pressed;
+    int releases = 0;
+    signed char c = 0;
+    const char *name = nullptr;
+    uint32_t state = 0;
+    while (GetPressedKey(&c, &name, &state)) {
+        if (state == KEY_STATE_PRESSED) pressed += static_cast<char>(c);
+        else releases += state == KEY_STATE_RELEASED;
+    }
+    std::string typed;
+    for (int i = 0; i < 32; i++) typed += static_cast<char>('0' + i % 10);
+    EXPECT_EQ(pressed, typed) << "32 keystrokes, each with its release, all arrive";
+    EXPECT_EQ(releases, 32) << "the release of a dropped press is dropped with it";
+    EXPECT_NE(readFile(path("pterm.log")).find("Key queue full: key \"(character)\""), std::string::npos)
+        << "the 33rd keystroke is the first one lost";
+}

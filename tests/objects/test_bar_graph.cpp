@@ -10,6 +10,7 @@
 #include "draw/graphics.h"
 #include "objects/bar_graph.h"
 #include "runtime/settings.h"
+#include "view/view_manager.h"
 
 using std::string;
 
@@ -251,4 +252,48 @@ TEST_F(BarGraph, MessagesAndStaticValue)
               0);
     teqc::drawAllObjects();
     EXPECT_EQ(redRows(20, 0, 239), "70..109") << "a constant value";
+}
+
+TEST_F(BarGraph, AShrinkingBarLeavesItsBackdropToTheFullRedraw)
+{
+    pterm.full_redraw = 0;
+    ASSERT_EQ(loadText("teq f\nbackground 255,255,255\nfill on\nfill-colour 0,0,255\n" + rectangle(0, 0, 200, 200) +
+                       "border off\nfill-colour 255,0,0\nline-colour 0,0,0\n" +
+                       painter("IBarGraphP", 10, 10, 20, 100, "    repaint 5 CO \"v\"\n")),
+              0)
+        << log();
+    draw("80");
+    ASSERT_EQ(redRows(20, 0, 239), "30..109");
+    VM_refresh();
+    draw("30");
+    EXPECT_EQ(redRows(20, 0, 239), "80..109");
+    EXPECT_EQ(count(12, 10, 16, 70, kBlue), 16 * 70) << "a full redraw drew the backdrop just before";
+    EXPECT_FALSE(VM_isRefreshRequired()) << "nor does it ask for one more";
+}
+
+TEST_F(BarGraph, OnlyAMovedNeedleHasThePageDrawnAnew)
+{
+    pterm.full_redraw = 0;
+    ASSERT_EQ(loadText("teq f\nbackground 255,255,255\nborder off\nline-colour 0,0,0\n" +
+                       painter("CircularGaugeP", 10, 10, 100, 100,
+                               co(33, "") + co(35, "180") + co(26, "") + co(24, "10") +
+                                   "    repaint 5 STRING \"50\" {\n      when always {\n        empty\n"
+                                   "        empty\n      }\n    }\n")),
+              0)
+        << log();
+    ASSERT_EQ(OB_GetStatusBit(OB_Get_Pointer(0), OB_STATUS_STATIC_TEXT), 1);
+    for (int i = 0; i < 3; i++) VM_refresh();
+    EXPECT_FALSE(VM_isRefreshRequired()) << "a needle on a constant value stands still";
+
+    reset();
+    load(co(33, "") + co(35, "180"), 10, 10, 100, 100);
+    HT_writeContainer("v", "50");
+    for (int i = 0; i < 3; i++) VM_refresh();
+    EXPECT_FALSE(VM_isRefreshRequired());
+    HT_writeContainer("v", "50.1");
+    VM_refresh();
+    EXPECT_FALSE(VM_isRefreshRequired()) << "a value that moves the needle by less than a degree";
+    HT_writeContainer("v", "80");
+    VM_refresh();
+    EXPECT_TRUE(VM_isRefreshRequired()) << "the old needle goes with a full redraw";
 }

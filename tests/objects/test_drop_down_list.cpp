@@ -189,3 +189,58 @@ TEST_F(DropDownList, HiddenOrEmptyListsAndThePageEnteredText)
     EXPECT_EQ(list()->open, 0) << "without items nothing opens";
     EXPECT_EQ(OB_getActualModal(), -1);
 }
+
+TEST_F(DropDownList, AListHiddenWhileOpenLetsThePageBeTouched)
+{
+    const string hide = "    repaint 2 STRING \"\" {\n      when compare eq CO \"hide\" STRING \"1\"\n    }\n";
+    for (bool refreshed : {false, true}) {
+        HT_writeContainer("hide", "0");
+        HT_writeContainer("mode", "0");
+        page("background 255,255,255\nfont \"SansSerif\" 0 12\nfill on\nborder on\n" +
+             painter("DropDownListP", 20, 20, 120, 22, "    repaint 5 CO \"mode\"\n" + kItems + kActions + hide) +
+             button("B", 200, 150, 60, 40));
+        draw();
+        click(60, 30);
+        ASSERT_EQ(list()->open, 1);
+        HT_writeContainer("hide", "1");
+        if (refreshed) draw();
+        for (int i = 0; i < 3; i++) click(230, 170);
+        EXPECT_EQ(list()->open, 0) << "a hidden list closes; refreshed " << refreshed;
+        EXPECT_EQ(OB_getActualModal(), -1);
+        EXPECT_GE(countOf(events(), "B+B-"), refreshed ? 3 : 2) << "the button runs at the latest on the second click";
+        EXPECT_EQ(co("mode"), "0") << "nothing chosen";
+    }
+}
+
+TEST_F(DropDownList, EverySourceEndsWithItsOwnLineFeed)
+{
+    writeFile(path("ends.txt"), "north\nsouth\n");
+    writeFile(path("open.txt"), "east");
+    struct Case {
+        const char *files, *after;
+        int count;
+        const char *items;
+    };
+    // Item n is line n of the sources, each followed by a line feed: a file
+    // that ends with its own leaves an empty item before the next source.
+    const Case cases[] = {
+        {"ends.txt", "last", 4, "north|south||last"},
+        {"open.txt", "last", 2, "east|last"},
+        {"ends.txt", nullptr, 2, "north|south"},
+    };
+    for (const Case &c : cases) {
+        string sources = "    repaint 1 FILE \"" + string(c.files) + "\"\n";
+        if (c.after) sources += "    repaint 1 STRING \"" + string(c.after) + "\"\n";
+        HT_writeContainer("mode", std::to_string(c.count - 1).c_str());
+        show("    repaint 5 CO \"mode\"\n" + sources + kActions);
+        EXPECT_EQ(list()->itemCount, c.count) << c.files;
+        string items;
+        char text[256];
+        for (int i = 0; i < c.count; i++) {
+            DDL_readItem(i, text);
+            items += (i ? "|" : "") + string(text);
+        }
+        EXPECT_EQ(items, c.items);
+        EXPECT_EQ(list()->selected, c.count - 1) << "the value names the last item";
+    }
+}

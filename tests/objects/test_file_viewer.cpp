@@ -65,6 +65,28 @@ protected:
 
 } // namespace
 
+TEST(FileViewerText, AColumnEndsAtTheNextLargerStart)
+{
+    struct Case {
+        const char *starts;
+        int column, start, width; // width 0: not drawn
+    };
+    const Case cases[] = {
+        {"#sp;0,60,30", 0, 0, 30}, {"#sp;0,60,30", 1, 60, 40}, {"#sp;0,60,30", 2, 30, 30},
+        {"#sp;50,0", 0, 50, 50},   {"#sp;50,0", 1, 0, 50},     {"#sp;0,0,10", 0, 0, 0},
+        {"#sp;0,0,10", 1, 0, 10},  {"#sp;0,101,40", 0, 0, 40}, {"#sp;0,101,40", 1, 0, 0},
+    };
+    for (const Case &c : cases) {
+        FV_Table t = parse(string(c.starts) + "\na\tb\tc\n");
+        int start = -1, width = 0;
+        int drawn = FV_columnSpan(&t, c.column, &start, &width);
+        EXPECT_EQ(drawn ? width : 0, c.width) << c.starts << " column " << c.column;
+        if (drawn) {
+            EXPECT_EQ(start, c.start) << c.starts << " column " << c.column;
+        }
+    }
+}
+
 TEST(FileViewerText, RowsColumnsAndDirectives)
 {
     FV_Table t = parse("a\tb\nc\td\n");

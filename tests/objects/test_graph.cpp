@@ -249,3 +249,47 @@ TEST_F(Graph, TrendSourcesGoToTheRegisteredEngine)
     G_DrawViewEnd();
     EXPECT_EQ(painted, 1) << "a refresh without new data draws nothing";
 }
+
+namespace {
+
+int news;
+int someNews(const GR_Graph *) { return news; }
+const GR_TrendEngine kFakeWithNews = {fakeParse, fakePaint, fakeMouse, fakeWidth, fakeHeight, fakeAdjust, someNews};
+
+} // namespace
+
+TEST_F(Graph, ARefreshLeavesTheBackdropOfAnUnfilledGraph)
+{
+    pterm.full_redraw = 0;
+    const string backdrop = "background 255,255,255\nfill on\nfill-colour 0,0,255\n" + rectangle(0, 0, 200, 200) +
+                            "fill off\nborder off\nline-colour 0,0,0\nfont \"Dialog\" 0 12\n";
+    auto refresh = []() {
+        G_DrawViewBegin();
+        for (int id = 0; id < OB_HowManyObjetcs(); id++) OB_SendMessage(id, OB_MSG_REFRESH, 0, nullptr);
+        G_DrawViewEnd();
+    };
+    // A running line: each refresh after a new value draws it again.
+    page(backdrop + painter("IGraphicP", 10, 10, 101, 101, "    repaint 5 CO \"xy\"\n"));
+    HT_writeContainer("xy", "0,0");
+    teqc::drawAllObjects();
+    int blue = count(10, 10, 101, 101, kBlue);
+    ASSERT_GT(blue, 101 * 100) << "the backdrop under the graph";
+    HT_writeContainer("xy", "50,0");
+    refresh();
+    EXPECT_EQ(px(60, 110), kBlack) << "the line was drawn anew";
+    EXPECT_GT(count(10, 10, 101, 101, kBlue), blue - 60) << "on the backdrop";
+    EXPECT_EQ(count(10, 10, 101, 101, kWhite), 0);
+
+    // A trend whose engine has new data.
+    GR_setTrendEngine(&kFakeWithNews);
+    page(backdrop + painter("IGraphicP", 10, 10, 101, 101, "    repaint 5 CO \"@MACROTrend.1\"\n"));
+    teqc::drawAllObjects();
+    int drawn = count(10, 10, 101, 101, kBlue);
+    news = 1;
+    refresh();
+    refresh();
+    news = 0;
+    EXPECT_EQ(count(10, 10, 101, 101, kBlue), drawn) << "as the full drawing left it";
+    EXPECT_EQ(count(10, 10, 101, 101, kWhite), 0);
+    GR_setTrendEngine(nullptr);
+}
