@@ -30,6 +30,7 @@ struct HttpContext {
     char soapAction[128];
     int expect;
     char authorization[256]; // the credentials of an "Authorization:" line
+    char clientAddress[64];  // the client's IP address as text, empty when unknown
     HttpReadFn read;
     HttpWriteFn write;
     int writeError;
