@@ -126,20 +126,30 @@ void applyLimits()
         if (used(s) && !HC_check(&s.k, now)) closeSlot(s);
 }
 
-// A free slot; when none is, an answered connection or the longest-idle one
-// still receiving its request gives up its slot. Null when every connection
-// has sent its request and waits for its answer.
+// Which connection gives up its slot first: an answered one, then one still
+// receiving its head, then one receiving its body; of these the longest idle.
+bool yieldsBefore(const Slot &a, const Slot &b)
+{
+    auto rank = [](int phase) { return phase == HC_DRAIN ? 0 : phase == HC_HEAD ? 1 : 2; };
+    if (rank(a.k.phase) != rank(b.k.phase)) return rank(a.k.phase) < rank(b.k.phase);
+    return a.k.lastDataMs < b.k.lastDataMs;
+}
+
+// A free slot, else the slot of the connection that yields first, judged by
+// what each client has sent so far. Null when every connection has sent its
+// request and waits for its answer.
 Slot *freeSlot()
 {
-    Slot *answered = nullptr;
-    Slot *idle = nullptr;
+    for (Slot &s : slots)
+        if (!used(s)) return &s;
+    for (Slot &s : slots)
+        if (s.k.phase == HC_HEAD || s.k.phase == HC_BODY) receive(s);
+    Slot *victim = nullptr;
     for (Slot &s : slots) {
         if (!used(s)) return &s;
-        if (s.k.phase == HC_DRAIN) answered = &s;
-        bool receiving = s.k.phase == HC_HEAD || s.k.phase == HC_BODY;
-        if (receiving && (!idle || s.k.lastDataMs < idle->k.lastDataMs)) idle = &s;
+        bool yields = s.k.phase == HC_DRAIN || s.k.phase == HC_HEAD || s.k.phase == HC_BODY;
+        if (yields && (!victim || yieldsBefore(s, *victim))) victim = &s;
     }
-    Slot *victim = answered ? answered : idle;
     if (victim) closeSlot(*victim);
     return victim;
 }
