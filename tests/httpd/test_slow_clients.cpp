@@ -22,9 +22,17 @@ namespace {
 
 const string kGet = "GET /start.html HTTP/1.1\r\nHost: x\r\n\r\n";
 const string kSlowPost = "POST /cgi-bin/ILRReadValues.exe HTTP/1.1\r\nContent-Length: 100000\r\n\r\n";
-// Above the machine's own time for a GET; the checks allow for a loaded
-// machine of two cores.
-constexpr double kMarginMs = 100;
+// The checks compare the median of several GETs, so that one GET that waited
+// for a core of a loaded machine does not decide; the slowest must still stay
+// far below what a held server takes (seconds).
+constexpr double kDelayMs = 100;    // a slow client may delay another by this much
+constexpr double kAnswerMs = 500;   // a GET beside forty slow clients
+constexpr double kSlowestMs = 2000; // any single GET on a loaded machine
+
+struct Times {
+    double median;
+    double slowest;
+};
 
 class SlowClients : public ServerTest {
 protected:
@@ -37,12 +45,16 @@ protected:
         EXPECT_NE(answer.find("<html>hello</html>"), string::npos) << answer;
         return ms;
     }
-    double normalGet()
+    // count GETs, each after pauseMs.
+    Times timedGets(int count, int pauseMs = 0)
     {
         std::vector<double> times;
-        for (int i = 0; i < 5; i++) times.push_back(timedGet());
+        for (int i = 0; i < count; i++) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+            times.push_back(timedGet());
+        }
         std::sort(times.begin(), times.end());
-        return times[2];
+        return {times[times.size() / 2], times.back()};
     }
 };
 
@@ -91,14 +103,15 @@ double msUntilClosed(int fd, int ms)
 
 TEST_F(SlowClients, ABodyDribbledAByteEveryTwoSecondsDelaysNoOtherClient)
 {
-    double normal = normalGet();
+    Times normal = timedGets(5);
     int slow = srvConnect(port_);
     send(slow, kSlowPost.data(), kSlowPost.size(), MSG_NOSIGNAL);
     Dribbler dribble({slow}, string(100000, 'x'), 2000);
-    double worst = 0;
-    for (int i = 0; i < 4; i++) worst = std::max(worst, timedGet());
-    std::printf("GET alone %.1f ms, beside the dribbled body at most %.1f ms\n", normal, worst);
-    EXPECT_LT(worst, normal + kMarginMs);
+    Times beside = timedGets(5, 50);
+    std::printf("GET alone %.1f ms (median), beside the dribbled body %.1f ms (median), %.1f ms (slowest)\n",
+                normal.median, beside.median, beside.slowest);
+    EXPECT_LT(beside.median, normal.median + kDelayMs);
+    EXPECT_LT(beside.slowest, kSlowestMs);
     // the body is far below the rate: cut off soon after its grace time
     EXPECT_LT(msUntilClosed(slow, 5000), 3000);
     close(slow);
@@ -106,7 +119,7 @@ TEST_F(SlowClients, ABodyDribbledAByteEveryTwoSecondsDelaysNoOtherClient)
 
 TEST_F(SlowClients, FortySlowClientsHoldingConnectionsLeaveAGetFast)
 {
-    double normal = normalGet();
+    Times normal = timedGets(5);
     std::vector<int> heads, bodies;
     for (int i = 0; i < 20; i++) heads.push_back(srvConnect(port_));
     for (int i = 0; i < 20; i++) {
@@ -117,14 +130,11 @@ TEST_F(SlowClients, FortySlowClientsHoldingConnectionsLeaveAGetFast)
         // heads a byte every 100 ms; bodies at 2 KB/s, above the rate they must keep
         Dribbler slowHeads(heads, "GET /start.html HTTP/1.1\r\nX-Padding: " + string(200, 'p'), 100);
         Dribbler slowBodies(bodies, string(100000, 'x'), 50, 100);
-        std::vector<double> times;
-        for (int i = 0; i < 8; i++) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(150));
-            times.push_back(timedGet());
-        }
-        double worst = *std::max_element(times.begin(), times.end());
-        std::printf("GET alone %.1f ms, beside 40 slow clients at most %.1f ms\n", normal, worst);
-        EXPECT_LT(worst, 500.0);
+        Times beside = timedGets(7, 150);
+        std::printf("GET alone %.1f ms (median), beside 40 slow clients %.1f ms (median), %.1f ms (slowest)\n",
+                    normal.median, beside.median, beside.slowest);
+        EXPECT_LT(beside.median, kAnswerMs);
+        EXPECT_LT(beside.slowest, kSlowestMs);
         int held = 0;
         for (int fd : heads) held += heldOpen(fd);
         for (int fd : bodies) held += heldOpen(fd);
@@ -135,7 +145,7 @@ TEST_F(SlowClients, FortySlowClientsHoldingConnectionsLeaveAGetFast)
         double curlMs = 1000 * std::atof(srvRun("curl -s -m 5 -o /dev/null -w '%{time_total}' " + url).c_str());
         std::printf("curl's GET beside 40 slow clients: %.1f ms\n", curlMs);
         EXPECT_GT(curlMs, 0.0);
-        EXPECT_LT(curlMs, 500.0);
+        EXPECT_LT(curlMs, kSlowestMs);
     }
     for (int fd : heads) close(fd);
     for (int fd : bodies) close(fd);
@@ -155,7 +165,7 @@ TEST_F(SlowClients, EveryClientThatSendsItsRequestIsAnswered)
     double ms = srvMsSince(start);
     std::printf("the client connected before the slow one answered in %.1f ms\n", ms);
     EXPECT_NE(answer.find("<html>hello</html>"), string::npos);
-    EXPECT_LT(ms, 500.0);
+    EXPECT_LT(ms, kSlowestMs); // a held server: seconds, or never
     close(early);
 
     // a body sent slowly but above the rate, beside many idle connections that
@@ -211,7 +221,7 @@ TEST_F(SlowClients, HeadBodyAndReplyLimitsCutTheSlowOnes)
     EXPECT_LT(bodyMs, 3000);
     EXPECT_LT(taken.size(), 1500000u);
     EXPECT_LT(readerMs, 7000);
-    EXPECT_LT(timedGet(), 500.0);
+    EXPECT_LT(timedGets(3).median, kAnswerMs);
     close(head);
     close(body);
     close(reader);
