@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     int64_t now = 1000;
     HC_open(&connection, 1, "127.0.0.1", now);
     bool open = receiveAll(&connection, data + 1, size - 1, piece, &now);
-    if (open && connection.phase != HC_READY) open = HC_peerClosed(&connection, now) && HC_check(&connection, now);
+    if (open && connection.phase != HC_READY) open = HC_peerClosed(&connection) && HC_check(&connection, now);
     if (open && connection.phase == HC_READY) answer(&connection, now);
     HC_close(&connection);
     check(HC_memoryInUse() == 0);

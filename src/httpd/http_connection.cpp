@@ -228,7 +228,7 @@ void HC_received(HcConnection *k, long n, int64_t now)
     }
 }
 
-int HC_peerClosed(HcConnection *k, int64_t)
+int HC_peerClosed(HcConnection *k)
 {
     k->peerClosed = 1;
     if (k->phase == HC_HEAD || k->phase == HC_DRAIN) return 0;

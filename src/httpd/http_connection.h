@@ -74,7 +74,7 @@ long HC_room(HcConnection *k, char **where);
 void HC_received(HcConnection *k, long n, int64_t now);
 // The client has closed its side: a request without its complete head is
 // dropped (answers 0), a body that ends early is answered as it is.
-int HC_peerClosed(HcConnection *k, int64_t now);
+int HC_peerClosed(HcConnection *k);
 // Applies the time limits; answers 0 when the connection is to be closed now.
 int HC_check(HcConnection *k, int64_t now);
 // 1 when the answer to a complete request fits in the memory left.

@@ -97,7 +97,7 @@ void receive(Slot &s)
         if (s.k.phase != HC_DRAIN) HC_received(&s.k, n, nowMs());
     } else if (n == 0) {
         if (s.k.phase == HC_HEAD) std::printf("SameTask: shutdown by peer detected !\n");
-        if (!HC_peerClosed(&s.k, nowMs())) closeSlot(s);
+        if (!HC_peerClosed(&s.k)) closeSlot(s);
     } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
         shutdown(s.fd, SHUT_RDWR);
         std::printf("E! SameTask: recv failed !\n");
