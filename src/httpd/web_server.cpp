@@ -349,6 +349,7 @@ void SRVC_reset()
     g_listen_socket = -1;
     SRV_Initialized = 0;
     HitCounter = 0;
+    nextSequence = 0;
     AUTH_reset();
     HC_reset();
 }
