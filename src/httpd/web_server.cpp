@@ -1,11 +1,13 @@
-// Embedded HTTP server. Owns the listening socket, the stop request, the
-// connections that wait for their request and the buffers of the one being
-// served. Requests are taken strictly one after another; a connection counts
-// as waiting until its request head has arrived, so clients that send nothing
-// or dribble bytes never hold the server: they are cut off after a time-out,
-// and when too many wait, the oldest is dropped. Runs on the server thread;
-// touches the value store, the RAM disk, the log, the settings (read only)
-// and the display's remote view.
+// Embedded HTTP server. Owns the listening socket, the stop request and the
+// table of open connections with their sockets. One poll loop serves every
+// connection side by side: each one's bytes are collected until its request
+// is complete (http_connection.h), the request is then answered at once on
+// this thread, and the reply goes out as the client takes it. No client can
+// hold another: heads, bodies and replies have time limits of their own, and
+// when the table is full the longest-idle connection that has not yet sent
+// its whole request makes room. Runs on the server thread; touches the value
+// store, the RAM disk, the log, the settings (read only) and the display's
+// remote view.
 #include "httpd/web_server.h"
 
 #include <arpa/inet.h>
@@ -21,6 +23,7 @@
 
 #include "data/value_store.h"
 #include "httpd/credentials.h"
+#include "httpd/http_connection.h"
 #include "httpd/http_request.h"
 #include "nanox/nx_remote.h"
 #include "runtime/log.h"
@@ -32,39 +35,20 @@ std::atomic<int> SRV_Initialized{0};
 namespace {
 
 constexpr int kSocketBuffer = 80000;
-constexpr int kTimeoutSec = 3;         // receive and send time-out of one call
-constexpr int kPollMs = 250;           // how often the stop request is looked at
-constexpr int kHeadMs = 5000;          // a request head must have arrived by then
-constexpr int kPauseMs = 200;          // a request line whose header does not end is served after this pause
-constexpr int kServeMs = 10000;        // time for the rest of a request and its answer ...
-constexpr int kBytesPerSecond = 16384; // ... plus one second per 16 KB moved
-constexpr int kDrainMs = 200;          // unread input is taken this long before closing
-constexpr int kDrainBytes = 65536;
+constexpr int kTimeoutSec = 3;   // receive and send time-out (the sockets do not block)
+constexpr int kIdlePollMs = 250; // how often the stop request is looked at
+constexpr int kBusyPollMs = 20;  // how often the time limits are looked at
 constexpr int kBindRetrySec = 10;
 
 std::atomic<int> srv_exit{0};
 
-struct Pending {
-    bool used;
+struct Slot {
     int fd;
-    uint64_t sequence;
-    int64_t acceptedMs;
-    int64_t lastDataMs;
-    int count;
-    char buffer[HTTP_BUFFER_SIZE + 1];
+    HcConnection k;
 };
 
-struct Connection {
-    int fd;
-    int64_t startMs;
-    long moved;
-};
-
-Pending pending[SRVC_PENDING];
+Slot slots[SRVC_MAX_CONNECTIONS];
 uint64_t nextSequence;
-char BufferIn[HTTP_BUFFER_SIZE + 1];
-char BufferOut[HTTP_BUFFER_SIZE];
-HttpContext http;
 
 int64_t nowMs()
 {
@@ -73,202 +57,160 @@ int64_t nowMs()
     return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
-void closePending(Pending &p)
+bool used(const Slot &s) { return s.k.phase != HC_FREE; }
+
+void closeSlot(Slot &s)
 {
-    close(p.fd);
-    p.used = false;
-    p.count = 0;
+    HC_close(&s.k);
+    if (close(s.fd) != 0) std::printf("SameTask(): Unable to closesocket socket. rc= %i !\n", errno);
+    s.fd = -1;
 }
 
-// Milliseconds the connection may still take, at most one call's time-out.
-int remainingMs(const Connection *k)
+// Sends what the client takes of the reply; the whole reply sent, the
+// connection stops writing and waits for the client's end.
+void sendSome(Slot &s)
 {
-    int64_t allowed = kServeMs + static_cast<int64_t>(k->moved) * 1000 / kBytesPerSecond;
-    int64_t left = allowed - (nowMs() - k->startMs);
-    if (left > int64_t{kTimeoutSec} * 1000) left = int64_t{kTimeoutSec} * 1000;
-    return left > 0 ? static_cast<int>(left) : 0;
-}
-
-bool waitFor(int fd, short events, const Connection *k)
-{
-    int ms = remainingMs(k);
-    if (ms <= 0) return false;
-    pollfd p{fd, events, 0};
-    return poll(&p, 1, ms) > 0 && (p.revents & (events | POLLHUP | POLLERR));
-}
-
-int readSocket(HttpContext *c)
-{
-    Connection *k = static_cast<Connection *>(c->connection);
-    int room = c->inSize - c->inCount;
-    if (room <= 0 || !waitFor(k->fd, POLLIN, k)) return 0;
-    ssize_t n = recv(k->fd, c->in + c->inCount, static_cast<size_t>(room), 0);
-    if (n <= 0) return 0;
-    c->inCount += static_cast<int>(n);
-    k->moved += n;
-    return static_cast<int>(n);
-}
-
-int writeSocket(HttpContext *c, const char *data, int size)
-{
-    Connection *k = static_cast<Connection *>(c->connection);
-    int sent = 0;
-    while (sent < size) {
-        if (!waitFor(k->fd, POLLOUT, k)) return -1;
-        ssize_t n = send(k->fd, data + sent, static_cast<size_t>(size - sent), MSG_NOSIGNAL);
-        if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-        if (n <= 0) return -1;
-        sent += static_cast<int>(n);
-        k->moved += n;
+    long size = 0;
+    const char *data = HC_unsent(&s.k, &size);
+    if (size <= 0) return;
+    ssize_t n = send(s.fd, data, static_cast<size_t>(size), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
+    if (n < 0) {
+        std::printf("### SameTask(): send failed -> %i\n", errno);
+        closeSlot(s);
+        return;
     }
-    return sent;
+    int before = s.k.phase;
+    HC_sent(&s.k, n, nowMs());
+    if (before != HC_DRAIN && s.k.phase == HC_DRAIN) shutdown(s.fd, SHUT_WR);
 }
 
-// After the answer: the client's unread bytes are taken for a moment, so that
-// closing does not reset the connection before the client has read it.
-void closeGently(int fd)
+// Takes what the client has sent.
+void receive(Slot &s)
 {
-    shutdown(fd, SHUT_WR);
-    int64_t until = nowMs() + kDrainMs;
     char sink[4096];
-    int drained = 0;
-    while (drained < kDrainBytes) {
-        int64_t left = until - nowMs();
-        pollfd p{fd, POLLIN, 0};
-        if (left <= 0 || poll(&p, 1, static_cast<int>(left)) <= 0) break;
-        ssize_t n = recv(fd, sink, sizeof sink, 0);
-        if (n <= 0) break;
-        drained += static_cast<int>(n);
-    }
-    if (close(fd) != 0) std::printf("SameTask(): Unable to closesocket socket. rc= %i !\n", errno);
-}
-
-void ServerTask(Pending &p)
-{
-    int fd = p.fd;
-    std::memcpy(BufferIn, p.buffer, static_cast<size_t>(p.count));
-    int count = p.count;
-    p.used = false;
-    p.count = 0;
-    Connection k{fd, nowMs(), count};
-    http_initContext(&http, BufferIn, count, HTTP_BUFFER_SIZE, BufferOut, HTTP_BUFFER_SIZE, readSocket, writeSocket,
-                     &k);
-    http_processRequest(&http);
-    bool failed = http.writeError;
-    http_flush(&http);
-    if (!failed && http.writeError) std::printf("### SameTask(): send failed -> %i\n", -1);
-    closeGently(fd);
-}
-
-bool holdsLineFeed(const Pending &p) { return std::memchr(p.buffer, '\n', static_cast<size_t>(p.count)) != nullptr; }
-
-bool headComplete(Pending &p)
-{
-    p.buffer[p.count] = '\0';
-    return std::strstr(p.buffer, "\r\n\r\n") || std::strstr(p.buffer, "\n\n");
-}
-
-// Takes what a waiting connection has sent.
-void receive(Pending &p, int64_t now)
-{
-    if (p.count >= HTTP_BUFFER_SIZE) return;
-    ssize_t n = recv(p.fd, p.buffer + p.count, static_cast<size_t>(HTTP_BUFFER_SIZE - p.count), MSG_DONTWAIT);
+    char *where = sink;
+    long room = s.k.phase == HC_DRAIN ? static_cast<long>(sizeof sink) : HC_room(&s.k, &where);
+    if (room <= 0) return;
+    ssize_t n = recv(s.fd, where, static_cast<size_t>(room), MSG_DONTWAIT);
     if (n > 0) {
-        p.count += static_cast<int>(n);
-        p.lastDataMs = now;
+        if (s.k.phase != HC_DRAIN) HC_received(&s.k, n, nowMs());
     } else if (n == 0) {
-        std::printf("SameTask: shutdown by peer detected !\n");
-        closePending(p);
+        if (s.k.phase == HC_HEAD) std::printf("SameTask: shutdown by peer detected !\n");
+        if (!HC_peerClosed(&s.k)) closeSlot(s);
     } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-        shutdown(p.fd, SHUT_RDWR);
+        shutdown(s.fd, SHUT_RDWR);
         std::printf("E! SameTask: recv failed !\n");
-        closePending(p);
+        closeSlot(s);
     }
 }
 
-enum class State { Waiting, Ready, Dropped };
-
-// A request is there when its header has ended (or fills the buffer); a
-// request line other than a POST's is also taken after a pause, for clients
-// that send no header.
-State stateOf(Pending &p, int64_t now)
-{
-    bool lineFeed = holdsLineFeed(p);
-    bool post = p.count >= 5 && std::memcmp(p.buffer, "POST ", 5) == 0;
-    bool complete = headComplete(p) || p.count >= HTTP_BUFFER_SIZE;
-    if (lineFeed && (complete || (!post && now - p.lastDataMs >= kPauseMs))) return State::Ready;
-    if (p.count >= HTTP_BUFFER_SIZE || now - p.acceptedMs >= kHeadMs) return State::Dropped;
-    return State::Waiting;
-}
-
-// Serves the waiting connections whose request is there, oldest first;
-// drops those that have not sent one in time.
-void serveReady()
+// Answers the complete requests, oldest first, while memory is left.
+void answerReady()
 {
     for (;;) {
-        int64_t now = nowMs();
-        Pending *oldest = nullptr;
-        for (Pending &p : pending) {
-            if (!p.used) continue;
-            State s = stateOf(p, now);
-            if (s == State::Dropped) closePending(p);
-            else if (s == State::Ready && (!oldest || p.sequence < oldest->sequence)) oldest = &p;
-        }
-        if (!oldest || srv_exit) return;
-        ServerTask(*oldest);
+        Slot *oldest = nullptr;
+        for (Slot &s : slots)
+            if (s.k.phase == HC_READY && (!oldest || s.k.sequence < oldest->k.sequence)) oldest = &s;
+        if (!oldest || srv_exit || !HC_canAnswer()) return;
+        HC_answer(&oldest->k, nowMs());
+        if (oldest->k.phase == HC_DRAIN) shutdown(oldest->fd, SHUT_WR);
+        else sendSome(*oldest);
     }
 }
 
-Pending *freeSlot()
+void applyLimits()
 {
-    Pending *oldest = nullptr;
-    for (Pending &p : pending) {
-        if (!p.used) return &p;
-        if (!oldest || p.sequence < oldest->sequence) oldest = &p;
+    int64_t now = nowMs();
+    for (Slot &s : slots)
+        if (used(s) && !HC_check(&s.k, now)) closeSlot(s);
+}
+
+// Which connection gives up its slot first: an answered one, then one still
+// receiving its head, then one receiving its body; of these the longest idle.
+bool yieldsBefore(const Slot &a, const Slot &b)
+{
+    auto rank = [](int phase) { return phase == HC_DRAIN ? 0 : phase == HC_HEAD ? 1 : 2; };
+    if (rank(a.k.phase) != rank(b.k.phase)) return rank(a.k.phase) < rank(b.k.phase);
+    return a.k.lastDataMs < b.k.lastDataMs;
+}
+
+// A free slot, else the slot of the connection that yields first, judged by
+// what each client has sent so far. Null when every connection has sent its
+// request and waits for its answer.
+Slot *freeSlot()
+{
+    for (Slot &s : slots)
+        if (!used(s)) return &s;
+    for (Slot &s : slots)
+        if (s.k.phase == HC_HEAD || s.k.phase == HC_BODY) receive(s);
+    Slot *victim = nullptr;
+    for (Slot &s : slots) {
+        if (!used(s)) return &s;
+        bool yields = s.k.phase == HC_DRAIN || s.k.phase == HC_HEAD || s.k.phase == HC_BODY;
+        if (yields && (!victim || yieldsBefore(s, *victim))) victim = &s;
     }
-    closePending(*oldest); // too many wait: the oldest makes room
-    return oldest;
+    if (victim) closeSlot(*victim);
+    return victim;
+}
+
+bool roomForOneMore()
+{
+    for (const Slot &s : slots)
+        if (!used(s) || s.k.phase == HC_DRAIN || s.k.phase == HC_HEAD || s.k.phase == HC_BODY) return true;
+    return false;
 }
 
 void acceptAll(int listener)
 {
-    for (int i = 0; i < SRVC_PENDING && !srv_exit; i++) {
-        int fd = accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    for (int i = 0; i < SRVC_MAX_CONNECTIONS && !srv_exit; i++) {
+        if (!roomForOneMore()) return;
+        sockaddr_in peer{};
+        socklen_t size = sizeof peer;
+        int fd = accept4(listener, reinterpret_cast<sockaddr *>(&peer), &size, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) return;
         HitCounter++;
-        Pending *p = freeSlot();
-        int64_t now = nowMs();
-        p->used = true;
-        p->fd = fd;
-        p->sequence = nextSequence++;
-        p->acceptedMs = p->lastDataMs = now;
-        p->count = 0;
+        char address[HC_ADDRESS_SIZE] = "";
+        if (peer.sin_family == AF_INET) inet_ntop(AF_INET, &peer.sin_addr, address, sizeof address);
+        Slot *s = freeSlot();
+        s->fd = fd;
+        HC_open(&s->k, nextSequence++, address, nowMs());
+        receive(*s);
     }
+}
+
+short eventsOf(Slot &s)
+{
+    char *where = nullptr;
+    long size = 0;
+    short events = 0;
+    bool reading = s.k.phase == HC_DRAIN || HC_room(&s.k, &where) > 0;
+    if (reading && !s.k.peerClosed) events |= POLLIN;
+    HC_unsent(&s.k, &size);
+    if (size > 0) events |= POLLOUT;
+    return events;
 }
 
 void pollOnce(int listener)
 {
-    pollfd fds[SRVC_PENDING + 1];
-    Pending *owners[SRVC_PENDING + 1];
+    pollfd fds[SRVC_MAX_CONNECTIONS + 1];
+    Slot *owners[SRVC_MAX_CONNECTIONS + 1];
     int n = 0;
-    fds[n] = {listener, POLLIN, 0};
+    fds[n] = {listener, static_cast<short>(roomForOneMore() ? POLLIN : 0), 0};
     owners[n++] = nullptr;
-    for (Pending &p : pending)
-        if (p.used && p.count < HTTP_BUFFER_SIZE) {
-            fds[n] = {p.fd, POLLIN, 0};
-            owners[n++] = &p;
+    for (Slot &s : slots)
+        if (used(s)) {
+            fds[n] = {s.fd, eventsOf(s), 0};
+            owners[n++] = &s;
         }
-    int ready = poll(fds, static_cast<nfds_t>(n), kPollMs);
+    int ready = poll(fds, static_cast<nfds_t>(n), n > 1 ? kBusyPollMs : kIdlePollMs);
     if (ready <= 0 || srv_exit) return;
-    int64_t now = nowMs();
-    for (int i = 1; i < n; i++)
-        if (fds[i].revents) receive(*owners[i], now);
-    if (fds[0].revents & POLLIN) {
-        acceptAll(listener);
-        now = nowMs();
-        for (Pending &p : pending)
-            if (p.used && p.count == 0) receive(p, now);
+    for (int i = 1; i < n; i++) {
+        Slot &s = *owners[i];
+        if (fds[i].revents & (POLLOUT | POLLERR)) sendSome(s);
+        if (used(s) && (fds[i].revents & (POLLIN | POLLHUP | POLLERR))) receive(s);
     }
+    if (fds[0].revents & POLLIN) acceptAll(listener);
 }
 
 void setOption(int fd, int level, int name, const void *value, socklen_t size, const char *failure)
@@ -326,10 +268,10 @@ bool bindPort(int fd, int port)
     return false;
 }
 
-void closeAllPending()
+void closeAll()
 {
-    for (Pending &p : pending)
-        if (p.used) closePending(p);
+    for (Slot &s : slots)
+        if (used(s)) closeSlot(s);
 }
 
 } // namespace
@@ -338,7 +280,7 @@ void ServerConnectTask(int port)
 {
     HitCounter = 0;
     SRV_Initialized = 0;
-    closeAllPending();
+    closeAll();
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) std::printf("ServerConnectTask: Listen Socket Creation failed\n");
     g_listen_socket = fd;
@@ -364,9 +306,10 @@ void ServerConnectTask(int port)
     SRV_Initialized = 1;
     while (!srv_exit && g_listen_socket >= 0) {
         pollOnce(fd);
-        serveReady();
+        answerReady();
+        applyLimits();
     }
-    closeAllPending();
+    closeAll();
     std::fprintf(stderr, "ServerConnectTask() exit !\n");
     shutdown(fd, SHUT_RDWR);
     std::fprintf(stderr, "shutdown(%d)\n", fd);
@@ -401,10 +344,12 @@ void SRVC_Shutdown()
 
 void SRVC_reset()
 {
-    closeAllPending();
+    closeAll();
     srv_exit = 0;
     g_listen_socket = -1;
     SRV_Initialized = 0;
     HitCounter = 0;
+    nextSequence = 0;
     AUTH_reset();
+    HC_reset();
 }

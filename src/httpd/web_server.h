@@ -1,11 +1,11 @@
-// Embedded HTTP server: the thread that serves the panel's files and values,
-// one request at a time, on the port of the setting httpd_port.
+// Embedded HTTP server: the thread that serves the panel's files and values
+// to many clients side by side, on the port of the setting httpd_port.
 #pragma once
 #include <atomic>
 #include <cstdint>
 
 #define SRVC_BIND_ATTEMPTS 30
-#define SRVC_PENDING 32 // connections waiting for their request
+#define SRVC_MAX_CONNECTIONS 64 // open connections served side by side
 
 extern std::atomic<int> g_listen_socket; // -1 when none
 extern std::atomic<int> SRV_Initialized; // 0 starting, 1 listening, -1 failed
@@ -14,8 +14,7 @@ extern std::atomic<int> SRV_Initialized; // 0 starting, 1 listening, -1 failed
 // when the server has ended.
 void *start_eweb_task(void *arg);
 // Asks the server to stop (when it has a listening socket); safe in a signal
-// handler. The thread ends within a quarter of a second, or after the
-// request being served.
+// handler. The thread ends within a quarter of a second.
 void SRVC_Shutdown();
 // Starts the server and runs it until it stops: the thread's work.
 void startEWebserver(int port);
