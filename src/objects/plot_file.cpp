@@ -17,6 +17,7 @@ namespace {
 
 constexpr int kEnd = -1;
 constexpr int kAbsoluteTextHeight = 25;
+constexpr int kOffsetLimit = 100000; // a text offset beyond any screen, kept clear of overflow
 
 // The file with one character of look-ahead.
 struct Reader {
@@ -161,11 +162,13 @@ void readUnit(GR_Graph *g, Reader *r)
     unit[0] = low, unit[1] = high;
 }
 
+int offsetOf(int v) { return v > kOffsetLimit ? kOffsetLimit : v; }
+
 void readTextCommand(GR_Graph *g, Reader *r)
 {
     next(r);
     int mode = next(r);
-    int x = readIntFF(r), y = readIntFF(r);
+    int x = offsetOf(readIntFF(r)), y = offsetOf(readIntFF(r));
     char text[GR_TEXT_SIZE];
     readText(r, text, sizeof text);
     const OB_Object &o = g->object;
