@@ -16,6 +16,7 @@
 #include "draw/graphics.h"
 #include "input/input_events.h"
 #include "objects/file_viewer.h"
+#include "runtime/command_age.h"
 #include "runtime/heap.h"
 #include "runtime/hooks.h"
 #include "runtime/log.h"
@@ -217,6 +218,8 @@ void readRowContext(const AL_Context *c, RowContext *r)
 void alarmText(const AL_Context *c, const RowContext *r, int32_t number, char *out)
 {
     out[0] = '\0';
+    // Alarm numbers count from 1; any other number from the target has no text.
+    if (number < 1) return;
     char name[AL_NAME_SIZE + 32];
     if (r->textsFromPage) {
         if (r->pageTexts > 0 && number > r->pageTexts) return;
@@ -316,11 +319,8 @@ void targetCommand(const AL_Context *c, const char *action, const char *failure)
     err_append(0, text, asked ? answer : nullptr);
 }
 
-void runCommand(AL_Context *c, FV_Viewer *v)
+void runTargetCommand(AL_Context *c, FV_Viewer *v, const char *command)
 {
-    char command[kValueSize];
-    readParam(c, "SelAlrsTypesAct.", command);
-    if (!command[0] || stringcmp(command, "0")) return;
     bool remove = prefixcmp(command, "DELALRS");
     if (remove || prefixcmp(command, "ACKALRS")) acknowledgeOrDelete(c, v, command, remove);
     else if (stringcmp(command, "FOCUSALRLST")) focusList(v);
@@ -329,6 +329,19 @@ void runCommand(AL_Context *c, FV_Viewer *v)
     else if (stringcmp(command, "RESTARTTRGTALARMING"))
         targetCommand(c, "reinitAlarming", "Failed to restart alarming on the target!\n");
     else err_append(0, "Unknown Alarm Action!\n %s\n", command);
+}
+
+// An operator's command to the target goes out only while it is young enough.
+void runCommand(AL_Context *c, FV_Viewer *v)
+{
+    char command[kValueSize];
+    readParam(c, "SelAlrsTypesAct.", command);
+    if (!command[0] || stringcmp(command, "0")) return;
+    if (CMD_maySend(command)) {
+        CMD_beginSend();
+        runTargetCommand(c, v, command);
+        CMD_endSend();
+    }
     writeParam(c, "SelAlrsTypesAct.", "0");
 }
 

@@ -9,6 +9,7 @@
 #include "draw/graphics.h"
 #include "runtime/hooks.h"
 #include "runtime/log.h"
+#include "runtime/pump.h"
 #include "view/view_manager.h"
 
 namespace {
@@ -16,6 +17,7 @@ namespace {
 constexpr int kEventsPerPump = 64; // a pump ends after this many events
 
 GR_EVENT kept[EP_KEPT_EVENTS];
+int64_t keptAt[EP_KEPT_EVENTS]; // when each was taken from the display
 int keptFirst;
 int keptCount;
 pthread_t mainThread;
@@ -28,6 +30,7 @@ void keep(const GR_EVENT &event)
         return;
     }
     kept[(keptFirst + keptCount) % EP_KEPT_EVENTS] = event;
+    keptAt[(keptFirst + keptCount) % EP_KEPT_EVENTS] = PUMP_nowMs();
     keptCount++;
 }
 
@@ -62,10 +65,11 @@ void EP_pumpEvents()
     }
 }
 
-int EP_takeKeptEvent(GR_EVENT *event)
+int EP_takeKeptEvent(GR_EVENT *event, int64_t *madeMs)
 {
     if (keptCount == 0 || !event) return 0;
     *event = kept[keptFirst];
+    if (madeMs) *madeMs = keptAt[keptFirst];
     keptFirst = (keptFirst + 1) % EP_KEPT_EVENTS;
     keptCount--;
     return 1;

@@ -61,6 +61,7 @@ struct PTermSettings {
     uint32_t mem_heap1_kb;
     uint32_t mem_heap2_kb;
     uint32_t mem_lrheap_kb;
+    int32_t cmd_timeout_ms; // an operator's write or acknowledge not sent by then is dropped
 };
 
 extern PTermSettings pterm;

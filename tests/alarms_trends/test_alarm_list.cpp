@@ -254,6 +254,7 @@ TEST_F(AlarmList, BadAnswersKeepTheRows)
         {"4;0;5f5e1000;0\n5;0;ffffffffff;0;0\nDone\n", "failed!\nfailed!\n"},
         {"1;0;5f5e1000;0;0\nDone\n9;0;5f5e1000;0;0\n", "1\tText 1"},
         {"1;0;0;0;0\n2;0;0;0;0\n3;0;0;0;0\n4;0;0;0;0\n5;0;0;0;0\n6;0;0;0;0\n", "\n4\tText 4"},
+        {"0;0;5f5e1000;0;0\n-2147483648;0;5f5e1000;0;0\nDone\n", "\n-2147483648\t\t"},
         {"1;0;5f5e10", "failed!"},
     };
     for (const Case &c : cases) {

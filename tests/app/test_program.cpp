@@ -59,7 +59,7 @@ TEST_F(Program, HeadlessRunWritesSettingsLogAndSnapshotsAndEndsOnClose)
     ASSERT_EQ(p.wait(20000), 0) << p.output();
     std::string xml = readFile(path("pterm.xml"));
     EXPECT_EQ(xml.substr(0, 43), "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>");
-    EXPECT_EQ(countLines(xml), 39);
+    EXPECT_EQ(countLines(xml), 40);
     std::string log = readFile(path("pterm.log"));
     EXPECT_NE(log.find("\nStart Panterm...\n\nVersion        1.5.12.097d\n"), std::string::npos);
     EXPECT_NE(log.find("\nConfiguration File: \"pterm.xml\"\n"), std::string::npos);
