@@ -1,11 +1,13 @@
 // Display events taken while the main thread waits. Owns the ring of input
 // events kept for the main loop and the thread that may take events; calls
-// the view manager for exposures and the display connection.
+// the view manager for exposures and the display connection, and redraws once
+// when a value update has waited so long that its values are not live.
 #include "app/event_pump.h"
 
 #include <cstdlib>
 #include <pthread.h>
 
+#include "comm/ppo_update.h"
 #include "draw/graphics.h"
 #include "runtime/hooks.h"
 #include "runtime/log.h"
@@ -59,6 +61,7 @@ void EP_pumpEvents()
 {
     if (!attached || !pthread_equal(pthread_self(), mainThread)) return;
     for (int n = 0; n < kEventsPerPump && takeOne(); n++) {}
+    if (PPO_markStaleWhileWaiting()) VM_redrawWhileWaiting();
     if (g_GrFlushNotified > 0) {
         GrFlush();
         g_GrFlushNotified = 0;

@@ -1,6 +1,7 @@
 // Display events taken while the main thread waits for the target or sleeps
 // between the screens of a sequence (the hook pumpEvents). Exposures redraw
-// when the view allows it, a close request ends the program, and input events
+// when the view allows it (and once when a value update waits so long that
+// its values are shown "Not available"), a close request ends the program, and input events
 // are kept for the main loop, which handles them, in their order, once the
 // event it is handling is done: so no handler starts a target exchange while
 // one is in flight, and refresh cycles never nest.
