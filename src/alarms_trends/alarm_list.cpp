@@ -6,6 +6,7 @@
 // file viewers' hooks.
 #include "alarms_trends/alarm_list.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,6 +30,7 @@ namespace {
 
 constexpr int kValueSize = 256;
 constexpr int kQuerySize = 1280;
+constexpr long kParamLimit = 1000000;         // pages, columns and modes beyond any list
 constexpr int kRowsLimit = CO_MACRO_SIZE - 2; // the text stays below 2047 characters
 
 enum : int { MARKER_NONE = 0, MARKER_DONE = 1, MARKER_END = 2 };
@@ -73,11 +75,14 @@ void readParam(const AL_Context *c, const char *parameter, char *dst)
     if (!HT_readContainer(name, dst)) dst[0] = '\0';
 }
 
+// A number of a list container, kept within plus or minus kParamLimit so
+// that the paging arithmetic on it cannot overflow.
 int readParamInt(const AL_Context *c, const char *parameter)
 {
     char value[kValueSize];
     readParam(c, parameter, value);
-    return static_cast<int>(std::strtol(value, nullptr, 10));
+    long n = std::strtol(value, nullptr, 10);
+    return static_cast<int>(n > kParamLimit ? kParamLimit : (n < -kParamLimit ? -kParamLimit : n));
 }
 
 bool paramExists(const AL_Context *c, const char *parameter)
@@ -608,8 +613,9 @@ void loadPages(AL_Context *c, FV_Viewer *v, int loads, int direction, int32_t si
     }
     for (int i = 0; i < loads; i++) {
         int32_t blockSize = direction == 0 && c->page != 0 && c->blockSize > 0 ? c->blockSize : size;
-        int32_t start =
-            direction == 2 ? static_cast<int32_t>(c->page) * c->linesPerPage : startFor(c, direction, blockSize);
+        int64_t first = static_cast<int64_t>(c->page) * c->linesPerPage;
+        int32_t start = direction == 2 ? static_cast<int32_t>(first < INT32_MAX / 2 ? first : INT32_MAX / 2)
+                                       : startFor(c, direction, blockSize);
         if (isHistory(c) && start + blockSize > c->total) blockSize = c->total - start;
         loadBlock(c, v, start, blockSize);
     }

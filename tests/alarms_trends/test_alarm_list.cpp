@@ -175,6 +175,11 @@ TEST_F(AlarmList, CurrentAlarmsPageByPage)
     cycle();
     EXPECT_EQ(current("PageNr."), "0") << "beyond the last page: page 0";
     EXPECT_EQ(queries()[1], "list=list%201&action=loadDefOverview&startLine=0&endLine=9&sort=3&filter=0");
+    for (const char *far : {"2147483647", "99999999999999999999"}) {
+        set("@MACROALRDEFONPageNr.A", far);
+        cycle();
+        EXPECT_EQ(current("PageNr."), "0") << far << ": far beyond the last page, no overflow on the way";
+    }
 }
 
 TEST_F(AlarmList, ContainersWriteBackAndRedraws)
