@@ -119,12 +119,22 @@ Bitmap *load(const char *name)
     return b;
 }
 
+// The part of a length drawn from offset that can be on the screen (all of it
+// while the screen's size is not known).
+long onScreen(long length, int offset, int screen)
+{
+    if (screen <= 0) return length;
+    long room = static_cast<long>(screen) - offset;
+    return room < length ? (room > 0 ? room : 0) : length;
+}
+
 void drawBits(const Bitmap *b, int x, int y)
 {
     if (!b->bits) return;
     long rowBytes = (b->width + 7) / 8;
-    for (long row = 0; row < b->height; row++)
-        for (long column = 0; column < b->width; column++)
+    long rows = onScreen(b->height, y, g_screenHeight), columns = onScreen(b->width, x, g_screenWidth);
+    for (long row = 0; row < rows; row++)
+        for (long column = 0; column < columns; column++)
             if (b->bits[row * rowBytes + column / 8] & (1u << (column % 8)))
                 G_SetPixel(x + static_cast<int>(column), y + static_cast<int>(row), 0xFF000000);
 }
