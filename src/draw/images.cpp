@@ -98,6 +98,12 @@ unsigned char *LoadImageFromFile(const char *name, int *size)
     int handle = Tarsel_fileOpen(name, "rb");
     if (handle < 0) return nullptr;
     int length = Tarsel_fileSize(handle);
+    // A picture file larger than the budget decodes larger still.
+    if (length > 0 && static_cast<uint64_t>(length) > pterm.img_mem_max) {
+        log_append_int(0, "Image refused: the file has %ld bytes, more than img_mem_max\n", length);
+        log_append(0, " %s\n", name);
+        length = 0;
+    }
     unsigned char *data = length > 0 ? static_cast<unsigned char *>(std::malloc(static_cast<size_t>(length))) : nullptr;
     if (data && Tarsel_fileRead(data, 1, length, handle) != length) {
         std::free(data);

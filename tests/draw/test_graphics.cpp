@@ -175,7 +175,7 @@ TEST_F(Graphics, PicturesAreLoadedOnceThenCopiedFromTheCache)
 
     // passing img_mem_max clears the cache at the end of the frame
     ASSERT_TRUE(stbi_write_png(path("pic2.png").c_str(), 4, 3, 4, green, 16));
-    pterm.img_mem_max = 4 * 3 * 4 + 10;
+    pterm.img_mem_max = 4 * 3 * 4 + 40; // more than the file, less than two pictures
     G_DrawViewBegin();
     EXPECT_EQ(G_DrawImage("pic2.png", 0, 0, 4, 3), 1);
     EXPECT_EQ(bltImageCacheMarked(), 1);
@@ -205,6 +205,12 @@ TEST_F(Graphics, PicturesWhoseDecodedSizePassesTheBudgetAreRefused)
     EXPECT_NE(log.find("Image refused: 400 x 400 pixels take 640000 bytes, more than img_mem_max (500000): bomb.png"),
               std::string::npos)
         << log;
+
+    writeFile(path("big.png"), std::string(600000, 'x'));
+    EXPECT_EQ(G_DrawImage("big.png", 10, 10, 40, 40), 0) << "a file larger than the budget is not even read";
+    EXPECT_NE(
+        readFile(path("pterm.log")).find("Image refused: the file has 600000 bytes, more than img_mem_max\n big.png"),
+        std::string::npos);
 
     // 300 x 300 pixels: the budget takes one (360000 bytes decoded), the
     // second passes it and marks the cache.
