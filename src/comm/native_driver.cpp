@@ -87,11 +87,13 @@ void Tarsel_setForceOrder() { forceOrder = true; }
 
 int Tarsel_cgiCall(const char *text, int)
 {
-    if (!text || GetRemoteStatus() == 0) return 0;
+    if (!text || GetRemoteStatus() == 0 || !CMD_maySend(text)) return 0;
     char request[PPO_VALUE_SIZE];
     safe_strncpy(request, text, sizeof request);
+    CMD_beginSend();
     if (!SRVR_CgiCall(GetRemoteIpAddress(), request, sizeof request))
         err_append(0, "Failed to send CGI call !\n \"%s\"\n", text);
+    CMD_endSend();
     return 0;
 }
 
