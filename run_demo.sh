@@ -152,11 +152,12 @@ else
 	<mem_heap1_kb>0</mem_heap1_kb>
 	<mem_heap2_kb>0</mem_heap2_kb>
 	<mem_lrheap_kb>0</mem_lrheap_kb>
+	<remote_view>2</remote_view>
 </pterm>
 EOF
 fi
-# The remote view with input (remote_view 2, the settings' last element) for
-# one account, "operator" with a password made anew for every run.
+# The remote view with input (remote_view 2) for one account, "operator"
+# with a password made anew for every run.
 if grep -q '<remote_view>' "$out/pterm.xml"; then
   sed -i "s#<remote_view>.*</remote_view>#<remote_view>2</remote_view>#" "$out/pterm.xml"
 else

@@ -6,6 +6,7 @@
 // file viewers' hooks.
 #include "alarms_trends/alarm_list.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include "draw/graphics.h"
 #include "input/input_events.h"
 #include "objects/file_viewer.h"
+#include "runtime/command_age.h"
 #include "runtime/heap.h"
 #include "runtime/hooks.h"
 #include "runtime/log.h"
@@ -28,6 +30,7 @@ namespace {
 
 constexpr int kValueSize = 256;
 constexpr int kQuerySize = 1280;
+constexpr long kParamLimit = 1000000;         // pages, columns and modes beyond any list
 constexpr int kRowsLimit = CO_MACRO_SIZE - 2; // the text stays below 2047 characters
 
 enum : int { MARKER_NONE = 0, MARKER_DONE = 1, MARKER_END = 2 };
@@ -72,11 +75,14 @@ void readParam(const AL_Context *c, const char *parameter, char *dst)
     if (!HT_readContainer(name, dst)) dst[0] = '\0';
 }
 
+// A number of a list container, kept within plus or minus kParamLimit so
+// that the paging arithmetic on it cannot overflow.
 int readParamInt(const AL_Context *c, const char *parameter)
 {
     char value[kValueSize];
     readParam(c, parameter, value);
-    return static_cast<int>(std::strtol(value, nullptr, 10));
+    long n = std::strtol(value, nullptr, 10);
+    return static_cast<int>(n > kParamLimit ? kParamLimit : (n < -kParamLimit ? -kParamLimit : n));
 }
 
 bool paramExists(const AL_Context *c, const char *parameter)
@@ -217,6 +223,8 @@ void readRowContext(const AL_Context *c, RowContext *r)
 void alarmText(const AL_Context *c, const RowContext *r, int32_t number, char *out)
 {
     out[0] = '\0';
+    // Alarm numbers count from 1; any other number from the target has no text.
+    if (number < 1) return;
     char name[AL_NAME_SIZE + 32];
     if (r->textsFromPage) {
         if (r->pageTexts > 0 && number > r->pageTexts) return;
@@ -316,11 +324,8 @@ void targetCommand(const AL_Context *c, const char *action, const char *failure)
     err_append(0, text, asked ? answer : nullptr);
 }
 
-void runCommand(AL_Context *c, FV_Viewer *v)
+void runTargetCommand(AL_Context *c, FV_Viewer *v, const char *command)
 {
-    char command[kValueSize];
-    readParam(c, "SelAlrsTypesAct.", command);
-    if (!command[0] || stringcmp(command, "0")) return;
     bool remove = prefixcmp(command, "DELALRS");
     if (remove || prefixcmp(command, "ACKALRS")) acknowledgeOrDelete(c, v, command, remove);
     else if (stringcmp(command, "FOCUSALRLST")) focusList(v);
@@ -329,6 +334,19 @@ void runCommand(AL_Context *c, FV_Viewer *v)
     else if (stringcmp(command, "RESTARTTRGTALARMING"))
         targetCommand(c, "reinitAlarming", "Failed to restart alarming on the target!\n");
     else err_append(0, "Unknown Alarm Action!\n %s\n", command);
+}
+
+// An operator's command to the target goes out only while it is young enough.
+void runCommand(AL_Context *c, FV_Viewer *v)
+{
+    char command[kValueSize];
+    readParam(c, "SelAlrsTypesAct.", command);
+    if (!command[0] || stringcmp(command, "0")) return;
+    if (CMD_maySend(command)) {
+        CMD_beginSend();
+        runTargetCommand(c, v, command);
+        CMD_endSend();
+    }
     writeParam(c, "SelAlrsTypesAct.", "0");
 }
 
@@ -595,8 +613,9 @@ void loadPages(AL_Context *c, FV_Viewer *v, int loads, int direction, int32_t si
     }
     for (int i = 0; i < loads; i++) {
         int32_t blockSize = direction == 0 && c->page != 0 && c->blockSize > 0 ? c->blockSize : size;
-        int32_t start =
-            direction == 2 ? static_cast<int32_t>(c->page) * c->linesPerPage : startFor(c, direction, blockSize);
+        int64_t first = static_cast<int64_t>(c->page) * c->linesPerPage;
+        int32_t start = direction == 2 ? static_cast<int32_t>(first < INT32_MAX / 2 ? first : INT32_MAX / 2)
+                                       : startFor(c, direction, blockSize);
         if (isHistory(c) && start + blockSize > c->total) blockSize = c->total - start;
         loadBlock(c, v, start, blockSize);
     }

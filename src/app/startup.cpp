@@ -54,6 +54,7 @@
 #include "input/actions.h"
 #include "input/navigation.h"
 #include "objects/keypad.h"
+#include "runtime/command_age.h"
 #include "runtime/heap.h"
 #include "runtime/hooks.h"
 #include "runtime/pump.h"
@@ -209,6 +210,12 @@ void refreshCycle()
     }
 }
 
+bool isOperatorInput(const GR_EVENT &event)
+{
+    return event.type == GR_EVENT_TYPE_BUTTON_DOWN || event.type == GR_EVENT_TYPE_BUTTON_UP ||
+           event.type == GR_EVENT_TYPE_KEY_DOWN || event.type == GR_EVENT_TYPE_KEY_UP;
+}
+
 // Answers false when the program is to end.
 bool dispatch(const GR_EVENT &event)
 {
@@ -242,9 +249,16 @@ bool dispatch(const GR_EVENT &event)
 {
     for (;;) {
         GR_EVENT event;
-        if (!EP_takeKeptEvent(&event)) GrGetNextEventTimeout(&event, static_cast<GR_TIMEOUT>(VM_getRefreshPeriod()));
+        int64_t made = 0;
+        if (!EP_takeKeptEvent(&event, &made)) {
+            GrGetNextEventTimeout(&event, static_cast<GR_TIMEOUT>(VM_getRefreshPeriod()));
+            made = PUMP_nowMs();
+        }
         DS_exchangeWithPanel();
-        if (!dispatch(event)) EP_endProgram();
+        if (isOperatorInput(event)) CMD_begin(made);
+        bool goOn = dispatch(event);
+        CMD_end();
+        if (!goOn) EP_endProgram();
         if (g_GrFlushNotified > 0) {
             GrFlush();
             g_GrFlushNotified = 0;
@@ -273,6 +287,7 @@ void resetLayers()
     SRVC_reset();
     EP_reset();
     PUMP_reset();
+    CMD_reset();
     EM_reset();
     GR_reset();
     AL_reset();

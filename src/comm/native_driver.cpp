@@ -10,6 +10,7 @@
 #include "data/process_points.h"
 #include "data/value_format.h"
 #include "data/value_store.h"
+#include "runtime/command_age.h"
 #include "runtime/hooks.h"
 #include "runtime/log.h"
 #include "runtime/settings.h"
@@ -86,11 +87,13 @@ void Tarsel_setForceOrder() { forceOrder = true; }
 
 int Tarsel_cgiCall(const char *text, int)
 {
-    if (!text || GetRemoteStatus() == 0) return 0;
+    if (!text || GetRemoteStatus() == 0 || !CMD_maySend(text)) return 0;
     char request[PPO_VALUE_SIZE];
     safe_strncpy(request, text, sizeof request);
+    CMD_beginSend();
     if (!SRVR_CgiCall(GetRemoteIpAddress(), request, sizeof request))
         err_append(0, "Failed to send CGI call !\n \"%s\"\n", text);
+    CMD_endSend();
     return 0;
 }
 
@@ -264,8 +267,11 @@ int SRVR_ReadFile(const char *host, const char *orderFileName, char *buffer, int
 
 int SRVR_WriteVal(const char *host, const char *name, const char *value, int size)
 {
-    if (!name || !value) return 0;
-    return Tarsel_driverFor(remoteServiceId)->writeValue(host, name, value, size);
+    if (!name || !value || !CMD_maySend(name)) return 0;
+    CMD_beginSend();
+    int written = Tarsel_driverFor(remoteServiceId)->writeValue(host, name, value, size);
+    CMD_endSend();
+    return written;
 }
 
 void Tarsel_attachHooks()

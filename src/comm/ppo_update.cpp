@@ -5,6 +5,7 @@
 // only.
 #include "comm/ppo_update.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -15,6 +16,7 @@
 #include "runtime/hooks.h"
 #include "runtime/log.h"
 #include "runtime/network.h"
+#include "runtime/pump.h"
 #include "runtime/settings.h"
 #include "runtime/str_util.h"
 
@@ -25,6 +27,9 @@ constexpr int kAttempts = 3;
 char ppoOrderString[PPO_ORDER_SIZE]; // the order being built; then the reply of the value file
 char ppoOrderStrPrv[PPO_ORDER_SIZE]; // the order last sent
 bool backingOff;                     // every attempt of the last update failed
+int64_t updateStarted;               // PUMP_nowMs of the update in flight, 0 when none
+int64_t staleAfterMs;                // how long it may wait before its values are not live
+bool markedStale;                    // the update in flight has set its values "Not available"
 
 // Appends text to the order string; false when it no longer fits.
 bool appendOrder(size_t *length, const char *text)
@@ -84,14 +89,9 @@ int PPO_update_OV_RF(int force, int period)
     return 1;
 }
 
-} // namespace
-
-int PPO_update(int force, int period)
+// The attempts of one update.
+int updateWithAttempts(int force, int period)
 {
-    if (PPO_getList()->count == 0) {
-        PPO_setReady(1);
-        return 1;
-    }
     // In the back-off the one attempt is never the last of three, so the
     // lasting failure is reported once, when it begins.
     pterm.comm_err_count = 0;
@@ -115,6 +115,30 @@ int PPO_update(int force, int period)
     return 0;
 }
 
+} // namespace
+
+int PPO_update(int force, int period)
+{
+    if (PPO_getList()->count == 0) {
+        PPO_setReady(1);
+        return 1;
+    }
+    updateStarted = PUMP_nowMs();
+    staleAfterMs = 2LL * period > PPO_STALE_MIN_MS ? 2LL * period : PPO_STALE_MIN_MS;
+    markedStale = false;
+    int result = updateWithAttempts(force, period);
+    updateStarted = 0;
+    return result;
+}
+
+int PPO_markStaleWhileWaiting()
+{
+    if (updateStarted == 0 || markedStale || PUMP_nowMs() - updateStarted <= staleAfterMs) return 0;
+    markedStale = true;
+    PPO_invalidAllValues();
+    return 1;
+}
+
 int PPO_isBackingOff() { return backingOff; }
 
 int PPO_OrderValuesUpdate(int force, int period) { return PPO_update(force, period); }
@@ -131,4 +155,6 @@ void PPO_resetUpdate()
     ppoOrderString[0] = '\0';
     ppoOrderStrPrv[0] = '\0';
     backingOff = false;
+    updateStarted = 0;
+    markedStale = false;
 }

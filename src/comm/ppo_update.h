@@ -8,6 +8,12 @@
 int PPO_update(int force, int period);
 // True while the target keeps failing.
 int PPO_isBackingOff();
+// Values are not live while an update waits for the target longer than
+// PPO_STALE_MIN_MS or two refresh periods: called while the panel waits, it
+// sets every value to "Not available" once per update and answers 1 then (the
+// caller redraws), else 0.
+#define PPO_STALE_MIN_MS 3000
+int PPO_markStaleWhileWaiting();
 int PPO_OrderValuesUpdate(int force, int period);
 void PPO_ReadFileUpdate();
 // Forgets the order last sent, so that the next update orders again.

@@ -43,6 +43,7 @@ struct S7Block {
 S7Block block;
 uint8_t blockData[S7_BLOCK_MAX];
 bool partFlags[S7_BLOCK_MAX];
+bool partRead[S7_BLOCK_MAX]; // the part came in the last read, or is not asked for
 std::atomic<uint16_t> pduReference{0};
 uint8_t replyBuffer[S7_REPLY_SIZE];
 
@@ -275,6 +276,16 @@ const TcrEntry *formatOf(const char *name)
 }
 
 // Every point of the read list that lies whole in the block.
+// Whether the bytes from offset on all came in the last read (or are parts
+// the page does not ask for).
+bool bytesRead(long offset, int size)
+{
+    for (long k = offset / block.partSize; k <= (offset + size - 1) / block.partSize; k++)
+        if (!partRead[k]) return false;
+    return true;
+}
+
+// The points in the block; those whose bytes failed to come read "Not available".
 void decodePoints(PpoList *list)
 {
     for (PpoRecord *r = list->first; r; r = r->next) {
@@ -283,6 +294,10 @@ void decodePoints(PpoList *list)
         long offset = a.byteAddress - block.start;
         int size = S7_valueSize(a);
         if (offset < 0 || size <= 0 || offset + size > block.length) continue;
+        if (!bytesRead(offset, size)) {
+            PPO_updateValue(r, PPO_NOT_AVAILABLE);
+            continue;
+        }
         char text[PPO_VALUE_SIZE];
         if (S7_decodeValue(a, blockData + offset, static_cast<int>(block.length - offset), text))
             PPO_updateValue(r, text);
@@ -495,9 +510,13 @@ int S7_readValues(const char *host, PpoList *list)
     for (long done = 0, k = 0; done < block.length; done += block.partSize, k++) {
         int length = static_cast<int>(block.length - done < block.partSize ? block.length - done : block.partSize);
         uint8_t *part = blockData + done;
+        // A part the page does not flag is zeros by design; one that failed
+        // is zeros standing for values that did not come.
+        bool read = partFlags[k] && readPart(host, block.start + done, length, part);
         if (partFlags[k]) asked++;
-        if (partFlags[k] && readPart(host, block.start + done, length, part)) answered++;
+        if (read) answered++;
         else std::memset(part, 0, static_cast<size_t>(length));
+        partRead[k] = read || !partFlags[k];
     }
     // A gateway that answered nothing is a failed read, retried by the update.
     if (asked > 0 && answered == 0) return 0;

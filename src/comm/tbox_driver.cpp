@@ -10,6 +10,7 @@
 #include "data/value_format.h"
 #include "runtime/hooks.h"
 #include "runtime/log.h"
+#include "runtime/settings.h"
 #include "runtime/str_util.h"
 #include "transport/http_client.h"
 
@@ -17,31 +18,37 @@ namespace {
 
 char valuePage[PPO_VALUE_SIZE];
 
-// One line "name=value": the value of a point of the read list. Lines of
-// other names are the target's values that this page does not show.
-void takeLine(char *line)
+// One line "name=value": the value of a point of the read list (answers 1
+// then). Lines of other names are the target's values that this page does
+// not show.
+int takeLine(char *line)
 {
     size_t length = std::strlen(line);
     if (length > 0 && line[length - 1] == '\r') line[--length] = '\0';
-    if (length < 2 || line[0] == '#') return;
+    if (length < 2 || line[0] == '#') return 0;
     char *equals = std::strchr(line, '=');
-    if (!equals) return;
+    if (!equals) return 0;
     *equals = '\0';
-    if (PpoRecord *r = PPO_lookup(line)) PPO_updateValue(r, equals + 1);
+    PpoRecord *r = PPO_lookup(line);
+    if (r) PPO_updateValue(r, equals + 1);
+    return r ? 1 : 0;
 }
 
 // The lines of the page; a last line cut at the end of the buffer is dropped.
-void parsePage(char *text, int size)
+// Answers the number of points taken.
+int parsePage(char *text, int size)
 {
     bool cut = static_cast<int>(std::strlen(text)) >= size - 1;
+    int taken = 0;
     while (*text) {
         char *end = std::strchr(text, '\n');
-        if (!end && cut) return;
+        if (!end && cut) break;
         if (end) *end = '\0';
-        takeLine(text);
-        if (!end) return;
+        taken += takeLine(text);
+        if (!end) break;
         text = end + 1;
     }
+    return taken;
 }
 
 // The TBox address: element 4 of the format's parameters, trimmed, or the
@@ -94,7 +101,13 @@ int TBX_readValues(const char *host, const char *, char *reply, int size, PpoLis
     safe_strncpy(path, valuePage, sizeof path);
     reply[0] = '\0';
     int result = RelayURL(host, RLY_RAW, path, reply, size);
-    if (result) parsePage(reply, size);
+    // A page that names none of the points is not the value page: a failed
+    // read, reported by the last attempt of the update.
+    if (result && parsePage(reply, size) == 0 && list->count > 0) {
+        result = 0;
+        if (pterm.comm_err_count >= pterm.comm_err_limit)
+            err_append(0, "readValues() failed!\n TBox value page without any point of the page\n", nullptr);
+    }
     reply[0] = '\0';
     return result;
 }

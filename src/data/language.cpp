@@ -17,6 +17,7 @@
 namespace {
 
 constexpr int kLineSize = 4096;
+constexpr long kFileLimit = 1L << 20; // bytes of a table that are read
 constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
 
 HC_List entries;
@@ -44,12 +45,17 @@ bool takeLine(char *line)
     return entry && HC_mClientEntries_Add(LR_malloc, &entries, entry);
 }
 
-void readTable(int handle, char *line)
+void readTable(int handle, char *line, const char *name)
 {
     int end = 0;
     bool first = true;
-    while (!end) {
+    for (long taken = 0; !end;) {
+        if (taken > kFileLimit) {
+            log_append(0, "Language table longer than 1 MB, the rest is left out:\n %s\n", name);
+            return;
+        }
         int length = Tarsel_fileReadln(line, kLineSize, handle, &end);
+        taken += length + 1;
         if (end && length == 0) break;
         char *text = line;
         if (first && std::strncmp(text, kUtf8Mark, 3) == 0) text += 3;
@@ -78,7 +84,7 @@ int LR_parseCsvFile(const char *name)
         return -1;
     }
     if (pterm.debug_level == 1) log_append(0, "Open CSV File: %s\n", name);
-    readTable(handle, line);
+    readTable(handle, line, name);
     Tarsel_fileClose(handle);
     LR_updateTopHeap();
     HK_hooks()->checkClockFlag();

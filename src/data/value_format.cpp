@@ -791,8 +791,15 @@ int TCR_parseTcrFile(const char *fileName)
     }
     char line[2 * TCR_LINE_SIZE];
     int end = 0;
+    long taken = 0;
     for (int number = 1; !end; number++) {
+        if (taken > TCR_FILE_LIMIT) {
+            log_append_int(0, "TCR file longer than 1 MB: read up to line %ld, the rest is left out\n", number - 1L);
+            log_append(0, " %s\n", fileName);
+            break;
+        }
         int length = Tarsel_fileReadln(line, sizeof line, file, &end);
+        taken += length + 1;
         if (length >= TCR_LINE_SIZE) {
             logLine(number, "longer than 255 characters, skipped:", line);
         } else if (!addLine(line, number)) {

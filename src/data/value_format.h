@@ -7,10 +7,11 @@
 // through the log. Main thread only.
 #pragma once
 
-#define TCR_LINE_SIZE 256  // a line of the file: at most 255 characters
-#define TCR_NAME_SIZE 128  // a formatted name: at most 127 characters
-#define TCR_PARAM_SIZE 256 // a parameter text: at most 255 characters
-#define TCR_VALUE_SIZE 256 // the value buffers the conversions work on
+#define TCR_LINE_SIZE 256         // a line of the file: at most 255 characters
+#define TCR_FILE_LIMIT (1L << 20) // bytes of a table that are read
+#define TCR_NAME_SIZE 128         // a formatted name: at most 127 characters
+#define TCR_PARAM_SIZE 256        // a parameter text: at most 255 characters
+#define TCR_VALUE_SIZE 256        // the value buffers the conversions work on
 
 // Parameter fields, counted from 0.
 enum { TCR_FIELD_MIN = 0, TCR_FIELD_MAX = 1, TCR_FIELD_FORMAT = 2, TCR_FIELD_UNIT = 3 };

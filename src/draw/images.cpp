@@ -1,8 +1,10 @@
 // Image cache: picture files decoded once into pixmaps (BltImageList) and then
 // copied to the drawing target. Reads files through the target link, keeps the
-// byte count in pterm.img_mem_used, logs through the log.
+// decoded byte count in pterm.img_mem_used, logs through the log; clearing it
+// clears the X bitmaps' cache too.
 #include "draw/images.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -10,6 +12,7 @@
 #include "runtime/settings.h"
 #include "transport/file_layer.h"
 #include "draw/graphics.h"
+#include "draw/xbitmap.h"
 #include "runtime/log.h"
 
 BltImage *BltImageList = nullptr;
@@ -17,6 +20,7 @@ BltImage *BltImageList = nullptr;
 namespace {
 
 int clearPending = 0;
+constexpr uint64_t kPixelBytes = 4; // a pixmap's bytes per pixel
 
 BltImage *findCached(const char *name)
 {
@@ -40,16 +44,41 @@ void append(BltImage *entry)
     *tail = entry;
 }
 
-// Decodes the entry's file into its pixmap and draws it at (x, y); 1 on success.
+uint64_t pixmapBytes(int width, int height)
+{
+    return static_cast<uint64_t>(width > 0 ? width : 0) * static_cast<uint64_t>(height > 0 ? height : 0) * kPixelBytes;
+}
+
+// Whether a picture's decoded bytes alone pass the budget: then said in the log.
+bool overBudget(const char *name, int width, int height, uint64_t bytes)
+{
+    if (bytes <= pterm.img_mem_max) return false;
+    char text[ERR_BUFFER_SIZE];
+    std::snprintf(text, sizeof text, "Image refused: %d x %d pixels take %llu bytes, more than img_mem_max (%lu): %s\n",
+                  width, height, static_cast<unsigned long long>(bytes), static_cast<unsigned long>(pterm.img_mem_max),
+                  name ? name : "");
+    log_append(0, "%s", text);
+    return true;
+}
+
+// Decodes the entry's file into its pixmap and draws it at (x, y); 1 on
+// success. A picture whose header declares more pixels than the budget takes
+// is refused before it is decoded.
 int decodeInto(BltImage *e, int x, int y)
 {
+    int width, height;
+    if (NX_imageSizeFromBuffer(e->fileData, e->fileSize, &width, &height) &&
+        overBudget(e->name, width, height, pixmapBytes(width, height)))
+        return 0;
     GR_IMAGE_ID image = GrLoadImageFromBuffer(e->fileData, e->fileSize, 0);
     if (!image) return 0;
     GR_IMAGE_INFO info;
     GrGetImageInfo(image, &info);
     e->width = info.width;
     e->height = info.height;
-    e->pixmap = GrNewPixmap(info.width, info.height, nullptr);
+    e->pixmap = overBudget(e->name, info.width, info.height, pixmapBytes(info.width, info.height))
+                    ? 0
+                    : GrNewPixmap(info.width, info.height, nullptr);
     if (!e->pixmap) {
         GrFreeImage(image);
         return 0;
@@ -57,6 +86,7 @@ int decodeInto(BltImage *e, int x, int y)
     GrDrawImageToFit(e->pixmap, g_gc, 0, 0, info.width, info.height, image);
     GrDrawImageToFit(g_main, g_gc, x, y, info.width, info.height, image);
     GrFreeImage(image);
+    IMG_chargeDecoded(e->name, info.width, info.height, pixmapBytes(info.width, info.height));
     return 1;
 }
 
@@ -68,6 +98,12 @@ unsigned char *LoadImageFromFile(const char *name, int *size)
     int handle = Tarsel_fileOpen(name, "rb");
     if (handle < 0) return nullptr;
     int length = Tarsel_fileSize(handle);
+    // A picture file larger than the budget decodes larger still.
+    if (length > 0 && static_cast<uint64_t>(length) > pterm.img_mem_max) {
+        log_append_int(0, "Image refused: the file has %ld bytes, more than img_mem_max\n", length);
+        log_append(0, " %s\n", name);
+        length = 0;
+    }
     unsigned char *data = length > 0 ? static_cast<unsigned char *>(std::malloc(static_cast<size_t>(length))) : nullptr;
     if (data && Tarsel_fileRead(data, 1, length, handle) != length) {
         std::free(data);
@@ -110,8 +146,6 @@ int DisplayGIFImage(const char *name, int x, int y, int w, int h)
         freeEntry(e);
         return 0;
     }
-    pterm.img_mem_used += static_cast<uint32_t>(e->fileSize);
-    if (pterm.img_mem_used > pterm.img_mem_max) clearPending = 1;
     append(e);
     return 1;
 }
@@ -126,8 +160,18 @@ void clearCachedBltImages()
         count++;
     }
     if (count > 0 && pterm.debug_level >= 2) log_append_int(0, "Clear %d images from caches\n", count);
+    XB_clearCache();
     pterm.img_mem_used = 0;
     clearPending = 0;
+}
+
+int IMG_chargeDecoded(const char *name, int width, int height, uint64_t bytes)
+{
+    if (overBudget(name, width, height, bytes)) return 0;
+    uint64_t total = static_cast<uint64_t>(pterm.img_mem_used) + bytes;
+    pterm.img_mem_used = total > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(total);
+    if (pterm.img_mem_used > pterm.img_mem_max) clearPending = 1;
+    return 1;
 }
 
 int bltImageCacheMarked() { return clearPending; }

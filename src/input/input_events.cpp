@@ -11,6 +11,7 @@
 #include "input/key_bindings.h"
 #include "input/key_queue.h"
 #include "input/navigation.h"
+#include "runtime/command_age.h"
 #include "runtime/hooks.h"
 #include "runtime/log.h"
 #include "runtime/settings.h"
@@ -269,10 +270,13 @@ int MH_entry()
     signed char character;
     const char *name;
     uint32_t state;
-    while (GetPressedKey(&character, &name, &state)) {
+    int64_t made;
+    while (GetPressedKey(&character, &name, &state, &made)) {
         char held[KEY_NAME_SIZE];
         safe_strncpy(held, name, sizeof held);
+        int64_t outer = CMD_begin(made);
         deliverKey(character, held, state);
+        CMD_end(outer);
         processed = 1;
     }
     draining = false;

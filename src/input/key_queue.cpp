@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "nanox/nano-X.h"
+#include "runtime/command_age.h"
 #include "runtime/log.h"
 #include "runtime/str_util.h"
 
@@ -16,6 +17,7 @@ struct KeyEvent {
     signed char character;
     char name[KEY_NAME_SIZE];
     uint32_t state;
+    int64_t madeMs; // when the operator gave the key
 };
 
 // Each keystroke may bring its release: the ring has room for both, and
@@ -87,6 +89,7 @@ int SetPressedFKey(uint32_t state, signed char character, const char *name)
     e.character = character;
     safe_strncpy(e.name, name, sizeof e.name);
     e.state = state;
+    e.madeMs = CMD_madeMs();
     writeIndex = (writeIndex + 1) % kRingSize;
     count++;
     return 0;
@@ -95,7 +98,7 @@ int SetPressedFKey(uint32_t state, signed char character, const char *name)
 int SetPressedKey(uint32_t state, signed char character) { return SetPressedFKey(state, character, ""); }
 int SetKeyEvent(uint32_t state, const char *name) { return SetPressedFKey(state, 0, name); }
 
-int GetPressedKey(signed char *character, const char **name, uint32_t *state)
+int GetPressedKey(signed char *character, const char **name, uint32_t *state, int64_t *madeMs)
 {
     std::lock_guard<std::mutex> hold(queueLock);
     if (count == 0) return 0;
@@ -104,6 +107,7 @@ int GetPressedKey(signed char *character, const char **name, uint32_t *state)
     if (character) *character = e.character;
     if (name) *name = takenName;
     if (state) *state = e.state;
+    if (madeMs) *madeMs = e.madeMs;
     if (isKeystroke(e.state)) keystrokes--;
     readIndex = (readIndex + 1) % kRingSize;
     count--;

@@ -15,8 +15,9 @@ int SetPressedKey(uint32_t state, signed char character);
 int SetKeyEvent(uint32_t state, const char *name);
 // Takes the oldest entry: answers 1 and fills the outputs (name points into a
 // buffer of the queue, valid until the next call; empty for a plain
-// character), or 0 when the queue is empty.
-int GetPressedKey(signed char *character, const char **name, uint32_t *state);
+// character; madeMs the time the key was given, CMD_madeMs when queued), or 0
+// when the queue is empty.
+int GetPressedKey(signed char *character, const char **name, uint32_t *state, int64_t *madeMs = nullptr);
 // Empties the queue, the name of the last key taken and the modifiers.
 void ResetKeyQueue();
 void MH_clearKeyEvents();

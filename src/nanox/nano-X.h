@@ -648,6 +648,9 @@ void GrDrawImagePartToFit(GR_DRAW_ID id, GR_GC_ID gc, GR_COORD dx, GR_COORD dy, 
 #define GrDrawImageToFit(id, gc, x, y, width, height, imageid)                                                         \
     GrDrawImagePartToFit(id, gc, x, y, width, height, 0, 0, 0, 0, imageid)
 void GrFreeImage(GR_IMAGE_ID id);
+/* The width and height a picture file held in memory declares in its header,
+   read without decoding it: 1, or 0 when the format is not known. */
+int NX_imageSizeFromBuffer(const void *buffer, int size, int *width, int *height);
 
 void GrGetNextEvent(GR_EVENT *ep);
 void GrGetNextEventTimeout(GR_EVENT *ep, GR_TIMEOUT timeout);

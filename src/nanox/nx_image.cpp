@@ -46,6 +46,14 @@ GR_IMAGE_ID GrLoadImageFromBuffer(void *buffer, int size, int flags)
     return id;
 }
 
+int NX_imageSizeFromBuffer(const void *buffer, int size, int *width, int *height)
+{
+    int channels = 0;
+    *width = *height = 0;
+    if (!buffer || size <= 0) return 0;
+    return stbi_info_from_memory(static_cast<const stbi_uc *>(buffer), size, width, height, &channels) ? 1 : 0;
+}
+
 void GrGetImageInfo(GR_IMAGE_ID id, GR_IMAGE_INFO *iip)
 {
     if (!iip) return;

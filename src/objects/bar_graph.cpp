@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "draw/button_face.h"
+#include "data/process_points.h"
 #include "draw/graphics.h"
 #include "runtime/settings.h"
 #include "runtime/str_util.h"
@@ -172,6 +173,15 @@ double preparedValue(double v, const Params &p)
 
 bool validRange(const Params &p) { return p.max > p.min; }
 
+// A value the target could not give: no bar or needle, the words instead.
+bool notAvailable(const char *valueText) { return stringcmp(valueText, PPO_NOT_AVAILABLE); }
+
+void drawNotAvailable(const OB_Object &o, uint32_t colour)
+{
+    G_SetFont(o.font);
+    G_DrawText(PPO_NOT_AVAILABLE, o.x, o.y, o.width, o.height, G_ALIGN_CENTER | G_ALIGN_MIDDLE, colour);
+}
+
 // ---- bar -----------------------------------------------------------------------------
 
 int scaleBand(const Params &p) { return p.scale ? BG_SCALE_BAND : 0; }
@@ -203,15 +213,18 @@ bool contains(const int outer[4], const BG_BarGraph *bar)
 }
 
 // Fills the bar. On a refresh, a bar that no longer covers the one drawn last
-// first clears its box (unless every refresh redraws the page) and has the
-// page drawn anew; a full redraw has just drawn what lies beneath it, and
-// leaves it alone.
-void paintBar(BG_BarGraph *bar, const Params &p, double v, int full, int *zero)
+// (or that replaces the words "Not available") first clears its box (unless
+// every refresh redraws the page) and has the page drawn anew; a full redraw
+// has just drawn what lies beneath it, and leaves it alone. A value that is
+// not live paints no bar.
+void paintBar(BG_BarGraph *bar, const Params &p, double v, bool live, int full, int *zero)
 {
     const OB_Object &o = bar->object;
     int box[4];
     barBox(o, p, v, box, zero);
-    if (!full && bar->barWidth > 0 && bar->barHeight > 0 && !contains(box, bar)) {
+    if (!live) box[2] = box[3] = 0;
+    bool words = bar->wordsShown && live;
+    if (!full && (words || (bar->barWidth > 0 && bar->barHeight > 0 && !contains(box, bar)))) {
         if (pterm.full_redraw == 0) G_FillRect(o.x, o.y, o.width, o.height, G_GetBackGroundColor());
         scheduleFullRedraw();
     }
@@ -274,6 +287,7 @@ void drawLimit(const OB_Object &o, const Params &p, double limit)
 void drawBar(BG_BarGraph *bar, Params p, const char *valueText, int full)
 {
     const OB_Object &o = bar->object;
+    bool live = !notAvailable(valueText);
     double v = valueOf(valueText), low = p.low, high = p.high;
     if (p.inverted) {
         double min = p.min;
@@ -281,7 +295,7 @@ void drawBar(BG_BarGraph *bar, Params p, const char *valueText, int full)
     }
     int zero = 0;
     if (validRange(p)) {
-        if (p.valueRepaint >= 0) paintBar(bar, p, preparedValue(v, p), full, &zero);
+        if (p.valueRepaint >= 0) paintBar(bar, p, preparedValue(v, p), live, full, &zero);
         if (p.scale && p.step > 0.0) drawScale(o, p, zero);
         if (p.lowMark) drawLimit(o, p, low);
         if (p.highMark) drawLimit(o, p, high);
@@ -290,6 +304,8 @@ void drawBar(BG_BarGraph *bar, Params p, const char *valueText, int full)
     int h = o.height - (p.scale && p.horizontal ? BG_SCALE_BAND : 0);
     if (p.editFrame) DM_DrawEditField("", o.x, o.y, w, h, p.lineColor);
     if (p.border) G_DrawRect2(o.x, o.y, w, h, p.lineColor, o.lineStyle, o.lineWidth);
+    if (!live && p.valueRepaint >= 0) drawNotAvailable(o, p.lineColor);
+    bar->wordsShown = !live && p.valueRepaint >= 0;
 }
 
 // ---- gauge ------------------------------------------------------------------------------
@@ -369,11 +385,15 @@ void drawGauge(BG_BarGraph *bar, const Params &p, const char *valueText, int ful
     Dial d = dialOf(bar->object, p);
     // The needle is drawn over what is there: on a refresh that changed the
     // gauge the old one goes with a full redraw of the page.
+    bool live = !notAvailable(valueText);
+    bool words = !live && p.valueRepaint >= 0;
     BG_Dial drawn = dialDrawn(p, d, valueText);
-    if (!full && !sameDial(drawn, bar->dial)) scheduleFullRedraw();
+    if (!full && (!sameDial(drawn, bar->dial) || words != (bar->wordsShown != 0))) scheduleFullRedraw();
     bar->dial = drawn;
-    if (p.valueRepaint >= 0) drawNeedle(bar->object, p, d, valueText);
+    if (p.valueRepaint >= 0 && live) drawNeedle(bar->object, p, d, valueText);
     if (p.scale) drawDialScale(p, d);
+    if (words) drawNotAvailable(bar->object, p.lineColor);
+    bar->wordsShown = words;
 }
 
 } // namespace

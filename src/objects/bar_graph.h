@@ -46,6 +46,7 @@ struct BG_BarGraph {
     int16_t barX, barY, barWidth, barHeight; // the bar last filled; width 0 when none
     char *text;                              // change-detection text of the last drawing (heap1)
     BG_Dial dial;                            // the gauge last drawn
+    uint8_t wordsShown;                      // "Not available" is on the screen
 };
 
 // Loaders of "IBarGraphP" and "CircularGaugeP": the body is the painter block.

@@ -43,8 +43,10 @@ bool saneRange(double *low, double *high)
         double t = *low;
         *low = *high, *high = t;
     }
-    if (!(*high > *low)) *high = *low + 1.0;
-    return std::isfinite(*high - *low);
+    // An empty range is widened by one unit, or by a millionth of its value
+    // where one unit is lost in the value's precision.
+    if (!(*high > *low)) *high = *low + std::fmax(1.0, std::fabs(*low) * 1e-6);
+    return *high > *low && std::isfinite(*high - *low);
 }
 
 double clampInto(double v, double low, double high) { return v < low ? low : (v > high ? high : v); }
@@ -370,9 +372,12 @@ void GR_drawScale(const GR_Graph *g, int axis, double step, uint32_t colour)
     bool x = axis == GR_AXIS_X;
     double low = x ? g->xmin : g->ymin, high = x ? g->xmax : g->ymax, origin = x ? ox : oy;
     if (!usableStep(high - low, x ? area[2] : area[3], &step)) return;
+    // At most one tick per pixel and two more: a step below the precision of
+    // the values would not move v.
+    int ticks = (x ? area[2] : area[3]) + 2;
     double i = std::trunc((low - origin) / step);
     int length = tickLength(i);
-    for (double v = origin + i * step; v <= high; i += 1.0, v = origin + i * step) {
+    for (double v = origin + i * step; v <= high && ticks-- > 0; i += 1.0, v = origin + i * step) {
         length = tickLength(i);
         if (x) xTick(g, v, oy, length, area, colour);
         else yTick(g, v, ox, length, area, colour);

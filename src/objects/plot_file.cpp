@@ -3,6 +3,7 @@
 #include "objects/plot_file.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -10,6 +11,7 @@
 #include "draw/graphics.h"
 #include "objects/graph.h"
 #include "runtime/log.h"
+#include "runtime/pump.h"
 #include "runtime/settings.h"
 #include "runtime/str_util.h"
 
@@ -17,13 +19,29 @@ namespace {
 
 constexpr int kEnd = -1;
 constexpr int kAbsoluteTextHeight = 25;
+constexpr int kOffsetLimit = 100000; // a text offset beyond any screen, kept clear of overflow
 
-// The file with one character of look-ahead.
+constexpr long kFileLimit = 1L << 20; // bytes of a plot file that are read
+constexpr int64_t kDrawLimitMs = 500; // time a plot file may take
+constexpr long kClockEvery = 1024;    // characters between two looks at the clock
+
+// The file with one character of look-ahead. A file that passes its limits
+// ends there, as if the file ended.
 struct Reader {
     int file;
     int pushed;
     bool hasPushed;
+    long taken;
+    int64_t deadline;
+    bool cut;
 };
+
+bool withinLimits(Reader *r)
+{
+    if (r->cut) return false;
+    if (++r->taken > kFileLimit || (r->taken % kClockEvery == 0 && PUMP_nowMs() > r->deadline)) r->cut = true;
+    return !r->cut;
+}
 
 int next(Reader *r)
 {
@@ -31,7 +49,7 @@ int next(Reader *r)
         r->hasPushed = false;
         return r->pushed;
     }
-    return Tarsel_fileGetc(r->file);
+    return withinLimits(r) ? Tarsel_fileGetc(r->file) : kEnd;
 }
 
 void unget(Reader *r, int c)
@@ -161,11 +179,13 @@ void readUnit(GR_Graph *g, Reader *r)
     unit[0] = low, unit[1] = high;
 }
 
+int offsetOf(int v) { return v > kOffsetLimit ? kOffsetLimit : v; }
+
 void readTextCommand(GR_Graph *g, Reader *r)
 {
     next(r);
     int mode = next(r);
-    int x = readIntFF(r), y = readIntFF(r);
+    int x = offsetOf(readIntFF(r)), y = offsetOf(readIntFF(r));
     char text[GR_TEXT_SIZE];
     readText(r, text, sizeof text);
     const OB_Object &o = g->object;
@@ -232,7 +252,7 @@ int GR_parseFile(GR_Graph *g, const char *name)
         return 0;
     }
     GR_setGrColor(g->lineColor);
-    Reader r = {file, 0, false};
+    Reader r = {file, 0, false, 0, PUMP_nowMs() + kDrawLimitMs, false};
     for (int c = next(&r); c != kEnd; c = next(&r)) {
         if (c != '#') continue;
         int command = next(&r);
@@ -240,5 +260,10 @@ int GR_parseFile(GR_Graph *g, const char *name)
         if (command != '#') parseElement(g, &r, command, name);
     }
     Tarsel_fileClose(file);
+    if (r.cut) {
+        log_append_int(0, "Plot file: drawn up to byte %ld, the rest is left out (1 MB or half a second at most)\n",
+                       r.taken - 1);
+        log_append(0, " %s\n", name);
+    }
     return 1;
 }

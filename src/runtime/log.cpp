@@ -45,16 +45,33 @@ void writeTimeLine(FILE *f)
     std::fprintf(f, "%s\n", now);
 }
 
-// At level 1 the log may not grow beyond 1 MB: checked every 30th call.
+// The log file's path: AppPath + name, or the name when it is absolute.
+void logPath(char *path, size_t size)
+{
+    const char *name = pterm.log_file;
+    bool absolute = name[0] == '/' || name[0] == '\\';
+    std::snprintf(path, size, "%s%s", absolute ? "" : AppPath, name);
+}
+
+// At level 1 the log may not grow beyond 1 MB (checked every 30th call): the
+// full file becomes "<log_file>.1", replacing the one before, and the log goes
+// on in a new file.
 void guardSize(FILE *f)
 {
     if (pterm.debug_level != 1 || appendCount++ % 30 != 29) return;
     if (std::ftell(f) <= kLevel1MaxBytes) return;
+    char path[SYS_PATH_SIZE + sizeof pterm.log_file], kept[sizeof path + 2];
+    logPath(path, sizeof path);
+    std::snprintf(kept, sizeof kept, "%s.1", path);
     writeTimeLine(f);
-    std::fputs("MAXIMUM FILE SIZE REACHED FOR debug_level 1!\nSTOP LOGGER!\n<EOF>", f);
+    std::fprintf(f, "MAXIMUM FILE SIZE REACHED FOR debug_level 1!\nThe log goes on in a new file.\n<EOF>");
     std::fclose(logStream);
     logStream = nullptr;
-    pterm.debug_level = 0;
+    std::rename(path, kept);
+    FILE *next = stream();
+    if (!next) return;
+    writeTimeLine(next);
+    std::fprintf(next, "Log continued; the previous part is in %s.1\n", pterm.log_file);
 }
 
 void writeFormatted(int stamp, const char *text, bool flush)

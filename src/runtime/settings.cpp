@@ -77,6 +77,7 @@ const Element kElements[] = {
     NUM(mem_heap2_kb, Kind::UnsignedLong),
     NUM(mem_lrheap_kb, Kind::UnsignedLong),
     NUM(remote_view, Kind::Int),
+    NUM(cmd_timeout_ms, Kind::Int),
 };
 
 #undef TEXT
@@ -241,6 +242,7 @@ void initSettings()
     safe_strncpy(pterm.temp_dir, "~pt~", sizeof pterm.temp_dir);
     setExt(pterm.loading_msg, 1, 0, "Loading...", 0, 0, 0, 0, colorWord(0, 0, 0), colorWord(0, 0, 0));
     pterm.comm_err_limit = 3;
+    pterm.cmd_timeout_ms = 5000;
 }
 
 int parseExtObjectString(ExtObjectSpec *ext, const char *text)

@@ -62,6 +62,7 @@ struct PTermSettings {
     uint32_t mem_heap2_kb;
     uint32_t mem_lrheap_kb;
     int32_t remote_view; // the browser's remote view: 0 off, 1 the screen, 2 the screen and input
+    int32_t cmd_timeout_ms; // an operator's write or acknowledge not sent by then is dropped
 };
 
 extern PTermSettings pterm;

@@ -34,7 +34,9 @@ std::atomic_flag relayBusy = ATOMIC_FLAG_INIT;
 thread_local bool insideRelay; // this thread runs a relay request
 
 bool usesBody(int command) { return command != RLY_CGI_CALL; }
-bool readsToEnd(int command) { return command == RLY_TBOX_WRITE || command == RLY_RAW; }
+// The write-return page is read until the connection closes. A raw page ends
+// at its announced length like a value file: a page cut before it fails.
+bool readsToEnd(int command) { return command == RLY_TBOX_WRITE; }
 
 } // namespace
 

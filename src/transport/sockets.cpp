@@ -14,6 +14,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "runtime/command_age.h"
 #include "runtime/log.h"
 #include "runtime/settings.h"
 #include "runtime/str_util.h"
@@ -71,7 +72,7 @@ int waitReady(int sock, short events, int64_t deadline)
 
 // ---- deadlines -------------------------------------------------------------
 
-int64_t SRVR_deadline() { return PUMP_nowMs() + timeoutMs; }
+int64_t SRVR_deadline() { return CMD_limitDeadline(PUMP_nowMs() + timeoutMs); }
 
 bool SRVR_exchangeAllowed(const char *what)
 {

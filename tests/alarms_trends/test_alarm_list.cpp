@@ -175,6 +175,11 @@ TEST_F(AlarmList, CurrentAlarmsPageByPage)
     cycle();
     EXPECT_EQ(current("PageNr."), "0") << "beyond the last page: page 0";
     EXPECT_EQ(queries()[1], "list=list%201&action=loadDefOverview&startLine=0&endLine=9&sort=3&filter=0");
+    for (const char *far : {"2147483647", "99999999999999999999"}) {
+        set("@MACROALRDEFONPageNr.A", far);
+        cycle();
+        EXPECT_EQ(current("PageNr."), "0") << far << ": far beyond the last page, no overflow on the way";
+    }
 }
 
 TEST_F(AlarmList, ContainersWriteBackAndRedraws)
@@ -254,6 +259,7 @@ TEST_F(AlarmList, BadAnswersKeepTheRows)
         {"4;0;5f5e1000;0\n5;0;ffffffffff;0;0\nDone\n", "failed!\nfailed!\n"},
         {"1;0;5f5e1000;0;0\nDone\n9;0;5f5e1000;0;0\n", "1\tText 1"},
         {"1;0;0;0;0\n2;0;0;0;0\n3;0;0;0;0\n4;0;0;0;0\n5;0;0;0;0\n6;0;0;0;0\n", "\n4\tText 4"},
+        {"0;0;5f5e1000;0;0\n-2147483648;0;5f5e1000;0;0\nDone\n", "\n-2147483648\t\t"},
         {"1;0;5f5e10", "failed!"},
     };
     for (const Case &c : cases) {

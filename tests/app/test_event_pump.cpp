@@ -4,10 +4,12 @@
 
 #include <cstdlib>
 #include <thread>
+#include <unistd.h>
 
 #include "app/event_pump.h"
 #include "nanox/nx_core.h"
 #include "runtime/hooks.h"
+#include "runtime/pump.h"
 
 namespace {
 
@@ -49,6 +51,17 @@ TEST_F(EventPump, InputIsKeptInItsOrderAndBounded)
     ASSERT_EQ(EP_takeKeptEvent(&e), 1);
     EXPECT_EQ(e.type, GR_EVENT_TYPE_BUTTON_UP);
     EXPECT_EQ(EP_takeKeptEvent(&e), 0);
+
+    // Each kept event carries the time it was taken from the display: the
+    // age of an operator's command counts from then.
+    int64_t before = PUMP_nowMs();
+    NX_inputButton(5, 5, true);
+    EP_pumpEvents();
+    usleep(300 * 1000);
+    int64_t made = 0;
+    ASSERT_EQ(EP_takeKeptEvent(&e, &made), 1);
+    EXPECT_GE(made, before);
+    EXPECT_LE(made, before + 200) << "not the time it was handed on";
 
     for (int round = 0; round < 3; round++) {
         for (int i = 0; i < EP_KEPT_EVENTS / 2; i++) NX_inputButton(i, round, true);

@@ -8,6 +8,8 @@
 #include "comm/native_driver.h"
 #include "comm/native_protocol.h"
 #include "comm_fixtures.h"
+#include "runtime/command_age.h"
+#include "runtime/pump.h"
 #include "runtime/ramdisk.h"
 
 namespace {
@@ -44,6 +46,38 @@ TEST_F(NativeDriverTest, TargetNamesChooseTypeServiceAndKeepAlive)
     pterm.keep_alive = 1;
     Tarsel_setServiceId("Other.class");
     EXPECT_EQ(SRVR_isKeepAliveEnabled(), 1);
+}
+
+// Writes and CGI calls given for an operator's input go out only while the
+// input is younger than cmd_timeout_ms; an older one is dropped with one
+// message per input and never sent. The panel's own writes have no limit.
+TEST_F(NativeDriverTest, CommandsOfAnOldInputAreDroppedWithOneMessage)
+{
+    RawServer server(answer(httpReply("")));
+    SetRemoteHost(server.host().c_str());
+    SetRemoteStatus(1);
+    pterm.cmd_timeout_ms = 2000;
+    int64_t outer = CMD_begin(PUMP_nowMs() - 1500);
+    EXPECT_EQ(outer, 0);
+    EXPECT_EQ(Tarsel_writeVal("Pump.Run", "1", 256), 1) << "1.5 s old: sent";
+    int64_t inner = CMD_begin(PUMP_nowMs() - 2500);
+    EXPECT_EQ(Tarsel_writeVal("Pump.Run", "0", 256), 0) << "2.5 s old: dropped";
+    EXPECT_EQ(Tarsel_cgiCall("cgi-bin/pump.exe?on=1", 256), 0);
+    CMD_end(inner);
+    EXPECT_EQ(Tarsel_writeVal("Pump.Speed", "5", 256), 1) << "back to the outer input";
+    CMD_end(outer);
+    EXPECT_EQ(Tarsel_writeVal("Pump.Speed", "6", 256), 1) << "no input: the panel's own write";
+    std::vector<std::string> requests = server.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requestLine(requests[0]), "GET /cgi-bin/writeVal.exe?Pump.Run+1 HTTP/1.1");
+    EXPECT_EQ(requestLine(requests[1]), "GET /cgi-bin/writeVal.exe?Pump.Speed+5 HTTP/1.1");
+    std::string text = log();
+    EXPECT_NE(text.find("Not sent: given 2.5 s ago, the target could not be reached in time !\n Pump.Run\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("Not sent: given"), text.rfind("Not sent: given")) << "one message for the input";
+    pterm.cmd_timeout_ms = 0;
+    EXPECT_EQ(CMD_timeoutMs(), CMD_TIMEOUT_DEFAULT_MS);
 }
 
 TEST_F(NativeDriverTest, OrderLimitComesFromThePage)

@@ -2,6 +2,8 @@
 // simulator and against scripted targets: orders in blocks, reads, writes,
 // forced orders, a target that goes away, and broken value files.
 #include <algorithm>
+#include <unistd.h>
+#include <chrono>
 #include <set>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "comm/ppo_update.h"
 #include "comm_fixtures.h"
 #include "transport/http_client.h"
+#include "runtime/hooks.h"
 #include "data/process_points.h"
 #include "data/value_store.h"
 #include "data/containers.h"
@@ -147,6 +150,37 @@ TEST_F(RefreshTest, ValuesGoNotAvailableWhileTheTargetIsAwayAndComeBack)
     int cycles = 0;
     while (Tarsel_refresh(0) == 0 && cycles < 25) cycles++;
     EXPECT_EQ(cycles, 0) << "the restarted target lost the order; it is ordered again at once";
+    EXPECT_EQ(value("Point_00"), "5");
+}
+
+// A value file that stalls from second 1 to second 6 (the exchange's
+// time-out is longer): while the panel waits, once the update has waited
+// PPO_STALE_MIN_MS, the values turn "Not available" (the panel redraws then);
+// the late reply brings them back.
+std::string staleSeen;
+TEST_F(RefreshTest, ValuesAreNotLiveWhileAnUpdateWaitsLong)
+{
+    writeFile(path("values.txt"), "Point_00=5\n");
+    startSim(
+        {"--stall-after", "2", "--fault-path", "/cgi-bin/ReadFile.exe", "--fault-start", "1", "--fault-seconds", "5"});
+    SRVR_setTimeout(8000);
+    addPoints(1);
+    ASSERT_EQ(Tarsel_refresh(0), 1);
+    EXPECT_EQ(value("Point_00"), "5");
+    EXPECT_EQ(PPO_markStaleWhileWaiting(), 0) << "no update in flight";
+    usleep(1200 * 1000);
+    staleSeen.clear();
+    HK_hooks()->pumpEvents = [] {
+        if (!PPO_markStaleWhileWaiting()) return;
+        char out[256] = "";
+        PPO_getValue("Point_00", out);
+        staleSeen += std::string(out) + ";";
+    };
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Tarsel_refresh(0), 1) << "the stalled reply comes in the end";
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GT(seconds, PPO_STALE_MIN_MS / 1000.0);
+    EXPECT_EQ(staleSeen, "Not available;") << "marked once, while waiting";
     EXPECT_EQ(value("Point_00"), "5");
 }
 

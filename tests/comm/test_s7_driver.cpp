@@ -258,7 +258,7 @@ TEST_F(S7Test, WritesOnTheWire)
     EXPECT_EQ(Tarsel_writeVal("Run", "1", PPO_VALUE_SIZE), 0) << "the gateway's item error code";
 }
 
-TEST_F(S7Test, BadRepliesZeroTheirPartAndAreReported)
+TEST_F(S7Test, BadRepliesAreReportedAndTheirPartsPointsAreNotAvailable)
 {
     struct Case {
         string name, reply, reported;
@@ -299,7 +299,8 @@ TEST_F(S7Test, BadRepliesZeroTheirPartAndAreReported)
         EXPECT_NE(log().substr(logged).find(c.reported), string::npos) << c.name << "\n" << log().substr(logged);
     }
 
-    // One part fails, the other is read: the cycle goes on, the failed part reads 0.
+    // One part fails, the other is read: the cycle goes on, the points of the
+    // failed part read "Not available" (not the zeros that stand for it).
     RawServer half([](int fd, const string &request) {
         if (request.find("__S7Sys") == string::npos || field(requestBody(request), 21, 3) != 50 * 8)
             return gateway()(fd, request);
@@ -312,7 +313,7 @@ TEST_F(S7Test, BadRepliesZeroTheirPartAndAreReported)
     setPointValue("DB10.B60", "old");
     EXPECT_EQ(Tarsel_refresh(0), 1);
     EXPECT_EQ(pointValue("Byte12"), "12");
-    EXPECT_EQ(pointValue("Part1"), "0");
+    EXPECT_EQ(pointValue("Part1"), "Not available");
 }
 
 TEST_F(S7Test, BlockParametersThatCannotBeRead)
@@ -352,7 +353,7 @@ TEST_F(S7Test, SimulatorGatewayServesTheSignals)
     ASSERT_EQ(Tarsel_refresh(0), 1) << log();
     EXPECT_NE(log().find("Error 7001: error during s7Targetrequest"), string::npos)
         << "the first job had an error class";
-    EXPECT_EQ(pointValue("Pump.Run"), "0") << "its part reads 0";
+    EXPECT_EQ(pointValue("Pump.Run"), "Not available") << "its part failed";
     ASSERT_EQ(Tarsel_refresh(0), 1) << log();
     EXPECT_EQ(pointValue("Pump.Run"), "1");
     EXPECT_EQ(pointValue("Name"), "abc");

@@ -205,7 +205,7 @@ TEST_F(DriverTest, TBoxReadsTheValuePageAndWritesThroughTheReturnPage)
     EXPECT_EQ(requests[2], "GET /TBoxWriteReturn.html?P1=3&%24= HTTP/1.1");
 
     // A page larger than the buffer: the line cut at its end is not taken.
-    char small[16];
+    char small[24];
     setPointValue("P2", "old");
     EXPECT_EQ(TBX_readValues(target.host().c_str(), "", small, sizeof small, PPO_getList()), 1);
     EXPECT_EQ(pointValue("P1"), "5");
@@ -214,7 +214,37 @@ TEST_F(DriverTest, TBoxReadsTheValuePageAndWritesThroughTheReturnPage)
     usePage(target.host(), "TBox.class", "");
     addPoints({"P1"});
     EXPECT_EQ(Tarsel_refresh(0), 0);
+    EXPECT_EQ(pointValue("P1"), "Not available");
     EXPECT_NE(log().find("readValues() failed!\n TBox value page (TBOXPPOFileName) missing\n"), string::npos);
+}
+
+// A page cut before its announced length, and pages that name none of the
+// page's points (junk, empty): failed reads, whose points read "Not available".
+TEST_F(DriverTest, TBoxPagesThatAreNotTheValuePageFail)
+{
+    string reply;
+    RawServer target([&reply](int fd, const string &) {
+        RawServer::sendText(fd, reply);
+        return After::Close;
+    });
+    usePage(target.host(), "TBox.class", "TBOXPPOFileName;TBoxValues.html\n");
+    addPoints({"P1"});
+    const struct {
+        string reply, what;
+    } cases[] = {
+        {"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nP1=7\n", "cut before its length"},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 12\r\n\r\n\x01\x02\xFF junk \x7F", "junk"},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", "empty"},
+    };
+    for (const auto &c : cases) {
+        reply = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nP1=5\n";
+        ASSERT_EQ(Tarsel_refresh(0), 1) << c.what << "\n" << log();
+        ASSERT_EQ(pointValue("P1"), "5");
+        reply = c.reply;
+        EXPECT_EQ(Tarsel_refresh(0), 0) << c.what;
+        EXPECT_EQ(pointValue("P1"), "Not available") << c.what;
+    }
+    EXPECT_NE(log().find("readValues() failed!\n TBox value page without any point of the page\n"), string::npos);
 }
 
 TEST_F(DriverTest, SimulatorPlaysATBox)

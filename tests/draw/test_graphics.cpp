@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 #include <stb/stb_image_write.h>
@@ -151,13 +152,12 @@ TEST_F(Graphics, PicturesAreLoadedOnceThenCopiedFromTheCache)
         green[i * 4 + 3] = 255;
     }
     ASSERT_TRUE(stbi_write_png(path("pic.png").c_str(), 4, 3, 4, green, 16));
-    int fileSize = static_cast<int>(readFile(path("pic.png")).size());
     const uint32_t kGreen = GR_RGB(0, 255, 0);
 
     EXPECT_EQ(G_DrawImage("pic.png", 10, 10, 4, 3), 1);
     EXPECT_EQ(countColour(10, 10, 4, 3, kGreen), 12);
     EXPECT_EQ(countColour(9, 9, 6, 5, kGreen), 12);
-    EXPECT_EQ(static_cast<int>(pterm.img_mem_used), fileSize);
+    EXPECT_EQ(pterm.img_mem_used, 4u * 3u * 4u) << "the decoded pixels count, four bytes each";
     ASSERT_NE(BltImageList, nullptr);
     EXPECT_STREQ(BltImageList->name, "pic.png");
     EXPECT_EQ(BltImageList->width, 4);
@@ -175,7 +175,7 @@ TEST_F(Graphics, PicturesAreLoadedOnceThenCopiedFromTheCache)
 
     // passing img_mem_max clears the cache at the end of the frame
     ASSERT_TRUE(stbi_write_png(path("pic2.png").c_str(), 4, 3, 4, green, 16));
-    pterm.img_mem_max = static_cast<uint32_t>(fileSize) + 10;
+    pterm.img_mem_max = 4 * 3 * 4 + 40; // more than the file, less than two pictures
     G_DrawViewBegin();
     EXPECT_EQ(G_DrawImage("pic2.png", 0, 0, 4, 3), 1);
     EXPECT_EQ(bltImageCacheMarked(), 1);
@@ -186,6 +186,41 @@ TEST_F(Graphics, PicturesAreLoadedOnceThenCopiedFromTheCache)
     writeFile(path("broken.gif"), "GIF89a but nothing else");
     EXPECT_EQ(DisplayGIFImage("broken.gif", 0, 0, 10, 10), 0);
     EXPECT_EQ(BltImageList, nullptr);
+}
+
+// A decompression bomb: a small file of many pixels. Its header is read
+// before it is decoded, and a picture whose pixels alone pass img_mem_max is
+// refused with a log line; the placeholder shows instead.
+TEST_F(Graphics, PicturesWhoseDecodedSizePassesTheBudgetAreRefused)
+{
+    pterm.img_mem_max = 500000;
+    std::vector<unsigned char> grey(400 * 400, 128);
+    ASSERT_TRUE(stbi_write_png(path("bomb.png").c_str(), 400, 400, 1, grey.data(), 400));
+    ASSERT_LT(readFile(path("bomb.png")).size(), 5000u) << "a small file";
+    EXPECT_EQ(G_DrawImage("bomb.png", 10, 10, 40, 40), 0);
+    EXPECT_EQ(BltImageList, nullptr);
+    EXPECT_EQ(pterm.img_mem_used, 0u);
+    EXPECT_EQ(px(10, 10), kBlack) << "the placeholder's frame";
+    std::string log = readFile(path("pterm.log"));
+    EXPECT_NE(log.find("Image refused: 400 x 400 pixels take 640000 bytes, more than img_mem_max (500000): bomb.png"),
+              std::string::npos)
+        << log;
+
+    writeFile(path("big.png"), std::string(600000, 'x'));
+    EXPECT_EQ(G_DrawImage("big.png", 10, 10, 40, 40), 0) << "a file larger than the budget is not even read";
+    EXPECT_NE(
+        readFile(path("pterm.log")).find("Image refused: the file has 600000 bytes, more than img_mem_max\n big.png"),
+        std::string::npos);
+
+    // 300 x 300 pixels: the budget takes one (360000 bytes decoded), the
+    // second passes it and marks the cache.
+    ASSERT_TRUE(stbi_write_png(path("a.png").c_str(), 300, 300, 1, grey.data(), 300));
+    ASSERT_TRUE(stbi_write_png(path("b.png").c_str(), 300, 300, 1, grey.data(), 300));
+    EXPECT_EQ(G_DrawImage("a.png", 0, 0, 10, 10), 1);
+    EXPECT_EQ(pterm.img_mem_used, 300u * 300u * 4u);
+    EXPECT_EQ(bltImageCacheMarked(), 0);
+    EXPECT_EQ(G_DrawImage("b.png", 0, 0, 10, 10), 1);
+    EXPECT_EQ(bltImageCacheMarked(), 1);
 }
 
 TEST_F(Graphics, MissingPictureShowsACrossedBoxWithItsName)
@@ -224,6 +259,20 @@ TEST_F(Graphics, XBitmapsSetOnlyTheirBits)
     EXPECT_EQ(countColour(0, 150, 40, 10), 0);
     EXPECT_EQ(XB_drawXBitMap("none.xbm", 0, 0), 0);
     EXPECT_EQ(isXbmFile("a.gif"), 0);
+
+    // read once and kept, like pictures, until the image cache is cleared
+    unlink(path("b.xbm").c_str());
+    EXPECT_EQ(G_DrawImage("b.xbm", 150, 50, 8, 2), 1);
+    EXPECT_EQ(px(150, 50), kBlack) << "drawn from the cache";
+    EXPECT_EQ(px(157, 51), kBlack);
+    EXPECT_EQ(pterm.img_mem_used, 2u + 4u) << "the bytes of b.xbm and w.XBM";
+    clearCachedBltImages();
+    EXPECT_EQ(XB_drawXBitMap("b.xbm", 0, 0), 0) << "gone with the image cache";
+
+    writeFile(path("huge.xbm"), "#define h_width 60000\n#define h_height 60000\nchar h[] = { 0xff }");
+    EXPECT_EQ(XB_drawXBitMap("huge.xbm", 0, 150), 1);
+    EXPECT_EQ(countColour(0, 150, 40, 10), 0) << "450 MB of bits: refused";
+    EXPECT_NE(readFile(path("pterm.log")).find("Image refused: 60000 x 60000 pixels"), std::string::npos);
 }
 
 TEST_F(Graphics, FramesAreDrawnOffScreenAndShownAtTheEnd)

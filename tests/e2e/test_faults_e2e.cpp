@@ -121,6 +121,23 @@ protected:
         run.panel = std::make_unique<Panel>(path("p-" + name), setup);
         return run;
     }
+    // A press on Start at second 5 while a value file stalls from second 4
+    // (with the default time-out): the press is kept while the exchange waits
+    // and handled once it is over.
+    FaultRun pressDuringStall(const string &name, int stallSeconds)
+    {
+        writeFile(path("values.txt"), "Pump.Fault=1\nPump.Run=0\n");
+        const int seconds = 6 + stallSeconds;
+        string script = snapshotScript(seconds, kSnapshotEveryMs);
+        const string pressAt = "snapshot snapshot-5.png\n";
+        script.insert(script.find(pressAt) + pressAt.size(), "click 185 237\n");
+        FaultRun run = start(name,
+                             {"--stall-after", "2", "--fault-path", "/cgi-bin/ReadFile.exe", "--fault-start", "4",
+                              "--fault-seconds", std::to_string(stallSeconds)},
+                             seconds, 0, script);
+        run.expectSnapshotsKeptComing();
+        return run;
+    }
     string root_;
 };
 
@@ -234,22 +251,12 @@ TEST_F(FaultsE2E, APictureMissingForTenSecondsAppearsWithinTwoPeriods)
     EXPECT_GE(run.firstSnapshotShowing(available, liveValues), 0) << "with its values";
 }
 
-// A press on Start while a value file stalls (from second 4 to second 10,
-// with the default time-out): the press is kept while the exchange waits and
-// handled once it is over, so the write comes after the stalled read, not
-// inside it.
+// A stall to second 7: the press, 2 s old, is written after the stalled read,
+// not inside it.
 TEST_F(FaultsE2E, APressDuringAStalledExchangeIsHandledAfterIt)
 {
-    const long to = 10000;
-    writeFile(path("values.txt"), "Pump.Fault=1\nPump.Run=0\n");
-    string script = snapshotScript(14, kSnapshotEveryMs);
-    const string pressAt = "snapshot snapshot-5.png\n"; // at 5 s, while the read stalls
-    script.insert(script.find(pressAt) + pressAt.size(), "click 185 237\n");
-    FaultRun run = start(
-        "press",
-        {"--stall-after", "2", "--fault-path", "/cgi-bin/ReadFile.exe", "--fault-start", "4", "--fault-seconds", "6"},
-        14, 0, script);
-    run.expectSnapshotsKeptComing();
+    const long to = 7000;
+    FaultRun run = pressDuringStall("press", 3);
     long wrote = run.firstRequest(0, "writeVal.exe?Pump.Run+1 ");
     ASSERT_GE(wrote, 0) << run.target->requests();
     EXPECT_GE(wrote, to) << "not while the read was in flight";
@@ -257,6 +264,21 @@ TEST_F(FaultsE2E, APressDuringAStalledExchangeIsHandledAfterIt)
     EXPECT_TRUE(run.anySnapshotShowing(to, to + 4000, [](const Image &img) {
         return img.at(250, 155) == rgb(0, 170, 60);
     })) << "the pump runs";
+}
+
+// A stall to second 12: the press is 7 s old when the panel could send it,
+// older than the 5 s an operator's command may wait. It is dropped with a
+// message, never sent later.
+TEST_F(FaultsE2E, APressOlderThanTheCommandTimeOutIsDroppedWithAMessage)
+{
+    FaultRun run = pressDuringStall("late", 8);
+    EXPECT_EQ(run.firstRequest(0, "writeVal.exe"), -1) << run.target->requests();
+    string log = run.panel->log();
+    ASSERT_NE(log.find("Not sent: given "), string::npos) << log;
+    EXPECT_EQ(log.find("Not sent: given "), log.rfind("Not sent: given ")) << "once\n" << log;
+    EXPECT_NE(log.find("the target could not be reached in time !\n Pump.Run"), string::npos) << log;
+    EXPECT_FALSE(run.anySnapshotShowing(0, 16000, [](const Image &img) { return img.at(250, 155) == rgb(0, 170, 60); }))
+        << "the pump never runs";
 }
 
 // Two minutes of value replies that stall halfway, with the default 10 s

@@ -155,6 +155,30 @@ TEST_F(BarGraph, ScaleLimitMarksAndFrames)
     EXPECT_EQ(px(28, 108), 0xFFD3D3D3u);
 }
 
+// A value the target could not give is not drawn as 0: no bar or needle, and
+// the words across the box; the bar comes back with the value.
+TEST_F(BarGraph, NotAvailableShowsTheWordsInsteadOfABarOrNeedle)
+{
+    pterm.full_redraw = 0;
+    load("", 10, 10, 100, 100);
+    draw("50");
+    EXPECT_EQ(redRows(50, 0, 239), "60..109");
+    refresh("Not available");
+    EXPECT_EQ(redRows(50, 0, 239), "none") << "the bar is gone";
+    EXPECT_GT(count(12, 50, 96, 20, kBlack), 20) << "the words in the middle of the box";
+    refresh("80");
+    EXPECT_EQ(redRows(50, 0, 239), "30..109");
+    EXPECT_EQ(count(12, 10, 96, 20, kBlack), 0) << "the words are cleared away";
+    EXPECT_EQ(count(12, 10, 96, 100, kBlack), 0);
+
+    reset();
+    load(co(33, "") + co(35, "180"), 10, 10, 100, 100);
+    draw("Not available");
+    EXPECT_EQ(count(59, 15, 3, 35, kBlack), 0) << "no needle up (at 50)";
+    EXPECT_LT(count(62, 60, 48, 1, kBlack), 30) << "nor a needle to the right (at 0), only the words";
+    EXPECT_GT(count(12, 50, 96, 20, kBlack), 20) << "the words";
+}
+
 TEST_F(BarGraph, GaugeNeedlePointsAlongItsAngle)
 {
     // A line of 50 pixels from the centre (60, 60) at the given angle.

@@ -58,15 +58,25 @@ TEST_F(Log, ClearFileStartsWithTheDateHeader)
     EXPECT_EQ(text.substr(text.size() - 4), " --\n");
 }
 
-TEST_F(Log, LevelOneStopsTheLoggerBeyondOneMegabyte)
+// Beyond 1 MB the log moves to pterm.log.1 (the one before is replaced) and
+// goes on in a new file: it never stops.
+TEST_F(Log, LevelOneRotatesTheLogBeyondOneMegabyte)
 {
     std::string chunk(4000, 'x');
     chunk += '\n';
-    for (int i = 0; i < 400; i++) log_append(0, chunk.c_str(), nullptr);
-    EXPECT_EQ(pterm.debug_level, 0);
-    std::string text = readFile(path("pterm.log"));
-    EXPECT_NE(text.find("MAXIMUM FILE SIZE REACHED FOR debug_level 1!\nSTOP LOGGER!\n<EOF>"), std::string::npos);
-    EXPECT_LT(text.size(), 1300000u);
+    for (int round = 1; round <= 2; round++) {
+        for (int i = 0; i < 400; i++) log_append(0, chunk.c_str(), nullptr);
+        log_append(0, "round %s\n", std::to_string(round).c_str());
+        EXPECT_EQ(pterm.debug_level, 1);
+        std::string kept = readFile(path("pterm.log.1"));
+        EXPECT_NE(kept.find("MAXIMUM FILE SIZE REACHED FOR debug_level 1!\nThe log goes on in a new file.\n<EOF>"),
+                  std::string::npos);
+        EXPECT_LT(kept.size(), 1300000u);
+        std::string text = log();
+        EXPECT_NE(text.find("Log continued; the previous part is in pterm.log.1\n"), std::string::npos);
+        EXPECT_NE(text.find("round " + std::to_string(round) + "\n"), std::string::npos) << "still logging";
+        EXPECT_LT(text.size(), 1300000u);
+    }
 }
 
 TEST_F(Log, TwoThreadsNeverInterleaveWithinALine)

@@ -46,6 +46,7 @@ const char kDefaultFile[] = "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n"
                             "\t<mem_heap2_kb>0</mem_heap2_kb>\n"
                             "\t<mem_lrheap_kb>0</mem_lrheap_kb>\n"
                             "\t<remote_view>0</remote_view>\n"
+                            "\t<cmd_timeout_ms>5000</cmd_timeout_ms>\n"
                             "</pterm>\n";
 
 std::string replaced(std::string text, const std::string &from, const std::string &to)
@@ -73,7 +74,7 @@ TEST_F(Settings, MissingFileIsWrittenWithDefaultsAndDumped)
               std::string::npos);
     EXPECT_NE(log.find("- vpi_pass          : \"****\"\n"), std::string::npos);
     EXPECT_NE(log.find("- warn_btn          : !\n"), std::string::npos);
-    EXPECT_NE(log.find("- mem_lrheap_kb     : 0\n- remote_view       : 0\n\n"), std::string::npos);
+    EXPECT_NE(log.find("- mem_lrheap_kb     : 0\n- remote_view       : 0\n- cmd_timeout_ms    : 5000\n\n"), std::string::npos);
 }
 
 TEST_F(Settings, CompleteFileIsReadAndLeftUntouched)
@@ -107,10 +108,9 @@ TEST_F(Settings, CompleteFileIsReadAndLeftUntouched)
                        "- start_page       : \"plant/main.html\"\n- log_file         : \"pterm.log\"\n"),
               std::string::npos);
     EXPECT_NE(log.find("- loading_msg      : Bitte warten\n"), std::string::npos);
-    EXPECT_NE(
-        log.find("- mem_lrheap_kb    : 0\n- remote_view      : 0\n- debug_level      : 1\n\n\nHeap Default Sizes:\n\n"
-                 " RAM-Disk: 1024 KB\n Heap1   : 2048 KB\n Heap2   : 2048 KB\n LRHeap  : 512 KB\n\n"),
-        std::string::npos);
+    EXPECT_NE(log.find("- mem_lrheap_kb    : 0\n- remote_view      : 0\n- cmd_timeout_ms   : 5000\n- debug_level      : 1\n\n\nHeap Default Sizes:\n\n"
+                       " RAM-Disk: 1024 KB\n Heap1   : 2048 KB\n Heap2   : 2048 KB\n LRHeap  : 512 KB\n\n"),
+              std::string::npos);
 }
 
 TEST_F(Settings, ElementOutOfOrderStopsTheParseAndTheFileIsRewritten)
@@ -143,7 +143,7 @@ TEST_F(Settings, AnIncompleteFileKeepsTheDebugLevelReadBeforeTheFault)
 {
     std::string text = replaced(kDefaultFile, "<debug_level>1<", "<debug_level>3<");
     text = replaced(text, "<kiosk>0<", "<kiosk>1<");
-    writeFile(path("pterm.xml"), replaced(text, "\t<mem_lrheap_kb>0</mem_lrheap_kb>\n", ""));
+    writeFile(path("pterm.xml"), replaced(text, "\t<cmd_timeout_ms>5000</cmd_timeout_ms>\n", ""));
     loadSettingsFromXmlFile();
     EXPECT_EQ(pterm.debug_level, 3);
     EXPECT_EQ(pterm.kiosk, 1);
