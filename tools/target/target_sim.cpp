@@ -466,6 +466,7 @@ void handle(const httplib::Request &req, httplib::Response &res)
     if (options.hangAfter >= 0 && state.answersLeft.fetch_sub(1) <= 0) return hang();
     if (options.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options.delayMs));
     answer(req, res);
+    SIM_protocolRewrite(req, res);
     applyFault(req, res);
 }
 
