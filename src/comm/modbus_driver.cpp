@@ -177,7 +177,6 @@ const char *deviceHost()
 bool ensureConnected()
 {
     if (connected) return true;
-    if (PUMP_isPumping()) return false;
     uint32_t ip = 0;
     int unusedPort = 0;
     if (!SRV_resolveHostName(deviceHost(), &ip, &unusedPort)) {
@@ -204,6 +203,10 @@ bool ensureConnected()
 // the reply's length, or -1 when the connection failed (it is then closed).
 int exchange(const uint8_t *request, int length, uint8_t *reply)
 {
+    if (PUMP_isPumping()) {
+        log_append(0, "Modbus: refused while the panel handles events during another exchange\n", nullptr);
+        return -1;
+    }
     if (!ensureConnected()) return -1;
     requestsSent++;
     int n = -1;
@@ -503,6 +506,15 @@ int MB_writeValue(const char *, const char *name, const char *value, int)
 
 unsigned MB_getRequestCount() { return requestsSent; }
 int MB_getPlanSize() { return requestCount; }
+
+int MB_getPlanRequest(int index, int *table, int *address, int *count)
+{
+    if (index < 0 || index >= requestCount || !table || !address || !count) return 0;
+    *table = requests[index].table;
+    *address = requests[index].address;
+    *count = requests[index].count;
+    return 1;
+}
 
 const TargetDriver *MB_getDriver() { return &modbusDriver; }
 

@@ -31,6 +31,9 @@ int MB_writeValue(const char *host, const char *name, const char *value, int siz
 // Requests sent since the last reset, and the requests of the current plan.
 unsigned MB_getRequestCount();
 int MB_getPlanSize();
+// Request index of the plan: its table, first address and count; 0 when
+// there is no such request.
+int MB_getPlanRequest(int index, int *table, int *address, int *count);
 
 const TargetDriver *MB_getDriver();
 // Connection closed, settings, plan, reports and counter back to the start.
