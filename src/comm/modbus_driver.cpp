@@ -335,7 +335,8 @@ void storeValues(const Request &q, const uint8_t *data)
     char text[PPO_VALUE_SIZE];
     uint16_t registers[MB_REGISTERS_MAX];
     bool bits = MB_isBitTable(q.table);
-    for (int i = 0; !bits && i < q.count; i++) registers[i] = static_cast<uint16_t>(data[2 * i] << 8 | data[2 * i + 1]);
+    for (size_t i = 0; !bits && i < static_cast<size_t>(q.count); i++)
+        registers[i] = static_cast<uint16_t>(data[2 * i] << 8 | data[2 * i + 1]);
     for (int i = q.first; i < q.last; i++) {
         int offset = entries[i].point.address - q.address;
         int bit = bits ? data[offset / 8] >> (offset % 8) & 1 : 0;
