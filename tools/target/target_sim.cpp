@@ -622,6 +622,7 @@ int main(int argc, char **argv)
     }
     listeningPort = port;
     std::printf("port %d\n", port);
+    SIM_protocolAnnounce();
     std::fflush(stdout);
     if (options.maxSeconds > 0) {
         std::thread([&server] {

@@ -1,6 +1,6 @@
 // Modbus TCP device of panterm-target: a libmodbus server on a port of its
-// own (--modbus-port, 0 a free one, reported on standard error) beside the
-// HTTP server that serves the pages. The page's TCR file (--tcr) places the
+// own (--modbus-port, 0 a free one; "modbus port N" follows the line of the
+// HTTP port on standard output) beside the HTTP server that serves the pages. The page's TCR file (--tcr) places the
 // signals: a binding whose controller name is a Modbus point ("IR0:f32",
 // "CO0", "HR20:s6" ...) shows the signal's value there, and a write to a
 // coil or holding register that a binding covers stores the value back.
@@ -168,10 +168,11 @@ bool MBSIM_start()
         return false;
     }
     servingPort = boundPort(listener);
-    std::fprintf(stderr, "modbus port %d\n", servingPort);
     std::thread(serve, context, listener).detach();
     return true;
 }
+
+void MBSIM_announce() { std::printf("modbus port %d\n", servingPort); }
 
 void MBSIM_rewritePage(const httplib::Request &req, httplib::Response &res)
 {

@@ -104,8 +104,8 @@ const char *SIM_protocolUsage()
            "  --opc-path PATH the OPC XML-DA service (opcxmlda); --opc-faults N: SOAP faults for N requests\n"
            "  --s7-errors N   answer the first N S7 jobs with an error class\n"
            "  --tbox-page PATH the TBox value page (TBoxValues.html)\n"
-           "  --modbus-port N the Modbus TCP port (0, the default: a free one, printed as \"modbus port N\"\n"
-           "                  on standard error; the pages served carry it as MODBUSPORT)\n";
+           "  --modbus-port N the Modbus TCP port (0, the default: a free one); printed as \"modbus port N\"\n"
+           "                  after the HTTP port, and the pages served carry it as MODBUSPORT\n";
 }
 
 bool SIM_protocolStart(const SimValues &v)
@@ -114,6 +114,11 @@ bool SIM_protocolStart(const SimValues &v)
     if (!loadBindings()) return false;
     if (protocol == Protocol::Modbus) return MBSIM_start();
     return protocol != Protocol::S7 || S7SIM_start();
+}
+
+void SIM_protocolAnnounce()
+{
+    if (protocol == Protocol::Modbus) MBSIM_announce();
 }
 
 void SIM_protocolRewrite(const httplib::Request &req, httplib::Response &res)

@@ -33,6 +33,9 @@ bool SIM_protocolAnswers(const httplib::Request &req, httplib::Response &res);
 // Adjusts a reply that the files or the native programs gave (the Modbus
 // device puts its port into the pages).
 void SIM_protocolRewrite(const httplib::Request &req, httplib::Response &res);
+// Prints the ports the protocol listens on besides the HTTP port, one line
+// each, after the line of the HTTP port.
+void SIM_protocolAnnounce();
 // Whether GetSrvInfo.exe announces ILR.
 bool SIM_offersIlr();
 // Whether every connection is closed after its reply (the TBox pages are read
