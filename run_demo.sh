@@ -10,12 +10,12 @@
 #   ./run_demo.sh               runs until Ctrl-C
 #   ./run_demo.sh --seconds N   stops both programs after N seconds
 #   ./run_demo.sh --protocol P  the simulator plays a controller of protocol P
-#                               (native, ilr, opc, s7, wago, tbox) and the panel
+#                               (native, ilr, opc, s7, wago, tbox, modbus) and the panel
 #                               opens the demo page for it
 set -euo pipefail
 cd "$(dirname "$0")"
 
-usage="usage: $0 [--seconds N] [--protocol native|ilr|opc|s7|wago|tbox]"
+usage="usage: $0 [--seconds N] [--protocol native|ilr|opc|s7|wago|tbox|modbus]"
 seconds=0
 protocol=native
 while [ $# -gt 0 ]; do
@@ -26,7 +26,7 @@ while [ $# -gt 0 ]; do
       shift 2
       ;;
     --protocol)
-      [ $# -ge 2 ] && [[ "$2" =~ ^(native|ilr|opc|s7|wago|tbox)$ ]] || { echo "$usage" >&2; exit 2; }
+      [ $# -ge 2 ] && [[ "$2" =~ ^(native|ilr|opc|s7|wago|tbox|modbus)$ ]] || { echo "$usage" >&2; exit 2; }
       protocol=$2
       shift 2
       ;;
@@ -35,7 +35,7 @@ while [ $# -gt 0 ]; do
 done
 # The page for the protocol; an ILR target is found by the native page itself.
 page=start.html
-case "$protocol" in opc|s7|wago|tbox) page=start-$protocol.html ;; esac
+case "$protocol" in opc|s7|wago|tbox|modbus) page=start-$protocol.html ;; esac
 
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release

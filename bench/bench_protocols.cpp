@@ -2,19 +2,24 @@
 // simulator playing that protocol on loopback: native (one value file), ILR
 // (one POST), OPC XML-DA (one SOAP Read), S7 (a 200-byte block in two parts),
 // WAGO (two order files of 400 bytes of double words) and TBox (the value
-// page).
+// page). And the Modbus TCP cycle of 1000 registers in 60 points beside its
+// floor: the same requests sent by a plain libmodbus loop.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <modbus.h>
+#include <netinet/in.h>
 #include <string>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include "app/startup.h"
 #include "bench_simulator.h"
 #include "bench_temp_dir.h"
+#include "comm/modbus_driver.h"
 #include "comm/target_link.h"
 #include "data/process_points.h"
 #include "data/value_format.h"
@@ -110,5 +115,116 @@ void BM_ProtocolReadCycle(benchmark::State &state)
     MU_releaseAreas();
 }
 BENCHMARK(BM_ProtocolReadCycle)->ArgName("protocol")->DenseRange(0, 5)->UseRealTime()->Unit(benchmark::kMicrosecond);
+
+// ---- Modbus TCP --------------------------------------------------------------------------
+
+constexpr int kModbusPoints = 60;
+constexpr int kModbusRegisters = 1000;
+
+int freePort()
+{
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof a;
+    int port = bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 &&
+                       getsockname(fd, reinterpret_cast<sockaddr *>(&a), &length) == 0
+                   ? ntohs(a.sin_port)
+                   : 0;
+    close(fd);
+    return port;
+}
+
+// The simulator's Modbus device, once for both benchmarks.
+struct ModbusDevice {
+    int port = freePort();
+    BenchSimulator sim{workDir(), {"--protocol", "modbus", "--modbus-port", std::to_string(port)}};
+};
+
+ModbusDevice &modbusDevice()
+{
+    static ModbusDevice device;
+    return device;
+}
+
+// Point i: a string from register 1000 * i / 60 on, up to two registers
+// before the next point; the gaps are bridged, so the cycle reads all 1000.
+std::string modbusPoint(int i)
+{
+    int from = kModbusRegisters * i / kModbusPoints;
+    int to = kModbusRegisters * (i + 1) / kModbusPoints;
+    return "HR" + std::to_string(from) + ":s" + std::to_string(to - from - 2);
+}
+
+// A page of the 60 points on the simulator's device, its first cycle read:
+// false when that failed.
+bool openModbusPage(const ModbusDevice &device)
+{
+    initSettings();
+    attachLayers();
+    pterm.debug_level = 0;
+    MU_init();
+    MU_init2();
+    std::ofstream(workDir() + "/params.csv") << "Dummy;1\nMODBUSHOST;127.0.0.1\nMODBUSPORT;" << device.port << "\n";
+    HT_resetParameters();
+    if (HT_loadCsvFile((workDir() + "/params.csv").c_str()) != 0) return false;
+    std::snprintf(VM_RemoteServer, sizeof VM_RemoteServer, "%s", device.sim.host().c_str());
+    SetRemoteHost(device.sim.host().c_str());
+    SetRemoteStatus(1);
+    Tarsel_setServiceId("Modbus.class");
+    Tarsel_loadHtmlParameters("");
+    Tarsel_clearView();
+    for (int i = 0; i < kModbusPoints; i++) Tarsel_addPPO(modbusPoint(i).c_str(), 0);
+    return Tarsel_refresh(0) == 1;
+}
+
+void closeModbusPage()
+{
+    Tarsel_clearView();
+    MB_reset();
+    SRVR_destroy();
+    SetRemoteStatus(0);
+    MU_releaseAreas();
+}
+
+// The panel's refresh cycle through the driver.
+void BM_ModbusReadCycle(benchmark::State &state)
+{
+    if (!openModbusPage(modbusDevice())) state.SkipWithError("first refresh failed");
+    unsigned before = MB_getRequestCount();
+    for (auto _ : state) {
+        if (!Tarsel_refresh(0)) state.SkipWithError("refresh failed");
+    }
+    state.counters["requests"] =
+        static_cast<double>(MB_getRequestCount() - before) / static_cast<double>(state.iterations());
+    closeModbusPage();
+}
+BENCHMARK(BM_ModbusReadCycle)->UseRealTime()->Unit(benchmark::kMicrosecond);
+
+// The floor: the driver's requests of one cycle by a plain libmodbus loop.
+void BM_ModbusFloor(benchmark::State &state)
+{
+    ModbusDevice &device = modbusDevice();
+    std::vector<std::pair<int, int>> requests;
+    if (!openModbusPage(device)) state.SkipWithError("first refresh failed");
+    for (int i = 0, table, address, count; MB_getPlanRequest(i, &table, &address, &count); i++)
+        requests.emplace_back(address, count);
+    closeModbusPage();
+    modbus_t *context = modbus_new_tcp("127.0.0.1", device.port);
+    if (!context || modbus_connect(context) != 0) {
+        state.SkipWithError("no connection");
+        return;
+    }
+    uint16_t registers[MODBUS_MAX_READ_REGISTERS];
+    for (auto _ : state) {
+        for (const auto &[address, count] : requests)
+            if (modbus_read_registers(context, address, count, registers) != count) state.SkipWithError("read failed");
+    }
+    state.counters["requests"] = static_cast<double>(requests.size());
+    modbus_close(context);
+    modbus_free(context);
+}
+BENCHMARK(BM_ModbusFloor)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 } // namespace

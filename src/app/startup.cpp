@@ -23,6 +23,7 @@
 #include "comm/opc_driver.h"
 #include "comm/s7_driver.h"
 #include "comm/tbox_driver.h"
+#include "comm/modbus_driver.h"
 #include "comm/wago_driver.h"
 #include "comm/native_driver.h"
 #include "comm/native_protocol.h"
@@ -308,6 +309,7 @@ void resetLayers()
     BH_reset();
     S7_reset();
     WG_reset();
+    MB_reset();
     TBX_reset();
     PPO_resetUpdate();
     CO_reset();

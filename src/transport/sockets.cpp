@@ -481,6 +481,7 @@ void SRVR_CloseSocket(int slot)
 }
 
 void SRVR_setTimeout(int milliseconds) { timeoutMs = milliseconds > 0 ? milliseconds : SRVR_DEFAULT_TIMEOUT_MS; }
+int SRVR_getTimeout() { return timeoutMs; }
 unsigned SRVR_getConnectCount() { return connectCount; }
 
 void SRVR_resetSockets()

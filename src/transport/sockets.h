@@ -41,6 +41,7 @@ int SRV_getContentLength(const char *header);
 // values below 1 restore it): a relay request, and a slot from its opening to
 // its closing, must be done by then, or the exchange is cut and reported.
 void SRVR_setTimeout(int milliseconds);
+int SRVR_getTimeout();
 // Connections opened so far (relay and slots), for diagnostics and tests.
 unsigned SRVR_getConnectCount();
 

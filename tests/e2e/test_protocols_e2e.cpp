@@ -151,3 +151,46 @@ TEST_F(ProtocolsE2E, DemoPlantRunsOnEveryProtocol)
         EXPECT_EQ(panels[i]->log().find("Error"), string::npos) << p.name << "\n" << panels[i]->log();
     }
 }
+
+// The Modbus demo: the simulator's Modbus device on a port of its own (which
+// the page it serves carries), the level moving on the panel, and Start
+// writing the pump's coil, read back by mbpoll, another Modbus client.
+TEST_F(ProtocolsE2E, ModbusDemoPlantWritesThePumpsCoil)
+{
+    FILE *probe = popen("command -v mbpoll", "r");
+    char found[256] = "";
+    bool haveMbpoll = probe && std::fgets(found, sizeof found, probe) != nullptr;
+    if (probe) pclose(probe);
+    ASSERT_TRUE(haveMbpoll) << "mbpoll not found: install the Debian package mbpoll";
+    string root = path("root");
+    copyDemo(root, 200);
+    int modbusPort = freeLoopbackPort();
+    Target target(
+        path("t"), root, root + "/values.txt", 0,
+        {"--protocol", "modbus", "--tcr", root + "/plant-modbus.tcr", "--modbus-port", std::to_string(modbusPort)});
+    ASSERT_TRUE(target.ok());
+    Panel panel(path("p"), PanelSetup{target.url("start-modbus.html"), "",
+                                      "wait 6000\nclick 185 237\nwait 3000\nsnapshot started.png\nclose\n"});
+    std::set<int> levels;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            Image img = panel.screen();
+            if (img.width > 0 && img.at(300, 5) == kHeader) levels.insert(levelTop(img));
+            return levels.size() >= 3;
+        },
+        20000))
+        << "the tank level moves with sim.ramp\n"
+        << panel.log();
+    EXPECT_EQ(panel.wait(30000), 0) << panel.output();
+    Image started = readPng(panel.file("started.png"));
+    ASSERT_GT(started.width, 0);
+    EXPECT_EQ(started.at(250, 155), kRunning) << "the pump runs after Start";
+    string command = "mbpoll -m tcp -a 1 -0 -1 -t 0 -r 0 -p " + std::to_string(modbusPort) + " 127.0.0.1 2>&1";
+    FILE *mbpoll = popen(command.c_str(), "r");
+    ASSERT_NE(mbpoll, nullptr);
+    string reply;
+    for (char line[256]; std::fgets(line, sizeof line, mbpoll);) reply += line;
+    EXPECT_EQ(pclose(mbpoll), 0) << reply;
+    EXPECT_NE(reply.find("[0]: \t1"), string::npos) << reply;
+    EXPECT_EQ(panel.log().find("Modbus"), string::npos) << panel.log();
+}

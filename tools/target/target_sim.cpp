@@ -467,6 +467,7 @@ void handle(const httplib::Request &req, httplib::Response &res)
     if (options.hangAfter >= 0 && state.answersLeft.fetch_sub(1) <= 0) return hang();
     if (options.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options.delayMs));
     answer(req, res);
+    SIM_protocolRewrite(req, res);
     applyFault(req, res);
 }
 
@@ -629,6 +630,7 @@ int main(int argc, char **argv)
     }
     listeningPort = port;
     std::printf("port %d\n", port);
+    SIM_protocolAnnounce();
     std::fflush(stdout);
     if (options.maxSeconds > 0) {
         std::thread([&server] {

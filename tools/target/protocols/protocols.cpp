@@ -8,7 +8,7 @@
 
 namespace {
 
-enum class Protocol { Native, Ilr, Opc, S7, Wago, TBox };
+enum class Protocol { Native, Ilr, Opc, S7, Wago, TBox, Modbus };
 
 Protocol protocol = Protocol::Native;
 std::string bindingsFile;
@@ -20,7 +20,8 @@ struct Named {
     Protocol protocol;
 };
 const Named kProtocols[] = {{"native", Protocol::Native}, {"ilr", Protocol::Ilr},   {"opc", Protocol::Opc},
-                            {"s7", Protocol::S7},         {"wago", Protocol::Wago}, {"tbox", Protocol::TBox}};
+                            {"s7", Protocol::S7},         {"wago", Protocol::Wago}, {"tbox", Protocol::TBox},
+                            {"modbus", Protocol::Modbus}};
 
 [[noreturn]] void badOption(const std::string &arg)
 {
@@ -84,30 +85,45 @@ bool SIM_protocolOption(int argc, char **argv, int &i)
 {
     std::string arg = argv[i];
     bool known = arg == "--protocol" || arg == "--tcr" || arg == "--opc-path" || arg == "--opc-faults" ||
-                 arg == "--s7-errors" || arg == "--tbox-page";
+                 arg == "--s7-errors" || arg == "--tbox-page" || arg == "--modbus-port";
     if (!known) return false;
     if (i + 1 >= argc) badOption(arg);
     std::string value = argv[++i];
     if (arg == "--protocol" && !chooseProtocol(value)) badOption(arg + " " + value);
     if (arg == "--tcr") bindingsFile = value;
-    if (!OPCSIM_option(arg, value) || !S7SIM_option(arg, value) || !TBXSIM_option(arg, value)) badOption(arg);
+    if (!OPCSIM_option(arg, value) || !S7SIM_option(arg, value) || !TBXSIM_option(arg, value) ||
+        !MBSIM_option(arg, value))
+        badOption(arg);
     return true;
 }
 
 const char *SIM_protocolUsage()
 {
-    return "  --protocol native|ilr|opc|s7|wago|tbox  the kind of controller to play (native)\n"
-           "  --tcr FILE      the page's TCR file: where the signals sit for s7 and wago\n"
+    return "  --protocol native|ilr|opc|s7|wago|tbox|modbus  the kind of controller to play (native)\n"
+           "  --tcr FILE      the page's TCR file: where the signals sit for s7, wago and modbus\n"
            "  --opc-path PATH the OPC XML-DA service (opcxmlda); --opc-faults N: SOAP faults for N requests\n"
            "  --s7-errors N   answer the first N S7 jobs with an error class\n"
-           "  --tbox-page PATH the TBox value page (TBoxValues.html)\n";
+           "  --tbox-page PATH the TBox value page (TBoxValues.html)\n"
+           "  --modbus-port N the Modbus TCP port (0, the default: a free one); printed as \"modbus port N\"\n"
+           "                  after the HTTP port, and the pages served carry it as MODBUSPORT\n";
 }
 
 bool SIM_protocolStart(const SimValues &v)
 {
     values = v;
     if (!loadBindings()) return false;
+    if (protocol == Protocol::Modbus) return MBSIM_start();
     return protocol != Protocol::S7 || S7SIM_start();
+}
+
+void SIM_protocolAnnounce()
+{
+    if (protocol == Protocol::Modbus) MBSIM_announce();
+}
+
+void SIM_protocolRewrite(const httplib::Request &req, httplib::Response &res)
+{
+    if (protocol == Protocol::Modbus) MBSIM_rewritePage(req, res);
 }
 
 bool SIM_protocolAnswers(const httplib::Request &req, httplib::Response &res)
@@ -118,7 +134,8 @@ bool SIM_protocolAnswers(const httplib::Request &req, httplib::Response &res)
     case Protocol::S7: return S7SIM_answer(req, res);
     case Protocol::Wago: return WGSIM_answer(req, res);
     case Protocol::TBox: return TBXSIM_answer(req, res);
-    case Protocol::Native: break;
+    case Protocol::Native:
+    case Protocol::Modbus: break;
     }
     return false;
 }

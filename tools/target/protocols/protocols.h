@@ -1,6 +1,6 @@
 // Protocol personalities of panterm-target. Besides the native CGI programs
 // the simulator can play an ILR endpoint, an OPC XML-DA service, an S7 HTTP
-// gateway, a WAGO controller or a TBox, chosen with --protocol; all of them
+// gateway, a WAGO controller, a TBox or a Modbus TCP device, chosen with --protocol; all of them
 // serve the simulator's one table of values and simulated signals.
 #pragma once
 #include <functional>
@@ -30,6 +30,12 @@ bool SIM_protocolStart(const SimValues &values);
 // Answers a request that the chosen protocol serves; false when the native
 // programs or the files answer it.
 bool SIM_protocolAnswers(const httplib::Request &req, httplib::Response &res);
+// Adjusts a reply that the files or the native programs gave (the Modbus
+// device puts its port into the pages).
+void SIM_protocolRewrite(const httplib::Request &req, httplib::Response &res);
+// Prints the ports the protocol listens on besides the HTTP port, one line
+// each, after the line of the HTTP port.
+void SIM_protocolAnnounce();
 // Whether GetSrvInfo.exe announces ILR.
 bool SIM_offersIlr();
 // Whether every connection is closed after its reply (the TBox pages are read

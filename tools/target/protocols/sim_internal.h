@@ -44,3 +44,12 @@ bool WGSIM_answer(const httplib::Request &req, httplib::Response &res);
 bool TBXSIM_answer(const httplib::Request &req, httplib::Response &res);
 // Takes --tbox-page; false for a bad value.
 bool TBXSIM_option(const std::string &arg, const std::string &value);
+// Takes --modbus-port; false for a bad value.
+bool MBSIM_option(const std::string &arg, const std::string &value);
+// Places the signals from the bindings and starts the Modbus server; false
+// when a binding is no Modbus point or the port cannot be had.
+bool MBSIM_start();
+// Prints "modbus port N".
+void MBSIM_announce();
+// A page's MODBUSPORT parameter becomes the port the server listens on.
+void MBSIM_rewritePage(const httplib::Request &req, httplib::Response &res);
