@@ -4,6 +4,7 @@
 // redraws), the input handlers and the embedded server's thread entry.
 #include "app/startup.h"
 #include "app/event_pump.h"
+#include "app/mqtt_publisher.h"
 
 #include <csignal>
 #include <cstdio>
@@ -23,12 +24,14 @@
 #include "comm/opc_driver.h"
 #include "comm/s7_driver.h"
 #include "comm/tbox_driver.h"
+#include "comm/mqtt_driver.h"
 #include "comm/wago_driver.h"
 #include "comm/native_driver.h"
 #include "comm/native_protocol.h"
 #include "comm/ppo_update.h"
 #include "transport/file_layer.h"
 #include "transport/http_client.h"
+#include "transport/mqtt_link.h"
 #include "data/containers.h"
 #include "draw/graphics.h"
 #include "httpd/web_server.h"
@@ -245,6 +248,7 @@ bool dispatch(const GR_EVENT &event)
         if (!EP_takeKeptEvent(&event)) GrGetNextEventTimeout(&event, static_cast<GR_TIMEOUT>(VM_getRefreshPeriod()));
         DS_exchangeWithPanel();
         if (!dispatch(event)) EP_endProgram();
+        MQP_turn();
         if (g_GrFlushNotified > 0) {
             GrFlush();
             g_GrFlushNotified = 0;
@@ -271,6 +275,7 @@ void resetLayers()
     initialised = false;
     g_si = {};
     SRVC_reset();
+    MQP_reset();
     EP_reset();
     PUMP_reset();
     EM_reset();
@@ -294,6 +299,7 @@ void resetLayers()
     S7_reset();
     WG_reset();
     TBX_reset();
+    MQD_reset();
     PPO_resetUpdate();
     CO_reset();
     RR_resetColourMemos();
@@ -313,6 +319,7 @@ void resetLayers()
     SRVR_resetAddress();
     SRVR_resetLogin();
     Tarsel_resetFiles();
+    MQL_reset();
     log_reset();
     RA_releaseStore();
     MU_releaseAreas();
@@ -414,6 +421,7 @@ int Panterm_main(int argc, char **argv)
     if (pterm.debug_level > 0) SYS_logPlatform();
     createWindow();
     if (pterm.httpd_enabled) startServerThread();
+    MQP_start();
     start_pterm(url);
     mainLoop();
 }

@@ -15,6 +15,7 @@ enum {
     TARSEL_SERVICE_S7 = 7,
     TARSEL_SERVICE_TBOX = 8,
     TARSEL_SERVICE_ILR = 10,
+    TARSEL_SERVICE_MQTT = 11, // another panel's values through an MQTT broker
 };
 
 struct TargetDriver {
