@@ -12,6 +12,7 @@
 
 #include "alarms_trends/alarm_list.h"
 #include "data/process_points.h"
+#include "data/value_format.h"
 #include "runtime/log.h"
 #include "runtime/settings.h"
 #include "runtime/str_util.h"
@@ -81,6 +82,15 @@ void takeWrite(const char *topic, const char *payload, int length)
     w.value[n] = '\0';
 }
 
+// The point a write names: a point of the read list or of the format table
+// (by its name on the target, or by its symbol); null for any other name.
+const char *knownPoint(const char *name)
+{
+    if (const TcrEntry *entry = TCR_getTcrPointerWithSymbol(name)) return TCR_getFormatedName(entry);
+    if (PPO_lookup(name) || TCR_getTcrPointer(name)) return name;
+    return nullptr;
+}
+
 // The same road as an operator's write: conversion and range check of the
 // point's format, then the target.
 void performWrites()
@@ -95,11 +105,15 @@ void performWrites()
     }
     for (int i = 0; i < count; i++) {
         char line[MQL_TOPIC_SIZE + 2 * PPO_VALUE_SIZE + 64];
-        int ok = pterm.mqtt_writes == 1 && RW_writeSource(taken[i].value, taken[i].name, kPpoSource);
-        std::snprintf(line, sizeof line, "MQTT write %s/write/%s = \"%s\": %s\n", prefix, taken[i].name,
-                      taken[i].value, ok ? "written" : "refused");
-        log_append(0, "%s", line);
+        const char *point = knownPoint(taken[i].name);
+        int ok = pterm.mqtt_writes == 1 && point && RW_writeSource(taken[i].value, point, kPpoSource);
+        std::snprintf(line, sizeof line, "MQTT write %s/write/%s = \"%s\": %s\n", prefix, taken[i].name, taken[i].value,
+                      ok      ? "written"
+                      : point ? "refused"
+                              : "refused, not a point of the panel");
+        log_append(1, "%s", line);
     }
+    if (count) log_flushFile();
 }
 
 // ---- values and page --------------------------------------------------------------
@@ -130,6 +144,7 @@ void publishPage()
     char page[3 * PPO_VALUE_SIZE];
     std::snprintf(page, sizeof page, "{\"page\":\"%s\",\"picture\":\"%s\",\"dialog\":\"%s\"}", VM_getHtmlFileName(),
                   VM_getOrderFileNameOfPicture(), VM_getDialogBoxName());
+    if (!VM_getHtmlFileName()[0]) return;
     uint64_t h = hashOf(page);
     if (h == pageHash) return;
     pageHash = h;
@@ -266,16 +281,21 @@ void MQP_turn()
 {
     if (!MQL_isRunning(MQL_PUBLISHER)) return;
     performWrites();
-    if (!MQL_isConnected(MQL_PUBLISHER)) return;
     int connections = MQL_connections(MQL_PUBLISHER);
-    if (connections != connectionsSeen) {
+    if (MQL_isConnected(MQL_PUBLISHER) && connections != connectionsSeen) {
         // A new connection: the broker may have lost everything retained.
+        if (connectionsSeen) {
+            log_append_int(1, "MQTT: connected again, %ld messages dropped so far\n", MQL_dropped(MQL_PUBLISHER));
+            log_flushFile();
+        }
         connectionsSeen = connections;
         publishedCount = 0;
         alarmCount = 0;
         pageHash = 0;
         publish("status", "", "online");
     }
+    // Without a broker the changes are dropped and counted; all goes out
+    // again on the next connection.
     publishValues();
     publishPage();
 }

@@ -168,9 +168,7 @@ void logElement(const Element &e, int width, int version)
 {
     switch (e.kind) {
     case Kind::Version: logf("- %-*s: %d\n", width, e.name, version); break;
-    case Kind::Text:
-        logf("- %-*s: \"%s\"\n", width, e.name, isSecret(e) ? "****" : fieldText(e));
-        break;
+    case Kind::Text: logf("- %-*s: \"%s\"\n", width, e.name, isSecret(e) ? "****" : fieldText(e)); break;
     case Kind::Int:
     case Kind::DebugLevel: logf("- %-*s: %d\n", width, e.name, fieldInt(e)); break;
     case Kind::Unsigned: logf("- %-*s: %u\n", width, e.name, fieldUnsigned(e)); break;

@@ -29,7 +29,7 @@ struct Link {
 Link links[MQL_LINKS];
 bool libraryReady;
 
-Link *linkOf(void *data) { return &links[reinterpret_cast<intptr_t>(data)]; }
+Link *linkOf(void *data) { return static_cast<Link *>(data); }
 
 void onConnect(mosquitto *client, void *data, int rc)
 {
@@ -98,7 +98,7 @@ int MQL_start(int link, const MQL_Config *config)
     if (!libraryReady) mosquitto_lib_init();
     libraryReady = true;
     Link *l = &links[link];
-    mosquitto *client = mosquitto_new(config->clientId, true, reinterpret_cast<void *>(static_cast<intptr_t>(link)));
+    mosquitto *client = mosquitto_new(config->clientId, true, l);
     if (!client) return 0;
     for (int i = 0; i < 2; i++)
         safe_strncpy(l->subscribe[i], config->subscribe[i] ? config->subscribe[i] : "", MQL_TOPIC_SIZE);
@@ -156,8 +156,10 @@ int MQL_publish(int link, const char *topic, const char *payload, int retain)
         }
     }
     l->dropped++;
-    if (!l->outageLogged)
-        log_append(0, "MQTT: broker not reachable or too slow, messages are dropped (first: %s)\n", topic);
+    if (!l->outageLogged) {
+        log_append(1, "MQTT: broker not reachable or too slow, messages are dropped (first: %s)\n", topic);
+        log_flushFile();
+    }
     l->outageLogged = true;
     return 0;
 }
