@@ -101,6 +101,7 @@ int MQD_loadHtmlParameters()
     }
     if (stringcmp(value, source) && MQL_isRunning(MQL_SOURCE)) return 1;
     safe_strncpy(source, value, sizeof source);
+    MQL_stop(MQL_SOURCE); // its thread reads the prefix
     if (!startLink(value)) err_append(0, "MQTTSOURCE not usable (host:port/prefix):\n %s\n", value);
     return 1;
 }
