@@ -128,7 +128,7 @@ void MQL_stop(int link)
     Link *l = &links[link];
     if (l->client) {
         mosquitto_disconnect(l->client);
-        mosquitto_loop_stop(l->client, true);
+        mosquitto_loop_stop(l->client, false); // the thread ends by itself after the disconnect
         mosquitto_destroy(l->client);
     }
     l->client = nullptr;
