@@ -12,12 +12,17 @@
 #   ./run_demo.sh --protocol P  the simulator plays a controller of protocol P
 #                               (native, ilr, opc, s7, wago, tbox, modbus) and the panel
 #                               opens the demo page for it
+#   ./run_demo.sh --mqtt        also starts a mosquitto broker on a free port of
+#                               127.0.0.1 (anonymous, for the demo only); the
+#                               panel publishes under panterm/demo and takes
+#                               writes from panterm/demo/write/<point>
 set -euo pipefail
 cd "$(dirname "$0")"
 
-usage="usage: $0 [--seconds N] [--protocol native|ilr|opc|s7|wago|tbox|modbus]"
+usage="usage: $0 [--seconds N] [--protocol native|ilr|opc|s7|wago|tbox|modbus] [--mqtt]"
 seconds=0
 protocol=native
+mqtt=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --seconds)
@@ -30,6 +35,7 @@ while [ $# -gt 0 ]; do
       protocol=$2
       shift 2
       ;;
+    --mqtt) mqtt=1; shift ;;
     *) echo "$usage" >&2; exit 2 ;;
   esac
 done
@@ -54,16 +60,17 @@ ln -sf "$PWD/build/Panterm_MW" "$out/Panterm_MW"
 target_pid=""
 panel_pid=""
 copier_pid=""
+broker_pid=""
 stop_all() {
   trap - INT TERM EXIT
-  for pid in $copier_pid $panel_pid $target_pid; do
+  for pid in $copier_pid $panel_pid $target_pid $broker_pid; do
     kill "$pid" 2>/dev/null || true
   done
   # With its server on, the panel's first signal stops the server, the second the panel.
   if [ -n "$panel_pid" ]; then
     for _ in $(seq 20); do kill -0 "$panel_pid" 2>/dev/null || break; sleep 0.1; kill "$panel_pid" 2>/dev/null || true; done
   fi
-  for pid in $copier_pid $panel_pid $target_pid; do
+  for pid in $copier_pid $panel_pid $target_pid $broker_pid; do
     wait "$pid" 2>/dev/null || true
   done
 }
@@ -163,6 +170,18 @@ if grep -q '<remote_view>' "$out/pterm.xml"; then
 else
   sed -i "s#</pterm>#\t<remote_view>2</remote_view>\n</pterm>#" "$out/pterm.xml"
 fi
+# MQTT (docs/mqtt.md): the elements after remote_view; the broker only with --mqtt.
+grep -q '<mqtt_broker>' "$out/pterm.xml" || sed -i "s#</pterm>#\t<mqtt_broker></mqtt_broker>\n\t<mqtt_prefix>panterm/demo</mqtt_prefix>\n\t<mqtt_user></mqtt_user>\n\t<mqtt_password></mqtt_password>\n\t<mqtt_cafile></mqtt_cafile>\n\t<mqtt_writes>0</mqtt_writes>\n</pterm>#" "$out/pterm.xml"
+mqtt_broker=""
+if [ "$mqtt" = 1 ]; then
+  mqtt_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  printf 'listener %s 127.0.0.1\nallow_anonymous true\npersistence false\n' "$mqtt_port" >"$out/mosquitto.conf"
+  mosquitto -c "$out/mosquitto.conf" >"$out/mosquitto.out" 2>&1 &
+  broker_pid=$!
+  mqtt_broker=127.0.0.1:$mqtt_port
+fi
+sed -i -e "s#<mqtt_broker>.*</mqtt_broker>#<mqtt_broker>$mqtt_broker</mqtt_broker>#" \
+  -e "s#<mqtt_writes>.*</mqtt_writes>#<mqtt_writes>$mqtt</mqtt_writes>#" "$out/pterm.xml"
 remote_pass=$(head -c 32 /dev/urandom | base64 | tr -dc 'A-Za-z0-9' | head -c 16)
 (umask 077 && printf '# written by run_demo.sh\noperator:%s\n' "$remote_pass" >"$out/pterm-httpd.auth")
 
@@ -208,6 +227,10 @@ if [ "$mode" = headless ]; then
 fi
 echo "Remote view: http://127.0.0.1:$panel_port/_panel/ (the live screen in a browser; clicks and keys reach the panel)"
 echo "  login: operator, password: $remote_pass (demo-out/pterm-httpd.auth)"
+if [ "$mqtt" = 1 ]; then
+  echo "MQTT broker $mqtt_broker: mosquitto_sub -h 127.0.0.1 -p $mqtt_port -t 'panterm/#' -v"
+  echo "  start the pump: mosquitto_pub -h 127.0.0.1 -p $mqtt_port -t panterm/demo/write/Pump.Run -m 1"
+fi
 if [ "$seconds" -gt 0 ]; then
   echo "Log: demo-out/pterm.log. Stops after $seconds seconds, or with Ctrl-C."
 else

@@ -4,6 +4,7 @@
 // redraws), the input handlers and the embedded server's thread entry.
 #include "app/startup.h"
 #include "app/event_pump.h"
+#include "app/mqtt_publisher.h"
 
 #include <csignal>
 #include <cstdio>
@@ -24,12 +25,14 @@
 #include "comm/s7_driver.h"
 #include "comm/tbox_driver.h"
 #include "comm/modbus_driver.h"
+#include "comm/mqtt_driver.h"
 #include "comm/wago_driver.h"
 #include "comm/native_driver.h"
 #include "comm/native_protocol.h"
 #include "comm/ppo_update.h"
 #include "transport/file_layer.h"
 #include "transport/http_client.h"
+#include "transport/mqtt_link.h"
 #include "data/containers.h"
 #include "draw/graphics.h"
 #include "httpd/web_server.h"
@@ -260,6 +263,7 @@ bool dispatch(const GR_EVENT &event)
         bool goOn = dispatch(event);
         CMD_end();
         if (!goOn) EP_endProgram();
+        MQP_turn();
         if (g_GrFlushNotified > 0) {
             GrFlush();
             g_GrFlushNotified = 0;
@@ -286,6 +290,7 @@ void resetLayers()
     initialised = false;
     g_si = {};
     SRVC_reset();
+    MQP_reset();
     EP_reset();
     PUMP_reset();
     CMD_reset();
@@ -311,6 +316,7 @@ void resetLayers()
     WG_reset();
     MB_reset();
     TBX_reset();
+    MQD_reset();
     PPO_resetUpdate();
     CO_reset();
     RR_resetColourMemos();
@@ -330,6 +336,7 @@ void resetLayers()
     SRVR_resetAddress();
     SRVR_resetLogin();
     Tarsel_resetFiles();
+    MQL_reset();
     log_reset();
     RA_releaseStore();
     MU_releaseAreas();
@@ -431,6 +438,7 @@ int Panterm_main(int argc, char **argv)
     if (pterm.debug_level > 0) SYS_logPlatform();
     createWindow();
     if (pterm.httpd_enabled) startServerThread();
+    MQP_start();
     start_pterm(url);
     mainLoop();
 }

@@ -4,6 +4,7 @@
 
 #include "comm/ilr_driver.h"
 #include "comm/modbus_driver.h"
+#include "comm/mqtt_driver.h"
 #include "comm/native_protocol.h"
 #include "comm/opc_driver.h"
 #include "comm/s7_driver.h"
@@ -14,7 +15,7 @@
 namespace {
 
 const TargetDriver *(*const drivers[])() = {
-    SP_getDriver, ILR_getDriver, BH_getDriver, WG_getDriver, S7_getDriver, TBX_getDriver, MB_getDriver,
+    SP_getDriver, ILR_getDriver, BH_getDriver, WG_getDriver, S7_getDriver, TBX_getDriver, MB_getDriver, MQD_getDriver,
 };
 
 int succeed(const char *, const char *, char *, int, PpoList *) { return 1; }

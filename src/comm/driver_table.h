@@ -16,6 +16,7 @@ enum {
     TARSEL_SERVICE_TBOX = 8,
     TARSEL_SERVICE_ILR = 10,
     TARSEL_SERVICE_MODBUS = 11,
+    TARSEL_SERVICE_MQTT = 12, // another panel's values through an MQTT broker
 };
 
 struct TargetDriver {

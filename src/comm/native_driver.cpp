@@ -5,6 +5,7 @@
 
 #include "comm/driver_table.h"
 #include "comm/ilr_driver.h"
+#include "comm/mqtt_driver.h"
 #include "comm/native_protocol.h"
 #include "comm/ppo_update.h"
 #include "data/process_points.h"
@@ -74,6 +75,7 @@ void Tarsel_loadHtmlParameters(const char *buffer)
 {
     SP_loadHtmlParameters();
     ILR_loadHtmlParameters(buffer);
+    if (MQD_loadHtmlParameters()) remoteServiceId = TARSEL_SERVICE_MQTT;
     const TargetDriver *driver = Tarsel_driverFor(remoteServiceId);
     if (driver->loadHtmlParameters) driver->loadHtmlParameters(buffer);
 }
@@ -192,9 +194,12 @@ int Tarsel_writeVal(const char *name, const char *value, int)
     char work[PPO_VALUE_SIZE];
     safe_strncpy(work, value, sizeof work);
     int ok = 1;
+    int mode = GetRemoteStatus();
+    // The gateway of an MQTT source writes as its operator would: it gets
+    // the text as typed, and converts and checks it itself.
+    if (mode == 1 && remoteServiceId == TARSEL_SERVICE_MQTT) return writeTarget(name, work);
     TCR_writeFormatedPPOValue(name, work, &ok);
     if (!ok) return 0;
-    int mode = GetRemoteStatus();
     if (mode == 1) {
         int written = writeTarget(name, work);
         PPO_ReadFileUpdate();

@@ -78,6 +78,12 @@ const Element kElements[] = {
     NUM(mem_lrheap_kb, Kind::UnsignedLong),
     NUM(remote_view, Kind::Int),
     NUM(cmd_timeout_ms, Kind::Int),
+    TEXT(mqtt_broker),
+    TEXT(mqtt_prefix),
+    TEXT(mqtt_user),
+    TEXT(mqtt_password),
+    TEXT(mqtt_cafile),
+    NUM(mqtt_writes, Kind::Int),
 };
 
 #undef TEXT
@@ -156,14 +162,14 @@ void logf(const char *format, ...)
 
 const char *extText(const ExtObjectSpec &ext) { return ext.enabled ? ext.text : "disabled"; }
 
+bool isSecret(const Element &e) { return stringcmp(e.name, "vpi_pass") || stringcmp(e.name, "mqtt_password"); }
+
 // One "- name : value" line; width is the padding of the name.
 void logElement(const Element &e, int width, int version)
 {
     switch (e.kind) {
     case Kind::Version: logf("- %-*s: %d\n", width, e.name, version); break;
-    case Kind::Text:
-        logf("- %-*s: \"%s\"\n", width, e.name, stringcmp(e.name, "vpi_pass") ? "****" : fieldText(e));
-        break;
+    case Kind::Text: logf("- %-*s: \"%s\"\n", width, e.name, isSecret(e) ? "****" : fieldText(e)); break;
     case Kind::Int:
     case Kind::DebugLevel: logf("- %-*s: %d\n", width, e.name, fieldInt(e)); break;
     case Kind::Unsigned: logf("- %-*s: %u\n", width, e.name, fieldUnsigned(e)); break;

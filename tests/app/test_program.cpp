@@ -103,9 +103,12 @@ TEST_F(Program, HeadlessRunWritesSettingsLogAndSnapshotsAndEndsOnClose)
     ASSERT_EQ(p.wait(20000), 0) << p.output();
     std::string xml = readFile(path("pterm.xml"));
     EXPECT_EQ(xml.substr(0, 43), "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>");
-    EXPECT_EQ(countLines(xml), 41);
-    EXPECT_NE(xml.find("\t<remote_view>0</remote_view>\n\t<cmd_timeout_ms>5000</cmd_timeout_ms>\n</pterm>"),
-              std::string::npos);
+    EXPECT_EQ(countLines(xml), 47);
+    EXPECT_NE(xml.find("\t<remote_view>0</remote_view>\n\t<cmd_timeout_ms>5000</cmd_timeout_ms>\n"
+                       "\t<mqtt_broker></mqtt_broker>\n"),
+              std::string::npos)
+        << "off, before the MQTT elements";
+    EXPECT_NE(xml.find("\t<mqtt_writes>0</mqtt_writes>\n</pterm>"), std::string::npos) << "off, the last element";
     std::string log = readFile(path("pterm.log"));
     EXPECT_NE(log.find("\nStart Panterm...\n\nVersion        1.5.12.097d\n"), std::string::npos);
     EXPECT_NE(log.find("\nConfiguration File: \"pterm.xml\"\n"), std::string::npos);

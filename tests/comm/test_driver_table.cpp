@@ -6,11 +6,14 @@
 #include "comm/native_driver.h"
 #include "comm/native_protocol.h"
 #include "comm_fixtures.h"
+#include "process_runner.h"
 #include "data/process_points.h"
 #include "runtime/log.h"
 #include "runtime/ramdisk.h"
 #include "transport/file_layer.h"
 #include "transport/http_client.h"
+#include "transport/mqtt_link.h"
+#include "comm/driver_table.h"
 #include "view/view_manager.h"
 
 namespace {
@@ -84,3 +87,56 @@ TEST_F(DriverTableTest, ResetsBringTheTargetLinkBackToItsStart)
 }
 
 } // namespace
+
+TEST_F(DriverTableTest, BrokerAddressesAreReadAsHostAndPort)
+{
+    struct Case {
+        const char *text;
+        int tls;
+        int ok;
+        const char *host;
+        int port;
+    } cases[] = {
+        {"127.0.0.1:1884", 0, 1, "127.0.0.1", 1884},
+        {"broker.plant", 0, 1, "broker.plant", 1883},
+        {"broker.plant", 1, 1, "broker.plant", 8883},
+        {"[::1]:1885", 0, 1, "[::1]", 1885},
+        {"", 0, 0, "", 0},
+        {":1883", 0, 0, "", 0},
+        {"host:", 0, 0, "", 0},
+        {"host:70000", 0, 0, "", 0},
+        {"host:12ab", 0, 0, "", 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        char host[MQL_HOST_SIZE] = "";
+        int port = 0;
+        ASSERT_EQ(MQL_parseBroker(c.text, c.tls, host, sizeof host, &port), c.ok);
+        if (!c.ok) continue;
+        EXPECT_STREQ(host, c.host);
+        EXPECT_EQ(port, c.port);
+    }
+}
+
+// A page with MQTTSOURCE reads through the broker and never the target; with
+// no broker there its values are not available (not stale), and a malformed
+// source is reported.
+TEST_F(DriverTableTest, AnMqttSourceReplacesTheTargetsPolling)
+{
+    RawServer target(answer(httpReply("Done."), RawServer::After::KeepReading));
+    int nobody = freeLoopbackPort();
+    usePage(target.host(), "Saia.class", "MQTTSOURCE;127.0.0.1:" + std::to_string(nobody) + "/panterm/gw\n");
+    EXPECT_EQ(Tarsel_getServiceId(), TARSEL_SERVICE_MQTT);
+    addPoints({"MD0"});
+    setPointValue("MD0", "17");
+    size_t before = target.requests().size();
+    EXPECT_EQ(Tarsel_refresh(1), 0);
+    EXPECT_EQ(pointValue("MD0"), "Not available");
+    EXPECT_EQ(target.requests().size(), before);
+
+    usePage(target.host(), "Saia.class", "MQTTSOURCE;no-prefix\n");
+    EXPECT_NE(log().find("MQTTSOURCE not usable (host:port/prefix):\n no-prefix"), std::string::npos) << log();
+    usePage(target.host(), "Saia.class");
+    EXPECT_EQ(Tarsel_getServiceId(), TARSEL_SERVICE_NATIVE);
+    EXPECT_EQ(MQL_isRunning(MQL_SOURCE), 0);
+}

@@ -47,6 +47,12 @@ const char kDefaultFile[] = "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n"
                             "\t<mem_lrheap_kb>0</mem_lrheap_kb>\n"
                             "\t<remote_view>0</remote_view>\n"
                             "\t<cmd_timeout_ms>5000</cmd_timeout_ms>\n"
+                            "\t<mqtt_broker></mqtt_broker>\n"
+                            "\t<mqtt_prefix></mqtt_prefix>\n"
+                            "\t<mqtt_user></mqtt_user>\n"
+                            "\t<mqtt_password></mqtt_password>\n"
+                            "\t<mqtt_cafile></mqtt_cafile>\n"
+                            "\t<mqtt_writes>0</mqtt_writes>\n"
                             "</pterm>\n";
 
 std::string replaced(std::string text, const std::string &from, const std::string &to)
@@ -74,7 +80,9 @@ TEST_F(Settings, MissingFileIsWrittenWithDefaultsAndDumped)
               std::string::npos);
     EXPECT_NE(log.find("- vpi_pass          : \"****\"\n"), std::string::npos);
     EXPECT_NE(log.find("- warn_btn          : !\n"), std::string::npos);
-    EXPECT_NE(log.find("- mem_lrheap_kb     : 0\n- remote_view       : 0\n- cmd_timeout_ms    : 5000\n\n"), std::string::npos);
+    EXPECT_NE(log.find("- mem_lrheap_kb     : 0\n- remote_view       : 0\n- cmd_timeout_ms    : 5000\n- mqtt_broker       : \"\"\n"),
+              std::string::npos);
+    EXPECT_NE(log.find("- mqtt_cafile       : \"\"\n- mqtt_writes       : 0\n\n"), std::string::npos);
 }
 
 TEST_F(Settings, CompleteFileIsReadAndLeftUntouched)
@@ -108,9 +116,11 @@ TEST_F(Settings, CompleteFileIsReadAndLeftUntouched)
                        "- start_page       : \"plant/main.html\"\n- log_file         : \"pterm.log\"\n"),
               std::string::npos);
     EXPECT_NE(log.find("- loading_msg      : Bitte warten\n"), std::string::npos);
-    EXPECT_NE(log.find("- mem_lrheap_kb    : 0\n- remote_view      : 0\n- cmd_timeout_ms   : 5000\n- debug_level      : 1\n\n\nHeap Default Sizes:\n\n"
-                       " RAM-Disk: 1024 KB\n Heap1   : 2048 KB\n Heap2   : 2048 KB\n LRHeap  : 512 KB\n\n"),
-              std::string::npos);
+    EXPECT_NE(
+        log.find(
+            "- mqtt_cafile      : \"\"\n- mqtt_writes      : 0\n- debug_level      : 1\n\n\nHeap Default Sizes:\n\n"
+            " RAM-Disk: 1024 KB\n Heap1   : 2048 KB\n Heap2   : 2048 KB\n LRHeap  : 512 KB\n\n"),
+        std::string::npos);
 }
 
 TEST_F(Settings, ElementOutOfOrderStopsTheParseAndTheFileIsRewritten)
@@ -175,6 +185,31 @@ TEST_F(Settings, RemoteViewStandsLastAndAFileWithoutItKeepsItsValues)
     loadSettingsFromXmlFile();
     EXPECT_EQ(pterm.remote_view, 2);
     EXPECT_EQ(pterm.mem_heap1_kb, 128u);
+}
+
+TEST_F(Settings, MqttElementsFollowTheRemoteViewAndThePasswordIsNeverLogged)
+{
+    // a file that ends with the remote view: its values kept, MQTT off, the elements added at the end
+    std::string text = replaced(kDefaultFile, "<remote_view>0<", "<remote_view>1<");
+    size_t mqtt = text.find("\t<mqtt_broker>");
+    writeFile(path("pterm.xml"), text.substr(0, mqtt) + "</pterm>\n");
+    loadSettingsFromXmlFile();
+    EXPECT_EQ(pterm.remote_view, 1);
+    EXPECT_STREQ(pterm.mqtt_broker, "");
+    EXPECT_EQ(readFile(path("pterm.xml")), text);
+
+    text = replaced(text, "<mqtt_broker><", "<mqtt_broker>10.0.0.5:1884<");
+    text = replaced(text, "<mqtt_user><", "<mqtt_user>panel<");
+    text = replaced(text, "<mqtt_password><", "<mqtt_password>s3cret-pw<");
+    text = replaced(text, "<mqtt_writes>0<", "<mqtt_writes>1<");
+    writeFile(path("pterm.xml"), text);
+    loadSettingsFromXmlFile();
+    EXPECT_STREQ(pterm.mqtt_broker, "10.0.0.5:1884");
+    EXPECT_STREQ(pterm.mqtt_password, "s3cret-pw");
+    EXPECT_EQ(pterm.mqtt_writes, 1);
+    std::string log = readFile(path("pterm.log"));
+    EXPECT_NE(log.find("- mqtt_password    : \"****\"\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("s3cret"), std::string::npos) << log;
 }
 
 TEST_F(Settings, ExtObjectSpecs)
