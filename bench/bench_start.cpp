@@ -3,7 +3,8 @@
 // shows the page (its snapshot file equals what teqc renders), against
 // `teqc render` of the same picture from start to exit; and the resident
 // memory of the headless panel once the page is shown, with whether the SDL
-// library is mapped.
+// library is mapped. PANTERM_BENCH_PANEL names another panel program to
+// measure instead (an older build, for the figures before a change).
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -49,7 +50,8 @@ struct StartRig {
         std::ofstream(picture, std::ios::binary) << teqc::buildTeq(teqc::samplePicture(1000));
         std::ofstream(dir + "/page.html") << "<html><applet code=\"IViewer.class\" width=\"800\" height=\"480\">\n"
                                              "<param name=\"ProjectName\" value=\"Plant\">\n</applet></html>\n";
-        symlink(PANTERM_BUILD_DIR "/Panterm_MW", (dir + "/Panterm_MW").c_str());
+        const char *other = std::getenv("PANTERM_BENCH_PANEL"); // another build of the panel, to compare
+        symlink(other && *other ? other : PANTERM_BUILD_DIR "/Panterm_MW", (dir + "/Panterm_MW").c_str());
         rendered = dir + "/teqc.png";
     }
 };
