@@ -82,6 +82,47 @@ void BM_ParseValues1000(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * 1000);
 }
 
+// Every point of a page of range(0) points looked up by name once, as the
+// conditions of a page that shows each point do on every cycle: per look-up
+// the time stays flat as the page grows.
+void BM_LookupEveryPoint(benchmark::State &state)
+{
+    setUpProject();
+    PPO_destroyList();
+    int points = static_cast<int>(state.range(0));
+    std::vector<std::string> names;
+    for (int i = 0; i < points; i++) {
+        names.push_back("Plant.Unit" + std::to_string(i) + ".Value");
+        PPO_addToList(names.back().c_str(), nullptr);
+    }
+    for (auto _ : state)
+        for (const std::string &name : names) benchmark::DoNotOptimize(PPO_lookup(name.c_str()));
+    state.SetItemsProcessed(state.iterations() * points);
+    PPO_destroyList();
+}
+
+// The same look-ups as a walk of the read list comparing names, as they were
+// made before the list had its index: the peer of the benchmark above.
+void BM_LookupEveryPoint_ListWalk(benchmark::State &state)
+{
+    setUpProject();
+    PPO_destroyList();
+    int points = static_cast<int>(state.range(0));
+    std::vector<std::string> names;
+    for (int i = 0; i < points; i++) {
+        names.push_back("Plant.Unit" + std::to_string(i) + ".Value");
+        PPO_addToList(names.back().c_str(), nullptr);
+    }
+    for (auto _ : state)
+        for (const std::string &name : names) {
+            PpoRecord *found = PPO_getList()->first;
+            while (found && std::strcmp(found->name, name.c_str()) != 0) found = found->next;
+            benchmark::DoNotOptimize(found);
+        }
+    state.SetItemsProcessed(state.iterations() * points);
+    PPO_destroyList();
+}
+
 // A text-conversion table of 1000 points in six formats, each with a raw
 // value from the target and a value as an operator types it.
 struct FormatCase {
@@ -212,6 +253,8 @@ BENCHMARK(BM_ResolveOffsetReference);
 BENCHMARK(BM_ResolveNestedReference);
 BENCHMARK(BM_ReadContainer);
 BENCHMARK(BM_ParseValues1000);
+BENCHMARK(BM_LookupEveryPoint)->Arg(100)->Arg(1000)->Arg(10000);
+BENCHMARK(BM_LookupEveryPoint_ListWalk)->Arg(100)->Arg(1000)->Arg(10000);
 BENCHMARK(BM_ParseTcrFile1000);
 BENCHMARK(BM_FormatValues1000);
 BENCHMARK(BM_FormatStoreValues1000);

@@ -9,21 +9,39 @@
 // uses (SRVR_RELAY_WINDOW). Each runs against a simulator that answers at once,
 // its work sharing the two processors with the client's, and against one that
 // takes a millisecond before every reply, as a controller's web server does at
-// best. The counter targetCpu is the simulator's processor time per cycle.
+// best. The counter targetCpu is the simulator's processor time per cycle,
+// cpu the benchmark's own (all its threads, user and system).
+//
+// The live cycle is the panel's whole refresh cycle on a page of 1000 painters,
+// each showing one of the 1000 points through a repaint condition: the view
+// manager's cycle (values read, conditions evaluated, the page redrawn) against
+// the same requests through libcurl's multi interface.
 #include <benchmark/benchmark.h>
 
 #include <curl/curl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/startup.h"
 #include "bench_simulator.h"
+#include "bench_temp_dir.h"
 #include "comm/target_link.h"
+#include "data/process_points.h"
+#include "runtime/heap.h"
+#include "runtime/settings.h"
+#include "teq_render.h"
+#include "teq_text.h"
 #include "transport/relay.h"
+#include "view/object_table.h"
+#include "view/view_manager.h"
 
 namespace {
 
@@ -183,21 +201,36 @@ struct CurlPeriod {
     }
 };
 
-// Reports the simulator's processor time per cycle from the time start.
-void countTargetCpu(benchmark::State &state, const Rig &rig, double start)
+// The processor time of this process so far, user and system, in seconds.
+double ownCpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Processor times per cycle from the times start: the simulator's and ours.
+void countCpu(benchmark::State &state, const BenchSimulator &target, double targetStart, double ownStart)
 {
     state.counters["targetCpu"] =
-        benchmark::Counter(rig.target.cpuSeconds() - start, benchmark::Counter::kAvgIterations);
+        benchmark::Counter(target.cpuSeconds() - targetStart, benchmark::Counter::kAvgIterations);
+    state.counters["cpu"] = benchmark::Counter(ownCpuSeconds() - ownStart, benchmark::Counter::kAvgIterations);
+}
+
+void countTargetCpu(benchmark::State &state, const Rig &rig, double start, double ownStart)
+{
+    countCpu(state, rig.target, start, ownStart);
 }
 
 void BM_RefreshCycle_Panel(benchmark::State &state)
 {
     Rig rig(state);
     if (!openPointsPage(rig.target, rig.points, rig.keepAlive)) state.SkipWithError("first refresh failed");
-    double start = rig.target.cpuSeconds();
+    double start = rig.target.cpuSeconds(), own = ownCpuSeconds();
     for (auto _ : state)
         if (!Tarsel_refresh(0)) state.SkipWithError("refresh failed");
-    countTargetCpu(state, rig, start);
+    countTargetCpu(state, rig, start, own);
     closePointsPage();
     state.counters["requests"] = CurlPeriod(recordPeriod(rig), rig.target.host()).requests;
 }
@@ -209,14 +242,14 @@ void BM_RefreshCycle_Curl(benchmark::State &state)
     CurlPeriod period(recordPeriod(rig), rig.target.host());
     CURL *curl = curl_easy_init();
     size_t cycle = 0;
-    double start = rig.target.cpuSeconds();
+    double start = rig.target.cpuSeconds(), own = ownCpuSeconds();
     for (auto _ : state)
         for (const auto &step : period.cycle(cycle++))
             for (const auto &request : step) {
                 request->setUp(curl, rig.keepAlive != 0);
                 if (curl_easy_perform(curl) != CURLE_OK) state.SkipWithError("curl failed");
             }
-    countTargetCpu(state, rig, start);
+    countTargetCpu(state, rig, start, own);
     curl_easy_cleanup(curl);
     state.counters["requests"] = period.requests;
 }
@@ -253,13 +286,13 @@ void BM_RefreshCycle_CurlMulti(benchmark::State &state)
     CURLM *multi = curl_multi_init();
     curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, static_cast<long>(SRVR_RELAY_WINDOW));
     size_t cycle = 0;
-    double start = rig.target.cpuSeconds();
+    double start = rig.target.cpuSeconds(), own = ownCpuSeconds();
     for (auto _ : state)
         for (const auto &step : period.cycle(cycle++)) {
             while (handles.size() < step.size()) handles.push_back(curl_easy_init());
             if (!performStep(multi, step, handles, rig.keepAlive != 0)) state.SkipWithError("curl failed");
         }
-    countTargetCpu(state, rig, start);
+    countTargetCpu(state, rig, start, own);
     for (CURL *h : handles) curl_easy_cleanup(h);
     curl_multi_cleanup(multi);
     state.counters["requests"] = period.requests;
@@ -273,6 +306,76 @@ void rigs(benchmark::internal::Benchmark *b)
         for (int keepAlive : {0, 1}) b->Args({1000, keepAlive, answerMs});
 }
 
+// A page of points painters, painter i a rectangle whose fill follows
+// "Plant.Point<i>" (the names of openPointsPage), on a simulator of its own
+// that waits answerMs before every reply; started once per time.
+const BenchSimulator &livePageSimulator(int points, int answerMs)
+{
+    static std::map<int, std::unique_ptr<BenchSimulator>> started;
+    std::unique_ptr<BenchSimulator> &sim = started[answerMs];
+    if (sim) return *sim;
+    std::string root = benchTempDir("live");
+    std::string text = "teq g\npage-size 800,480\nbackground 255,255,255\nfill on\n";
+    for (int i = 0; i < points; i++) {
+        char painter[320];
+        std::snprintf(
+            painter, sizeof painter,
+            "painter \"XRectangleP\" at %d,%d size 16,8 plc 0 {\n  block \"XRectangleP\" id %d {\n"
+            "    repaint 41 STRING \"0,160,0\" {\n      when compare ne PPO \"Plant.Point%04d\" STRING \"0\"\n"
+            "    }\n  }\n}\n",
+            (i % 40) * 20, (i / 40) * 12, i, i);
+        text += painter;
+    }
+    std::ofstream(root + "/Live.teq", std::ios::binary) << teqc::buildTeq(text);
+    std::ofstream(root + "/live.html") << "<html><applet code=\"IViewer.class\" width=\"800\" height=\"480\">\n"
+                                          "<param name=\"ProjectName\" value=\"Live\">\n</applet></html>\n";
+    std::vector<std::string> args;
+    if (answerMs > 0) args = {"--delay-ms", std::to_string(answerMs)};
+    sim = std::make_unique<BenchSimulator>(root, args);
+    return *sim;
+}
+
+// The panel's state at start on an 800 x 480 headless display, the live page
+// shown and its first values read.
+bool openLivePage(const BenchSimulator &target, int points, int keepAlive)
+{
+    static bool started = false;
+    if (!started) {
+        initSettings();
+        attachLayers();
+        pterm.log_file[0] = '\0';
+        static teqc::HeadlessDisplay display(800, 480); // closed at exit
+        VM_init();
+        started = true;
+    }
+    MU_init(); // the heaps again, should the exchange's benchmarks have released them
+    MU_init2();
+    pterm.debug_level = 0;
+    SRVR_setKeepAlive(keepAlive);
+    VM_requestLoadHtmlFile(("http://" + target.host() + "/live.html").c_str());
+    VM_entry();
+    return OB_HowManyObjetcs() == points && PPO_getList()->count == points && PPO_isReady();
+}
+
+// The view manager's cycle of the live page: what the panel does once per
+// period.
+void BM_LiveCycle_Panel(benchmark::State &state)
+{
+    int points = static_cast<int>(state.range(0)), answerMs = static_cast<int>(state.range(2));
+    const BenchSimulator &target = livePageSimulator(points, answerMs);
+    if (!openLivePage(target, points, static_cast<int>(state.range(1))))
+        state.SkipWithError("the live page did not load");
+    double start = target.cpuSeconds(), own = ownCpuSeconds();
+    for (auto _ : state) {
+        VM_refresh();
+        if (!PPO_isReady()) state.SkipWithError("values not read");
+    }
+    countCpu(state, target, start, own);
+    VM_ClearView(); // the objects and parameters go while their heaps are valid
+    VM_ClearAll();
+}
+
+BENCHMARK(BM_LiveCycle_Panel)->Apply(rigs);
 BENCHMARK(BM_RefreshCycle_Panel)->Apply(rigs);
 BENCHMARK(BM_RefreshCycle_Curl)->Apply(rigs);
 BENCHMARK(BM_RefreshCycle_CurlMulti)->Apply(rigs);

@@ -24,6 +24,7 @@ public:
     void signal(int sig);
     void stop();
     std::string output() const;
+    int pid() const { return pid_; }
 
 private:
     int pid_ = -1;

@@ -249,8 +249,11 @@ bool dispatch(const GR_EVENT &event)
     return true;
 }
 
+// The start page is loaded and drawn before the first event wait, not after a
+// whole period; its values follow with the next cycle of the same refresh.
 [[noreturn]] void mainLoop()
 {
+    if (VM_isPageRequestPending()) refreshCycle();
     for (;;) {
         GR_EVENT event;
         int64_t made = 0;

@@ -18,12 +18,36 @@ namespace {
 
 PpoList readList;
 int IsReady;
+// Name index of the read list: a look-up costs one hash and a short chain
+// whatever the length of the list. Kept in step with the list: records are
+// only ever appended, and the list and the index are dropped together.
+PpoRecord *nameIndex[PPO_INDEX_BUCKETS];
 
 // Indexed by source type.
 const char *const kTypeNames[] = {
     "UNDEFINED", "PPO",         "HTMLTAG",           "STRING", "FILE", "CO", "TEQINDEX", "URL",
     "SYMBOL",    "PASSWORDPPO", "PASSWORDCONTAINER", "COLOR",  "FONT", "?",  "CGI",
 };
+
+unsigned bucketOf(const char *name)
+{
+    uint32_t h = 2166136261u;
+    for (const char *p = name; *p; p++) h = (h ^ static_cast<unsigned char>(*p)) * 16777619u;
+    return h & (PPO_INDEX_BUCKETS - 1);
+}
+
+void clearList()
+{
+    readList = PpoList{};
+    std::memset(nameIndex, 0, sizeof nameIndex);
+}
+
+void indexRecord(PpoRecord *r)
+{
+    unsigned bucket = bucketOf(r->name);
+    r->hashNext = nameIndex[bucket];
+    nameIndex[bucket] = r;
+}
 
 PpoRecord *appendRecord(const char *name, TcrEntry *format)
 {
@@ -35,6 +59,7 @@ PpoRecord *appendRecord(const char *name, TcrEntry *format)
     r->value[0] = '\0';
     r->format = format;
     r->next = nullptr;
+    indexRecord(r);
     if (readList.last) readList.last->next = r;
     else readList.first = r;
     readList.last = r;
@@ -68,7 +93,7 @@ int PPO_addToList(const char *name, TcrEntry *format)
 PpoRecord *PPO_lookup(const char *name)
 {
     if (!name) return nullptr;
-    for (PpoRecord *r = readList.first; r; r = r->next)
+    for (PpoRecord *r = nameIndex[bucketOf(name)]; r; r = r->hashNext)
         if (stringcmp(r->name, name)) return r;
     return nullptr;
 }
@@ -139,14 +164,29 @@ void PPO_invalidAllValues()
 void PPO_destroyList()
 {
     IsReady = 0;
-    readList = PpoList{};
+    clearList();
     MU_freeAll();
+}
+
+void PPO_cutList(PpoRecord *last)
+{
+    PpoRecord *first = last ? readList.first : nullptr;
+    clearList();
+    for (PpoRecord *r = first; r; r = r == last ? nullptr : r->next) {
+        readList.last = r;
+        readList.count++;
+        indexRecord(r);
+    }
+    if (last) {
+        readList.first = first;
+        last->next = nullptr;
+    }
 }
 
 void PPO_reset()
 {
     IsReady = 0;
-    readList = PpoList{};
+    clearList();
 }
 
 int PPO_isReady() { return IsReady; }

@@ -34,6 +34,7 @@ struct PpoRecord {
     char value[PPO_VALUE_SIZE]; // latest value, empty when created
     TcrEntry *format;           // text-conversion entry, or null
     PpoRecord *next;
+    PpoRecord *hashNext; // next record of the same name-index bucket
 };
 
 // The read list: records in insertion order, names unique.
@@ -45,6 +46,9 @@ struct PpoList {
 
 // Name of a source type for logs; "?" for unknown numbers.
 const char *getRMAText(int type);
+
+// Buckets of the name index of the read list (a power of two).
+#define PPO_INDEX_BUCKETS 4096
 
 PpoList *PPO_getList();
 // 1 when a record was added; 0 for an empty name, a name already listed, or
@@ -65,6 +69,9 @@ void PPO_updateFormatedPPO(PpoRecord *record);
 char *PPO_parseValuesString(char *text, int max);
 void PPO_invalidAllValues();
 void PPO_destroyList();
+// Cuts the read list back to its records up to last (null: none), before the
+// memory of the records after it is given back.
+void PPO_cutList(PpoRecord *last);
 // Forgets the read list (without touching heap1) and clears the ready flag.
 void PPO_reset();
 int PPO_isReady();

@@ -1,14 +1,71 @@
 // SDL2 backend: one window of the screen's size shows the framebuffer. The left
 // mouse button, the keys of the panel's function-key table, typed characters
 // (SDL text input), closing the window and exposures become display events.
+// The SDL library is loaded when a window is first asked for, so a headless
+// panel never maps it (nor what it pulls in).
 #include "nanox/nx_core.h"
 #include "nanox/nx_remote.h"
 
 #include <cstdio>
+#include <dlfcn.h>
 
 #include <SDL2/SDL.h>
 
 namespace {
+
+#define NX_SDL_CALLS(X)                                                                                                \
+    X(SDL_InitSubSystem)                                                                                               \
+    X(SDL_QuitSubSystem)                                                                                               \
+    X(SDL_Quit)                                                                                                        \
+    X(SDL_GetError)                                                                                                    \
+    X(SDL_CreateWindow)                                                                                                \
+    X(SDL_DestroyWindow)                                                                                               \
+    X(SDL_SetWindowTitle)                                                                                              \
+    X(SDL_GetWindowSurface)                                                                                            \
+    X(SDL_UpdateWindowSurface)                                                                                         \
+    X(SDL_CreateRGBSurfaceWithFormatFrom)                                                                              \
+    X(SDL_FreeSurface)                                                                                                 \
+    X(SDL_UpperBlit)                                                                                                   \
+    X(SDL_StartTextInput)                                                                                              \
+    X(SDL_GetModState)                                                                                                 \
+    X(SDL_WaitEvent)                                                                                                   \
+    X(SDL_WaitEventTimeout)                                                                                            \
+    X(SDL_PollEvent)
+
+// The SDL calls the backend makes, found in the library once it is loaded.
+struct SdlCalls {
+#define NX_SDL_MEMBER(name) decltype(&::name) name;
+    NX_SDL_CALLS(NX_SDL_MEMBER)
+#undef NX_SDL_MEMBER
+};
+
+SdlCalls api;
+void *sdlLibrary;
+
+// Loads the library and its calls once; false, with a message, when it or a
+// call is missing.
+bool loadSdl()
+{
+    if (sdlLibrary) return true;
+    void *library = dlopen("libSDL2-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+        std::fprintf(stderr, "nano-X: the SDL2 library cannot be loaded: %s\n", dlerror());
+        return false;
+    }
+    bool complete = true;
+#define NX_SDL_FIND(name)                                                                                              \
+    api.name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name));                                             \
+    complete = complete && api.name;
+    NX_SDL_CALLS(NX_SDL_FIND)
+#undef NX_SDL_FIND
+    if (!complete) {
+        std::fprintf(stderr, "nano-X: the SDL2 library lacks a call the panel needs\n");
+        dlclose(library);
+        return false;
+    }
+    sdlLibrary = library;
+    return true;
+}
 
 struct Sdl {
     SDL_Window *window = nullptr;
@@ -100,10 +157,10 @@ void typeText(const char *utf8, GR_KEYMOD modifiers)
 void present()
 {
     if (!sdl.window || !sdl.frame) return;
-    SDL_Surface *surface = SDL_GetWindowSurface(sdl.window);
+    SDL_Surface *surface = api.SDL_GetWindowSurface(sdl.window);
     if (!surface) return;
-    SDL_BlitSurface(sdl.frame, nullptr, surface, nullptr);
-    SDL_UpdateWindowSurface(sdl.window);
+    api.SDL_UpperBlit(sdl.frame, nullptr, surface, nullptr);
+    api.SDL_UpdateWindowSurface(sdl.window);
 }
 
 void handle(const SDL_Event &e)
@@ -125,7 +182,7 @@ void handle(const SDL_Event &e)
     case SDL_KEYUP:
         if (GR_KEY key = keyOf(e.key.keysym)) NX_inputKey(key, modifiersOf(e.key.keysym.mod), e.type == SDL_KEYDOWN);
         break;
-    case SDL_TEXTINPUT: typeText(e.text.text, modifiersOf(SDL_GetModState())); break;
+    case SDL_TEXTINPUT: typeText(e.text.text, modifiersOf(api.SDL_GetModState())); break;
     default: break;
     }
 }
@@ -133,8 +190,9 @@ void handle(const SDL_Event &e)
 bool startVideo()
 {
     if (sdl.videoStarted) return true;
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "nano-X: SDL video cannot start: %s\n", SDL_GetError());
+    if (!loadSdl()) return false;
+    if (api.SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "nano-X: SDL video cannot start: %s\n", api.SDL_GetError());
         return false;
     }
     sdl.videoStarted = true;
@@ -144,29 +202,30 @@ bool startVideo()
 bool openSdl(int width, int height)
 {
     if (!startVideo()) return false;
-    sdl.window =
-        SDL_CreateWindow("Panterm", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height, SDL_WINDOW_SHOWN);
+    sdl.window = api.SDL_CreateWindow("Panterm", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
+                                      SDL_WINDOW_SHOWN);
     if (sdl.window)
-        sdl.frame = SDL_CreateRGBSurfaceWithFormatFrom(NX_screenPixels(), width, height, 32, width * 4,
-                                                       SDL_PIXELFORMAT_ABGR8888);
+        sdl.frame = api.SDL_CreateRGBSurfaceWithFormatFrom(NX_screenPixels(), width, height, 32, width * 4,
+                                                           SDL_PIXELFORMAT_ABGR8888);
     if (!sdl.window || !sdl.frame) {
-        std::fprintf(stderr, "nano-X: SDL window cannot open: %s\n", SDL_GetError());
-        if (sdl.window) SDL_DestroyWindow(sdl.window);
+        std::fprintf(stderr, "nano-X: SDL window cannot open: %s\n", api.SDL_GetError());
+        if (sdl.window) api.SDL_DestroyWindow(sdl.window);
         sdl.window = nullptr;
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        api.SDL_QuitSubSystem(SDL_INIT_VIDEO);
         sdl.videoStarted = false;
         return false;
     }
-    SDL_StartTextInput();
+    api.SDL_StartTextInput();
     return true;
 }
 
 void closeSdl()
 {
-    if (sdl.frame) SDL_FreeSurface(sdl.frame);
-    if (sdl.window) SDL_DestroyWindow(sdl.window);
-    if (sdl.videoStarted) SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    SDL_Quit();
+    if (!sdlLibrary) return;
+    if (sdl.frame) api.SDL_FreeSurface(sdl.frame);
+    if (sdl.window) api.SDL_DestroyWindow(sdl.window);
+    if (sdl.videoStarted) api.SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    api.SDL_Quit();
     sdl = Sdl{};
 }
 
@@ -176,16 +235,16 @@ void waitSdl(int timeoutMs)
 {
     if (NX_remoteEnabled() && (timeoutMs < 0 || timeoutMs > NX_REMOTE_POLL_MS)) timeoutMs = NX_REMOTE_POLL_MS;
     SDL_Event e;
-    bool got = timeoutMs < 0 ? SDL_WaitEvent(&e) != 0 : SDL_WaitEventTimeout(&e, timeoutMs) != 0;
+    bool got = timeoutMs < 0 ? api.SDL_WaitEvent(&e) != 0 : api.SDL_WaitEventTimeout(&e, timeoutMs) != 0;
     while (got) {
         handle(e);
-        got = SDL_PollEvent(&e) != 0;
+        got = api.SDL_PollEvent(&e) != 0;
     }
 }
 
 void setTitleSdl(const char *title)
 {
-    if (sdl.window) SDL_SetWindowTitle(sdl.window, title && *title ? title : "Panterm");
+    if (sdl.window) api.SDL_SetWindowTitle(sdl.window, title && *title ? title : "Panterm");
 }
 
 const NX_Backend kSdl = {"sdl", openSdl, closeSdl, present, flushedSdl, waitSdl, setTitleSdl};

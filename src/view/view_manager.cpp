@@ -219,8 +219,7 @@ void runInitialContainerPage()
     if (!HT_readHtmlParameter("InitCoTEQName", name) || !name[0]) return;
     int count = OB_HowManyObjetcs();
     uint32_t mark = MU_getMyHeapSize();
-    PpoList *points = PPO_getList();
-    PpoList pointsBefore = *points;
+    PpoRecord *lastPoint = PPO_getList()->last;
     CO_setITQloading(1);
     if (VM_loadTeqFile(name, 0) == 0) {
         int ready = PPO_isReady();
@@ -233,10 +232,7 @@ void runInitialContainerPage()
     // The process points these objects put on the read list live behind the
     // mark too: the list is cut back before their memory is given back (a
     // file that failed has cleared the view, list and heap1 with it).
-    if (MU_getMyHeapSize() >= mark) {
-        if (pointsBefore.last) pointsBefore.last->next = nullptr;
-        *points = pointsBefore;
-    }
+    if (MU_getMyHeapSize() >= mark) PPO_cutList(lastPoint);
     MU_setHeapPosition(mark);
 }
 
@@ -269,6 +265,17 @@ bool loadPageTables(char *failed, size_t size)
     }
     HT_checkPmTm();
     return true;
+}
+
+// Painters beyond what the object table holds are not shown: one line per
+// picture with their number.
+void reportDroppedObjects(const char *name, int dropped)
+{
+    if (dropped <= 0) return;
+    char line[VM_PAGE_SIZE + 96];
+    std::snprintf(line, sizeof line, "%d objects of \"%s\" dropped: the object table holds %d\n", dropped, name,
+                  OB_MAX_OBJECTS);
+    log_append(0, "%s", line);
 }
 
 void drawNotFoundScreen(const char *name)
@@ -724,10 +731,12 @@ int VM_loadTeqFile(const char *name, int clear)
         VM_ClearView();
     }
     safe_strncpy(loadingFileName, name, sizeof loadingFileName);
+    int droppedBefore = OB_getOverflowCount();
     OB_CRITICAL_ENTER_LOADING_TEQ();
     int result = teqFileReader(file);
     OB_CRITICAL_EXIT_LOADING_TEQ();
     Tarsel_fileClose(file);
+    reportDroppedObjects(name, OB_getOverflowCount() - droppedBefore);
     if (result != 0) {
         VM_ClearView();
         err_append(0, " \"%s\"\n", name);

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "process_runner.h"
+#include "teq_text.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -176,4 +177,27 @@ TEST_F(Program, TerminationSignals)
     EXPECT_EQ(p.wait(10000), 1);
     EXPECT_NE(p.output().find("SRV shutdown on signal 15 !"), std::string::npos);
     EXPECT_NE(p.output().find("Stop Panterm on signal 15 !"), std::string::npos);
+}
+
+// A local start page is drawn before the first event wait: with a period of
+// five seconds the first snapshot shows its picture (not the not-found
+// screen) well before a period has passed. The headless display never maps
+// the SDL library.
+TEST_F(Program, HeadlessStartShowsThePageAtOnceWithoutSdl)
+{
+    writeFile(path("page.html"), "<html><applet code=\"IViewer.class\" width=\"320\" height=\"240\">\n"
+                                 "<param name=\"ProjectName\" value=\"Plant\">\n"
+                                 "<param name=\"Period\" value=\"5000\">\n</applet></html>\n");
+    writeFile(path("Plant.teq"), teqc::buildTeq("teq f\npage-size 320,240\nbackground 255,255,255\nfill on\n"
+                                                "fill-colour 200,0,0\npainter \"XRectangleP\" at 10,10 size 100,100 "
+                                                "plc 0 {\n  block \"XRectangleP\" id 1\n}\n"));
+    ChildProcess p(program(), {"page.html"}, dir_, with(kHeadless, "PANTERM_SNAPSHOT", path("screen.png")));
+    ASSERT_TRUE(waitForFile(path("screen.png"), 2500)) << "no frame before half a period";
+    Image first = readPng(path("screen.png"));
+    ASSERT_EQ(first.width, 320);
+    EXPECT_EQ(first.at(50, 50) & 0xFFFFFF, 0x0000C8u) << "the first frame shows the picture";
+    std::string maps = readFile("/proc/" + std::to_string(p.pid()) + "/maps");
+    ASSERT_NE(maps.find("libc"), std::string::npos) << maps;
+    EXPECT_EQ(maps.find("libSDL2"), std::string::npos) << "headless maps no SDL";
+    p.stop();
 }

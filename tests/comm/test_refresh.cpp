@@ -135,6 +135,26 @@ TEST_F(RefreshTest, OrdersAreRepeatedForNewPointsAndEveryTwentyFirstCycle)
               "GET /cgi-bin/OrderValues.exe?" + order() + "_0+dummy+1000+Point_00+Point_01+sim.counter HTTP/1.1");
 }
 
+// A point named through a container is found by the name the page gives it,
+// and ordered as the container reads at each cycle: when the container
+// changes, the next cycle orders and shows the other point.
+TEST_F(RefreshTest, APointNamedThroughAContainerFollowsIt)
+{
+    writeFile(path("values.txt"), "Motor2=20\nMotor3=30\n");
+    startSim();
+    HT_resetContainers();
+    HT_writeContainer("i", "2");
+    ASSERT_EQ(Tarsel_addPPO("Motor#CO_i#", 0), 1);
+    ASSERT_EQ(Tarsel_refresh(0), 1);
+    EXPECT_EQ(value("Motor#CO_i#"), "20");
+    HT_writeContainer("i", "3");
+    ASSERT_EQ(Tarsel_refresh(0), 1);
+    EXPECT_EQ(value("Motor#CO_i#"), "30");
+    EXPECT_EQ(linesWith("OrderValues.exe").back(),
+              "GET /cgi-bin/OrderValues.exe?" + order() + "_0+dummy+1000+Motor3 HTTP/1.1");
+    EXPECT_EQ(PPO_getList()->count, 1);
+}
+
 TEST_F(RefreshTest, ValuesGoNotAvailableWhileTheTargetIsAwayAndComeBack)
 {
     writeFile(path("values.txt"), "Point_00=5\n");

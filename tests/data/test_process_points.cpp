@@ -1,5 +1,6 @@
 #include "data_fixture.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -36,6 +37,45 @@ TEST_F(ProcessPoints, ReadListKeepsUniqueNamesInOrder)
     EXPECT_EQ(PPO_isReady(), 0);
     EXPECT_EQ(PPO_getList()->count, 0);
     EXPECT_EQ(PPO_lookup("Temp1"), nullptr);
+}
+
+// More names than the name index has buckets, so that chains are shared:
+// every name finds its own record, the list cut back forgets the names behind
+// the cut (their memory is given back), and a new page starts empty.
+TEST_F(ProcessPoints, NameIndexFollowsTheList)
+{
+    const int count = PPO_INDEX_BUCKETS + 500;
+    char name[32];
+    for (int i = 0; i < count; i++) {
+        std::snprintf(name, sizeof name, "Plant.Point%05d", i);
+        ASSERT_EQ(PPO_addToList(name, nullptr), 1) << name;
+        PPO_writeValueNew(name, std::to_string(i).c_str(), 0, 0);
+    }
+    PpoRecord *cut = nullptr;
+    for (int i = 0; i < count; i++) {
+        std::snprintf(name, sizeof name, "Plant.Point%05d", i);
+        PpoRecord *r = PPO_lookup(name);
+        ASSERT_NE(r, nullptr) << name;
+        EXPECT_STREQ(r->name, name);
+        EXPECT_EQ(value(name), std::to_string(i));
+        if (i == 99) cut = r;
+    }
+    EXPECT_EQ(PPO_lookup("Plant.Point"), nullptr);
+
+    PPO_cutList(cut);
+    EXPECT_EQ(PPO_getList()->count, 100);
+    EXPECT_EQ(PPO_getList()->last, cut);
+    EXPECT_EQ(value("Plant.Point00099"), "99");
+    EXPECT_EQ(value("Plant.Point00100"), "<none>");
+    EXPECT_EQ(PPO_addToList("Plant.Point00100", nullptr), 1);
+    EXPECT_EQ(PPO_getList()->last, PPO_lookup("Plant.Point00100"));
+
+    PPO_cutList(nullptr);
+    EXPECT_EQ(PPO_getList()->count, 0);
+    EXPECT_EQ(value("Plant.Point00000"), "<none>");
+    PPO_addToList("Plant.Point00001", nullptr);
+    PPO_destroyList();
+    EXPECT_EQ(value("Plant.Point00001"), "<none>");
 }
 
 TEST_F(ProcessPoints, PositionalReplyFillsRecordsInOrder)

@@ -177,6 +177,26 @@ TEST_F(Teqc, CommandLine)
     EXPECT_NE(readFile(path("err.txt")).find("TEQ file is empty"), string::npos);
 }
 
+// A picture with more painters than the object table holds builds with a
+// warning that counts the dropped ones; with --strict the build fails and
+// leaves no file.
+TEST_F(Teqc, MoreObjectsThanTheTableHoldsAreReported)
+{
+    const string teqc = TEQC_PROGRAM;
+    writeFile(path("fits.teqt"), teqc::samplePicture(1000));
+    writeFile(path("big.teqt"), teqc::samplePicture(1003));
+    ASSERT_EQ(std::system((teqc + " build fits.teqt -o fits.teq --strict 2> err.txt").c_str()), 0);
+    EXPECT_EQ(readFile(path("err.txt")), "");
+    ASSERT_EQ(std::system((teqc + " build big.teqt -o big.teq 2> err.txt").c_str()), 0);
+    EXPECT_EQ(readFile(path("err.txt")),
+              "teqc: warning: big.teq holds 1003 objects; the panel shows the first 1000 and drops 3\n");
+    EXPECT_FALSE(readFile(path("big.teq")).empty());
+    EXPECT_NE(std::system((teqc + " build big.teqt -o strict.teq --strict 2> err.txt").c_str()), 0);
+    EXPECT_NE(readFile(path("err.txt")).find("drops 3"), string::npos);
+    EXPECT_EQ(readFile(path("strict.teq")), "") << "no file from a failed build";
+    EXPECT_NE(std::system((teqc + " dump big.teq --strict > /dev/null 2>&1").c_str()), 0) << "build only";
+}
+
 TEST_F(Teqc, RenderWithContainersAndProcessPoints)
 {
     const string teqc = TEQC_PROGRAM;

@@ -7,6 +7,7 @@
 
 #include "transport/http_client.h"
 #include "data/containers.h"
+#include "teq_sample.h"
 #include "view/page_params.h"
 #include "view/view_manager.h"
 
@@ -315,4 +316,21 @@ TEST_F(ViewManager, APageWhoseFormatFileIsMissingFailsAsAMissingPageDoes)
     EXPECT_EQ(VM_failed, 1) << "the event loop reloads the start page at the next time-out";
     EXPECT_EQ(count("Open Teq File:"), 0u);
     EXPECT_GE(count("File not found !\n plant.tcr\n"), 2u) << "the reader's report and the page's\n" << log();
+}
+
+// Painters beyond the object table are dropped with one log line per picture
+// that counts them; a picture that fits logs nothing of the kind.
+TEST_F(ViewManager, DroppedObjectsAreLoggedOncePerPictureWithTheirCount)
+{
+    writeFile(path("Plant.teq"), teqc::buildTeq(teqc::samplePicture(OB_MAX_OBJECTS + 7)));
+    writeFile(path("Small.teq"), teqc::buildTeq(teqc::samplePicture(10)));
+    writeFile(path("start.html"), applet(param("ProjectName", "Plant")));
+    writeFile(path("small.html"), applet(param("ProjectName", "Small")));
+    open("start.html");
+    EXPECT_EQ(OB_HowManyObjetcs(), OB_MAX_OBJECTS);
+    EXPECT_EQ(count("7 objects of \"Plant.teq\" dropped: the object table holds 1000\n"), 1u);
+    open("start.html");
+    EXPECT_EQ(count("7 objects of \"Plant.teq\" dropped"), 2u) << "once more for the page loaded again";
+    open("small.html");
+    EXPECT_EQ(count("dropped: the object table holds"), 2u);
 }

@@ -2,7 +2,7 @@
 // as text, and renders them into PNG pictures with the panel's own reader and
 // objects.
 //
-//   teqc build SOURCE -o FILE.teq
+//   teqc build SOURCE -o FILE.teq [--strict]
 //   teqc dump FILE.teq [-o FILE.teqt]
 //   teqc render FILE.teq -o FILE.png [--size WxH] [--co NAME=VALUE]... [--ppo NAME=VALUE]...
 //   teqc --help | -h | --version
@@ -21,7 +21,7 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: teqc build SOURCE -o FILE.teq\n"
+    "usage: teqc build SOURCE -o FILE.teq [--strict]\n"
     "       teqc dump FILE.teq [-o FILE.teqt]\n"
     "       teqc render FILE.teq -o FILE.png [--size WxH] [--co NAME=VALUE]... [--ppo NAME=VALUE]...\n"
     "       teqc --help | -h | --version\n";
@@ -62,6 +62,7 @@ bool writeWhole(const std::string &path, const std::string &content)
 struct Options {
     std::string input, output, size;
     teqc::PresetValues values;
+    bool strict = false; // build: a warning fails the build
 };
 
 // NAME=VALUE, split at the first "="; the name may not be empty.
@@ -83,6 +84,8 @@ bool parseOptions(const std::vector<std::string> &args, Options &options)
             if (!parseNamedValue(args[i + 1], args[i] == "--co" ? options.values.containers : options.values.points))
                 return false;
             i++;
+        } else if (args[i] == "--strict") {
+            options.strict = true;
         } else if (options.input.empty() && !args[i].empty() && args[i][0] != '-') {
             options.input = args[i];
         } else {
@@ -116,6 +119,14 @@ int build(const Options &options)
     if (!check.accepted)
         std::cerr << "teqc: warning: the panel refuses " << options.output << " at byte " << check.offset << ":\n"
                   << check.messages;
+    if (check.dropped > 0)
+        std::cerr << "teqc: warning: " << options.output << " holds " << check.objects + check.dropped
+                  << " objects; the panel shows the first " << check.objects << " and drops " << check.dropped << "\n";
+    bool warned = !check.accepted || check.dropped > 0;
+    if (warned && options.strict) {
+        std::remove(options.output.c_str());
+        return 1;
+    }
     return 0;
 }
 
@@ -176,6 +187,7 @@ int main(int argc, char **argv)
     if (!parseOptions(std::vector<std::string>(argv + 2, argv + argc), options)) return usage();
     bool presets = !options.values.containers.empty() || !options.values.points.empty();
     if (presets && command != "render") return usage();
+    if (options.strict && command != "build") return usage();
     try {
         if (command == "build") return build(options);
         if (command == "dump") return dump(options);

@@ -69,7 +69,7 @@ std::string takeLog()
 ReaderResult runReader(const std::string &bytes)
 {
     prepare(bytes.size());
-    ReaderResult result{false, 0, 0, ""};
+    ReaderResult result{false, 0, 0, 0, ""};
     int out = RA_fileOpen(kRamName, "w");
     int size = static_cast<int>(bytes.size());
     if (out < 0 || RA_fileWrite(bytes.data(), 1, size, out) != size) {
@@ -86,6 +86,7 @@ ReaderResult runReader(const std::string &bytes)
     RA_fileDelete(kRamName);
     result.offset = bytes.size() - remaining;
     result.objects = OB_HowManyObjetcs();
+    result.dropped = OB_getOverflowCount();
     result.messages = takeLog();
     return result;
 }

@@ -9,6 +9,7 @@ struct ReaderResult {
     bool accepted;        // the reader answered 0
     size_t offset;        // bytes it had read when it stopped
     int objects;          // objects in the object table afterwards
+    int dropped;          // painters beyond what the object table holds
     std::string messages; // what the reader logged
 };
 

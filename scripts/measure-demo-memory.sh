@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Resident memory of the headless demo as run_demo.sh runs it: the target
+# simulator with the demo project, the panel on its start page with its server
+# and remote view on, 480 x 272, the screen file written at every change. After
+# some seconds it prints the panel's resident set (anonymous and file-backed),
+# its largest mappings and whether it maps the SDL library. Needs a built tree
+# (Release for figures: build/, or --build-dir DIR); --panel PROGRAM measures
+# another panel program (an older build) with the same project. Everything
+# listens on 127.0.0.1 only and is stopped at the end.
+#
+#   scripts/measure-demo-memory.sh [--build-dir DIR] [--panel PROGRAM] [--seconds N]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=build
+panel=""
+seconds=8
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --build-dir) build=$2; shift 2 ;;
+    --panel) panel=$2; shift 2 ;;
+    --seconds) seconds=$2; shift 2 ;;
+    *) echo "usage: $0 [--build-dir DIR] [--panel PROGRAM] [--seconds N]" >&2; exit 2 ;;
+  esac
+done
+build=$(cd "$build" && pwd)
+panel=${panel:-$build/Panterm_MW}
+[ -x "$panel" ] && [ -x "$build/panterm-target" ] && [ -d "$build/demo-root" ] || {
+  echo "$panel, $build/panterm-target or $build/demo-root is missing: build the tree first" >&2
+  exit 1
+}
+out=$(mktemp -d /tmp/panterm-memory-XXXXXX)
+# A free port: one that nothing answers on.
+free_port() {
+  for _ in $(seq 50); do
+    local candidate=$((20000 + RANDOM % 30000))
+    if ! (exec 3<>"/dev/tcp/127.0.0.1/$candidate") 2>/dev/null; then
+      echo "$candidate"
+      return
+    fi
+  done
+  echo "no free port" >&2
+  exit 1
+}
+target_port=$(free_port)
+panel_port=$(free_port)
+target_pid=""
+panel_pid=""
+stop_all() {
+  # With its server running the panel ends at the second signal.
+  for pid in $panel_pid $target_pid $panel_pid; do kill "$pid" 2>/dev/null || true; sleep 0.2; done
+  wait 2>/dev/null || true
+  rm -rf "$out"
+}
+trap stop_all EXIT
+"$build/panterm-target" --root "$build/demo-root" --port "$target_port" --values "$build/demo-root/values.txt" \
+  --alarms "$build/demo-root/alarms.txt" >"$out/target.log" 2>&1 &
+target_pid=$!
+ln -s "$panel" "$out/Panterm_MW"
+# The first start writes the default settings; then the demo's are set.
+(cd "$out" && PANTERM_DISPLAY=headless timeout 3 ./Panterm_MW missing.html >/dev/null 2>&1 || true)
+sed -i -e "s#<start_page>.*</start_page>#<start_page>http://127.0.0.1:$target_port/start.html</start_page>#" \
+  -e "s#<httpd_enabled>.*</httpd_enabled>#<httpd_enabled>1</httpd_enabled>#" \
+  -e "s#<httpd_port>.*</httpd_port>#<httpd_port>$panel_port</httpd_port>#" -e "s#<kiosk>0<#<kiosk>1<#" \
+  -e "s#<remote_view>.*</remote_view>#<remote_view>2</remote_view>#" "$out/pterm.xml"
+(umask 077 && printf 'operator:measure-only\n' >"$out/pterm-httpd.auth")
+(cd "$out" && exec env PANTERM_DISPLAY=headless PANTERM_SCREEN=480x272 PANTERM_SNAPSHOT="$out/screen.png" \
+  PANTERM_HTTPD_BIND=127.0.0.1 ./Panterm_MW >"$out/panel.out" 2>&1) &
+panel_pid=$!
+sleep "$seconds"
+[ -f "$out/screen.png" ] || { echo "the panel wrote no screen" >&2; exit 1; }
+grep -E "VmRSS|RssAnon|RssFile" "/proc/$panel_pid/status"
+echo "largest mappings (kB resident):"
+awk '/^[0-9a-f]+-/ { name = $6 ? $6 : "[anonymous]" } /^Rss:/ { rss[name] += $2 }
+     END { for (n in rss) if (rss[n] >= 200) print rss[n], n }' "/proc/$panel_pid/smaps" | sort -rn
+echo "SDL mapped: $(grep -c libSDL2 "/proc/$panel_pid/maps" || true)"
