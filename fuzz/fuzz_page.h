@@ -6,6 +6,7 @@
 #include <string>
 
 #include "comm/target_link.h"
+#include "data/containers.h"
 #include "data/process_points.h"
 #include "draw/fonts.h"
 #include "fuzz_support.h"
@@ -29,12 +30,15 @@ inline void fuzzStartDisplay(const char *prefix)
     MU_init();
 }
 
-// Empties the object table and the read list, then loads the page (compiled
-// from its text form once by the caller); aborts when the panel refuses it.
+// Empties the object table, the read list and the containers, then loads the
+// page (compiled from its text form once by the caller); aborts when the
+// panel refuses it.
 inline void fuzzLoadPage(const std::string &teq)
 {
     OB_DeleteAllObjetcs();
     PPO_destroyList();
+    MU_init2();
+    HT_resetContainers();
     fuzzPutRamFile("page.teq", teq);
     int file = Tarsel_fileOpen("page.teq", "r");
     int result = teqFileReader(file);

@@ -42,6 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     SetRemoteStatus(1);
     HK_hooks()->clearTrendView();
     fuzzLoadPage(page);
+    HT_writeContainer("@MACROOFTActiveTrends.2", "2\tsine\t0\t100\t0,0,255\n");
+    HT_writeContainer("@MACROOFTLoadType.2", "0");
     HT_writeContainer("@MACROOFTXAutoAdjustDelta.2", "60000");
     teqc::drawAllObjects();
     HT_writeContainer("@MACROOFTActiveTrendsLoadInfos.2", "LOADINFONSTARTDATA");
