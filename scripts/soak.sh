@@ -17,6 +17,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-900}
 [[ "$seconds" =~ ^[1-9][0-9]*$ && "$seconds" -ge 240 ]] || { echo "usage: $0 [SECONDS >= 240]" >&2; exit 2; }
 
+scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build --target Panterm_MW panterm-target demo_pictures
 root=$PWD/build/demo-root
