@@ -160,6 +160,7 @@ else
 	<mem_heap2_kb>0</mem_heap2_kb>
 	<mem_lrheap_kb>0</mem_lrheap_kb>
 	<remote_view>2</remote_view>
+	<cmd_timeout_ms>5000</cmd_timeout_ms>
 </pterm>
 EOF
 fi
@@ -170,7 +171,9 @@ if grep -q '<remote_view>' "$out/pterm.xml"; then
 else
   sed -i "s#</pterm>#\t<remote_view>2</remote_view>\n</pterm>#" "$out/pterm.xml"
 fi
-# MQTT (docs/mqtt.md): the elements after remote_view; the broker only with --mqtt.
+grep -q '<cmd_timeout_ms>' "$out/pterm.xml" ||
+  sed -i "s#<remote_view>2</remote_view>#<remote_view>2</remote_view>\n\t<cmd_timeout_ms>5000</cmd_timeout_ms>#" "$out/pterm.xml"
+# MQTT (docs/mqtt.md): the last elements; the broker only with --mqtt.
 grep -q '<mqtt_broker>' "$out/pterm.xml" || sed -i "s#</pterm>#\t<mqtt_broker></mqtt_broker>\n\t<mqtt_prefix>panterm/demo</mqtt_prefix>\n\t<mqtt_user></mqtt_user>\n\t<mqtt_password></mqtt_password>\n\t<mqtt_cafile></mqtt_cafile>\n\t<mqtt_writes>0</mqtt_writes>\n</pterm>#" "$out/pterm.xml"
 mqtt_broker=""
 if [ "$mqtt" = 1 ]; then

@@ -96,7 +96,7 @@ settings() { # $1 prefix, $2 writes
 	<httpd_debug_level>0</httpd_debug_level><boot_delay_sec>0</boot_delay_sec><set_width>0</set_width>
 	<set_height>0</set_height><inactivity_to_sec>0</inactivity_to_sec><inactivity_pts_ms>0</inactivity_pts_ms>
 	<tmz_en>0</tmz_en><mem_ramdisk_kb>0</mem_ramdisk_kb><mem_heap1_kb>0</mem_heap1_kb><mem_heap2_kb>0</mem_heap2_kb>
-	<mem_lrheap_kb>0</mem_lrheap_kb><remote_view>0</remote_view><mqtt_broker>127.0.0.1:$broker_port</mqtt_broker>
+	<mem_lrheap_kb>0</mem_lrheap_kb><remote_view>0</remote_view><cmd_timeout_ms>5000</cmd_timeout_ms><mqtt_broker>127.0.0.1:$broker_port</mqtt_broker>
 	<mqtt_prefix>$1</mqtt_prefix><mqtt_user></mqtt_user><mqtt_password></mqtt_password><mqtt_cafile></mqtt_cafile>
 	<mqtt_writes>$2</mqtt_writes>
 </pterm>

@@ -101,7 +101,7 @@ string mqttSettings(int port, const string &prefix, int writes)
            "\t<set_width>0</set_width>\n\t<set_height>0</set_height>\n\t<inactivity_to_sec>0</inactivity_to_sec>\n"
            "\t<inactivity_pts_ms>0</inactivity_pts_ms>\n\t<tmz_en>0</tmz_en>\n\t<mem_ramdisk_kb>0</mem_ramdisk_kb>\n"
            "\t<mem_heap1_kb>0</mem_heap1_kb>\n\t<mem_heap2_kb>0</mem_heap2_kb>\n\t<mem_lrheap_kb>0</mem_lrheap_kb>\n"
-           "\t<remote_view>0</remote_view>\n\t<mqtt_broker>127.0.0.1:" +
+           "\t<remote_view>0</remote_view>\n\t<cmd_timeout_ms>5000</cmd_timeout_ms>\n\t<mqtt_broker>127.0.0.1:" +
            std::to_string(port) + "</mqtt_broker>\n\t<mqtt_prefix>" + prefix +
            "</mqtt_prefix>\n\t<mqtt_user>panel</mqtt_user>\n\t<mqtt_password>panel-pw</mqtt_password>\n"
            "\t<mqtt_cafile></mqtt_cafile>\n\t<mqtt_writes>" +
