@@ -6,7 +6,8 @@
 # demo-out/screen.png. Needs root, debootstrap and git on this machine
 # (scripts/install-deps.sh --fresh) and network to Debian's packages.
 #
-#   scripts/check-fresh-machine.sh [--then 'COMMAND']... [--keep]
+#   scripts/check-fresh-machine.sh [--commit REV] [--then 'COMMAND']... [--keep]
+#     --commit REV      checks that commit of this repository (default HEAD)
 #     --then 'COMMAND'  afterwards runs COMMAND (bash) in the clone in the root,
 #                       e.g. --then 'scripts/run-tests-directly.sh --no-e2e build-test'
 #     --keep            leaves the root in its temporary directory (its path is printed)
@@ -19,13 +20,15 @@
 # mounts live in a mount namespace of their own: they vanish with it, whatever
 # happens, and are never seen by this machine.
 set -euo pipefail
-usage="usage: $0 [--then 'COMMAND']... [--keep]"
+usage="usage: $0 [--commit REV] [--then 'COMMAND']... [--keep]"
 then_commands=()
 keep=0
+rev=HEAD
 while [ $# -gt 0 ]; do
   case "$1" in
     --then) [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }; then_commands+=("$2"); shift 2 ;;
     --keep) keep=1; shift ;;
+    --commit) [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }; rev=$2; shift 2 ;;
     *) echo "$usage" >&2; exit 2 ;;
   esac
 done
@@ -38,8 +41,8 @@ for tool in debootstrap git unshare chroot; do
   command -v "$tool" >/dev/null 2>&1 || fail "$tool is missing: run scripts/install-deps.sh --fresh"
 done
 repo=$(cd "$(dirname "$0")/.." && pwd)
-commit=$(git -C "$repo" rev-parse HEAD)
-[ -z "$(git -C "$repo" status --porcelain --untracked-files=no)" ] ||
+commit=$(git -C "$repo" rev-parse --verify "$rev^{commit}") || fail "$rev is no commit"
+[ "$rev" != HEAD ] || [ -z "$(git -C "$repo" status --porcelain --untracked-files=no)" ] ||
   say "note: changes not committed are not checked; the root gets commit $commit"
 
 # The host's Debian entries for bookworm, as one-line sources: from deb822

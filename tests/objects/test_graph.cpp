@@ -138,7 +138,9 @@ TEST_F(Graph, BadPlotFilesGiveDefinedPictures)
     teqc::drawAllObjects();
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GT(count(10, 10, 101, 101, kBlack), 5000) << "a million points fill the box";
-    EXPECT_LT(seconds, 20.0);
+    // A few seconds with the sanitizers; the bound only catches a drawing that
+    // grows faster than the points, with room for a loaded machine.
+    EXPECT_LT(seconds, 90.0) << "a million points took " << seconds << " s to draw";
 }
 
 TEST_F(Graph, RunningLineFromAContainerPagesThroughItsRange)
