@@ -153,15 +153,19 @@ mount --rbind /sys "$root/sys"
 mount --rbind /dev "$root/dev"
 mount -t tmpfs -o mode=1777,nosuid,nodev shm "$root/dev/shm"
 mount --bind "$cache/archives" "$root/var/cache/apt/archives"
-status=0
+# The README's two commands run both, whatever the first gave; the later ones
+# only after them.
+status=0 n=0
 for command in "$@"; do
+  n=$((n + 1))
+  [ "$status" -eq 0 ] || [ "$n" -le 2 ] || break
   name=${command%%$'\t'*} command=${command#*$'\t'}
   echo "=== fresh-machine: $name"
-  started=$SECONDS
+  started=$SECONDS result=0
   env -i HOME=/root TERM=dumb PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    chroot "$root" /bin/bash -c "cd /root/panterm && $command" || status=$?
-  echo "fresh-machine: $name: $((SECONDS - started)) s$([ "$status" -eq 0 ] || echo ", FAILED")"
-  [ "$status" -eq 0 ] || break
+    chroot "$root" /bin/bash -c "cd /root/panterm && $command" || result=$?
+  echo "fresh-machine: $name: $((SECONDS - started)) s$([ "$result" -eq 0 ] || echo ", FAILED")"
+  [ "$result" -eq 0 ] || status=$result
 done
 # apt's cache keeps only what can still be downloaded.
 env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin chroot "$root" apt-get -q autoclean >/dev/null 2>&1 || true
