@@ -10,6 +10,9 @@
 #                                     (scripts/debian-packages-bench.txt)
 #   scripts/install-deps.sh --tools   also clang-format, clang-tidy and clang for the format,
 #                                     tidy and fuzz checks (scripts/debian-packages-tools.txt)
+#   scripts/install-deps.sh --fresh   also debootstrap and git for the fresh-machine check
+#                                     (scripts/check-fresh-machine.sh;
+#                                     scripts/debian-packages-fresh.txt)
 #   scripts/install-deps.sh --armhf   also the armhf cross toolchain, qemu-user and the armhf
 #                                     development packages (scripts/debian-packages-armhf.txt);
 #                                     adds the armhf architecture to dpkg first, which changes
@@ -23,8 +26,9 @@ for arg in "$@"; do
     --deploy) lists+=("$here/debian-packages-deploy.txt") ;;
     --bench) lists+=("$here/debian-packages-bench.txt") ;;
     --tools) lists+=("$here/debian-packages-tools.txt") ;;
+    --fresh) lists+=("$here/debian-packages-fresh.txt") ;;
     --armhf) lists+=("$here/debian-packages-armhf.txt"); armhf=1 ;;
-    *) echo "usage: $0 [--deploy] [--bench] [--tools] [--armhf]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--deploy] [--bench] [--tools] [--fresh] [--armhf]" >&2; exit 2 ;;
   esac
 done
 

@@ -67,7 +67,9 @@ Wrapped wrap(const std::string &dir, const std::string &program, const std::vect
                         ip + " link set eth0 up && " + ip + " link set eth1 up && " + ip +
                         " route add default via 10.0.0.1 && exec \"$@\"";
     w.program = unshare;
-    w.args = {"-rn", "/bin/sh", "-c", setup, "sh", program};
+    // Root has the network rights already; a user namespace (-r) is refused to
+    // root in a chroot or container, where -n alone works.
+    w.args = {geteuid() == 0 ? "-n" : "-rn", "/bin/sh", "-c", setup, "sh", program};
     w.args.insert(w.args.end(), args.begin(), args.end());
     const char *path = std::getenv("PATH");
     w.env = {{"PATH", dir + "/bin:" + (path ? path : "/usr/bin:/bin")}, {kParentNet, netOf("self")}, {kStandIns, dir}};

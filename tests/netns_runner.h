@@ -1,7 +1,8 @@
-// Runs programs in a user and network namespace of their own (unshare -rn),
-// with an adapter "eth0" (one end of a veth pair: 10.0.0.5/24, default route
-// via 10.0.0.1) and recording stand-ins of "ifconfig" and "route" first in
-// PATH. Nothing they run reaches the host's network.
+// Runs programs in a network namespace of their own (unshare -n as root, else
+// in a user namespace as well: unshare -rn), with an adapter "eth0" (one end
+// of a veth pair: 10.0.0.5/24, default route via 10.0.0.1) and recording
+// stand-ins of "ifconfig" and "route" first in PATH. Nothing they run reaches
+// the host's network.
 #pragma once
 #include <map>
 #include <string>

@@ -159,7 +159,8 @@ TEST_F(Program, TerminationSignals)
     writeFile(path("pterm.xml"), xml);
     ChildProcess p(program(), {}, dir_, with(kHeadless, "PANTERM_HTTPD_BIND", "127.0.0.1"));
     bool listening = false;
-    for (int i = 0; i < 200 && !listening; i++) {
+    // Up to 30 s: a loaded machine starts the panel slowly.
+    for (int i = 0; i < 600 && !listening; i++) {
         int fd = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
@@ -169,12 +170,14 @@ TEST_F(Program, TerminationSignals)
         close(fd);
         if (!listening) usleep(50000);
     }
-    ASSERT_TRUE(listening);
+    ASSERT_TRUE(listening) << "nothing listened on port " << port << " within 30 s\n" << p.output();
     p.signal(SIGTERM);
-    ASSERT_TRUE(waitForText(path("Panterm_MW.out"), "SRV exit !", 10000));
+    ASSERT_TRUE(waitForText(path("Panterm_MW.out"), "SRV exit !", 30000))
+        << "the server did not stop within 30 s of the first signal\n"
+        << p.output();
     EXPECT_EQ(p.wait(300), -1) << "the first signal stops only the server";
     p.signal(SIGTERM);
-    EXPECT_EQ(p.wait(10000), 1);
+    EXPECT_EQ(p.wait(30000), 1) << p.output();
     EXPECT_NE(p.output().find("SRV shutdown on signal 15 !"), std::string::npos);
     EXPECT_NE(p.output().find("Stop Panterm on signal 15 !"), std::string::npos);
 }

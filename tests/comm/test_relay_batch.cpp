@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <string>
 #include <thread>
@@ -17,6 +18,11 @@
 namespace {
 
 using After = RawServer::After;
+
+// The gate holds a request longer than the client waits for a reply, and both
+// are far beyond what a loaded machine needs.
+constexpr auto kGateHold = std::chrono::seconds(60);
+constexpr int kClientTimeoutMs = 20000;
 
 // Holds the first `gate` requests until that many are open at once, then
 // answers them newest first; later requests at once. A client that sent its
@@ -43,6 +49,8 @@ public:
         acceptor_.join();
         {
             std::lock_guard<std::mutex> hold(lock_);
+            stopping_ = true;
+            changed_.notify_all();
             for (int fd : open_) shutdown(fd, SHUT_RDWR);
         }
         for (std::thread &t : workers_) t.join();
@@ -95,8 +103,8 @@ private:
         int arrival = arrived_++;
         if (arrival >= gate_) return;
         changed_.notify_all();
-        changed_.wait_for(hold, std::chrono::seconds(8),
-                          [&] { return arrived_ >= gate_ && answered_ == gate_ - 1 - arrival; });
+        changed_.wait_for(hold, kGateHold,
+                          [&] { return stopping_ || (arrived_ >= gate_ && answered_ == gate_ - 1 - arrival); });
     }
 
     int gate_;
@@ -107,6 +115,7 @@ private:
     std::condition_variable changed_;
     int arrived_ = 0;
     int answered_ = 0;
+    bool stopping_ = false;
     std::thread acceptor_;
     std::vector<std::thread> workers_;
     std::vector<int> open_; // connections, shut down when the server stops
@@ -147,9 +156,14 @@ TEST_F(RelayBatchTest, RequestsGoSideBySideAndRepliesAreTakenInTheirOrder)
 {
     // A client that sent one request after the other would wait at the gate
     // until its deadline; the generous time-out keeps a loaded machine out of it.
-    SRVR_setTimeout(4000);
+    SRVR_setTimeout(kClientTimeoutMs);
     GateServer target(SRVR_RELAY_WINDOW);
-    ASSERT_EQ(run(target.host(), 9), 1) << log();
+    auto started = std::chrono::steady_clock::now();
+    int result = run(target.host(), 9);
+    auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    ASSERT_EQ(result, 1) << "the run failed after " << took.count() << " ms (client time-out " << kClientTimeoutMs
+                         << " ms)\n"
+                         << log();
     EXPECT_EQ(taken.order, upTo(9));
     ASSERT_EQ(taken.bodies.size(), 9u);
     EXPECT_EQ(taken.bodies[0], "value=v_0\n");

@@ -20,7 +20,12 @@ namespace {
 constexpr int kPeriodMs = 500;
 constexpr int kTimeoutMs = 1000;
 constexpr int kSnapshotEveryMs = 1000;
-constexpr long kMaxSnapshotGapMs = 2000;
+// A panel that froze for a fault (4 s and longer) leaves a longer gap; a loaded
+// machine alone delays a snapshot by well under that.
+constexpr long kMaxSnapshotGapMs = 3500;
+// Cycles a loaded machine may bunch into a window beyond one per period; a
+// panel that retried without waiting asks many times more.
+constexpr long kBunchedCycles = 4;
 // What a loaded machine (sanitizers, parallel tests) adds to the panel's
 // reaction; a snapshot that shows a change is written up to one snapshot
 // interval after it.
@@ -61,8 +66,14 @@ struct FaultRun {
         EXPECT_EQ(panel->wait(snapshots * kSnapshotEveryMs + 30000), 0) << name << "\n" << panel->log();
         for (int i = 1; i <= snapshots; i++) ASSERT_TRUE(fileExists(snapshot(i))) << name << ": snapshot " << i;
         long worst = 0;
-        for (int i = 2; i <= snapshots; i++) worst = std::max(worst, snapshotMs(i) - snapshotMs(i - 1));
-        EXPECT_LE(worst, kMaxSnapshotGapMs) << name << ": longest time between two snapshots";
+        int after = 0;
+        for (int i = 2; i <= snapshots; i++) {
+            if (snapshotMs(i) - snapshotMs(i - 1) <= worst) continue;
+            worst = snapshotMs(i) - snapshotMs(i - 1);
+            after = i - 1;
+        }
+        EXPECT_LE(worst, kMaxSnapshotGapMs) << name << ": longest time between two snapshots, after snapshot " << after
+                                            << " at " << snapshotMs(after) << " ms";
     }
     // The first snapshot at or after fromMs that passes test: its time, or -1.
     long firstSnapshotShowing(long fromMs, bool (*test)(const Image &)) const
@@ -223,10 +234,11 @@ TEST_F(FaultsE2E, FailingValueFilesCostABoundedRate)
     EXPECT_TRUE(missing.anySnapshotShowing(from + 1000, to,
                                            [](const Image &img) { return demoShown(img) && !liveValues(img); }));
     const long steady = from + 2 * kPeriodMs;
-    EXPECT_LE(missing.requestsBetween(steady, to, "ReadFile.exe"), (to - steady) / kPeriodMs + 2)
+    EXPECT_LE(missing.requestsBetween(steady, to, "ReadFile.exe"), (to - steady) / kPeriodMs + kBunchedCycles)
         << missing.target->requests();
-    EXPECT_LE(missing.requestsBetween(steady, to), 2 * ((to - steady) / kPeriodMs + 2))
-        << "an order and a read per cycle";
+    EXPECT_LE(missing.requestsBetween(steady, to), 2 * ((to - steady) / kPeriodMs + kBunchedCycles))
+        << "an order and a read per cycle\n"
+        << missing.target->requests();
     expectValuesBackAfter(missing, to);
 }
 

@@ -110,7 +110,7 @@ TEST_F(ProtocolsE2E, DemoPlantRunsOnEveryProtocol)
     std::vector<std::unique_ptr<Panel>> panels;
     // The panels live long enough for the level to be seen moving on each of
     // them also when five of them and their simulators share a busy machine.
-    const string script = "wait 8000\nclick 185 237\nwait 3000\nsnapshot started.png\nclose\n";
+    const string script = "wait 15000\nclick 185 237\nwait 3000\nsnapshot started.png\nclose\n";
     for (const Protocol &p : all) {
         string page = readFile(root + "/" + p.page);
         size_t period = page.find("\"Period\" value=\"500\"");
@@ -136,7 +136,7 @@ TEST_F(ProtocolsE2E, DemoPlantRunsOnEveryProtocol)
         }
         return done;
     };
-    EXPECT_TRUE(waitUntil(enough, 25000));
+    EXPECT_TRUE(waitUntil(enough, 40000));
     for (size_t i = 0; i < all.size(); i++) {
         const Protocol &p = all[i];
         EXPECT_GE(levels[i].size(), 3u) << p.name << ": the tank level moves with sim.ramp\n" << panels[i]->log();

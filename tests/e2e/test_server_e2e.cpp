@@ -131,7 +131,7 @@ protected:
 
 TEST_F(ServerE2E, CurlReadsWritesUploadsAndFetches)
 {
-    ASSERT_TRUE(haveTool("curl")) << "curl is missing: scripts/install-deps.sh installs it";
+    ASSERT_TRUE(haveTool("curl")) << "curl is missing: install the Debian package curl (scripts/install-deps.sh)";
     Panel panel(path("a"), localPanel());
     ASSERT_TRUE(serverUp(port_)) << panel.output();
     ASSERT_TRUE(panel.waitForScreen([](const Image &img) { return img.at(300, 5) == kHeader; }, 15000));
@@ -231,7 +231,7 @@ TEST_F(ServerE2E, FirstSignalStopsTheServerSecondEndsThePanel)
 
 TEST_F(ServerE2E, CredentialsFileGuardsWrites)
 {
-    ASSERT_TRUE(haveTool("curl")) << "curl is missing: scripts/install-deps.sh installs it";
+    ASSERT_TRUE(haveTool("curl")) << "curl is missing: install the Debian package curl (scripts/install-deps.sh)";
     std::filesystem::create_directories(path("a"));
     writeFile(path("a/pterm-httpd.auth"), "# accounts\nengineer:Pa55word\n");
     Panel panel(path("a"), localPanel());

@@ -48,7 +48,8 @@ void push(SDL_Event e)
 
 TEST(SdlBackend, RunsUnderXvfb)
 {
-    if (!haveProgram("xvfb-run")) GTEST_SKIP() << "xvfb-run is not installed";
+    if (!haveProgram("xvfb-run"))
+        FAIL() << "xvfb-run is missing: install the Debian package xvfb (scripts/install-deps.sh)";
     char self[4096];
     ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     ASSERT_GT(n, 0);

@@ -138,7 +138,7 @@ TEST_F(Graph, BadPlotFilesGiveDefinedPictures)
     teqc::drawAllObjects();
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GT(count(10, 10, 101, 101, kBlack), 300) << "the points of the first megabyte";
-    EXPECT_LT(seconds, 1.0) << "a file may not hold the panel";
+    EXPECT_LT(seconds, 2.0) << "a file may not hold the panel: it took " << seconds << " s";
     EXPECT_NE(log().find("Plot file: drawn up to byte "), string::npos);
     EXPECT_NE(log().find(", the rest is left out (1 MB or half a second at most)\n plot.txt\n"), string::npos);
 }
