@@ -45,7 +45,9 @@ case "$protocol" in opc|s7|wago|tbox|modbus) page=start-$protocol.html ;; esac
 
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
-cmake --build build
+# Only what the demo runs: the panel with its own pages, the simulator and
+# the demo's pictures (the tests and benchmarks are built by their commands).
+cmake --build build --target Panterm_MW panterm-target demo_pictures
 # Where the signals sit on an S7 or WAGO controller: the page's TCR file.
 protocol_args=(--protocol "$protocol")
 [ -f "build/demo-root/plant-$protocol.tcr" ] && protocol_args+=(--tcr "$PWD/build/demo-root/plant-$protocol.tcr")

@@ -63,8 +63,8 @@ struct PTermSettings {
     uint32_t mem_lrheap_kb;
     int32_t remote_view;    // the browser's remote view: 0 off, 1 the screen, 2 the screen and input
     int32_t cmd_timeout_ms; // an operator's write or acknowledge not sent by then is dropped
-    char mqtt_broker[128]; // "host:port" of the MQTT broker; empty: no publishing
-    char mqtt_prefix[128]; // topic prefix; empty: "panterm/<host name>"
+    char mqtt_broker[128];  // "host:port" of the MQTT broker; empty: no publishing
+    char mqtt_prefix[128];  // topic prefix; empty: "panterm/<host name>"
     char mqtt_user[64];
     char mqtt_password[64]; // never logged
     char mqtt_cafile[128];  // CA file for TLS to the broker; empty: plain TCP

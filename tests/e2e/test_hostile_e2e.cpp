@@ -34,7 +34,7 @@ constexpr int kSnapshotEveryMs = 1000;
 constexpr long kMaxSnapshotGapMs = 2000;
 constexpr long kCutAllFromMs = 8000; // every value reply is cut from then on (or once the table is done)
 constexpr int kIoTimeoutMs = 5000;
-constexpr int kStartLines = 150;     // the log of the start (settings, network, time)
+constexpr int kStartLines = 170;     // the log of the start (settings, network, time)
 constexpr int kLinesPerBadReply = 8; // a time line and a few lines of report
 
 constexpr uint32_t kHeader = rgb(20, 55, 105);

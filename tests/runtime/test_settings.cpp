@@ -80,7 +80,8 @@ TEST_F(Settings, MissingFileIsWrittenWithDefaultsAndDumped)
               std::string::npos);
     EXPECT_NE(log.find("- vpi_pass          : \"****\"\n"), std::string::npos);
     EXPECT_NE(log.find("- warn_btn          : !\n"), std::string::npos);
-    EXPECT_NE(log.find("- mem_lrheap_kb     : 0\n- remote_view       : 0\n- cmd_timeout_ms    : 5000\n- mqtt_broker       : \"\"\n"),
+    EXPECT_NE(log.find("- mem_lrheap_kb     : 0\n- remote_view       : 0\n- cmd_timeout_ms    : 5000\n- mqtt_broker    "
+                       "   : \"\"\n"),
               std::string::npos);
     EXPECT_NE(log.find("- mqtt_cafile       : \"\"\n- mqtt_writes       : 0\n\n"), std::string::npos);
 }
