@@ -49,10 +49,10 @@ def holding():
     return regs
 
 
-def ranges(specs):
+def ranges(texts):
     out = []
-    for spec in specs or []:
-        table, address, count = spec.split(":")
+    for text in texts or []:
+        table, address, count = text.split(":")
         out.append((TABLES[table], int(address), int(count)))
     return out
 
