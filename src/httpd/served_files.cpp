@@ -27,10 +27,13 @@ const char *lastComponent(const char *name)
     return slash ? slash + 1 : name;
 }
 
+// The persistent containers' file while it is being saved.
+constexpr char kPcoSavingName[] = PCO_FILE_NAME ".tmp";
+
 // The panel's own files, as named in the program's directory.
 int panelFileNames(const char **names, int size)
 {
-    const char *all[] = {SETTINGS_FILE_NAME, PCO_FILE_NAME,  PCO_FILE_NAME ".tmp",
+    const char *all[] = {SETTINGS_FILE_NAME, PCO_FILE_NAME,  kPcoSavingName,
                          AUTH_FILE_NAME,     pterm.log_file, pterm.config_file};
     int n = 0;
     for (const char *name : all)

@@ -34,6 +34,7 @@ namespace {
 
 // The SDL calls the backend makes, found in the library once it is loaded.
 struct SdlCalls {
+// NOLINTNEXTLINE(bugprone-macro-parentheses): the argument names a member, which takes none
 #define NX_SDL_MEMBER(name) decltype(&::name) name;
     NX_SDL_CALLS(NX_SDL_MEMBER)
 #undef NX_SDL_MEMBER
