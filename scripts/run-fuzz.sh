@@ -8,7 +8,7 @@
 # write stays in the temporary directory, removed at the end. Each target's
 # line gives its runs, coverage (edges and features) and corpus size.
 #   scripts/run-fuzz.sh [--jobs N] [--only TARGET[,TARGET...]] [SECONDS]
-#   scripts/run-fuzz.sh --ci    the CI run: every target 20 s, two at a time
+#   scripts/run-fuzz.sh --ci    the CI run: every target 10 s, two at a time
 set -euo pipefail
 cd "$(dirname "$0")/.."
 usage="usage: $0 [--ci] [--jobs N] [--only TARGET[,TARGET...]] [SECONDS]"
@@ -17,7 +17,7 @@ jobs=1
 only=""
 while [[ $# -gt 0 ]]; do
   case "$1" in
-    --ci) seconds=20 jobs=2; shift ;;
+    --ci) seconds=10 jobs=2; shift ;;
     --jobs)
       [[ $# -ge 2 && "$2" =~ ^[1-9][0-9]*$ ]] || { echo "$usage" >&2; exit 2; }
       jobs=$2; shift 2 ;;

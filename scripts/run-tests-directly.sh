@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test program of a build directory directly, as one process per
-# program: once plainly and once with --gtest_shuffle --gtest_repeat=3, so that
-# state one test leaves behind for the next is found. Fails when any run fails.
+# program, with --gtest_shuffle --gtest_repeat=2, so that state one test leaves
+# behind for the next is found (ctest runs each case in a process of its own).
+# Fails when any run fails.
 #   scripts/run-tests-directly.sh [--no-e2e] BUILD_DIR
 # --no-e2e leaves out the end-to-end programs (test_*e2e): their cases start
 # their own panel and simulator processes, keep no state in the test program,
@@ -27,21 +28,19 @@ if [[ ${#programs[@]} -eq 0 ]]; then
 fi
 
 failed=()
+options=(--gtest_shuffle --gtest_repeat=2)
 for program in "${programs[@]}"; do
   name=$(basename "$program")
-  for options in "" "--gtest_shuffle --gtest_repeat=3"; do
-    log=$(mktemp)
-    # shellcheck disable=SC2086 # the options are separate words
-    if (cd "$build" && timeout 900 "$program" $options) >"$log" 2>&1; then
-      echo "ok      $name $options"
-    else
-      echo "FAILED  $name $options"
-      grep -E '^\[  FAILED  \]|Failure|Segmentation|Sanitizer|Random seed' "$log" | sort -u | head -40
-      tail -n 20 "$log"
-      failed+=("$name $options")
-    fi
-    rm -f "$log"
-  done
+  log=$(mktemp)
+  if (cd "$build" && timeout 900 "$program" "${options[@]}") >"$log" 2>&1; then
+    echo "ok      $name"
+  else
+    echo "FAILED  $name ${options[*]}"
+    grep -E '^\[  FAILED  \]|Failure|Segmentation|Sanitizer|Random seed' "$log" | sort -u | head -40
+    tail -n 20 "$log"
+    failed+=("$name")
+  fi
+  rm -f "$log"
 done
 
 if [[ ${#failed[@]} -gt 0 ]]; then
