@@ -123,48 +123,8 @@ if [ -f "$out/pterm.xml" ] && grep -q '<config_file>' "$out/pterm.xml"; then
     -e "s#<httpd_enabled>.*</httpd_enabled>#<httpd_enabled>1</httpd_enabled>#" \
     -e "s#<httpd_port>.*</httpd_port>#<httpd_port>$panel_port</httpd_port>#" "$out/pterm.xml"
 else
-  cat >"$out/pterm.xml" <<EOF
-<?xml version="1.0" encoding="iso-8859-1"?>
-<pterm>
-	<version>122</version>
-	<start_page>$url</start_page>
-	<log_file>pterm.log</log_file>
-	<proxy_host></proxy_host>
-	<proxy_port>80</proxy_port>
-	<vpi_user></vpi_user>
-	<vpi_pass></vpi_pass>
-	<prompt_url>1</prompt_url>
-	<full_redraw>1</full_redraw>
-	<debug_level>1</debug_level>
-	<kiosk>1</kiosk>
-	<keep_alive>0</keep_alive>
-	<httpd_enabled>1</httpd_enabled>
-	<httpd_port>$panel_port</httpd_port>
-	<sip>1</sip>
-	<img_mem_max>2097152</img_mem_max>
-	<temp_dir>~pt~</temp_dir>
-	<warn_btn>1;0;!;1,1,20,20;255,165,0;0,0,0;</warn_btn>
-	<remote_mode>0</remote_mode>
-	<teq_cache>0</teq_cache>
-	<loading_msg>1;0;Loading...;0,0,0,0;0,0,0;0,0,0;</loading_msg>
-	<show_selection>0</show_selection>
-	<config_page></config_page>
-	<config_file>panel.cfg</config_file>
-	<httpd_debug_level>0</httpd_debug_level>
-	<boot_delay_sec>0</boot_delay_sec>
-	<set_width>0</set_width>
-	<set_height>0</set_height>
-	<inactivity_to_sec>0</inactivity_to_sec>
-	<inactivity_pts_ms>0</inactivity_pts_ms>
-	<tmz_en>0</tmz_en>
-	<mem_ramdisk_kb>0</mem_ramdisk_kb>
-	<mem_heap1_kb>0</mem_heap1_kb>
-	<mem_heap2_kb>0</mem_heap2_kb>
-	<mem_lrheap_kb>0</mem_lrheap_kb>
-	<remote_view>2</remote_view>
-	<cmd_timeout_ms>5000</cmd_timeout_ms>
-</pterm>
-EOF
+  scripts/panel-settings.sh start_page="$url" httpd_enabled=1 httpd_port="$panel_port" \
+    config_file=panel.cfg remote_view=2 >"$out/pterm.xml"
 fi
 # The remote view with input (remote_view 2) for one account, "operator"
 # with a password made anew for every run.

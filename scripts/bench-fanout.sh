@@ -83,24 +83,7 @@ sed "s#</applet>#<param name=\"MQTTSOURCE\" value=\"127.0.0.1:$broker_port/$gate
   "$work/root/start.html" >"$work/root/viewer.html"
 
 settings() { # $1 prefix, $2 writes
-  cat <<EOF
-<?xml version="1.0" encoding="iso-8859-1"?>
-<pterm>
-	<version>122</version><start_page></start_page><log_file>pterm.log</log_file><proxy_host></proxy_host>
-	<proxy_port>80</proxy_port><vpi_user></vpi_user><vpi_pass></vpi_pass><prompt_url>1</prompt_url>
-	<full_redraw>1</full_redraw><debug_level>1</debug_level><kiosk>1</kiosk><keep_alive>0</keep_alive>
-	<httpd_enabled>0</httpd_enabled><httpd_port>80</httpd_port><sip>1</sip><img_mem_max>2097152</img_mem_max>
-	<temp_dir>~pt~</temp_dir><warn_btn>1;0;!;1,1,20,20;255,165,0;0,0,0;</warn_btn><remote_mode>0</remote_mode>
-	<teq_cache>0</teq_cache><loading_msg>1;0;Loading...;0,0,0,0;0,0,0;0,0,0;</loading_msg>
-	<show_selection>0</show_selection><config_page></config_page><config_file></config_file>
-	<httpd_debug_level>0</httpd_debug_level><boot_delay_sec>0</boot_delay_sec><set_width>0</set_width>
-	<set_height>0</set_height><inactivity_to_sec>0</inactivity_to_sec><inactivity_pts_ms>0</inactivity_pts_ms>
-	<tmz_en>0</tmz_en><mem_ramdisk_kb>0</mem_ramdisk_kb><mem_heap1_kb>0</mem_heap1_kb><mem_heap2_kb>0</mem_heap2_kb>
-	<mem_lrheap_kb>0</mem_lrheap_kb><remote_view>0</remote_view><cmd_timeout_ms>5000</cmd_timeout_ms><mqtt_broker>127.0.0.1:$broker_port</mqtt_broker>
-	<mqtt_prefix>$1</mqtt_prefix><mqtt_user></mqtt_user><mqtt_password></mqtt_password><mqtt_cafile></mqtt_cafile>
-	<mqtt_writes>$2</mqtt_writes>
-</pterm>
-EOF
+  scripts/panel-settings.sh mqtt_broker="127.0.0.1:$broker_port" mqtt_prefix="$1" mqtt_writes="$2"
 }
 
 run_pids=()

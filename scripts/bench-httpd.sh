@@ -64,25 +64,8 @@ nginx_port=$(free_port)
 while [ "$nginx_port" = "$panel_port" ]; do nginx_port=$(free_port); done
 
 ln -s "$(cd "$build" && pwd)/Panterm_MW" "$work/panel/Panterm_MW"
-cat >"$work/panel/pterm.xml" <<XML
-<?xml version="1.0" encoding="iso-8859-1"?>
-<pterm>
-	<version>122</version>
-	<start_page>$work/www/start.html</start_page>
-	<log_file>pterm.log</log_file>
-	<proxy_host></proxy_host>
-	<proxy_port>80</proxy_port>
-	<vpi_user></vpi_user>
-	<vpi_pass></vpi_pass>
-	<prompt_url>1</prompt_url>
-	<full_redraw>1</full_redraw>
-	<debug_level>0</debug_level>
-	<kiosk>1</kiosk>
-	<keep_alive>0</keep_alive>
-	<httpd_enabled>1</httpd_enabled>
-	<httpd_port>$panel_port</httpd_port>
-</pterm>
-XML
+scripts/panel-settings.sh start_page="$work/www/start.html" debug_level=0 httpd_enabled=1 \
+  httpd_port="$panel_port" >"$work/panel/pterm.xml"
 (cd "$work/panel" && exec env PANTERM_DISPLAY=headless PANTERM_SCREEN=480x272 PANTERM_HTTPD_BIND=127.0.0.1 \
   ./Panterm_MW >panel.out 2>&1) &
 panel_pid=$!

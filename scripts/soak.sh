@@ -86,42 +86,8 @@ url="http://127.0.0.1:$target_port/start.html"
 printf 'soak:soak-pass\n' >"$out/pterm-httpd.auth"
 printf '# Panterm Config\n#\nPT_Config.Start.Timeout=5\nPT_Config.Start.URL=%s\nPT_Config.Eth.Iface=9\n#EOF\n' \
   "$url" >"$out/panel.cfg"
-# The settings are read in their fixed order: the elements up to the
-# configuration file are written here, a first short start of the panel
-# completes the file with the defaults of the rest, and the remote view (an
-# element of its own where the panel has one) is then set to screen and input.
-cat >"$out/pterm.xml" <<EOF
-<?xml version="1.0" encoding="iso-8859-1"?>
-<pterm>
-	<version>122</version>
-	<start_page>$url</start_page>
-	<log_file>pterm.log</log_file>
-	<proxy_host></proxy_host>
-	<proxy_port>80</proxy_port>
-	<vpi_user></vpi_user>
-	<vpi_pass></vpi_pass>
-	<prompt_url>1</prompt_url>
-	<full_redraw>1</full_redraw>
-	<debug_level>1</debug_level>
-	<kiosk>1</kiosk>
-	<keep_alive>0</keep_alive>
-	<httpd_enabled>1</httpd_enabled>
-	<httpd_port>$panel_port</httpd_port>
-	<sip>1</sip>
-	<img_mem_max>2097152</img_mem_max>
-	<temp_dir>~pt~</temp_dir>
-	<warn_btn>1;0;!;1,1,20,20;255,165,0;0,0,0;</warn_btn>
-	<remote_mode>0</remote_mode>
-	<teq_cache>0</teq_cache>
-	<loading_msg>1;0;Loading...;0,0,0,0;0,0,0;0,0,0;</loading_msg>
-	<show_selection>0</show_selection>
-	<config_page></config_page>
-	<config_file>panel.cfg</config_file>
-</pterm>
-EOF
-{ (cd "$out" && PANTERM_DISPLAY=headless exec timeout -k 3 -s INT 3 ./Panterm_MW >/dev/null 2>&1) || true; } 2>/dev/null
-sed -i 's#<remote_view>[^<]*</remote_view>#<remote_view>2</remote_view>#' "$out/pterm.xml"
-grep -q "<httpd_port>$panel_port</httpd_port>" "$out/pterm.xml" || { echo "soak: pterm.xml not taken" >&2; exit 1; }
+scripts/panel-settings.sh start_page="$url" httpd_enabled=1 httpd_port="$panel_port" \
+  config_file=panel.cfg remote_view=2 >"$out/pterm.xml"
 rm -f "$out/pterm.log"
 
 # The presses: each round visits every picture and comes back to Plant1; a
