@@ -32,6 +32,8 @@
 #include "view/page_params.h"
 #include "view/view_manager.h"
 
+#include "../tests/comm/target_link_reset.h"
+
 // An input holds the replies one after the other, each a whole HTTP reply
 // (status line, header, body), separated by this line.
 #define FUZZ_REPLY_SEPARATOR "\n--next--\n"
@@ -122,23 +124,8 @@ private:
 // read list and the page parameters empty.
 inline void fuzzResetTargetLink()
 {
-    SRVR_resetRelay();
-    SRVR_resetSockets();
-    SRVR_resetFiles();
-    SRVR_resetAddress();
-    SRVR_resetLogin();
-    Tarsel_resetFiles();
-    Tarsel_reset();
-    SP_reset();
-    ILR_reset();
-    BH_reset();
-    S7_reset();
-    WG_reset();
-    TBX_reset();
-    PPO_resetUpdate();
-    PPO_destroyList();
-    DS_Reset();
-    HT_resetParameters();
+    resetTargetLink();
+    resetPageState();
 }
 
 // A page of the controller on host, as the panel loads one: the page

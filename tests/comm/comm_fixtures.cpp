@@ -302,29 +302,3 @@ int countOf(const std::string &text, const std::string &part)
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) n++;
     return n;
 }
-
-void resetTargetLink()
-{
-    SRVR_resetRelay();
-    SRVR_resetSockets();
-    SRVR_resetFiles();
-    SRVR_resetAddress();
-    SRVR_resetLogin();
-    Tarsel_resetFiles();
-    Tarsel_reset();
-    SP_reset();
-    ILR_reset();
-    BH_reset();
-    S7_reset();
-    WG_reset();
-    MB_reset();
-    TBX_reset();
-    PPO_resetUpdate();
-}
-
-void resetPageState()
-{
-    PPO_destroyList();
-    DS_Reset();
-    HT_resetParameters();
-}

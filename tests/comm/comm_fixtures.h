@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "target_link_reset.h"
 #include "test_support.h"
 
 // build/panterm-target, started with --port (0: a free one) and a log file.
@@ -74,13 +75,6 @@ std::vector<std::string> linesWith(const std::vector<std::string> &lines, const 
 int countOf(const std::string &text, const std::string &part);
 // The output of a shell command, and in *ok whether it succeeded.
 std::string runCommand(const std::string &command, bool *ok = nullptr);
-
-// Brings every module of the target link (HTTP client, file layer, drivers,
-// update cycle) back to its state before start-up.
-void resetTargetLink();
-// Empties the page state of other layers that the target link works on: the
-// read list, the local data server's store and counter, the page parameters.
-void resetPageState();
 
 // A test in a fresh directory with fresh heaps, a log at debug level 1,
 // network time-outs of 300 ms, and a simulator root "www" below it.

@@ -8,30 +8,42 @@
 
 class SourceNames : public DataTest {};
 
-TEST_F(SourceNames, PlainAndOffsetReferences)
+// Each row: the container x set to a value, then a name and what it resolves to.
+TEST_F(SourceNames, PlainOffsetAndSaturatingReferences)
 {
     setCo("index", "3");
     setCo("offs", "5");
     setCo("x", "7");
-    EXPECT_STREQ(resolveInfoName("Motor#CO_index#.Speed"), "Motor3.Speed");
-    EXPECT_STREQ(resolveInfoName("R10+#COFF_offs#"), "R15");
-    EXPECT_STREQ(resolveInfoName("A#CO_x"), "A7");
-    EXPECT_STREQ(resolveInfoName("Motor@CO_index@.Speed"), "Motor3.Speed");
     EXPECT_STREQ(resolveCO("#CO_index#-#CO_offs#-#CO_x#"), "3-5-7");
-
-    setCo("x", "30");
-    EXPECT_STREQ(resolveInfoName("100-#COFF_x#"), "70");
-    EXPECT_STREQ(resolveInfoName("3*#COFF_x#"), "90");
-    EXPECT_STREQ(resolveInfoName("R-100/#COFF_x#"), "R-3");
-    setCo("x", "0");
-    EXPECT_STREQ(resolveInfoName("100/#COFF_x#"), "100");
-    setCo("x", "4");
-    EXPECT_STREQ(resolveInfoName("abc+#COFF_x#"), "abc4");
-    EXPECT_STREQ(resolveInfoName("a#COFF_x#b"), "a4b");
-    setCo("x", "12abc");
-    EXPECT_STREQ(resolveInfoName("#COFF_x#"), "12");
-    setCo("x", "none");
-    EXPECT_STREQ(resolveInfoName("7+#COFF_x#"), "7");
+    const struct {
+        const char *x, *name, *resolved;
+    } cases[] = {
+        {"7", "Motor#CO_index#.Speed", "Motor3.Speed"},
+        {"7", "R10+#COFF_offs#", "R15"},
+        {"7", "A#CO_x", "A7"},
+        {"7", "Motor@CO_index@.Speed", "Motor3.Speed"},
+        {"30", "100-#COFF_x#", "70"},
+        {"30", "3*#COFF_x#", "90"},
+        {"30", "R-100/#COFF_x#", "R-3"},
+        {"0", "100/#COFF_x#", "100"},
+        {"4", "abc+#COFF_x#", "abc4"},
+        {"4", "a#COFF_x#b", "a4b"},
+        {"12abc", "#COFF_x#", "12"},
+        {"none", "7+#COFF_x#", "7"},
+        {"99999", "99999999999999999999999999*#COFF_x#", "2147483647"},
+        {"99999", "99999*#COFF_x#", "2147483647"},
+        // beyond 64 bits: saturated by the sign of the true result
+        {"-99999", "99999999999999999999-#COFF_x#", "2147483647"},
+        {"-99999", "99999999999999999999*#COFF_x#", "-2147483648"},
+        {"-99999", "99999999999999999999+#COFF_x#", "2147483647"},
+        {"-99999999999999999999", "5+#COFF_x#", "-2147483648"},
+        {"-99999999999999999999", "5/#COFF_x#", "0"},
+        {"99999999999999999999", "#COFF_x#", "2147483647"},
+    };
+    for (const auto &c : cases) {
+        setCo("x", c.x);
+        EXPECT_STREQ(resolveInfoName(c.name), c.resolved) << c.name << " with x = " << c.x;
+    }
 }
 
 TEST_F(SourceNames, UnchangedNamesKeepTheirPointer)
@@ -102,23 +114,6 @@ TEST_F(SourceNames, LongNamesAndValuesAreCutToTheSlot)
     EXPECT_STREQ(resolveInfoName(longRef.c_str()), "");
     std::string longTail = "#CO_v#" + std::string(1000, 'z');
     EXPECT_EQ(std::strlen(resolveInfoName(longTail.c_str())), 255u);
-}
-
-TEST_F(SourceNames, OffsetArithmeticSaturates)
-{
-    setCo("x", "99999");
-    EXPECT_STREQ(resolveInfoName("99999999999999999999999999*#COFF_x#"), "2147483647");
-    EXPECT_STREQ(resolveInfoName("99999*#COFF_x#"), "2147483647");
-    setCo("x", "-99999");
-    // Beyond 64 bits: saturated by the sign of the true result.
-    EXPECT_STREQ(resolveInfoName("99999999999999999999-#COFF_x#"), "2147483647");
-    EXPECT_STREQ(resolveInfoName("99999999999999999999*#COFF_x#"), "-2147483648");
-    EXPECT_STREQ(resolveInfoName("99999999999999999999+#COFF_x#"), "2147483647");
-    setCo("x", "-99999999999999999999");
-    EXPECT_STREQ(resolveInfoName("5+#COFF_x#"), "-2147483648");
-    EXPECT_STREQ(resolveInfoName("5/#COFF_x#"), "0");
-    setCo("x", "99999999999999999999");
-    EXPECT_STREQ(resolveInfoName("#COFF_x#"), "2147483647");
 }
 
 TEST_F(SourceNames, ResultsStayValidForEightStages)

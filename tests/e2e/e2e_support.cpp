@@ -197,4 +197,11 @@ std::string param(const std::string &name, const std::string &value)
     return "<param name=\"" + name + "\" value=\"" + value + "\">\n";
 }
 
+int levelTop(const Image &img)
+{
+    for (int y = 78; y < 183; y++)
+        if (img.at(90, y) == kLevel) return y;
+    return 182;
+}
+
 } // namespace e2e

@@ -106,6 +106,19 @@ constexpr uint32_t rgb(uint32_t r, uint32_t g, uint32_t b) { return 0xFF000000u 
 int countColour(const Image &img, uint32_t colour, int x, int y, int w, int h);
 int countOccurrences(const std::string &text, const std::string &part);
 
+// The demo's colours and where its plant picture shows them.
+constexpr uint32_t kHeader = rgb(20, 55, 105);
+constexpr uint32_t kLevel = rgb(30, 110, 220);
+constexpr uint32_t kRimFault = rgb(230, 0, 0);
+constexpr uint32_t kRimNormal = rgb(40, 40, 40);
+constexpr uint32_t kLampOff = rgb(90, 90, 90);
+constexpr uint32_t kLampOn = rgb(255, 30, 30);
+constexpr uint32_t kRunning = rgb(0, 170, 60);
+// Row of the level's surface in the tank (182 when empty).
+int levelTop(const Image &img);
+// The pump symbol's face.
+inline uint32_t pump(const Image &img) { return img.at(250, 155); }
+
 // The demo project's pages and pictures (build/demo-root) copied to dir, with
 // the refresh period of start.html set to periodMs.
 void copyDemo(const std::string &dir, int periodMs);

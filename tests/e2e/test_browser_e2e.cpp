@@ -20,8 +20,6 @@ using std::string;
 
 namespace {
 
-constexpr uint32_t kHeader = rgb(20, 55, 105);
-
 // Chromium with its DevTools protocol on the pipe: messages are JSON texts
 // ended by a NUL byte, written to its descriptor 3, read from its 4.
 class Browser {

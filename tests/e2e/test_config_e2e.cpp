@@ -16,8 +16,6 @@ using std::string;
 
 namespace {
 
-constexpr uint32_t kHeader = rgb(20, 55, 105);
-constexpr uint32_t kRimNormal = rgb(40, 40, 40);
 constexpr uint32_t kButtonFace = rgb(215, 222, 230);
 
 bool plantShown(const Image &img) { return img.at(5, 5) == kHeader && img.at(221, 172) == kRimNormal; }

@@ -13,20 +13,6 @@ using std::string;
 
 namespace {
 
-constexpr uint32_t kHeader = rgb(20, 55, 105);
-constexpr uint32_t kLevel = rgb(30, 110, 220);
-constexpr uint32_t kRimFault = rgb(230, 0, 0);
-constexpr uint32_t kRimNormal = rgb(40, 40, 40);
-constexpr uint32_t kLampOff = rgb(90, 90, 90);
-constexpr uint32_t kLampOn = rgb(255, 30, 30);
-
-// Row of the level's surface in the tank (182 when empty).
-int levelTop(const Image &img)
-{
-    for (int y = 78; y < 183; y++)
-        if (img.at(90, y) == kLevel) return y;
-    return 182;
-}
 uint32_t pumpRim(const Image &img) { return img.at(221, 172); }
 uint32_t lamp(const Image &img) { return img.at(414, 90); }
 // The title bar beside the warning button, which errors show at its left.

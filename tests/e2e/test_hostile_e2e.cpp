@@ -37,9 +37,6 @@ constexpr int kIoTimeoutMs = 5000;
 constexpr int kStartLines = 170;     // the log of the start (settings, network, time)
 constexpr int kLinesPerBadReply = 8; // a time line and a few lines of report
 
-constexpr uint32_t kHeader = rgb(20, 55, 105);
-constexpr uint32_t kLevel = rgb(30, 110, 220);
-
 // ---- the mutations -------------------------------------------------------------------
 
 string replyOf(const string &status, size_t length, const string &body)

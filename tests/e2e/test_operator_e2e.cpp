@@ -14,13 +14,9 @@ using std::string;
 
 namespace {
 
-constexpr uint32_t kRunning = rgb(0, 170, 60);
 constexpr uint32_t kStopped = rgb(150, 150, 150);
-constexpr uint32_t kLampOff = rgb(90, 90, 90);
-constexpr uint32_t kLampOn = rgb(255, 30, 30);
 constexpr uint32_t kRunningLampOn = rgb(0, 200, 70);
 
-uint32_t pump(const Image &img) { return img.at(250, 155); }
 bool tankPicture(const Image &img) { return img.at(414, 90) == kLampOff || img.at(414, 90) == kLampOn; }
 bool pumpPicture(const Image &img) { return img.at(318, 114) == kLampOff || img.at(318, 114) == kRunningLampOn; }
 

@@ -17,17 +17,6 @@ using std::string;
 
 namespace {
 
-constexpr uint32_t kHeader = rgb(20, 55, 105);
-constexpr uint32_t kLevel = rgb(30, 110, 220);
-constexpr uint32_t kRunning = rgb(0, 170, 60);
-
-int levelTop(const Image &img)
-{
-    for (int y = 78; y < 183; y++)
-        if (img.at(90, y) == kLevel) return y;
-    return 182;
-}
-
 struct Protocol {
     string name, page;
     // The request lines (and body line) of the write of Pump.Run = 1.

@@ -30,10 +30,6 @@ using std::string;
 
 namespace {
 
-constexpr uint32_t kRunning = rgb(0, 170, 60);
-constexpr uint32_t kHeader = rgb(20, 55, 105);
-uint32_t pump(const Image &img) { return img.at(250, 155); }
-
 bool haveTool(const char *name)
 {
     string command = string("command -v ") + name + " >/dev/null 2>&1";

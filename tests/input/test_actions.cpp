@@ -216,42 +216,64 @@ TEST_F(Actions, MessageBoxCloseInTheMessageBoxPage)
     EXPECT_TRUE(VM_isPageRequestPending()) << "the current picture is requested again";
 }
 
-TEST_F(Actions, AddComputeToggleAndTexts)
+// Sums (no operator) and computations, each row "a op b = result"; a row
+// naming a log line expects it, any other row must not log a division by 0.
+TEST_F(Actions, SumsAndComputationsKeepEveryDigit)
 {
-    EXPECT_EQ(add("2", "3"), "5");
-    EXPECT_EQ(add("0.5", "1"), "1.5");
-    EXPECT_EQ(add("abc", "x"), "0");
-    EXPECT_EQ(add("-4", "1.25"), "-2.75");
-    EXPECT_EQ(add("1e308", "1e308"), "INF");
+    struct Case {
+        const char *op, *a, *b, *result, *logged;
+    };
+    const Case cases[] = {
+        {nullptr, "2", "3", "5", nullptr},
+        {nullptr, "0.5", "1", "1.5", nullptr},
+        {nullptr, "abc", "x", "0", nullptr},
+        {nullptr, "-4", "1.25", "-2.75", nullptr},
+        {nullptr, "1e308", "1e308", "INF", nullptr},
+        {nullptr, "3000000000", "1", "3000000001", nullptr},
+        {nullptr, "2147483647", "1", "2147483648", nullptr},
+        {nullptr, "-2147483648", "-1", "-2147483649", nullptr},
+        {nullptr, "1234567.5", "1", "1234568.5", nullptr},
+        {nullptr, "0.1", "0.2", "0.3", nullptr},
+        {"/", "1", "4", "0.250000", nullptr},
+        {"+", "2", "3", "5", nullptr},
+        {"-", "1", "0.5", "0.5", nullptr},
+        {"*x", "1.5", "abc", "0", nullptr},
+        {"DIV", "7", "2", "3", nullptr},
+        {"DIV", "-7", "2", "-3", nullptr},
+        {"SUB", "3x", "10", "-7", nullptr},
+        {"ADD", "x", "5", "5", nullptr},
+        {"%", "7", "3", "1", nullptr},
+        {"XOR", "1", "2", "", nullptr},
+        {"", "1", "2", "", nullptr},
+        {"DIV", "7", "0", "", "division by 0!\n"},
+        {"/", "1", "abc", "", "division by 0!\n"},
+        {"%", "7", "0", "", "division by 0!\n"},
+        {"MULT", "3000000000", "3", "9000000000", nullptr},
+        {"MULT", "9000000000000000000", "2", "", "Overflow in compute action!\n"},
+        {"DIV", "-9223372036854775808", "-1", "", "Overflow in compute action!\n"},
+        {"/", "1e300", "1e-300", "inf", nullptr},
+        {"+", "1234567", "1", "1234568", nullptr},
+        {"*", "1234567", "1000", "1234567000", nullptr},
+        {"-", "0.5", "1234567.25", "-1234566.75", nullptr},
+        {"*", "1e20", "10", "1E+21", nullptr},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(string(c.a) + " " + (c.op ? c.op : "add") + " " + c.b);
+        size_t before = log().size();
+        EXPECT_EQ(c.op ? compute(c.op, c.a, c.b) : add(c.a, c.b), c.result);
+        if (c.logged) EXPECT_NE(log().find(c.logged, before), string::npos);
+        else EXPECT_EQ(log().find("division by 0", before), string::npos);
+    }
     set("d", "3");
     EXPECT_EQ(enter(action(AC_TRIGGER_PAGE_ENTERED, AC_ADD, "CO \"d\"", "CO \"never\"")), "3");
-
-    EXPECT_EQ(compute("/", "1", "4"), "0.250000");
-    EXPECT_EQ(compute("+", "2", "3"), "5");
-    EXPECT_EQ(compute("-", "1", "0.5"), "0.5");
-    EXPECT_EQ(compute("*x", "1.5", "abc"), "0");
-    EXPECT_EQ(compute("DIV", "7", "2"), "3");
-    EXPECT_EQ(compute("DIV", "-7", "2"), "-3");
-    EXPECT_EQ(compute("SUB", "3x", "10"), "-7");
-    EXPECT_EQ(compute("ADD", "x", "5"), "5");
-    EXPECT_EQ(compute("%", "7", "3"), "1");
-    EXPECT_EQ(compute("XOR", "1", "2"), "");
-    EXPECT_EQ(compute("", "1", "2"), "");
-    EXPECT_EQ(log().find("division by 0"), string::npos);
-    EXPECT_EQ(compute("DIV", "7", "0"), "");
-    EXPECT_EQ(compute("/", "1", "abc"), "");
-    EXPECT_EQ(compute("%", "7", "0"), "");
-    EXPECT_NE(log().find("division by 0!\n"), string::npos);
-    EXPECT_EQ(compute("MULT", "3000000000", "3"), "9000000000") << "beyond 32 bits";
-    EXPECT_EQ(compute("MULT", "9000000000000000000", "2"), "");
-    EXPECT_EQ(compute("DIV", "-9223372036854775808", "-1"), "");
-    EXPECT_NE(log().find("Overflow in compute action!\n"), string::npos);
-    EXPECT_EQ(compute("/", "1e300", "1e-300"), "inf");
     set("d", "same");
     EXPECT_EQ(enter(action(AC_TRIGGER_PAGE_ENTERED, AC_COMPUTE, "CO \"d\"", "STRING \"+\"", "  extra STRING \"1\"\n")),
               "same")
         << "fewer than two operands";
+}
 
+TEST_F(Actions, TogglesAndTexts)
+{
     setPoint("Valve", "5");
     string toggleValve = action(AC_TRIGGER_PAGE_ENTERED, AC_TOGGLE, "CO \"d\"", "PPO \"Valve\"");
     enter(toggleValve);
@@ -326,32 +348,4 @@ TEST_F(Actions, UnusualActionsAndTheLongestBlock)
     EXPECT_NE(log().find("Action DOWNLOADSOURCE (5) is not implemented!\n"), string::npos);
     EXPECT_NE(log().find("Unknown action type: 99!\n"), string::npos);
     EXPECT_EQ(AC_executeAction_Impl(nullptr, nullptr, 4, nullptr, 0), 4);
-}
-
-TEST_F(Actions, SumsAndResultsKeepEveryDigit)
-{
-    struct Case {
-        const char *op, *a, *b, *result;
-    };
-    const Case sums[] = {
-        {"", "3000000000", "1", "3000000001"},
-        {"", "2147483647", "1", "2147483648"},
-        {"", "-2147483648", "-1", "-2147483649"},
-        {"", "1234567.5", "1", "1234568.5"},
-        {"", "0.1", "0.2", "0.3"},
-        {"", "2", "3", "5"},
-        {"", "0.5", "1", "1.5"},
-        {"", "1e308", "1e308", "INF"},
-    };
-    for (const Case &c : sums) EXPECT_EQ(add(c.a, c.b), c.result) << c.a << " + " << c.b;
-    const Case results[] = {
-        {"+", "1234567", "1", "1234568"},
-        {"*", "1234567", "1000", "1234567000"},
-        {"-", "0.5", "1234567.25", "-1234566.75"},
-        {"+", "2", "3", "5"},
-        {"-", "1", "0.5", "0.5"},
-        {"/", "1", "4", "0.250000"},
-        {"*", "1e20", "10", "1E+21"},
-    };
-    for (const Case &c : results) EXPECT_EQ(compute(c.op, c.a, c.b), c.result) << c.a << " " << c.op << " " << c.b;
 }
