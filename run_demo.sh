@@ -195,6 +195,7 @@ echo "  login: operator, password: $remote_pass (demo-out/pterm-httpd.auth)"
 if [ "$mqtt" = 1 ]; then
   echo "MQTT broker $mqtt_broker: mosquitto_sub -h 127.0.0.1 -p $mqtt_port -t 'panterm/#' -v"
   echo "  start the pump: mosquitto_pub -h 127.0.0.1 -p $mqtt_port -t panterm/demo/write/Pump.Run -m 1"
+  echo "  values under panterm/demo/value/, the current alarms under panterm/demo/alarm/1/<number>"
 fi
 if [ "$seconds" -gt 0 ]; then
   echo "Log: demo-out/pterm.log. Stops after $seconds seconds, or with Ctrl-C."

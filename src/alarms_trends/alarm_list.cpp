@@ -53,12 +53,6 @@ char answer[AL_ANSWER_SIZE + 1];
 char rows[CO_MACRO_SIZE];
 // Set while a list writes its own containers: those writes need no redraw.
 bool ownWrite;
-AL_AlarmObserver observer;
-
-void tellObserver(const AL_Context *c, int phase, const AL_Line *line, int complete)
-{
-    if (observer && c->type == AL_TYPE_CURRENT) observer(c->listName, phase, line, complete);
-}
 
 // What a cycle needs for its rows.
 struct RowContext {
@@ -386,7 +380,6 @@ void takeLine(AL_Context *c, const RowContext *r, const char *text, size_t *leng
     const uint8_t *colour = r->colours[AL_stateOf(&line)];
     line.red = colour[0], line.green = colour[1], line.blue = colour[2];
     AL_formatRow(&line, isHistory(c), &r->style, row, sizeof row);
-    tellObserver(c, AL_SEEN_LINE, &line, 0);
     appendRow(length, row);
     if (c->type != AL_TYPE_OFFLINE_HISTORY || AL_historyAdd(&c->history, &line)) return;
     err_append_int(0, "Alarm history: no room for more lines, %ld kept!\n", static_cast<long>(c->history.count));
@@ -483,9 +476,7 @@ void loadBlock(AL_Context *c, FV_Viewer *v, int32_t start, int32_t size)
     } else if (const char *shown = CO_readValPtr(c->sourceName)) {
         appendRow(&rowsLength, shown);
     }
-    tellObserver(c, AL_SEEN_BEGIN, nullptr, 0);
     int marker = takeLines(c, size, &rowsLength);
-    tellObserver(c, AL_SEEN_END, nullptr, start == 0 && c->received < size);
     c->endMarker = marker;
     if (marker == MARKER_DONE) c->nextStart = start + c->received;
     else if (marker == MARKER_NONE) c->nextStart = 0;
@@ -770,13 +761,10 @@ void AL_attachHooks()
     h->alarmListDraw = AL_drawMacroContainers;
 }
 
-void AL_setAlarmObserver(AL_AlarmObserver fn) { observer = fn; }
-
 void AL_reset()
 {
     answer[0] = '\0';
     rows[0] = '\0';
     ownWrite = false;
-    observer = nullptr;
     AL_resetHistorySort();
 }

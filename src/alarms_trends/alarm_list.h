@@ -56,14 +56,7 @@ int AL_macroWriteVal(const char *name, const char *value);
 // The list type that a source name's prefix gives.
 int AL_typeOf(const char *sourceName);
 
-// Told of every block of a current-alarm list that the target answered: a
-// begin (line null), each alarm with its text, and an end; complete is 1 at
-// the end when the block held the whole list. Called on the main thread.
-enum : int { AL_SEEN_BEGIN = 0, AL_SEEN_LINE = 1, AL_SEEN_END = 2 };
-using AL_AlarmObserver = void (*)(const char *listName, int phase, const AL_Line *line, int complete);
-void AL_setAlarmObserver(AL_AlarmObserver observer);
-
 // Attaches the alarm lists to the containers and the file viewers.
 void AL_attachHooks();
-// Forgets the last answer, the sort's work arrays and the observer.
+// Forgets the last answer and the sort's work arrays.
 void AL_reset();

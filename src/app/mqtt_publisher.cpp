@@ -1,19 +1,19 @@
 // MQTT publisher: hashes of the values last published (so only changes go
-// out, and everything again after a reconnect), the alarms published per
-// list, the page last published, and the bounded queue of received writes.
+// out, and everything again after a reconnect), the page last published,
+// and the bounded queue of received writes; the alarms are mqtt_alarms'.
 #include "app/mqtt_publisher.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <mutex>
 #include <unistd.h>
 
-#include "alarms_trends/alarm_list.h"
+#include "app/mqtt_alarms.h"
 #include "data/process_points.h"
 #include "data/value_format.h"
 #include "runtime/log.h"
+#include "runtime/pump.h"
 #include "runtime/settings.h"
 #include "runtime/str_util.h"
 #include "transport/mqtt_link.h"
@@ -23,17 +23,9 @@
 namespace {
 
 constexpr int kPpoSource = 1; // the source type of a process point
-constexpr int kMaxAlarms = 256;
 
 struct Published {
     uint64_t name, value;
-};
-
-struct Alarm {
-    uint64_t list;
-    int32_t number;
-    uint64_t payload;
-    bool seen;
 };
 
 struct Write {
@@ -44,8 +36,6 @@ struct Write {
 char prefix[MQL_TOPIC_SIZE];
 Published published[MQP_MAX_PUBLISHED];
 int publishedCount;
-Alarm alarms[kMaxAlarms];
-int alarmCount;
 uint64_t pageHash;
 int connectionsSeen;
 std::mutex writeLock;
@@ -151,92 +141,6 @@ void publishPage()
     publish("page", "", page);
 }
 
-// ---- alarms -------------------------------------------------------------------------
-
-void jsonText(const char *text, char *out, size_t size)
-{
-    size_t n = 0;
-    for (; text && *text && n + 7 < size; text++) {
-        unsigned char c = static_cast<unsigned char>(*text);
-        if (c == '"' || c == '\\') out[n++] = '\\';
-        if (c < 0x20) n += static_cast<size_t>(std::snprintf(out + n, size - n, "\\u%04x", c));
-        else out[n++] = static_cast<char>(c);
-    }
-    out[n] = '\0';
-}
-
-void isoTime(uint32_t seconds, char *out, size_t size)
-{
-    out[0] = '\0';
-    if (!seconds) return;
-    time_t t = seconds;
-    struct tm utc;
-    gmtime_r(&t, &utc);
-    std::strftime(out, size, "%Y-%m-%dT%H:%M:%SZ", &utc);
-}
-
-const char *stateName(int state)
-{
-    static const char *const names[] = {"none", "on-acked", "off-acked", "on-unacked", "off-unacked"};
-    return state >= 0 && state < 5 ? names[state] : "none";
-}
-
-void alarmTopic(const char *list, int32_t number, char *topic, size_t size)
-{
-    std::snprintf(topic, size, "%s/alarm/%s/%ld", prefix, list, static_cast<long>(number));
-}
-
-void publishAlarm(const char *list, const AL_Line *line)
-{
-    char text[2 * PPO_VALUE_SIZE], on[32], off[32], payload[4 * PPO_VALUE_SIZE], topic[2 * MQL_TOPIC_SIZE];
-    jsonText(line->text, text, sizeof text);
-    isoTime(line->onTime, on, sizeof on);
-    isoTime(line->offTime, off, sizeof off);
-    std::snprintf(payload, sizeof payload,
-                  "{\"list\":\"%s\",\"number\":%ld,\"state\":\"%s\",\"text\":\"%s\",\"on\":\"%s\",\"off\":\"%s\","
-                  "\"acknowledged\":%d,\"count\":%lu}",
-                  list, static_cast<long>(line->alarmNumber), stateName(AL_stateOf(line)), text, on, off,
-                  line->acknowledged ? 1 : 0, static_cast<unsigned long>(line->count));
-    uint64_t listHash = hashOf(list), payloadHash = hashOf(payload);
-    Alarm *a = nullptr;
-    for (int i = 0; i < alarmCount && !a; i++)
-        if (alarms[i].list == listHash && alarms[i].number == line->alarmNumber) a = &alarms[i];
-    if (!a && alarmCount < kMaxAlarms) a = &alarms[alarmCount++], *a = {listHash, line->alarmNumber, 0, false};
-    if (a) a->seen = true;
-    if (a && a->payload == payloadHash) return;
-    if (a) a->payload = payloadHash;
-    alarmTopic(list, line->alarmNumber, topic, sizeof topic);
-    MQL_publish(MQL_PUBLISHER, topic, payload, 1);
-}
-
-// Alarms of a list that a complete answer no longer holds: their retained
-// messages are cleared (an empty retained message).
-void dropUnseen(const char *list)
-{
-    uint64_t listHash = hashOf(list);
-    for (int i = 0; i < alarmCount;) {
-        if (alarms[i].list != listHash || alarms[i].seen) {
-            i++;
-            continue;
-        }
-        char topic[2 * MQL_TOPIC_SIZE];
-        alarmTopic(list, alarms[i].number, topic, sizeof topic);
-        MQL_publish(MQL_PUBLISHER, topic, "", 1);
-        alarms[i] = alarms[--alarmCount];
-    }
-}
-
-void observeAlarm(const char *list, int phase, const AL_Line *line, int complete)
-{
-    if (!MQL_isRunning(MQL_PUBLISHER)) return;
-    uint64_t listHash = hashOf(list);
-    if (phase == AL_SEEN_BEGIN)
-        for (int i = 0; i < alarmCount; i++)
-            if (alarms[i].list == listHash) alarms[i].seen = false;
-    if (phase == AL_SEEN_LINE && line) publishAlarm(list, line);
-    if (phase == AL_SEEN_END && complete) dropUnseen(list);
-}
-
 void makePrefix()
 {
     if (pterm.mqtt_prefix[0]) {
@@ -271,7 +175,6 @@ int MQP_start()
     c.subscribe[0] = pterm.mqtt_writes == 1 ? write : nullptr;
     c.onMessage = takeWrite;
     if (!MQL_start(MQL_PUBLISHER, &c)) return 0;
-    AL_setAlarmObserver(observeAlarm);
     log_append(0, "MQTT: publishing to %s", pterm.mqtt_broker);
     log_append(0, " under %s\n", prefix);
     return 1;
@@ -290,14 +193,15 @@ void MQP_turn()
         }
         connectionsSeen = connections;
         publishedCount = 0;
-        alarmCount = 0;
         pageHash = 0;
+        MQA_republish();
         publish("status", "", "online");
     }
     // Without a broker the changes are dropped and counted; all goes out
     // again on the next connection.
     publishValues();
     publishPage();
+    MQA_turn(prefix, PUMP_nowMs());
 }
 
 const char *MQP_prefix() { return prefix; }
@@ -306,8 +210,8 @@ void MQP_reset()
 {
     MQL_stop(MQL_PUBLISHER);
     prefix[0] = '\0';
+    MQA_reset();
     publishedCount = 0;
-    alarmCount = 0;
     pageHash = 0;
     connectionsSeen = 0;
     std::lock_guard<std::mutex> guard(writeLock);

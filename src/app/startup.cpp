@@ -249,6 +249,13 @@ bool dispatch(const GR_EVENT &event)
     return true;
 }
 
+void flushDrawing()
+{
+    if (g_GrFlushNotified <= 0) return;
+    GrFlush();
+    g_GrFlushNotified = 0;
+}
+
 // The start page is loaded and drawn before the first event wait, not after a
 // whole period; its values follow with the next cycle of the same refresh.
 [[noreturn]] void mainLoop()
@@ -266,11 +273,11 @@ bool dispatch(const GR_EVENT &event)
         bool goOn = dispatch(event);
         CMD_end();
         if (!goOn) EP_endProgram();
+        // What was drawn shows before the publisher asks the target for
+        // alarms; what its writes drew shows after.
+        flushDrawing();
         MQP_turn();
-        if (g_GrFlushNotified > 0) {
-            GrFlush();
-            g_GrFlushNotified = 0;
-        }
+        flushDrawing();
     }
 }
 

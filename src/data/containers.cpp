@@ -495,6 +495,8 @@ int HT_writeContainer(const char *name, const char *value)
     return done >= 0 ? done : storeOrdinary(name, value);
 }
 
+const ContainerRecord *CO_firstContainer() { return CO_isInitialized ? firstContainer : nullptr; }
+
 char *CO_readValPtr(const char *name)
 {
     if (!CO_isInitialized || !name) return nullptr;

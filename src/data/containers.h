@@ -39,6 +39,9 @@ int HT_copyContainer(const char *dstName, const char *srcName);
 
 // The ordinary container of that exact name, or null.
 ContainerRecord *CO_getHtmlCacheObjPtr(const char *name);
+// The store's first ordinary container (the others follow through next), or
+// null when the store is empty or not initialised.
+const ContainerRecord *CO_firstContainer();
 // Copy limit of a write: 256, 128 for "ActiveTrends[" names, 2048 for macros.
 uint32_t CO_getSourceSize(const char *name);
 // Buffer size of a new container: 2049 for macros, 129 for "ActiveTrends["

@@ -1,16 +1,19 @@
 // Links to an MQTT broker: one libmosquitto client per link, connected in the
-// background by the library's network thread, which also reconnects. The
+// background by the library's network thread, which also reconnects once a
+// first attempt got under way (until then the main thread tries again). The
 // connection state and the counters are atomics read by the main thread;
 // received messages go to the link's callback on the network thread.
 #include "transport/mqtt_link.h"
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mosquitto.h>
 
 #include "runtime/log.h"
+#include "runtime/pump.h"
 #include "runtime/str_util.h"
 
 namespace {
@@ -22,6 +25,11 @@ struct Link {
     std::atomic<int> pending;
     std::atomic<long> dropped;
     bool outageLogged; // main thread
+    // Main thread: the first connection attempt failed at once (a broker
+    // not listening yet), and when to try again. The library's thread waits
+    // for a first attempt that succeeded and only then reconnects by itself.
+    bool firstPending;
+    int64_t nextTry;
     MQL_MessageFn onMessage;
     char subscribe[2][MQL_TOPIC_SIZE];
 };
@@ -44,11 +52,15 @@ void onConnect(mosquitto *client, void *data, int rc)
 
 void onDisconnect(mosquitto *, void *data, int) { linkOf(data)->connected = 0; }
 
-void onPublish(mosquitto *, void *data, int)
+// The count goes up before a message is handed to the library, so its
+// acknowledgement always finds it counted.
+void countOff(Link *l)
 {
-    Link *l = linkOf(data);
-    if (l->pending > 0) l->pending--;
+    int n = l->pending.load();
+    while (n > 0 && !l->pending.compare_exchange_weak(n, n - 1)) {}
 }
+
+void onPublish(mosquitto *, void *data, int) { countOff(linkOf(data)); }
 
 void onMessage(mosquitto *, void *data, const mosquitto_message *m)
 {
@@ -57,6 +69,15 @@ void onMessage(mosquitto *, void *data, const mosquitto_message *m)
 }
 
 bool validLink(int link) { return link >= 0 && link < MQL_LINKS; }
+
+constexpr int kFirstRetryMs = 1000;
+
+void tryFirstConnection(Link *l)
+{
+    if (!l->client || !l->firstPending || PUMP_nowMs() < l->nextTry) return;
+    l->nextTry = PUMP_nowMs() + kFirstRetryMs;
+    l->firstPending = mosquitto_reconnect_async(l->client) != MOSQ_ERR_SUCCESS;
+}
 
 // Credentials, TLS and the will; 0 when the library refused one of them.
 int configure(mosquitto *client, const MQL_Config *c)
@@ -112,8 +133,10 @@ int MQL_start(int link, const MQL_Config *config)
         mosquitto_destroy(client);
         return 0;
     }
-    // A broker that is not there yet is tried again by the network thread.
-    mosquitto_connect_async(client, config->host, config->port, 30);
+    // A broker that is not there yet is tried again from the main thread
+    // (tryFirstConnection) until one attempt gets under way.
+    l->firstPending = mosquitto_connect_async(client, config->host, config->port, 30) != MOSQ_ERR_SUCCESS;
+    l->nextTry = PUMP_nowMs() + kFirstRetryMs;
     if (mosquitto_loop_start(client) != MOSQ_ERR_SUCCESS) {
         mosquitto_destroy(client);
         return 0;
@@ -136,24 +159,31 @@ void MQL_stop(int link)
     l->pending = 0;
     l->onMessage = nullptr;
     l->outageLogged = false;
+    l->firstPending = false;
 }
 
 int MQL_isRunning(int link) { return validLink(link) && links[link].client != nullptr; }
-int MQL_isConnected(int link) { return validLink(link) && links[link].connected; }
+int MQL_isConnected(int link)
+{
+    if (!validLink(link)) return 0;
+    tryFirstConnection(&links[link]);
+    return links[link].connected;
+}
 int MQL_connections(int link) { return validLink(link) ? links[link].connections.load() : 0; }
 long MQL_dropped(int link) { return validLink(link) ? links[link].dropped.load() : 0; }
+int MQL_pending(int link) { return validLink(link) ? links[link].pending.load() : 0; }
 
 int MQL_publish(int link, const char *topic, const char *payload, int retain)
 {
     if (!validLink(link) || !topic || !payload || !links[link].client) return 0;
     Link *l = &links[link];
+    tryFirstConnection(l);
     if (l->connected && l->pending < MQL_MAX_PENDING) {
         l->outageLogged = false;
         int length = static_cast<int>(std::strlen(payload));
-        if (mosquitto_publish(l->client, nullptr, topic, length, payload, 1, retain != 0) == MOSQ_ERR_SUCCESS) {
-            l->pending++;
-            return 1;
-        }
+        l->pending++;
+        if (mosquitto_publish(l->client, nullptr, topic, length, payload, 1, retain != 0) == MOSQ_ERR_SUCCESS) return 1;
+        countOff(l);
     }
     l->dropped++;
     if (!l->outageLogged) {

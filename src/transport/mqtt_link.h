@@ -50,5 +50,7 @@ int MQL_connections(int link);
 // of an outage is logged.
 int MQL_publish(int link, const char *topic, const char *payload, int retain);
 long MQL_dropped(int link);
+// Messages handed to the library and not yet acknowledged by the broker.
+int MQL_pending(int link);
 // Stops every link and clears the counters.
 void MQL_reset();

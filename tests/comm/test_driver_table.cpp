@@ -1,7 +1,13 @@
 // The driver table behind the native driver, and the reset of the target
 // link's modules.
+#include <chrono>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
+#include <thread>
+#include <pwd.h>
+#include <unistd.h>
 
 #include "comm/native_driver.h"
 #include "comm/native_protocol.h"
@@ -139,4 +145,68 @@ TEST_F(DriverTableTest, AnMqttSourceReplacesTheTargetsPolling)
     usePage(target.host(), "Saia.class");
     EXPECT_EQ(Tarsel_getServiceId(), TARSEL_SERVICE_NATIVE);
     EXPECT_EQ(MQL_isRunning(MQL_SOURCE), 0);
+}
+
+namespace {
+
+bool waitFor(const std::function<bool()> &done, int ms)
+{
+    for (int waited = 0; waited < ms; waited += 10) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return done();
+}
+
+// A mosquitto broker (Debian mosquitto) on a free loopback port, for anyone.
+std::unique_ptr<ChildProcess> startBroker(const std::string &dir, int port)
+{
+    std::filesystem::create_directories(dir);
+    writeFile(dir + "/broker.conf", "listener " + std::to_string(port) +
+                                        " 127.0.0.1\nallow_anonymous true\npersistence false\nuser " +
+                                        getpwuid(getuid())->pw_name + "\n");
+    return std::make_unique<ChildProcess>("/usr/sbin/mosquitto", std::vector<std::string>{"-c", dir + "/broker.conf"},
+                                          dir);
+}
+
+} // namespace
+
+// Both links at work on a real broker that starts after them, their network
+// threads against the main thread: a publisher's values reach a page reading
+// through the source link, and every message's acknowledgement is counted
+// off, however soon it comes back.
+TEST_F(DriverTableTest, APublishersValuesReachASourceThroughARealBroker)
+{
+    ASSERT_EQ(access("/usr/sbin/mosquitto", X_OK), 0) << "install the Debian package mosquitto";
+    int port = freeLoopbackPort();
+    RawServer target(answer(httpReply("Done."), RawServer::After::KeepReading));
+    usePage(target.host(), "Saia.class", "MQTTSOURCE;127.0.0.1:" + std::to_string(port) + "/panterm/gw\n");
+    MQL_Config c = {};
+    std::snprintf(c.host, sizeof c.host, "127.0.0.1");
+    c.port = port;
+    ASSERT_EQ(MQL_start(MQL_PUBLISHER, &c), 1);
+    // The broker comes up after the panel: both links connect all the same.
+    auto broker = startBroker(path("broker"), port);
+    ASSERT_TRUE(waitFor([] { return MQL_isConnected(MQL_PUBLISHER) && MQL_isConnected(MQL_SOURCE); }, 10000))
+        << broker->output() << log();
+    addPoints({"MD0"});
+    EXPECT_EQ(MQL_publish(MQL_PUBLISHER, "panterm/gw/status", "online", 1), 1);
+    const int kMessages = 3000;
+    for (int i = 1; i <= kMessages; i++) {
+        std::string value = std::to_string(i);
+        while (MQL_pending(MQL_PUBLISHER) >= MQL_MAX_PENDING / 2)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        EXPECT_EQ(MQL_publish(MQL_PUBLISHER, "panterm/gw/value/MD0", value.c_str(), 1), 1) << i;
+        if (i % 100 == 0) Tarsel_refresh(1);
+    }
+    EXPECT_TRUE(waitFor(
+        [&] {
+            Tarsel_refresh(1);
+            return pointValue("MD0") == std::to_string(kMessages);
+        },
+        10000))
+        << pointValue("MD0");
+    EXPECT_TRUE(waitFor([] { return MQL_pending(MQL_PUBLISHER) == 0; }, 5000)) << MQL_pending(MQL_PUBLISHER);
+    EXPECT_EQ(MQL_dropped(MQL_PUBLISHER), 0);
+    MQL_reset();
 }
