@@ -1,8 +1,9 @@
 // PNG pictures of the screen: every picture is a sound PNG (chunk checksums,
 // zlib checksum) that decodes to exactly the frame's pixels, whatever the size
 // and however the bands fall; a new frame re-deflates only the bands that
-// changed; the screen file and the remote view share one encoding, and the
-// remote view keeps no copy of the pixels.
+// changed and gives the same bytes as a first encoding; the screen file and
+// the remote view share one encoding, and the remote view keeps no copy of
+// the pixels.
 #include "test_support.h"
 
 #include <cstdlib>
@@ -147,8 +148,13 @@ TEST_F(Png, OnlyTheBandsThatChangedAreDeflatedAgain)
     EXPECT_EQ(NX_pngBandsDeflated(), deflated);
     // a change over two bands, then a new size: all bands
     for (int x = 0; x < width; x++) f[static_cast<size_t>(20) * width + x] = f[static_cast<size_t>(40) * width + x] = 0;
-    expectPictureOf(NX_pngEncode(f.data(), width, height, 20, 40), f, width, height);
+    NX_PngBytes patched = NX_pngEncode(f.data(), width, height, 20, 40);
+    expectPictureOf(patched, f, width, height);
     EXPECT_EQ(NX_pngBandsDeflated() - deflated, 2);
+    // byte for byte what a first encoding of the same pixels gives (the screen
+    // file of a running panel is compared with teqc render's)
+    NX_pngReset();
+    EXPECT_EQ(*NX_pngEncode(f.data(), width, height, 0, height - 1), *patched);
     Frame g = makeFrame(width, height - 1, 2);
     deflated = NX_pngBandsDeflated();
     expectPictureOf(NX_pngEncode(g.data(), width, height - 1, 5, 5), g, width, height - 1);
@@ -175,6 +181,41 @@ TEST_F(Png, ScreenFileAndRemoteViewShareOneEncodingOfAChangedFrame)
     ASSERT_TRUE(NX_remoteFrame(&frame, 0));
     EXPECT_EQ(readFile(path("screen.png")), std::string(frame.png->begin(), frame.png->end()));
     EXPECT_EQ(NX_pngBandsDeflated() - deflated, 1) << "the request took the shared picture";
+}
+
+// The display server marks the rows each write may reach; a window away from
+// the corner, a clip region and a window taken away must all reach the picture.
+TEST_F(Png, ScreenFileFollowsWritesAnywhereOnTheScreen)
+{
+    useHeadlessScreen("120x90");
+    setenv("PANTERM_SNAPSHOT", path("screen.png").c_str(), 1);
+    ASSERT_GE(GrOpen(), 0);
+    GR_WINDOW_ID top = GrNewWindow(GR_ROOT_WINDOW_ID, 0, 0, 120, 90, 0, WHITE, BLACK);
+    GR_WINDOW_ID inner = GrNewWindow(top, 30, 50, 40, 30, 0, 0xFF00FF00, BLACK);
+    GrMapWindow(top);
+    GrMapWindow(inner);
+    GR_GC_ID gc = GrNewGC();
+    GrSetGCForeground(gc, BLACK);
+    GR_REGION_ID region = GrNewRegion();
+    GR_RECT clip{0, 20, 120, 4};
+    GrUnionRectWithRegion(region, &clip);
+    auto expectScreen = [&](const char *step) {
+        SCOPED_TRACE(step);
+        GrFlush();
+        Frame f(120 * 90);
+        GrReadArea(GR_ROOT_WINDOW_ID, 0, 0, 120, 90, f.data());
+        std::string bytes = readFile(path("screen.png"));
+        expectPictureOf(std::make_shared<const std::vector<unsigned char>>(bytes.begin(), bytes.end()), f, 120, 90);
+    };
+    expectScreen("first frame");
+    GrFillRect(inner, gc, 0, 25, 40, 2); // screen rows 75 and 76
+    expectScreen("inner window");
+    GrSetGCRegion(gc, region);
+    GrFillRect(top, gc, 0, 0, 120, 90); // only rows 20 to 23 pass the region
+    GrSetGCRegion(gc, 0);
+    expectScreen("clip region");
+    GrUnmapWindow(inner);
+    expectScreen("window taken away");
 }
 
 TEST_F(Png, RemoteViewKeepsNoCopyOfThePixels)
