@@ -28,7 +28,7 @@ struct Headless {
     size_t next = 0;
     size_t textPosition = 0; // characters of the current text line already typed
     std::string snapshotFile;
-    NX_PngBytes snapshotWritten; // the picture last written to it
+    NX_PngBytes snapshotWritten; // the picture last written (or tried) to it
 };
 
 Headless headless;
@@ -181,7 +181,7 @@ void loadScript(const char *file)
 
 // Writes the screen's picture (encoded once for the screen file and the
 // remote view) through a temporary file, so that a reader never sees half of it.
-bool writePng(const std::string &file, const NX_PngBytes &png)
+void writePng(const std::string &file, const NX_PngBytes &png)
 {
     std::string temporary = file + ".tmp";
     FILE *f = std::fopen(temporary.c_str(), "wb");
@@ -190,14 +190,12 @@ bool writePng(const std::string &file, const NX_PngBytes &png)
     if (!written) {
         std::fprintf(stderr, "nano-X: cannot write the snapshot %s\n", file.c_str());
         std::remove(temporary.c_str());
-        return false;
+        return;
     }
     if (std::rename(temporary.c_str(), file.c_str()) != 0) {
         std::fprintf(stderr, "nano-X: cannot rename %s to %s\n", temporary.c_str(), file.c_str());
         std::remove(temporary.c_str());
-        return false;
     }
-    return true;
 }
 
 void writeScreen(const std::string &file)
@@ -270,7 +268,8 @@ void flushedHeadless()
         return;
     }
     if (png == headless.snapshotWritten) return;
-    if (writePng(headless.snapshotFile, png)) headless.snapshotWritten = png;
+    headless.snapshotWritten = png; // a failed write is reported once per picture
+    writePng(headless.snapshotFile, png);
 }
 
 void waitHeadless(int timeoutMs)
