@@ -1,12 +1,14 @@
-// Remote view of the panel. No state of its own: frames come from the display
-// layer's copy (taken under its lock by the main thread), presses and keys go
-// into its queue, which the main thread hands to the input handlers.
+// Remote view of the panel. No state of its own: frames are the display
+// layer's shared pictures (encoded by the main thread, swapped under its lock),
+// presses and keys go into its queue, which the main thread hands to the input
+// handlers.
 #include "httpd/remote_view.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
+#include <strings.h>
 
 #include "httpd/credentials.h"
 #include "httpd/http_request.h"
@@ -17,7 +19,6 @@
 namespace {
 
 constexpr int kFrameWaitMs = 1000; // how long a request waits for a first frame
-constexpr int kFrameStepMs = 20;
 constexpr int kBodySize = 256;
 
 const char kPage[] =
@@ -117,12 +118,6 @@ const struct {
     {"F11", MWKEY_F11},        {"F12", MWKEY_F12},
 };
 
-void sleepMs(int ms)
-{
-    timespec ts{0, ms * 1000000L};
-    nanosleep(&ts, nullptr);
-}
-
 void replyStatus(HttpContext *c, const char *statusLine, const char *body)
 {
     http_writeln(c, statusLine);
@@ -145,49 +140,82 @@ void page(HttpContext *c)
     if (c->method != HTTP_METHOD_HEAD) http_writeString(c, kPage);
 }
 
-struct PngReply {
-    HttpContext *c;
-    uint32_t number;
-};
-
-void writePng(void *context, void *data, int size)
+// The value of the request's "If-None-Match:" line into dst, at most size - 1
+// characters (empty when there is none).
+void ifNoneMatch(const HttpContext *c, char *dst, size_t size)
 {
-    PngReply *reply = static_cast<PngReply *>(context);
-    HttpContext *c = reply->c;
-    char line[48];
-    http_writeln(c, "HTTP/1.0 200 OK");
-    c->noCache = 1;
-    http_writeCommonHTTPHeaders(c);
-    http_writeln(c, "Content-Type: image/png");
-    std::snprintf(line, sizeof line, "X-Frame: %lu", static_cast<unsigned long>(NX_remoteFrameNumber()));
-    http_writeln(c, line);
-    http_writeContentLength(c, size);
-    http_writeln(c, "");
-    if (c->method != HTTP_METHOD_HEAD) http_writeBytes(c, data, size);
-    reply->number = 1;
+    static const char kName[] = "If-None-Match:";
+    const size_t nameLength = sizeof kName - 1;
+    dst[0] = '\0';
+    int end = c->headerLength > 0 ? c->headerLength : c->inCount;
+    for (int line = c->lineEnd + 1; line < end;) {
+        int next = line;
+        while (next < end && c->in[next] != '\n') next++;
+        if (static_cast<size_t>(next - line) > nameLength && strncasecmp(c->in + line, kName, nameLength) == 0) {
+            const char *value = c->in + line + nameLength;
+            const char *stop = c->in + next;
+            while (value < stop && (*value == ' ' || *value == '\t')) value++;
+            while (stop > value && (stop[-1] == '\r' || stop[-1] == ' ' || stop[-1] == '\t')) stop--;
+            size_t length = std::min(static_cast<size_t>(stop - value), size - 1);
+            std::memcpy(dst, value, length);
+            dst[length] = '\0';
+            return;
+        }
+        line = next + 1;
+    }
 }
 
-// "?after=N": no new frame since N answers 204 at once.
+// The entity tag of a picture: its number within the series of this opening
+// of the display, so that a tag of another run never matches.
+void entityTag(const NX_RemoteFrame &f, char *dst, size_t size)
+{
+    std::snprintf(dst, size, "\"%08lx-%lu\"", static_cast<unsigned long>(f.series),
+                  static_cast<unsigned long>(f.number));
+}
+
+void frameHeaders(HttpContext *c, const char *statusLine, const NX_RemoteFrame &f)
+{
+    char line[64], tag[32];
+    http_writeln(c, statusLine);
+    c->noCache = 1; // kept, but asked again each time: an unchanged frame costs a 304
+    http_writeCommonHTTPHeaders(c);
+    std::snprintf(line, sizeof line, "X-Frame: %lu", static_cast<unsigned long>(f.number));
+    http_writeln(c, line);
+    entityTag(f, tag, sizeof tag);
+    std::snprintf(line, sizeof line, "ETag: %s", tag);
+    http_writeln(c, line);
+}
+
+// "?after=N": no new frame since N answers 204 at once; an "If-None-Match:"
+// naming the frame's tag answers 304. The bytes are the picture the main
+// thread encoded once for every reader; nothing is encoded here.
 void frame(HttpContext *c, const char *query)
 {
     unsigned long after = 0;
     if (query) std::sscanf(query, "after=%lu", &after);
-    if (NX_remoteFrameNumber() == 0 && NX_remoteEnabled()) {
-        NX_remoteRequestFrame();
-        for (int waited = 0; waited < kFrameWaitMs && NX_remoteFrameNumber() == 0; waited += kFrameStepMs)
-            sleepMs(kFrameStepMs);
+    NX_RemoteFrame f;
+    if (!NX_remoteFrame(&f, kFrameWaitMs)) {
+        replyStatus(c, "HTTP/1.0 503 Service Unavailable", "No picture yet.");
+        return;
     }
-    uint32_t number = NX_remoteFrameNumber();
-    if (number != 0 && number == after) {
-        http_writeln(c, "HTTP/1.0 204 No Content");
-        c->noCache = 1;
-        http_writeCommonHTTPHeaders(c);
+    if (f.number == after) {
+        frameHeaders(c, "HTTP/1.0 204 No Content", f);
         http_writeln(c, "");
         return;
     }
-    PngReply reply{c, 0};
-    if (!NX_remoteWritePng(writePng, &reply) || !reply.number)
-        replyStatus(c, "HTTP/1.0 503 Service Unavailable", "No picture yet.");
+    char wanted[128], tag[32];
+    ifNoneMatch(c, wanted, sizeof wanted);
+    entityTag(f, tag, sizeof tag);
+    if (stringcmp(wanted, "*") || (wanted[0] && std::strstr(wanted, tag))) {
+        frameHeaders(c, "HTTP/1.0 304 Not Modified", f);
+        http_writeln(c, "");
+        return;
+    }
+    frameHeaders(c, "HTTP/1.0 200 OK", f);
+    http_writeln(c, "Content-Type: image/png");
+    http_writeContentLength(c, static_cast<long>(f.png->size()));
+    http_writeln(c, "");
+    if (c->method != HTTP_METHOD_HEAD) http_writeBytes(c, f.png->data(), static_cast<int>(f.png->size()));
 }
 
 // The form body of a POST, at most kBodySize - 1 bytes.

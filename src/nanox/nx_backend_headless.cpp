@@ -7,10 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
-
-#include <stb/stb_image_write.h>
 
 namespace {
 
@@ -30,8 +27,7 @@ struct Headless {
     size_t next = 0;
     size_t textPosition = 0; // characters of the current text line already typed
     std::string snapshotFile;
-    bool snapshotWritten = false;
-    uint64_t snapshotDigest = 0; // of the screen last written
+    NX_PngBytes snapshotWritten; // the picture last written (or tried) to it
 };
 
 Headless headless;
@@ -182,19 +178,15 @@ void loadScript(const char *file)
     std::fclose(f);
 }
 
-void writePng(const std::string &file)
+// Writes the screen's picture (encoded once for the screen file and the
+// remote view) through a temporary file, so that a reader never sees half of it.
+void writePng(const std::string &file, const NX_PngBytes &png)
 {
-    int w = NX_screenWidth(), h = NX_screenHeight();
-    const uint32_t *screen = NX_screenPixels();
-    std::vector<unsigned char> rgba(static_cast<size_t>(w) * h * 4);
-    for (size_t i = 0; i < static_cast<size_t>(w) * h; i++) {
-        rgba[i * 4] = static_cast<unsigned char>(screen[i]);
-        rgba[i * 4 + 1] = static_cast<unsigned char>(screen[i] >> 8);
-        rgba[i * 4 + 2] = static_cast<unsigned char>(screen[i] >> 16);
-        rgba[i * 4 + 3] = 0xFF;
-    }
     std::string temporary = file + ".tmp";
-    if (!stbi_write_png(temporary.c_str(), w, h, 4, rgba.data(), w * 4)) {
+    FILE *f = std::fopen(temporary.c_str(), "wb");
+    bool written = f && std::fwrite(png->data(), 1, png->size(), f) == png->size();
+    if (f && std::fclose(f) != 0) written = false;
+    if (!written) {
         std::fprintf(stderr, "nano-X: cannot write the snapshot %s\n", file.c_str());
         std::remove(temporary.c_str());
         return;
@@ -203,6 +195,13 @@ void writePng(const std::string &file)
         std::fprintf(stderr, "nano-X: cannot rename %s to %s\n", temporary.c_str(), file.c_str());
         std::remove(temporary.c_str());
     }
+}
+
+void writeScreen(const std::string &file)
+{
+    NX_PngBytes png = NX_screenPng();
+    if (!png) std::fprintf(stderr, "nano-X: cannot encode the snapshot %s\n", file.c_str());
+    else writePng(file, png);
 }
 
 // Plays the next due script line, or the next character of a text line.
@@ -231,7 +230,7 @@ bool playNext()
         headless.textPosition = 0;
         break;
     }
-    case Action::Snapshot: writePng(s.file); break;
+    case Action::Snapshot: writeScreen(s.file); break;
     case Action::Close: NX_inputClose(); break;
     }
     headless.next++;
@@ -257,35 +256,19 @@ void closeHeadless() { headless = Headless{}; }
 
 void showHeadless() {}
 
-// A digest of the screen, so that a flush that changed nothing is told apart
-// without keeping a copy of the frame: four lanes of 64-bit words, mixed.
-uint64_t screenDigest(const uint32_t *pixels, size_t count)
-{
-    uint64_t lane[4] = {0x9E3779B97F4A7C15ull, 0xC2B2AE3D27D4EB4Full, 0x165667B19E3779F9ull, count};
-    size_t words = count / 2;
-    const auto *bytes = reinterpret_cast<const unsigned char *>(pixels);
-    for (size_t i = 0; i < words; i++) {
-        uint64_t w;
-        std::memcpy(&w, bytes + i * 8, 8);
-        uint64_t &h = lane[i & 3];
-        h = (h ^ w) * 0x100000001B3ull;
-        h ^= h >> 31;
-    }
-    if (count & 1) lane[0] = (lane[0] ^ pixels[count - 1]) * 0x100000001B3ull;
-    uint64_t h = lane[0];
-    for (int k = 1; k < 4; k++) h = (h ^ (lane[k] + (h << 6) + (h >> 2))) * 0x9E3779B97F4A7C15ull;
-    return h;
-}
-
+// The picture is encoded only from the bands of rows that changed, and the
+// file is written only when the picture differs from the one last written.
 void flushedHeadless()
 {
     if (headless.snapshotFile.empty()) return;
-    size_t n = static_cast<size_t>(NX_screenWidth()) * NX_screenHeight();
-    uint64_t digest = screenDigest(NX_screenPixels(), n);
-    if (headless.snapshotWritten && digest == headless.snapshotDigest) return;
-    headless.snapshotWritten = true;
-    headless.snapshotDigest = digest;
-    writePng(headless.snapshotFile);
+    NX_PngBytes png = NX_screenPng();
+    if (!png) {
+        std::fprintf(stderr, "nano-X: cannot encode the snapshot %s\n", headless.snapshotFile.c_str());
+        return;
+    }
+    if (png == headless.snapshotWritten) return;
+    headless.snapshotWritten = png; // a failed write is reported once per picture
+    writePng(headless.snapshotFile, png);
 }
 
 void waitHeadless(int timeoutMs)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "nanox/nano-X.h"
+#include "nanox/nx_png.h"
 
 #define NX_DEFAULT_WIDTH 640
 #define NX_DEFAULT_HEIGHT 480
@@ -75,7 +76,11 @@ bool NX_prepareTarget(GR_DRAW_ID id, GR_GC_ID gc, NX_Target *target);
 bool NX_prepareSource(GR_DRAW_ID id, NX_Target *target);
 // Absolute screen position of a window and whether it and its ancestors are mapped.
 bool NX_windowOnScreen(const NX_Drawable *window, int *absX, int *absY);
+// Marks the whole screen as changed (the primitives mark what they may write).
 void NX_markScreenChanged();
+// The screen area (screen coordinates) written since the last take; false,
+// with an empty area, when nothing was.
+bool NX_takeScreenDamage(GR_RECT *area);
 // Reports an error as the server does: to the error handler, else as an event.
 void NX_reportError(const char *function, GR_ERROR code, GR_ID id);
 // Rectangles of a region; null for an unknown (or destroyed) region.
@@ -111,14 +116,20 @@ void NX_inputExposeAll();
 bool NX_eventPending();
 
 // ---- remote view (nx_remote.cpp), main thread ----
-// A finished frame is shown: copies it for the remote view when that is on.
+// The screen as PNG, encoded now when it was written since its last encoding
+// (only the bands of rows that changed), and published for the remote view;
+// null when it cannot be encoded.
+NX_PngBytes NX_screenPng();
+// A finished frame is shown: encodes it at once when a viewer asked lately,
+// else notes that the published picture is behind the screen.
 void NX_remotePublish();
-// Hands the queued remote input to the windows; copies the screen when a
-// frame was asked for.
+// Hands the queued remote input to the windows; encodes the screen when a
+// viewer asked for a picture.
 void NX_remoteDeliver();
 // Waits up to ms milliseconds or until remote input or a frame request wakes it.
 void NX_remoteSleep(int ms);
-// Drops the frames and the queued input; remote input stays as switched.
+// Drops the picture, the encoder's bands and the queued input; remote input
+// stays as switched.
 void NX_remoteReset();
 #define NX_REMOTE_POLL_MS 20 // the window's wait looks for remote input this often
 

@@ -1,18 +1,16 @@
-// Remote view of the display. Owns the published frame, the spare copy that a
-// frame is encoded from, the remote input queue, their locks and the wake-up
-// of the headless wait (the window's wait looks for remote input every few
-// milliseconds while it is on). The main thread publishes frames and delivers the
-// queued input; any thread reads frames and posts input.
+// Remote view of the display. Owns the published picture of the screen (a
+// shared PNG buffer, swapped under its lock: no copy of the pixels), whether
+// the screen was shown changed since it was encoded, when a viewer last asked,
+// the remote input queue, their locks and the wake-up of the headless wait (the
+// window's wait looks for remote input every few milliseconds while it is on).
+// The main thread encodes and publishes pictures and delivers the queued
+// input; any thread reads pictures and posts input.
 #include "nanox/nx_remote.h"
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
 #include <mutex>
-#include <vector>
-
-#include <stb/stb_image_write.h>
 
 #include "nanox/nx_core.h"
 
@@ -25,20 +23,14 @@ struct RemoteInput {
     GR_KEY key;
 };
 
-struct Frame {
-    std::vector<uint32_t> pixels;
-    int width = 0, height = 0;
-    uint32_t number = 0;
-};
-
 std::atomic<bool> enabled{false};
 std::atomic<bool> frameWanted{false};
+std::atomic<int64_t> viewerAskedMs{-NX_REMOTE_VIEWER_MS}; // steady clock
 
-std::mutex frameLock; // the published frame
-Frame published;
-std::mutex encodeLock; // the spare copy and its encoding
-Frame spare;
-std::vector<unsigned char> rgba;
+std::mutex frameLock; // the published picture and stale
+std::condition_variable framePublished;
+NX_RemoteFrame published;
+bool stale = true; // the screen was shown changed since its last encoding
 
 std::mutex inputLock; // the queue and the wake-up
 std::condition_variable woken;
@@ -69,45 +61,39 @@ bool takeInput(RemoteInput *input)
     return true;
 }
 
+int64_t steadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Tells the numbers of one opening of the display from those of another (and
+// of another run of the program).
+uint32_t seriesStamp()
+{
+    auto ns = std::chrono::system_clock::now().time_since_epoch().count();
+    return static_cast<uint32_t>(ns ^ (ns >> 32));
+}
+
+bool viewerActive() { return steadyMs() - viewerAskedMs < NX_REMOTE_VIEWER_MS; }
+
 } // namespace
 
 void NX_remoteEnable(int on) { enabled = on != 0; }
 int NX_remoteEnabled() { return enabled ? 1 : 0; }
 
-uint32_t NX_remoteFrameNumber()
+int NX_remoteFrame(NX_RemoteFrame *frame, int waitMs)
 {
-    std::lock_guard<std::mutex> hold(frameLock);
-    return published.number;
-}
-
-void NX_remoteRequestFrame()
-{
-    frameWanted = true;
-    NX_remoteWake();
-}
-
-uint32_t NX_remoteWritePng(void (*write)(void *context, void *data, int size), void *context)
-{
-    if (!write) return 0;
-    std::lock_guard<std::mutex> encoding(encodeLock);
-    {
-        std::lock_guard<std::mutex> hold(frameLock);
-        if (published.number == 0) return 0;
-        spare.pixels.assign(published.pixels.begin(), published.pixels.end());
-        spare.width = published.width;
-        spare.height = published.height;
-        spare.number = published.number;
+    if (!frame) return 0;
+    viewerAskedMs = steadyMs();
+    std::unique_lock<std::mutex> hold(frameLock);
+    if ((stale || !published.png) && enabled) {
+        frameWanted = true;
+        NX_remoteWake();
+        framePublished.wait_for(hold, std::chrono::milliseconds(waitMs), [] { return !stale && published.png; });
     }
-    size_t n = static_cast<size_t>(spare.width) * spare.height;
-    rgba.resize(n * 3);
-    for (size_t i = 0; i < n; i++) {
-        uint32_t p = spare.pixels[i];
-        rgba[i * 3] = static_cast<unsigned char>(p);
-        rgba[i * 3 + 1] = static_cast<unsigned char>(p >> 8);
-        rgba[i * 3 + 2] = static_cast<unsigned char>(p >> 16);
-    }
-    if (!stbi_write_png_to_func(write, context, spare.width, spare.height, 3, rgba.data(), spare.width * 3)) return 0;
-    return spare.number;
+    *frame = published;
+    return frame->png ? 1 : 0;
 }
 
 int NX_remotePostButton(int x, int y, int down) { return post({false, down != 0, x, y, 0}) ? 1 : 0; }
@@ -125,19 +111,34 @@ void NX_remoteWake()
 
 // ---- main thread ----
 
+NX_PngBytes NX_screenPng()
+{
+    GR_RECT damage;
+    NX_takeScreenDamage(&damage);
+    NX_PngBytes png =
+        NX_pngEncode(NX_screenPixels(), NX_screenWidth(), NX_screenHeight(), damage.y, damage.y + damage.height - 1);
+    frameWanted = false;
+    {
+        std::lock_guard<std::mutex> hold(frameLock);
+        if (png && png != published.png) {
+            if (published.number == 0) published.series = seriesStamp();
+            published.png = png;
+            if (++published.number == 0) published.number = 1;
+        }
+        stale = !png;
+    }
+    framePublished.notify_all();
+    return png;
+}
+
 void NX_remotePublish()
 {
-    if (!enabled) return;
-    const uint32_t *screen = NX_screenPixels();
-    int width = NX_screenWidth(), height = NX_screenHeight();
-    if (!screen || width <= 0 || height <= 0) return;
-    frameWanted = false;
+    if (enabled && viewerActive()) {
+        NX_screenPng();
+        return;
+    }
     std::lock_guard<std::mutex> hold(frameLock);
-    published.pixels.assign(screen, screen + static_cast<size_t>(width) * height);
-    published.width = width;
-    published.height = height;
-    published.number++;
-    if (published.number == 0) published.number = 1;
+    stale = true;
 }
 
 void NX_remoteDeliver()
@@ -148,7 +149,7 @@ void NX_remoteDeliver()
         if (input.isKey) NX_inputKey(input.key, 0, input.down);
         else NX_inputButton(input.x, input.y, input.down);
     }
-    if (frameWanted) NX_remotePublish();
+    if (frameWanted) NX_screenPng();
 }
 
 void NX_remoteSleep(int ms)
@@ -165,10 +166,12 @@ void NX_remoteReset()
         queueHead = queueCount = 0;
         wakePending = false;
     }
-    std::lock_guard<std::mutex> encoding(encodeLock);
-    std::lock_guard<std::mutex> hold(frameLock);
-    published = Frame{};
-    spare = Frame{};
-    rgba.clear();
+    {
+        std::lock_guard<std::mutex> hold(frameLock);
+        published = NX_RemoteFrame{};
+        stale = true;
+    }
     frameWanted = false;
+    viewerAskedMs = -NX_REMOTE_VIEWER_MS;
+    NX_pngReset();
 }

@@ -1,30 +1,37 @@
-// Remote view of the display: a copy of the screen that the main thread takes
-// each time a finished frame is shown, and a small queue of pointer and key
-// events posted by another thread, which the event wait hands to the windows
-// on the main thread as if they came from the panel's own pointer and keys.
-// These are the only display calls another thread may make.
+// Remote view of the display: the screen as PNG for another thread, encoded
+// by the main thread only when it is asked for (a viewer asked within the last
+// seconds, or the screen file wants it) and shared with the screen file, and
+// a small queue of pointer and key events posted by another thread, which the
+// event wait hands to the windows on the main thread as if they came from the
+// panel's own pointer and keys. These are the only display calls another
+// thread may make.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
 #include "nanox/nano-X.h"
+#include "nanox/nx_png.h"
 
 #define NX_REMOTE_QUEUE_SIZE 64
+#define NX_REMOTE_VIEWER_MS 5000 // a viewer that asked this recently gets every new frame encoded at once
 
-// Any thread: switches the frame copies and the remote input on or off.
+// Any thread: switches the frames and the remote input on or off.
 void NX_remoteEnable(int on);
 int NX_remoteEnabled();
 
-// Any thread: number of the last finished frame (0: none yet).
-uint32_t NX_remoteFrameNumber();
-// Any thread: asks the main thread for a copy of the screen as it is now (for
-// a first frame or a screen that has not changed since the copies were
-// switched on) and wakes it.
-void NX_remoteRequestFrame();
-// Any thread: the last finished frame as PNG, handed to write in one piece.
-// Answers the frame's number, 0 when there is no frame yet or it cannot be
-// encoded.
-uint32_t NX_remoteWritePng(void (*write)(void *context, void *data, int size), void *context);
+// A shown screen as PNG: its bytes (shared, never changed), its number
+// (counted from 1, one more for each picture that differs from the one before)
+// and the series of the numbers (another one after each opening of the display).
+struct NX_RemoteFrame {
+    NX_PngBytes png;
+    uint32_t number = 0;
+    uint32_t series = 0;
+};
+
+// Any thread: the last shown screen. When the screen changed since its last
+// encoding (or was never encoded), asks the main thread to encode it and waits
+// up to waitMs for that. Answers 1, or 0 when there is no picture.
+int NX_remoteFrame(NX_RemoteFrame *frame, int waitMs);
 
 // Any thread: queues a press (down 1) or release (down 0) of the left button
 // at screen coordinates x, y, or a key press or release. Answers 1, or 0 when

@@ -34,6 +34,7 @@ struct Server {
     int queueHead = 0, queueCount = 0;
     bool queueFullReported = false;
     bool changedSinceShow = false, changedSinceFlush = false;
+    GR_RECT damage{0, 0, 0, 0}; // screen area written since the last take
     timespec openedAt{};
 };
 
@@ -194,6 +195,29 @@ void postGeneral(NX_Drawable *w, GR_EVENT_TYPE type, GR_WINDOW_ID other)
     enqueue(e);
 }
 
+// ---- screen damage ----
+
+// Widens the damage to the screen area x1..x2, y1..y2 (inclusive) and marks
+// the screen as changed.
+void markChanged(int x1, int y1, int x2, int y2)
+{
+    server.changedSinceShow = true;
+    server.changedSinceFlush = true;
+    x1 = std::max(x1, 0);
+    y1 = std::max(y1, 0);
+    x2 = std::min(x2, server.width - 1);
+    y2 = std::min(y2, server.height - 1);
+    if (x1 > x2 || y1 > y2) return;
+    GR_RECT &d = server.damage;
+    if (d.width > 0) {
+        x1 = std::min(x1, d.x);
+        y1 = std::min(y1, d.y);
+        x2 = std::max(x2, d.x + d.width - 1);
+        y2 = std::max(y2, d.y + d.height - 1);
+    }
+    d = {x1, y1, x2 - x1 + 1, y2 - y1 + 1};
+}
+
 // Paints the background over the clipped area and, when asked, queues its exposure.
 void clearArea(NX_Drawable *w, int x, int y, int width, int height, bool expose)
 {
@@ -208,7 +232,7 @@ void clearArea(NX_Drawable *w, int x, int y, int width, int height, bool expose)
         NX_Target t;
         if (NX_prepareSource(w->id, &t)) {
             t.gc = &kBackgroundGC;
-            NX_markScreenChanged();
+            markChanged(ax + x1, ay + y1, ax + x2 - 1, ay + y2 - 1);
             NX_fillRect(t, x1, y1, x2 - x1, y2 - y1, w->background);
         }
     }
@@ -296,7 +320,8 @@ bool NX_prepareTarget(GR_DRAW_ID id, GR_GC_ID gc, NX_Target *t)
     t->gc = g;
     if (g->region) t->region = NX_regionRects(g->region);
     narrowToRegion(t);
-    if (t->onScreen) NX_markScreenChanged();
+    if (t->onScreen)
+        markChanged(t->originX + t->clipX1, t->originY + t->clipY1, t->originX + t->clipX2, t->originY + t->clipY2);
     return true;
 }
 
@@ -346,10 +371,13 @@ bool NX_prepareSource(GR_DRAW_ID id, NX_Target *t)
     return t->clipX1 <= t->clipX2 && t->clipY1 <= t->clipY2;
 }
 
-void NX_markScreenChanged()
+void NX_markScreenChanged() { markChanged(0, 0, server.width - 1, server.height - 1); }
+
+bool NX_takeScreenDamage(GR_RECT *area)
 {
-    server.changedSinceShow = true;
-    server.changedSinceFlush = true;
+    *area = server.damage;
+    server.damage = {0, 0, 0, 0};
+    return area->width > 0;
 }
 
 void NX_reportError(const char *function, GR_ERROR code, GR_ID id)
@@ -482,6 +510,7 @@ int GrOpen(void)
     root->background = BLACK;
     server.windowOrder.push_back(GR_ROOT_WINDOW_ID);
     server.changedSinceShow = true;
+    server.damage = {0, 0, width, height};
     return 1;
 }
 
