@@ -100,10 +100,11 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${PANTERM_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries come from dpkg-shlibdeps; adduser is for the postinst; SDL2,
-# loaded with dlopen when a window opens (the service's display), is named
-# here since dpkg-shlibdeps does not see it.
+# loaded with dlopen when a window opens (the service's display), and
+# libmosquitto, loaded when a broker is set, are named here since
+# dpkg-shlibdeps does not see them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, libsdl2-2.0-0")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, libsdl2-2.0-0, libmosquitto1")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${_pkg}/postinst ${_pkg}/prerm ${_pkg}/postrm ${_pkg}/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)

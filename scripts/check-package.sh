@@ -88,7 +88,7 @@ grep -E '^[EWI]: ' "$tmp/lintian.txt" || true
 # Control data: the library dependencies come from dpkg-shlibdeps.
 dpkg-deb -f "$deb" Depends >"$tmp/depends"
 tr ',' '\n' <"$tmp/depends" | sed 's/^ *//; s/[ (].*//' >"$tmp/depends.names"
-for dep in adduser libc6 libstdc++6 libsdl2-2.0-0 libfreetype6 libfontconfig1 libcpp-httplib0.11; do
+for dep in adduser libc6 libstdc++6 libsdl2-2.0-0 libmosquitto1 libfreetype6 libfontconfig1 libcpp-httplib0.11; do
   check "Depends names $dep" grep -qxF "$dep" "$tmp/depends.names"
 done
 mkdir "$tmp/control"

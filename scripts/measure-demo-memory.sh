@@ -73,3 +73,4 @@ echo "largest mappings (kB resident):"
 awk '/^[0-9a-f]+-/ { name = $6 ? $6 : "[anonymous]" } /^Rss:/ { rss[name] += $2 }
      END { for (n in rss) if (rss[n] >= 200) print rss[n], n }' "/proc/$panel_pid/smaps" | sort -rn
 echo "SDL mapped: $(grep -c libSDL2 "/proc/$panel_pid/maps" || true)"
+echo "libmosquitto mapped: $(grep -c libmosquitto "/proc/$panel_pid/maps" || true)"

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
 #include <mosquitto.h>
 
 #include "runtime/log.h"
@@ -17,6 +18,64 @@
 #include "runtime/str_util.h"
 
 namespace {
+
+// The library's calls, found once a link is started: a panel without a broker
+// never maps libmosquitto nor the TLS libraries it pulls in.
+#define MQL_MOSQUITTO_CALLS(X)                                                                                         \
+    X(mosquitto_connect_async)                                                                                         \
+    X(mosquitto_connect_callback_set)                                                                                  \
+    X(mosquitto_destroy)                                                                                               \
+    X(mosquitto_disconnect)                                                                                            \
+    X(mosquitto_disconnect_callback_set)                                                                               \
+    X(mosquitto_lib_init)                                                                                              \
+    X(mosquitto_loop_start)                                                                                            \
+    X(mosquitto_loop_stop)                                                                                             \
+    X(mosquitto_message_callback_set)                                                                                  \
+    X(mosquitto_new)                                                                                                   \
+    X(mosquitto_publish)                                                                                               \
+    X(mosquitto_publish_callback_set)                                                                                  \
+    X(mosquitto_reconnect_async)                                                                                       \
+    X(mosquitto_reconnect_delay_set)                                                                                   \
+    X(mosquitto_subscribe)                                                                                             \
+    X(mosquitto_tls_set)                                                                                               \
+    X(mosquitto_username_pw_set)                                                                                       \
+    X(mosquitto_will_set)
+
+struct MosquittoCalls {
+// NOLINTNEXTLINE(bugprone-macro-parentheses): the argument names a member, which takes none
+#define MQL_MEMBER(name) decltype(&::name) name;
+    MQL_MOSQUITTO_CALLS(MQL_MEMBER)
+#undef MQL_MEMBER
+};
+
+MosquittoCalls mq;
+void *mosquittoLibrary;
+
+// Loads the library and its calls once and initialises it; false, logged,
+// when it or a call is missing.
+bool loadMosquitto()
+{
+    if (mosquittoLibrary) return true;
+    void *library = dlopen("libmosquitto.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+        log_append(0, "MQTT: the libmosquitto library cannot be loaded: %s\n", dlerror());
+        return false;
+    }
+    bool complete = true;
+#define MQL_FIND(name)                                                                                                 \
+    mq.name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name));                                              \
+    complete = complete && mq.name;
+    MQL_MOSQUITTO_CALLS(MQL_FIND)
+#undef MQL_FIND
+    if (!complete) {
+        log_append(0, "MQTT: the libmosquitto library lacks a call the panel needs\n", nullptr);
+        dlclose(library);
+        return false;
+    }
+    mosquittoLibrary = library;
+    mq.mosquitto_lib_init();
+    return true;
+}
 
 struct Link {
     mosquitto *client;
@@ -35,7 +94,6 @@ struct Link {
 };
 
 Link links[MQL_LINKS];
-bool libraryReady;
 
 Link *linkOf(void *data) { return static_cast<Link *>(data); }
 
@@ -44,7 +102,7 @@ void onConnect(mosquitto *client, void *data, int rc)
     if (rc != 0) return;
     Link *l = linkOf(data);
     for (const char *topic : l->subscribe)
-        if (topic[0]) mosquitto_subscribe(client, nullptr, topic, 1);
+        if (topic[0]) mq.mosquitto_subscribe(client, nullptr, topic, 1);
     l->pending = 0;
     l->connections++;
     l->connected = 1;
@@ -76,20 +134,21 @@ void tryFirstConnection(Link *l)
 {
     if (!l->client || !l->firstPending || PUMP_nowMs() < l->nextTry) return;
     l->nextTry = PUMP_nowMs() + kFirstRetryMs;
-    l->firstPending = mosquitto_reconnect_async(l->client) != MOSQ_ERR_SUCCESS;
+    l->firstPending = mq.mosquitto_reconnect_async(l->client) != MOSQ_ERR_SUCCESS;
 }
 
 // Credentials, TLS and the will; 0 when the library refused one of them.
 int configure(mosquitto *client, const MQL_Config *c)
 {
-    if (c->user && c->user[0] && mosquitto_username_pw_set(client, c->user, c->password) != MOSQ_ERR_SUCCESS) return 0;
+    if (c->user && c->user[0] && mq.mosquitto_username_pw_set(client, c->user, c->password) != MOSQ_ERR_SUCCESS)
+        return 0;
     if (c->caFile && c->caFile[0] &&
-        mosquitto_tls_set(client, c->caFile, nullptr, nullptr, nullptr, nullptr) != MOSQ_ERR_SUCCESS)
+        mq.mosquitto_tls_set(client, c->caFile, nullptr, nullptr, nullptr, nullptr) != MOSQ_ERR_SUCCESS)
         return 0;
-    if (c->willTopic && mosquitto_will_set(client, c->willTopic, static_cast<int>(std::strlen(c->willPayload)),
-                                           c->willPayload, 1, true) != MOSQ_ERR_SUCCESS)
+    if (c->willTopic && mq.mosquitto_will_set(client, c->willTopic, static_cast<int>(std::strlen(c->willPayload)),
+                                              c->willPayload, 1, true) != MOSQ_ERR_SUCCESS)
         return 0;
-    mosquitto_reconnect_delay_set(client, 1, 2, false);
+    mq.mosquitto_reconnect_delay_set(client, 1, 2, false);
     return 1;
 }
 
@@ -116,29 +175,28 @@ int MQL_start(int link, const MQL_Config *config)
 {
     if (!validLink(link) || !config) return 0;
     MQL_stop(link);
-    if (!libraryReady) mosquitto_lib_init();
-    libraryReady = true;
+    if (!loadMosquitto()) return 0;
     Link *l = &links[link];
-    mosquitto *client = mosquitto_new(config->clientId, true, l);
+    mosquitto *client = mq.mosquitto_new(config->clientId, true, l);
     if (!client) return 0;
     for (int i = 0; i < 2; i++)
         safe_strncpy(l->subscribe[i], config->subscribe[i] ? config->subscribe[i] : "", MQL_TOPIC_SIZE);
     l->onMessage = config->onMessage;
-    mosquitto_connect_callback_set(client, onConnect);
-    mosquitto_disconnect_callback_set(client, onDisconnect);
-    mosquitto_publish_callback_set(client, onPublish);
-    mosquitto_message_callback_set(client, onMessage);
+    mq.mosquitto_connect_callback_set(client, onConnect);
+    mq.mosquitto_disconnect_callback_set(client, onDisconnect);
+    mq.mosquitto_publish_callback_set(client, onPublish);
+    mq.mosquitto_message_callback_set(client, onMessage);
     if (!configure(client, config)) {
         log_append(0, "MQTT: the broker's credentials or TLS settings were refused\n", nullptr);
-        mosquitto_destroy(client);
+        mq.mosquitto_destroy(client);
         return 0;
     }
     // A broker that is not there yet is tried again from the main thread
     // (tryFirstConnection) until one attempt gets under way.
-    l->firstPending = mosquitto_connect_async(client, config->host, config->port, 30) != MOSQ_ERR_SUCCESS;
+    l->firstPending = mq.mosquitto_connect_async(client, config->host, config->port, 30) != MOSQ_ERR_SUCCESS;
     l->nextTry = PUMP_nowMs() + kFirstRetryMs;
-    if (mosquitto_loop_start(client) != MOSQ_ERR_SUCCESS) {
-        mosquitto_destroy(client);
+    if (mq.mosquitto_loop_start(client) != MOSQ_ERR_SUCCESS) {
+        mq.mosquitto_destroy(client);
         return 0;
     }
     l->client = client;
@@ -150,9 +208,9 @@ void MQL_stop(int link)
     if (!validLink(link)) return;
     Link *l = &links[link];
     if (l->client) {
-        mosquitto_disconnect(l->client);
-        mosquitto_loop_stop(l->client, false); // the thread ends by itself after the disconnect
-        mosquitto_destroy(l->client);
+        mq.mosquitto_disconnect(l->client);
+        mq.mosquitto_loop_stop(l->client, false); // the thread ends by itself after the disconnect
+        mq.mosquitto_destroy(l->client);
     }
     l->client = nullptr;
     l->connected = 0;
@@ -182,7 +240,8 @@ int MQL_publish(int link, const char *topic, const char *payload, int retain)
         l->outageLogged = false;
         int length = static_cast<int>(std::strlen(payload));
         l->pending++;
-        if (mosquitto_publish(l->client, nullptr, topic, length, payload, 1, retain != 0) == MOSQ_ERR_SUCCESS) return 1;
+        if (mq.mosquitto_publish(l->client, nullptr, topic, length, payload, 1, retain != 0) == MOSQ_ERR_SUCCESS)
+            return 1;
         countOff(l);
     }
     l->dropped++;

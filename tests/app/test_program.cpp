@@ -185,7 +185,7 @@ TEST_F(Program, TerminationSignals)
 // A local start page is drawn before the first event wait: with a period of
 // five seconds the first snapshot shows its picture (not the not-found
 // screen) well before a period has passed. The headless display never maps
-// the SDL library.
+// the SDL library, nor a panel without a broker libmosquitto and its TLS.
 TEST_F(Program, HeadlessStartShowsThePageAtOnceWithoutSdl)
 {
     writeFile(path("page.html"), "<html><applet code=\"IViewer.class\" width=\"320\" height=\"240\">\n"
@@ -202,5 +202,7 @@ TEST_F(Program, HeadlessStartShowsThePageAtOnceWithoutSdl)
     std::string maps = readFile("/proc/" + std::to_string(p.pid()) + "/maps");
     ASSERT_NE(maps.find("libc"), std::string::npos) << maps;
     EXPECT_EQ(maps.find("libSDL2"), std::string::npos) << "headless maps no SDL";
+    EXPECT_EQ(maps.find("libmosquitto"), std::string::npos) << "no broker, no MQTT library";
+    EXPECT_EQ(maps.find("libssl"), std::string::npos) << "no broker, no TLS library";
     p.stop();
 }
