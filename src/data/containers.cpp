@@ -20,6 +20,7 @@
 #include "runtime/log.h"
 #include "data/persistent_containers.h"
 #include "data/process_points.h"
+#include "data/read_stamps.h"
 #include "runtime/str_util.h"
 
 namespace {
@@ -144,6 +145,9 @@ const char *const kMacroPrefixes[] = {
 
 ContainerRecord *firstContainer;
 ContainerRecord *lastContainer;
+// Read stamp of the last new container: a read of a name that finds none
+// depends on it.
+uint32_t storeStamp;
 int CO_isInitialized;
 int isITQloading;
 int focusSelectionRunning;
@@ -294,6 +298,7 @@ ContainerRecord *createContainer(const char *name, const char *value)
     c->value = c->name + nameSize;
     c->capacity = capacity;
     c->next = nullptr;
+    c->stamp = storeStamp = RS_touch();
     std::memcpy(c->name, name, nameSize);
     safe_strncpy(c->value, value, capacity);
     if (lastContainer) lastContainer->next = c;
@@ -318,7 +323,10 @@ int storeOrdinary(const char *name, const char *value)
     if (limit > c->capacity) limit = c->capacity;
     size_t length = std::strlen(value);
     if (length > limit - 1) length = limit - 1;
-    if (persistent && (std::strncmp(c->value, value, length) != 0 || c->value[length] != '\0')) PCO_setModified();
+    if (std::strncmp(c->value, value, length) != 0 || c->value[length] != '\0') {
+        c->stamp = RS_touch();
+        if (persistent) PCO_setModified();
+    }
     std::memmove(c->value, value, length);
     c->value[length] = '\0';
     return 1;
@@ -433,7 +441,11 @@ ContainerRecord *CO_getHtmlCacheObjPtr(const char *name)
 {
     if (!name) return nullptr;
     for (ContainerRecord *c = firstContainer; c; c = c->next)
-        if (stringcmp(c->name, name)) return c;
+        if (stringcmp(c->name, name)) {
+            RS_note(&c->stamp);
+            return c;
+        }
+    RS_note(&storeStamp);
     return nullptr;
 }
 
@@ -459,6 +471,7 @@ int HT_readContainer(const char *name, char *dst)
     if (!CO_isInitialized || !name || !dst) return 0;
     dst[0] = '\0';
     SystemName id = classify(name);
+    if (id != SN_NONE) RS_noteVolatile();
     if (const char *text = systemText(id)) {
         safe_strncpy(dst, text, CO_VALUE_SIZE);
         return 1;
@@ -499,6 +512,7 @@ char *CO_readValPtr(const char *name)
 {
     if (!CO_isInitialized || !name) return nullptr;
     SystemName id = classifyForPointer(name);
+    if (id != SN_NONE) RS_noteVolatile();
     char scratch[CO_VALUE_SIZE];
     switch (id) {
     case SN_MSGBOX_CO: return msgBoxText;
@@ -532,6 +546,8 @@ int HT_copyContainer(const char *dstName, const char *srcName)
 
 void HT_resetContainers()
 {
+    RS_dropStores();
+    storeStamp = RS_touch();
     firstContainer = nullptr;
     lastContainer = nullptr;
     CO_AutoIncrCnt = 0;
@@ -551,6 +567,7 @@ void HT_resetContainers()
 
 void CO_reset()
 {
+    RS_dropStores();
     firstContainer = nullptr;
     lastContainer = nullptr;
     CO_isInitialized = 0;

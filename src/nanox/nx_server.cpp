@@ -296,6 +296,7 @@ bool NX_prepareTarget(GR_DRAW_ID id, GR_GC_ID gc, NX_Target *t)
     t->gc = g;
     if (g->region) t->region = NX_regionRects(g->region);
     narrowToRegion(t);
+    if (!NX_applyWriteClip(id, t)) return false;
     if (t->onScreen) NX_markScreenChanged();
     return true;
 }

@@ -1,0 +1,275 @@
+// Damage tracking: the record of each object's last drawing and the partial
+// redraw and refresh passes built on them.
+#include "view/damage.h"
+
+#include <algorithm>
+
+#include "data/read_stamps.h"
+#include "draw/graphics.h"
+#include "runtime/settings.h"
+
+namespace {
+
+#define DM_PURE_KINDS 16
+
+struct Record {
+    RS_Reads reads;
+    uint32_t drawnAt; // read stamp before the drawing began
+    GR_RECT extent;   // width 0: drew nothing
+    bool known;       // drawn with recording since the records were last dropped
+    bool alwaysDrawn; // volatile: drawn on every pass
+};
+
+// What the frame looked like to the last complete or partial pass; a pass
+// may build on the records only while all of it still holds.
+struct FrameState {
+    bool valid; // the records' extents describe the frame's pixels
+    GR_DRAW_ID frame;
+    int objects, modal, focus, showSelection;
+    uint32_t background, drops;
+    int pageWidth, pageHeight;
+    bool wroteWhileDrawing; // a stored value changed during the last pass
+};
+
+Record records[OB_MAX_OBJECTS];
+OB_NotifyFunction pureKinds[DM_PURE_KINDS];
+int pureKindCount;
+FrameState state;
+DM_PassInfo lastPass;
+bool drawnNow[OB_MAX_OBJECTS]; // scratch of one pass
+
+bool isPure(int id)
+{
+    const OB_Object *o = OB_Get_Pointer(id);
+    if (!o || !o->Notify) return false;
+    for (int i = 0; i < pureKindCount; i++)
+        if (pureKinds[i] == o->Notify) return true;
+    return false;
+}
+
+FrameState currentState()
+{
+    FrameState s{};
+    s.valid = true;
+    s.frame = g_offscreen;
+    s.objects = OB_HowManyObjetcs();
+    s.modal = OB_getActualModal();
+    s.focus = OB_getActualFocus();
+    s.showSelection = pterm.show_selection;
+    s.background = G_GetBackGroundColor();
+    s.drops = RS_dropCount();
+    G_GetSize(&s.pageWidth, &s.pageHeight);
+    return s;
+}
+
+bool sameFrame(const FrameState &a, const FrameState &b)
+{
+    return a.frame == b.frame && a.objects == b.objects && a.modal == b.modal && a.focus == b.focus &&
+           a.showSelection == b.showSelection && a.background == b.background && a.drops == b.drops &&
+           a.pageWidth == b.pageWidth && a.pageHeight == b.pageHeight;
+}
+
+bool isEmpty(const GR_RECT &r) { return r.width <= 0 || r.height <= 0; }
+
+GR_RECT unite(const GR_RECT &a, const GR_RECT &b)
+{
+    if (isEmpty(a)) return b;
+    if (isEmpty(b)) return a;
+    int x1 = std::min(a.x, b.x), y1 = std::min(a.y, b.y);
+    int x2 = std::max(a.x + a.width, b.x + b.width), y2 = std::max(a.y + a.height, b.y + b.height);
+    return {x1, y1, x2 - x1, y2 - y1};
+}
+
+GR_RECT intersect(const GR_RECT &a, const GR_RECT &b)
+{
+    int x1 = std::max(a.x, b.x), y1 = std::max(a.y, b.y);
+    int x2 = std::min(a.x + a.width, b.x + b.width), y2 = std::min(a.y + a.height, b.y + b.height);
+    if (x1 >= x2 || y1 >= y2) return {0, 0, 0, 0};
+    return {x1, y1, x2 - x1, y2 - y1};
+}
+
+GR_RECT screenRect() { return {0, 0, g_screenWidth, g_screenHeight}; }
+
+// The part of r that lies on the screen lies inside d.
+bool coveredBy(const GR_RECT &r, const GR_RECT &d)
+{
+    GR_RECT visible = intersect(r, screenRect());
+    if (isEmpty(visible)) return true;
+    return !isEmpty(d) && visible.x >= d.x && visible.y >= d.y && visible.x + visible.width <= d.x + d.width &&
+           visible.y + visible.height <= d.y + d.height;
+}
+
+// Sends the message to one object, recording what it read and where it drew.
+void drawRecorded(int id, int message)
+{
+    Record &r = records[id];
+    r.drawnAt = RS_now();
+    RS_open(&r.reads);
+    G_BeginExtent();
+    bool drawable =
+        id == OB_getActualModal() || OB_IsDrawable(id); // the modal object is sent its message whatever its size
+    if (drawable) OB_SendMessage(id, message, 0, nullptr);
+    else OB_NotDrawable(id);
+    int bits = G_EndExtent(&r.extent);
+    RS_close();
+    r.known = true;
+    r.alwaysDrawn = r.reads.isVolatile || (bits & G_EXTENT_STATEFUL) || !drawable || !isPure(id);
+    drawnNow[id] = true;
+    lastPass.drawn++;
+}
+
+bool changed(int id)
+{
+    const Record &r = records[id];
+    return !r.known || r.alwaysDrawn || RS_changedSince(&r.reads, r.drawnAt);
+}
+
+// Table order with the modal object last.
+template <typename Visit> void inDrawingOrder(Visit visit)
+{
+    int modal = OB_getActualModal(), count = OB_HowManyObjetcs();
+    for (int id = 0; id < count; id++)
+        if (id != modal) visit(id);
+    if (modal >= 0 && modal < count) visit(modal);
+}
+
+void beginPass()
+{
+    lastPass = DM_PassInfo{};
+    std::fill(drawnNow, drawnNow + OB_MAX_OBJECTS, false);
+}
+
+// The union of the last extents of the objects that changed, on the screen;
+// answers whether any object changed.
+bool damageOf(GR_RECT *damage, bool *dirty)
+{
+    bool any = false;
+    *damage = {0, 0, 0, 0};
+    int count = OB_HowManyObjetcs();
+    for (int id = 0; id < count; id++) {
+        dirty[id] = changed(id);
+        if (!dirty[id]) continue;
+        any = true;
+        *damage = unite(*damage, records[id].extent);
+    }
+    *damage = intersect(*damage, screenRect());
+    return any;
+}
+
+// Objects that were not drawn but read a value changed while the pass drew:
+// a complete pass would have shown the new value.
+bool missedAWrite()
+{
+    int count = OB_HowManyObjetcs();
+    for (int id = 0; id < count; id++)
+        if (!drawnNow[id] && RS_changedSince(&records[id].reads, records[id].drawnAt)) return true;
+    return false;
+}
+
+bool dirtyNow[OB_MAX_OBJECTS]; // scratch of one pass
+
+// Clears the damage and draws into it every object that changed or overlaps
+// it; false when a changed object drew outside it, or an unchanged one
+// outside where it drew before.
+bool drawDamage(const GR_RECT &damage)
+{
+    G_SetFrameClip(&damage);
+    G_ClearScreen();
+    bool inside = true;
+    inDrawingOrder([&](int id) {
+        GR_RECT before = records[id].extent;
+        if (!dirtyNow[id] && isEmpty(intersect(before, damage))) return;
+        drawRecorded(id, OB_MSG_DRAW);
+        if (!coveredBy(records[id].extent, dirtyNow[id] ? damage : before)) inside = false;
+    });
+    G_SetFrameClip(nullptr);
+    return inside;
+}
+
+} // namespace
+
+void DM_addPureKind(OB_NotifyFunction notify)
+{
+    for (int i = 0; i < pureKindCount; i++)
+        if (pureKinds[i] == notify) return;
+    if (notify && pureKindCount < DM_PURE_KINDS) pureKinds[pureKindCount++] = notify;
+}
+
+void DM_drawAll(int message)
+{
+    beginPass();
+    uint32_t start = RS_now();
+    inDrawingOrder([&](int id) { drawRecorded(id, message); });
+    state = currentState();
+    state.valid = message == OB_MSG_DRAW;
+    state.wroteWhileDrawing = RS_now() != start;
+    lastPass.complete = 1;
+    lastPass.copied = screenRect();
+}
+
+int DM_redrawChanged()
+{
+    FrameState now = currentState();
+    if (!state.valid || state.wroteWhileDrawing || !sameFrame(state, now) || !G_FrameKept()) return 0;
+    beginPass();
+    GR_RECT damage;
+    if (!damageOf(&damage, dirtyNow)) {
+        if (G_WindowTouched()) {
+            G_DrawViewBegin();
+            G_DrawViewEnd();
+            lastPass.copied = screenRect();
+        }
+        return 1;
+    }
+    uint32_t start = RS_now();
+    G_DrawViewBegin();
+    if (!drawDamage(damage) || missedAWrite()) {
+        // an object grew out of the damage, or a value changed under an
+        // object already passed: the frame is drawn completely after all
+        G_ClearScreen();
+        DM_drawAll(OB_MSG_DRAW);
+        G_DrawViewEnd();
+        return 1;
+    }
+    state.wroteWhileDrawing = RS_now() != start;
+    lastPass.copied = G_WindowTouched() ? screenRect() : damage;
+    G_DrawViewEndArea(&damage);
+    return 1;
+}
+
+void DM_refreshChanged()
+{
+    FrameState now = currentState();
+    bool keep = sameFrame(state, now);
+    beginPass();
+    G_DrawViewBegin();
+    GR_RECT drawn{0, 0, 0, 0};
+    inDrawingOrder([&](int id) {
+        if (keep && !changed(id)) return;
+        drawRecorded(id, OB_MSG_REFRESH);
+        drawn = unite(drawn, records[id].extent);
+    });
+    drawn = intersect(drawn, screenRect());
+    bool whole = !keep || G_WindowTouched();
+    state = now;
+    state.valid = false; // a refresh draws over what is there: its extents say nothing of the frame
+    lastPass.copied = whole ? screenRect() : drawn;
+    G_DrawViewEndArea(whole ? nullptr : &drawn);
+}
+
+void DM_invalidate()
+{
+    state.valid = false;
+    state.frame = 0;
+}
+
+void DM_reset()
+{
+    std::fill(records, records + OB_MAX_OBJECTS, Record{});
+    std::fill(pureKinds, pureKinds + DM_PURE_KINDS, nullptr);
+    pureKindCount = 0;
+    state = FrameState{};
+    lastPass = DM_PassInfo{};
+}
+
+DM_PassInfo DM_lastPass() { return lastPass; }
