@@ -29,6 +29,7 @@ struct FrameState {
     uint32_t background, drops;
     int pageWidth, pageHeight;
     bool wroteWhileDrawing; // a stored value changed during the last pass
+    uint32_t stampAtEnd;    // RS_now() when the last pass ended
 };
 
 Record records[OB_MAX_OBJECTS];
@@ -113,7 +114,8 @@ void drawRecorded(int id, int message)
     int bits = G_EndExtent(&r.extent);
     RS_close();
     r.known = true;
-    r.alwaysDrawn = r.reads.isVolatile || (bits & G_EXTENT_STATEFUL) || !drawable || !isPure(id);
+    // the marks of an object that does not fit follow from its place alone
+    r.alwaysDrawn = drawable && (r.reads.isVolatile || (bits & G_EXTENT_STATEFUL) || !isPure(id));
     drawnNow[id] = true;
     lastPass.drawn++;
 }
@@ -121,7 +123,8 @@ void drawRecorded(int id, int message)
 bool changed(int id)
 {
     const Record &r = records[id];
-    return !r.known || r.alwaysDrawn || RS_changedSince(&r.reads, r.drawnAt);
+    if (!r.known || r.alwaysDrawn) return true;
+    return RS_now() != state.stampAtEnd && RS_changedSince(&r.reads, r.drawnAt);
 }
 
 // Table order with the modal object last.
@@ -203,6 +206,7 @@ void DM_drawAll(int message)
     state = currentState();
     state.valid = message == OB_MSG_DRAW;
     state.wroteWhileDrawing = RS_now() != start;
+    state.stampAtEnd = RS_now();
     lastPass.complete = 1;
     lastPass.copied = screenRect();
 }
@@ -232,6 +236,7 @@ int DM_redrawChanged()
         return 1;
     }
     state.wroteWhileDrawing = RS_now() != start;
+    state.stampAtEnd = RS_now();
     lastPass.copied = G_WindowTouched() ? screenRect() : damage;
     G_DrawViewEndArea(&damage);
     return 1;
@@ -252,6 +257,7 @@ void DM_refreshChanged()
     drawn = intersect(drawn, screenRect());
     bool whole = !keep || G_WindowTouched();
     state = now;
+    state.stampAtEnd = RS_now();
     state.valid = false; // a refresh draws over what is there: its extents say nothing of the frame
     lastPass.copied = whole ? screenRect() : drawn;
     G_DrawViewEndArea(whole ? nullptr : &drawn);
