@@ -28,8 +28,7 @@ struct FrameState {
     int objects, modal, focus, showSelection;
     uint32_t background, drops;
     int pageWidth, pageHeight;
-    bool wroteWhileDrawing; // a stored value changed during the last pass
-    uint32_t stampAtEnd;    // RS_now() when the last pass ended
+    uint32_t stampAtStart; // RS_now() when the last pass began: no object changed while it still holds
 };
 
 Record records[OB_MAX_OBJECTS];
@@ -124,7 +123,7 @@ bool changed(int id)
 {
     const Record &r = records[id];
     if (!r.known || r.alwaysDrawn) return true;
-    return RS_now() != state.stampAtEnd && RS_changedSince(&r.reads, r.drawnAt);
+    return RS_now() != state.stampAtStart && RS_changedSince(&r.reads, r.drawnAt);
 }
 
 // Table order with the modal object last.
@@ -142,34 +141,47 @@ void beginPass()
     std::fill(drawnNow, drawnNow + OB_MAX_OBJECTS, false);
 }
 
-// The union of the last extents of the objects that changed, on the screen;
-// answers whether any object changed.
-bool damageOf(GR_RECT *damage, bool *dirty)
+bool dirtyNow[OB_MAX_OBJECTS]; // scratch of one pass
+
+// The box an object of a kind that only reads will draw into now, found by drawing it
+// with nothing let through (its drawing only reads); width 0 when none.
+GR_RECT measure(int id)
+{
+    static const GR_RECT nothing = {0, 0, 0, 0};
+    GR_RECT box;
+    G_SetFrameClip(&nothing);
+    G_BeginExtent();
+    if (OB_IsDrawable(id)) OB_SendMessage(id, OB_MSG_DRAW, 0, nullptr);
+    G_EndExtent(&box);
+    G_SetFrameClip(nullptr);
+    return box;
+}
+
+// Marks the objects that changed; answers whether any did.
+bool findChanged()
 {
     bool any = false;
-    *damage = {0, 0, 0, 0};
     int count = OB_HowManyObjetcs();
     for (int id = 0; id < count; id++) {
-        dirty[id] = changed(id);
-        if (!dirty[id]) continue;
-        any = true;
-        *damage = unite(*damage, records[id].extent);
+        dirtyNow[id] = changed(id);
+        any = any || dirtyNow[id];
     }
-    *damage = intersect(*damage, screenRect());
     return any;
 }
 
-// Objects that were not drawn but read a value changed while the pass drew:
-// a complete pass would have shown the new value.
-bool missedAWrite()
+// The union of the boxes of the objects that changed, before and (for the
+// kinds whose drawing only reads) after, on the screen. Inside a frame.
+GR_RECT damageOf()
 {
+    GR_RECT damage = {0, 0, 0, 0};
     int count = OB_HowManyObjetcs();
-    for (int id = 0; id < count; id++)
-        if (!drawnNow[id] && RS_changedSince(&records[id].reads, records[id].drawnAt)) return true;
-    return false;
+    for (int id = 0; id < count; id++) {
+        if (!dirtyNow[id]) continue;
+        damage = unite(damage, records[id].extent);
+        if (!records[id].alwaysDrawn) damage = unite(damage, measure(id));
+    }
+    return intersect(damage, screenRect());
 }
-
-bool dirtyNow[OB_MAX_OBJECTS]; // scratch of one pass
 
 // Clears the damage and draws into it every object that changed or overlaps
 // it; false when a changed object drew outside it, or an unchanged one
@@ -189,6 +201,22 @@ bool drawDamage(const GR_RECT &damage)
     return inside;
 }
 
+// A complete pass, recorded; objects that were drawn in this cycle already
+// and drew nothing (event objects) are not sent their message again.
+void drawComplete(int message, bool skipDrawnEmpty)
+{
+    uint32_t start = RS_now();
+    inDrawingOrder([&](int id) {
+        if (skipDrawnEmpty && drawnNow[id] && isEmpty(records[id].extent)) return;
+        drawRecorded(id, message);
+    });
+    state = currentState();
+    state.valid = message == OB_MSG_DRAW;
+    state.stampAtStart = start;
+    lastPass.complete = 1;
+    lastPass.copied = screenRect();
+}
+
 } // namespace
 
 void DM_addPureKind(OB_NotifyFunction notify)
@@ -201,23 +229,15 @@ void DM_addPureKind(OB_NotifyFunction notify)
 void DM_drawAll(int message)
 {
     beginPass();
-    uint32_t start = RS_now();
-    inDrawingOrder([&](int id) { drawRecorded(id, message); });
-    state = currentState();
-    state.valid = message == OB_MSG_DRAW;
-    state.wroteWhileDrawing = RS_now() != start;
-    state.stampAtEnd = RS_now();
-    lastPass.complete = 1;
-    lastPass.copied = screenRect();
+    drawComplete(message, false);
 }
 
 int DM_redrawChanged()
 {
-    FrameState now = currentState();
-    if (!state.valid || state.wroteWhileDrawing || !sameFrame(state, now) || !G_FrameKept()) return 0;
+    if (!state.valid || !sameFrame(state, currentState()) || !G_FrameKept()) return 0;
     beginPass();
-    GR_RECT damage;
-    if (!damageOf(&damage, dirtyNow)) {
+    uint32_t start = RS_now();
+    if (!findChanged()) {
         if (G_WindowTouched()) {
             G_DrawViewBegin();
             G_DrawViewEnd();
@@ -225,18 +245,16 @@ int DM_redrawChanged()
         }
         return 1;
     }
-    uint32_t start = RS_now();
     G_DrawViewBegin();
-    if (!drawDamage(damage) || missedAWrite()) {
-        // an object grew out of the damage, or a value changed under an
-        // object already passed: the frame is drawn completely after all
+    GR_RECT damage = damageOf();
+    if (!drawDamage(damage)) {
+        // an object that keeps state of its own grew out of the damage
         G_ClearScreen();
-        DM_drawAll(OB_MSG_DRAW);
+        drawComplete(OB_MSG_DRAW, true);
         G_DrawViewEnd();
         return 1;
     }
-    state.wroteWhileDrawing = RS_now() != start;
-    state.stampAtEnd = RS_now();
+    state.stampAtStart = start;
     lastPass.copied = G_WindowTouched() ? screenRect() : damage;
     G_DrawViewEndArea(&damage);
     return 1;
@@ -246,6 +264,7 @@ void DM_refreshChanged()
 {
     FrameState now = currentState();
     bool keep = sameFrame(state, now);
+    uint32_t start = RS_now();
     beginPass();
     G_DrawViewBegin();
     GR_RECT drawn{0, 0, 0, 0};
@@ -257,7 +276,7 @@ void DM_refreshChanged()
     drawn = intersect(drawn, screenRect());
     bool whole = !keep || G_WindowTouched();
     state = now;
-    state.stampAtEnd = RS_now();
+    state.stampAtStart = start;
     state.valid = false; // a refresh draws over what is there: its extents say nothing of the frame
     lastPass.copied = whole ? screenRect() : drawn;
     G_DrawViewEndArea(whole ? nullptr : &drawn);

@@ -187,6 +187,8 @@ TEST_F(Damage, DemoPagesStayExactAsTheirValuesChange)
     for (const char *name : {"frame", "Plant1", "Plant2", "Plant3", "Plant5"}) {
         SCOPED_TRACE(name);
         open(sourceOf(string("demo/pictures/") + name + ".teqt"), 640, 480);
+        pterm.show_selection = 1; // the focus frame is drawn into every copy
+        OB_setFirstObjectInFocus(1);
         for (int cycle = 0; cycle < 25; cycle++) {
             setPoint("sim.ramp", std::to_string(pick(1000)));
             if (pick(2)) setPoint("sim.sine", std::to_string(pick(100) - 50));
@@ -232,6 +234,53 @@ TEST_F(Damage, UnchangedCycleDrawsAndCopiesNothingAndOneChangeCopiesItsObject)
     setContainer("colA", "255,0,0"); // the same text again is no change
     VM_redraw_sync();
     EXPECT_EQ(DM_lastPass().drawn, 0);
+
+    pterm.full_redraw = 0; // refreshes skip what did not change and copy what they drew
+    VM_redraw_sync();
+    VM_redraw_sync();
+    EXPECT_EQ(DM_lastPass().drawn, 0);
+    EXPECT_EQ(DM_lastPass().copied.width, 0);
+    setContainer("sel4", "colB");
+    VM_redraw_sync();
+    EXPECT_EQ(DM_lastPass().drawn, 1);
+    EXPECT_EQ(DM_lastPass().copied.x, 200);
+}
+
+// An event object copies a point into a container while it is drawn, and a
+// rectangle before it shows the container: the tracked cycles show what
+// complete redraws show, cycle by cycle (the rectangle one cycle behind).
+TEST_F(Damage, AValueWrittenWhileDrawingReachesTheObjectsBeforeTheWriterAsInACompleteRedraw)
+{
+    string text = "teq g\npage-size 320,240\nbackground 255,255,255\nfill on\n";
+    auto rect = [](int x, const char *colour) {
+        return "painter \"XRectangleP\" at " + std::to_string(x) +
+               ",10 size 40,30 plc 0 {\n  block \"XRectangleP\" id " + std::to_string(x) + " {\n    repaint 39 CO \"" +
+               colour + "\"\n  }\n}\n";
+    };
+    text += rect(10, "mirror") + rect(110, "other") +
+            "painter \"EventP\" at 0,0 size 1,1 plc 0 {\n  block \"EventP\" id 2 {\n"
+            "    action 2 2 {\n      dest CO \"mirror\"\n      source PPO \"Src\"\n    }\n  }\n}\n";
+    std::vector<std::vector<GR_PIXELVAL>> shown[2];
+    for (int complete = 0; complete < 2; complete++) {
+        open(text, 320, 240);
+        PPO_setReady(1);
+        random_.seed(28);
+        for (int cycle = 0; cycle < 30; cycle++) {
+            switch (pick(3)) { // some cycles change nothing
+            case 0: setPoint("Src", kColours[pick(5)]); break;
+            case 1: setContainer("other", kColours[pick(5)]); break;
+            default: break;
+            }
+            if (complete) scheduleFullRedraw();
+            VM_redraw_sync();
+            partial_ += !DM_lastPass().complete;
+            shown[complete].push_back(window());
+        }
+        display_.reset();
+    }
+    EXPECT_GT(partial_, 5);
+    for (size_t cycle = 0; cycle < shown[0].size(); cycle++)
+        EXPECT_TRUE(shown[0][cycle] == shown[1][cycle]) << "cycle " << cycle;
 }
 
 std::vector<int> messages;
