@@ -23,7 +23,8 @@ struct Record {
 // What the frame looked like to the last complete or partial pass; a pass
 // may build on the records only while all of it still holds.
 struct FrameState {
-    bool valid; // the records' extents describe the frame's pixels
+    bool valid;   // the records' extents describe the frame's pixels
+    bool writers; // the page's drawing writes stored values
     GR_DRAW_ID frame;
     int objects, modal, focus, showSelection;
     uint32_t background, drops;
@@ -34,9 +35,12 @@ struct FrameState {
 Record records[OB_MAX_OBJECTS];
 OB_NotifyFunction pureKinds[DM_PURE_KINDS];
 int pureKindCount;
+int (*writerTest)(int id);
 FrameState state;
 DM_PassInfo lastPass;
 bool drawnNow[OB_MAX_OBJECTS]; // scratch of one pass
+int firstWriter;               // drawing-order place of the first object that wrote while drawn, -1 none
+int place;                     // drawing-order place of the object being visited
 
 bool isPure(int id)
 {
@@ -104,6 +108,7 @@ void drawRecorded(int id, int message)
 {
     Record &r = records[id];
     r.drawnAt = RS_now();
+    uint32_t before = r.drawnAt;
     RS_open(&r.reads);
     G_BeginExtent();
     bool drawable =
@@ -117,6 +122,7 @@ void drawRecorded(int id, int message)
     r.alwaysDrawn = drawable && (r.reads.isVolatile || (bits & G_EXTENT_STATEFUL) || !isPure(id));
     drawnNow[id] = true;
     lastPass.drawn++;
+    if (firstWriter < 0 && (RS_now() != before || (writerTest && writerTest(id)))) firstWriter = place;
 }
 
 bool changed(int id)
@@ -130,8 +136,12 @@ bool changed(int id)
 template <typename Visit> void inDrawingOrder(Visit visit)
 {
     int modal = OB_getActualModal(), count = OB_HowManyObjetcs();
+    place = 0;
     for (int id = 0; id < count; id++)
-        if (id != modal) visit(id);
+        if (id != modal) {
+            visit(id);
+            place++;
+        }
     if (modal >= 0 && modal < count) visit(modal);
 }
 
@@ -139,6 +149,20 @@ void beginPass()
 {
     lastPass = DM_PassInfo{};
     std::fill(drawnNow, drawnNow + OB_MAX_OBJECTS, false);
+    firstWriter = -1;
+}
+
+// An object after the first writer that was not drawn but read what was
+// written: a complete redraw would show it with the new value.
+bool missedAWrite()
+{
+    bool missed = false;
+    if (firstWriter < 0) return false;
+    inDrawingOrder([&](int id) {
+        if (place > firstWriter && !drawnNow[id] && RS_changedSince(&records[id].reads, records[id].drawnAt))
+            missed = true;
+    });
+    return missed;
 }
 
 bool dirtyNow[OB_MAX_OBJECTS]; // scratch of one pass
@@ -206,12 +230,14 @@ bool drawDamage(const GR_RECT &damage)
 void drawComplete(int message, bool skipDrawnEmpty)
 {
     uint32_t start = RS_now();
+    bool writers = state.writers;
     inDrawingOrder([&](int id) {
         if (skipDrawnEmpty && drawnNow[id] && isEmpty(records[id].extent)) return;
         drawRecorded(id, message);
     });
     state = currentState();
     state.valid = message == OB_MSG_DRAW;
+    state.writers = writers || firstWriter >= 0;
     state.stampAtStart = start;
     lastPass.complete = 1;
     lastPass.copied = screenRect();
@@ -234,7 +260,7 @@ void DM_drawAll(int message)
 
 int DM_redrawChanged()
 {
-    if (!state.valid || !sameFrame(state, currentState()) || !G_FrameKept()) return 0;
+    if (!state.valid || state.writers || !sameFrame(state, currentState()) || !G_FrameKept()) return 0;
     beginPass();
     uint32_t start = RS_now();
     if (!findChanged()) {
@@ -247,14 +273,16 @@ int DM_redrawChanged()
     }
     G_DrawViewBegin();
     GR_RECT damage = damageOf();
-    if (!drawDamage(damage)) {
-        // an object that keeps state of its own grew out of the damage
+    if (!drawDamage(damage) || missedAWrite()) {
+        // an object that keeps state of its own grew out of the damage, or
+        // one not drawn read a value written while an earlier one drew
         G_ClearScreen();
         drawComplete(OB_MSG_DRAW, true);
         G_DrawViewEnd();
         return 1;
     }
     state.stampAtStart = start;
+    state.writers = firstWriter >= 0;
     lastPass.copied = G_WindowTouched() ? screenRect() : damage;
     G_DrawViewEndArea(&damage);
     return 1;
@@ -282,9 +310,12 @@ void DM_refreshChanged()
     G_DrawViewEndArea(whole ? nullptr : &drawn);
 }
 
+void DM_setWriterTest(int (*mayWriteWhenDrawn)(int id)) { writerTest = mayWriteWhenDrawn; }
+
 void DM_invalidate()
 {
     state.valid = false;
+    state.writers = false;
     state.frame = 0;
 }
 
@@ -293,6 +324,7 @@ void DM_reset()
     std::fill(records, records + OB_MAX_OBJECTS, Record{});
     std::fill(pureKinds, pureKinds + DM_PURE_KINDS, nullptr);
     pureKindCount = 0;
+    writerTest = nullptr;
     state = FrameState{};
     lastPass = DM_PassInfo{};
 }

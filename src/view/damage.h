@@ -15,6 +15,12 @@
 // Kinds whose drawing depends only on what it reads (registered by the layer
 // that owns the kind); every other kind is drawn on every pass.
 void DM_addPureKind(OB_NotifyFunction notify);
+// Objects whose drawing may write stored values (event objects that act on
+// drawing), as the layer that owns them tells: a page that holds one, or
+// whose drawing wrote a value, is drawn completely on every pass, because a
+// value written in the middle of a pass reaches only the objects after the
+// writer.
+void DM_setWriterTest(int (*mayWriteWhenDrawn)(int id));
 
 // A complete pass inside an open frame: message to every object in table
 // order (the modal object last), each drawing recorded. A message of 200
