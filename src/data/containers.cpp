@@ -2,6 +2,7 @@
 // the run slots, the message-box text and the per-cycle counters.
 #include "data/containers.h"
 
+#include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -176,10 +177,14 @@ bool matches(const char *name, const SystemEntry &e)
     return false;
 }
 
+int lowerFirst(const char *text) { return std::tolower(static_cast<unsigned char>(text[0])); }
+
+// Only entries with the name's first letter (in any case) can match it.
 SystemName classify(const char *name)
 {
+    int first = lowerFirst(name);
     for (const SystemEntry &e : kSystemNames)
-        if (matches(name, e)) return e.id;
+        if (lowerFirst(e.name) == first && matches(name, e)) return e.id;
     return SN_NONE;
 }
 

@@ -7,6 +7,7 @@
 #include "data/read_stamps.h"
 #include "draw/graphics.h"
 #include "runtime/settings.h"
+#include "transport/target_address.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ struct FrameState {
     bool valid;   // the records' extents describe the frame's pixels
     bool writers; // the page's drawing writes stored values
     GR_DRAW_ID frame;
-    int objects, modal, focus, showSelection;
+    int objects, modal, focus, showSelection, remote;
     uint32_t background, drops;
     int pageWidth, pageHeight;
     uint32_t stampAtStart; // RS_now() when the last pass began: no object changed while it still holds
@@ -60,6 +61,7 @@ FrameState currentState()
     s.modal = OB_getActualModal();
     s.focus = OB_getActualFocus();
     s.showSelection = pterm.show_selection;
+    s.remote = GetRemoteStatus(); // where process values are read from
     s.background = G_GetBackGroundColor();
     s.drops = RS_dropCount();
     G_GetSize(&s.pageWidth, &s.pageHeight);
@@ -69,8 +71,8 @@ FrameState currentState()
 bool sameFrame(const FrameState &a, const FrameState &b)
 {
     return a.frame == b.frame && a.objects == b.objects && a.modal == b.modal && a.focus == b.focus &&
-           a.showSelection == b.showSelection && a.background == b.background && a.drops == b.drops &&
-           a.pageWidth == b.pageWidth && a.pageHeight == b.pageHeight;
+           a.showSelection == b.showSelection && a.remote == b.remote && a.background == b.background &&
+           a.drops == b.drops && a.pageWidth == b.pageWidth && a.pageHeight == b.pageHeight;
 }
 
 bool isEmpty(const GR_RECT &r) { return r.width <= 0 || r.height <= 0; }
