@@ -292,7 +292,7 @@ char *allocRecord(size_t size)
     return block + ((align - address % align) % align);
 }
 
-ContainerRecord *createContainer(const char *name, const char *value)
+ContainerRecord *createContainer(const char *name, const char *value, bool byRead = false)
 {
     size_t nameSize = std::strlen(name) + 1;
     uint32_t capacity = CO_macroBufferSize(name, CO_VALUE_SIZE);
@@ -303,7 +303,7 @@ ContainerRecord *createContainer(const char *name, const char *value)
     c->value = c->name + nameSize;
     c->capacity = capacity;
     c->next = nullptr;
-    c->stamp = storeStamp = RS_touch();
+    c->stamp = storeStamp = byRead ? RS_newStamp() : RS_touch();
     std::memcpy(c->name, name, nameSize);
     safe_strncpy(c->value, value, capacity);
     if (lastContainer) lastContainer->next = c;
@@ -340,7 +340,7 @@ int storeOrdinary(const char *name, const char *value)
 int readOrdinary(const char *name, char *dst)
 {
     ContainerRecord *c = CO_getHtmlCacheObjPtr(name);
-    if (!c) c = createContainer(name, "");
+    if (!c) c = createContainer(name, "", true);
     if (!c) return 0;
     safe_strncpy(dst, c->value, CO_VALUE_SIZE);
     return 1;

@@ -5,11 +5,20 @@ namespace {
 
 uint32_t counter = 1; // stamps start above 0, the stamp of "never drawn"
 uint32_t drops;
+uint32_t writes;
 RS_Reads *open;
 
 } // namespace
 
-uint32_t RS_touch() { return ++counter; }
+uint32_t RS_touch()
+{
+    writes++;
+    return ++counter;
+}
+
+uint32_t RS_newStamp() { return ++counter; }
+
+uint32_t RS_writeCount() { return writes; }
 
 uint32_t RS_now() { return counter; }
 
@@ -60,5 +69,6 @@ void RS_reset()
 {
     counter = 1;
     drops = 0;
+    writes = 0;
     open = nullptr;
 }

@@ -18,8 +18,14 @@ struct RS_Reads {
     int isVolatile; // read something without a stamp, or more than RS_MAX_READS stamps
 };
 
-// A new stamp for a value that really changed (its text differs).
+// A new stamp for a value that really changed (its text differs); counted as
+// a write.
 uint32_t RS_touch();
+// A new stamp for what is no write of a value (an empty container made by a
+// read): readers of the name's absence are drawn again, nothing else.
+uint32_t RS_newStamp();
+// Writes counted so far.
+uint32_t RS_writeCount();
 // The stamp of the last change anywhere.
 uint32_t RS_now();
 // Starts noting into reads (emptied first); reads nested in it go to it too.

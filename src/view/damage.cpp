@@ -19,6 +19,7 @@ struct Record {
     GR_RECT extent;   // width 0: drew nothing
     bool known;       // drawn with recording since the records were last dropped
     bool alwaysDrawn; // volatile: drawn on every pass
+    bool onlyReads;   // its drawing has no effect but pixels: it may be drawn to measure it
 };
 
 // What the frame looked like to the last complete or partial pass; a pass
@@ -110,7 +111,7 @@ void drawRecorded(int id, int message)
 {
     Record &r = records[id];
     r.drawnAt = RS_now();
-    uint32_t before = r.drawnAt;
+    uint32_t writes = RS_writeCount();
     RS_open(&r.reads);
     G_BeginExtent();
     bool drawable =
@@ -121,10 +122,11 @@ void drawRecorded(int id, int message)
     RS_close();
     r.known = true;
     // the marks of an object that does not fit follow from its place alone
-    r.alwaysDrawn = drawable && (r.reads.isVolatile || (bits & G_EXTENT_STATEFUL) || !isPure(id));
+    r.onlyReads = isPure(id) && !(bits & G_EXTENT_STATEFUL);
+    r.alwaysDrawn = drawable && (r.reads.isVolatile || !r.onlyReads);
     drawnNow[id] = true;
     lastPass.drawn++;
-    if (firstWriter < 0 && (RS_now() != before || (writerTest && writerTest(id)))) firstWriter = place;
+    if (firstWriter < 0 && (RS_writeCount() != writes || (writerTest && writerTest(id)))) firstWriter = place;
 }
 
 bool changed(int id)
@@ -204,7 +206,7 @@ GR_RECT damageOf()
     for (int id = 0; id < count; id++) {
         if (!dirtyNow[id]) continue;
         damage = unite(damage, records[id].extent);
-        if (!records[id].alwaysDrawn) damage = unite(damage, measure(id));
+        if (records[id].onlyReads) damage = unite(damage, measure(id));
     }
     return intersect(damage, screenRect());
 }

@@ -184,9 +184,11 @@ TEST_F(Damage, MovingHiddenAndResolvedObjectsStayExact)
 TEST_F(Damage, DemoPagesStayExactAsTheirValuesChange)
 {
     const char *const texts[] = {"Tank T1", "A much longer name of the tank", "", "Not available"};
-    for (const char *name : {"frame", "Plant1", "Plant2", "Plant3", "Plant5"}) {
+    for (const char *name : {"frame", "Plant1", "Plant2", "Plant3", "Plant5", "widgets"}) {
         SCOPED_TRACE(name);
-        open(sourceOf(string("demo/pictures/") + name + ".teqt"), 640, 480);
+        bool widgets = string(name) == "widgets"; // the page of every object kind
+        open(sourceOf(widgets ? "bench/pictures/widgets.teqt" : string("demo/pictures/") + name + ".teqt"), 640, 480);
+        setContainer("Notes", "Pump P1\tstarted\t07:02\nTank T1\thigh\t07:15\n");
         pterm.show_selection = 1; // the focus frame is drawn into every copy
         OB_setFirstObjectInFocus(1);
         for (int cycle = 0; cycle < 25; cycle++) {
@@ -199,6 +201,7 @@ TEST_F(Damage, DemoPagesStayExactAsTheirValuesChange)
             if (pick(3) == 0) setPoint("T1.Name", texts[pick(4)]);
             if (pick(3) == 0) setPoint("Tank.Setpoint", std::to_string(pick(100)));
             if (pick(3) == 0) setPoint("Tank.Name", texts[pick(4)]);
+            if (pick(3) == 0) setContainer("Lamp", kColours[pick(5)]);
             cycleIsExact(string(name) + " cycle " + std::to_string(cycle));
         }
         display_.reset();
@@ -244,6 +247,26 @@ TEST_F(Damage, UnchangedCycleDrawsAndCopiesNothingAndOneChangeCopiesItsObject)
     VM_redraw_sync();
     EXPECT_EQ(DM_lastPass().drawn, 1);
     EXPECT_EQ(DM_lastPass().copied.x, 200);
+}
+
+// A rectangle that blinks (hidden on every other cycle by the blink counter,
+// which is computed when read) is drawn on every cycle, only where it is.
+TEST_F(Damage, BlinkingObjectIsDrawnInPlaceOnEveryCycle)
+{
+    open("teq g\npage-size 320,240\nbackground 255,255,255\nfill on\n"
+         "painter \"XRectangleP\" at 100,100 size 40,30 plc 0 {\n  block \"XRectangleP\" id 1 {\n"
+         "    repaint 2 STRING \"\" {\n      when compare eq CO \"BLINKCO\" STRING \"1\"\n    }\n  }\n}\n" +
+             movingPicture().substr(movingPicture().find("painter")),
+         320, 240);
+    setContainer("colA", "255,0,0");
+    for (int i = 0; i < 6; i++) setContainer("sel" + std::to_string(i), "colA");
+    cycleIsExact("first");
+    for (int cycle = 0; cycle < 10; cycle++) {
+        CO_counterRefresh();
+        cycleIsExact("cycle " + std::to_string(cycle));
+        EXPECT_LE(DM_lastPass().copied.width, 40);
+    }
+    EXPECT_EQ(partial_, 10);
 }
 
 // An event object copies a point into a container while it is drawn, and a
