@@ -171,8 +171,8 @@ bool missedAWrite()
 
 bool dirtyNow[OB_MAX_OBJECTS]; // scratch of one pass
 
-// The box an object of a kind that only reads will draw into now, found by drawing it
-// with nothing let through (its drawing only reads); width 0 when none.
+// The box an object of a kind that only reads will draw into now, found by
+// drawing it with nothing let through; width 0 when none.
 GR_RECT measure(int id)
 {
     static const GR_RECT nothing = {0, 0, 0, 0};
@@ -295,7 +295,7 @@ int DM_redrawChanged()
 void DM_refreshChanged()
 {
     FrameState now = currentState();
-    bool keep = sameFrame(state, now);
+    bool writers = state.writers, keep = sameFrame(state, now) && !writers;
     uint32_t start = RS_now();
     beginPass();
     G_DrawViewBegin();
@@ -309,6 +309,7 @@ void DM_refreshChanged()
     bool whole = !keep || G_WindowTouched();
     state = now;
     state.stampAtStart = start;
+    state.writers = writers || firstWriter >= 0;
     state.valid = false; // a refresh draws over what is there: its extents say nothing of the frame
     lastPass.copied = whole ? screenRect() : drawn;
     G_DrawViewEndArea(whole ? nullptr : &drawn);

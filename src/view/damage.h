@@ -32,7 +32,8 @@ void DM_drawAll(int message);
 // records cannot tell (the caller then draws everything).
 int DM_redrawChanged();
 // The refresh of a cycle (message 218), frame included: objects whose inputs
-// did not change are skipped and only what was drawn is copied.
+// did not change are skipped (on a page whose drawing writes values none is)
+// and only what was drawn is copied.
 void DM_refreshChanged();
 // The frame no longer holds what the records say (drawn by someone else).
 void DM_invalidate();
