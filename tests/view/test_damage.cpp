@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,37 +33,32 @@ namespace {
 string sourceOf(const string &relative) { return readFile(string(PANTERM_SOURCE_DIR) + "/" + relative); }
 
 // Rectangles that move by containers, hide by a point, take their fill
-// through a name that a container selects; an oval, a line with arrows and a
-// text overlapping them.
+// through a name that a container selects; an oval, a thick line with an
+// arrow at its end and a text overlapping them.
 string movingPicture()
 {
-    string text = "teq g\npage-size 320,240\nbackground 240,240,240\nfill on\nborder on\nline-colour 0,0,0\n";
+    std::ostringstream text;
+    text << "teq g\npage-size 320,240\nbackground 240,240,240\nfill on\nborder on\nline-colour 0,0,0\n";
     for (int i = 0; i < 6; i++) {
-        string n = std::to_string(i);
-        text += "painter \"XRectangleP\" at " + std::to_string(20 + 45 * i) +
-                ",40 size 40,30 plc 0 {\n"
-                "  block \"XRectangleP\" id " +
-                n +
-                " {\n"
-                "    repaint 52 CO \"dx" +
-                n + "\"\n    repaint 53 CO \"dy" + n +
-                "\"\n"
-                "    repaint 54 CO \"grow\"\n"
-                "    repaint 39 CO \"#CO_sel" +
-                n +
-                "#\"\n"
-                "    repaint 2 STRING \"\" {\n      when compare eq PPO \"Hide" +
-                n +
-                "\" STRING \"1\"\n    }\n"
-                "  }\n}\n";
+        text << "painter \"XRectangleP\" at " << 20 + 45 * i << ",40 size 40,30 plc 0 {\n"
+             << "  block \"XRectangleP\" id " << i << " {\n"
+             << "    repaint 52 CO \"dx" << i << "\"\n"
+             << "    repaint 53 CO \"dy" << i << "\"\n"
+             << "    repaint 54 CO \"grow\"\n"
+             << "    repaint 39 CO \"#CO_sel" << i << "#\"\n"
+             << "    repaint 2 STRING \"\" {\n      when compare eq PPO \"Hide" << i << "\" STRING \"1\"\n    }\n"
+             << "  }\n}\n";
     }
-    text += "painter \"XOvalP\" at 100,100 size 60,50 plc 0 {\n  block \"XOvalP\" id 10 {\n"
-            "    repaint 41 STRING \"\" {\n      when compare gt PPO \"Level\" STRING \"50\"\n    }\n"
-            "    repaint 52 PPO \"Level\"\n  }\n}\n"
-            "painter \"XLineP\" at 30,150 size 200,40 plc 0 {\n  block \"XLineP\" id 11 {\n"
-            "    repaint 38 CO \"lineColour\"\n    repaint 53 CO \"dy0\"\n  }\n  start 30 150\n}\n"
-            "painter \"DefaultTextP\" at 60,60 size 120,20 plc 0 {\n  text \"Overlapping text\" 0 0\n}\n";
-    return text;
+    text << "painter \"XOvalP\" at 100,100 size 60,50 plc 0 {\n  block \"XOvalP\" id 10 {\n"
+         << "    repaint 41 STRING \"\" {\n      when compare gt PPO \"Level\" STRING \"50\"\n    }\n"
+         << "    repaint 52 PPO \"Level\"\n  }\n}\n"
+         << "line-width 3\n"
+         << "painter \"XLineP\" at 30,150 size 200,40 plc 0 {\n  block \"XLineP\" id 11 {\n"
+         << "    repaint 38 CO \"lineColour\"\n    repaint 53 CO \"dy0\"\n    repaint 47 STRING \"2\"\n"
+         << "  }\n  start 30 150\n}\n"
+         << "line-width 1\n"
+         << "painter \"DefaultTextP\" at 60,60 size 120,20 plc 0 {\n  text \"Overlapping text\" 0 0\n}\n";
+    return text.str();
 }
 
 const char *const kColours[] = {"255,0,0", "0,128,0", "0,0,255", "200,200,0", "junk"};
