@@ -328,7 +328,8 @@ int storeOrdinary(const char *name, const char *value)
     if (limit > c->capacity) limit = c->capacity;
     size_t length = std::strlen(value);
     if (length > limit - 1) length = limit - 1;
-    if (std::strncmp(c->value, value, length) != 0 || c->value[length] != '\0') {
+    // both buffers hold length bytes: the value's own, and the container's capacity
+    if (std::memcmp(c->value, value, length) != 0 || c->value[length] != '\0') {
         c->stamp = RS_touch();
         if (persistent) PCO_setModified();
     }
