@@ -7,7 +7,9 @@
 // table order, the modal object last), giving the pixels of a complete
 // redraw, and copies only that union; a refresh (message 218) skips the
 // objects whose inputs did not change. Objects of kinds that keep state of
-// their own or act when drawn are drawn on every pass. Main thread only.
+// their own or act when drawn are drawn on every pass. A new frame, object
+// table, focus, modal object, selection setting, page size, background or
+// value source, or stores dropped, take a complete pass. Main thread only.
 #pragma once
 #include "nanox/nano-X.h"
 #include "view/object_table.h"
@@ -41,7 +43,7 @@ void DM_reset();
 
 // What the last pass did, for tests and measurements.
 struct DM_PassInfo {
-    int complete;   // 1: every object was drawn
+    int complete;   // 1: a complete pass
     int drawn;      // objects sent a drawing message
     GR_RECT copied; // part of the frame copied to the window; width 0: none
 };
