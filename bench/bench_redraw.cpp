@@ -30,7 +30,9 @@
 #include "teq_runtime.h"
 #include "teq_sample.h"
 #include "teq_text.h"
+#include "view/damage.h"
 #include "view/object_table.h"
+#include "view/view_manager.h"
 
 namespace {
 
@@ -325,6 +327,117 @@ void BM_Redraw_EveryWidgetKind(benchmark::State &state)
     for (auto _ : state) teqc::drawAllObjects();
 }
 BENCHMARK(BM_Redraw_EveryWidgetKind)->Unit(benchmark::kMicrosecond);
+
+// 1000 painters in the places of the generated picture, each reading a
+// process point of its own (P0 .. P999): fill and line colours, a fill
+// switched by a level; every fifth a fixed text.
+std::string ownPointPicture()
+{
+    std::ostringstream text;
+    text << "teq g\npage-size 800,480\nbackground 255,255,255\nfill on\nborder on\n";
+    for (int i = 0; i < 1000; i++) {
+        int x = (i * 37) % 760, y = (i * 53) % 440;
+        std::string point = "PPO \"P" + std::to_string(i) + "\"";
+        text << "fill-colour " << i % 256 << "," << (i * 7) % 256 << "," << (i * 13) % 256 << "\n";
+        switch (i % 5) {
+        case 0:
+            text << "painter \"XRectangleP\" at " << x << "," << y << " size 40,30 plc 0 {\n  block \"XRectangleP\" id "
+                 << i << " {\n    repaint 39 " << point << "\n  }\n}\n";
+            break;
+        case 1:
+            text << "painter \"XOvalP\" at " << x << "," << y << " size 30,30 plc 0 {\n  block \"XOvalP\" id " << i
+                 << " {\n    repaint 41 STRING \"\" {\n      when compare gt " << point
+                 << " STRING \"50\"\n    }\n  }\n}\n";
+            break;
+        case 2:
+            text << "painter \"XLineP\" at " << x << "," << y << " size 30,20 plc 0 {\n  block \"XLineP\" id " << i
+                 << " {\n    repaint 38 " << point << "\n  }\n  start " << x << " " << y << "\n}\n";
+            break;
+        case 3:
+            text << "painter \"XPolygoneP\" at " << x << "," << y << " size 30,30 plc 0 {\n  block \"XPolygoneP\" id "
+                 << i << " {\n    repaint 39 " << point << "\n  }\n  points " << x << "," << y + 30 << " " << x + 15
+                 << "," << y << " " << x + 30 << "," << y + 30 << "\n}\n";
+            break;
+        default:
+            text << "painter \"DefaultTextP\" at " << x << "," << y << " size 60,20 plc 0 {\n  text \"Text " << i
+                 << "\" 0 0\n}\n";
+            break;
+        }
+    }
+    return text.str();
+}
+
+std::string pointValue(int i, int turn)
+{
+    if (i % 5 == 1) return std::to_string((i + turn) % 100);
+    return std::to_string((i * 3 + 40 * turn) % 256) + ",90," + std::to_string((i * 11) % 256);
+}
+
+// The picture loaded, its values set and drawn once completely through the
+// view manager with full_redraw set.
+void prepareCycles()
+{
+    load("points", ownPointPicture());
+    for (int i = 0; i < 1000; i++) setPoint("P" + std::to_string(i), pointValue(i, 0).c_str());
+    pterm.full_redraw = 1;
+    scheduleFullRedraw();
+    VM_redraw_sync();
+    VM_redraw_sync(); // the first cycle after a complete one, for the records to settle
+}
+
+double seconds(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b)
+{
+    return std::chrono::duration<double>(b - a).count();
+}
+
+double median(std::vector<double> &v)
+{
+    if (v.empty()) return 0.0;
+    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+    return v[v.size() / 2];
+}
+
+// A refresh cycle of the view manager with full_redraw set in turns with a
+// complete redraw of the same picture: each turn times a complete redraw
+// (requested as a page load requests it) and a cycle in which one point of the
+// thousand changed or none did. Counters: "ratio", the median of the per-turn
+// ratios cycle / complete redraw; "complete_us", the median complete redraw;
+// "drawn" and "copied_px", the objects drawn and the pixels copied per cycle.
+void cyclesAgainstCompleteRedraw(benchmark::State &state, bool change)
+{
+    prepareCycles();
+    std::vector<double> ratios, completes;
+    int turn = 0;
+    double drawn = 0, copied = 0;
+    for (auto _ : state) {
+        auto t0 = std::chrono::steady_clock::now();
+        scheduleFullRedraw();
+        VM_redraw_sync();
+        auto t1 = std::chrono::steady_clock::now();
+        VM_redraw_sync(); // settles after the complete redraw, untimed
+        int point = (turn * 389) % 1000;
+        turn++;
+        if (change) setPoint("P" + std::to_string(point), pointValue(point, turn).c_str());
+        auto t2 = std::chrono::steady_clock::now();
+        VM_redraw_sync();
+        auto t3 = std::chrono::steady_clock::now();
+        ratios.push_back(seconds(t2, t3) / seconds(t0, t1));
+        completes.push_back(seconds(t0, t1) * 1e6);
+        DM_PassInfo pass = DM_lastPass();
+        drawn += pass.drawn;
+        copied += static_cast<double>(pass.copied.width) * pass.copied.height;
+    }
+    state.counters["ratio"] = median(ratios);
+    state.counters["complete_us"] = median(completes);
+    state.counters["drawn"] = benchmark::Counter(drawn, benchmark::Counter::kAvgIterations);
+    state.counters["copied_px"] = benchmark::Counter(copied, benchmark::Counter::kAvgIterations);
+}
+
+void BM_Cycle_OneChange(benchmark::State &state) { cyclesAgainstCompleteRedraw(state, true); }
+BENCHMARK(BM_Cycle_OneChange)->Unit(benchmark::kMicrosecond);
+
+void BM_Cycle_NoChange(benchmark::State &state) { cyclesAgainstCompleteRedraw(state, false); }
+BENCHMARK(BM_Cycle_NoChange)->Unit(benchmark::kMicrosecond);
 
 // The redraw and the frame memcpy in turns, each timed on its own, so that
 // both see the same load of a shared machine: the median of the per-turn

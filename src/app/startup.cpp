@@ -50,6 +50,7 @@
 #include "data/language.h"
 #include "data/persistent_containers.h"
 #include "data/process_points.h"
+#include "data/read_stamps.h"
 #include "data/source_names.h"
 #include "data/value_format.h"
 #include "data/value_store.h"
@@ -62,6 +63,7 @@
 #include "runtime/heap.h"
 #include "runtime/hooks.h"
 #include "runtime/pump.h"
+#include "view/damage.h"
 #include "view/object_table.h"
 #include "view/painter_block.h"
 #include "view/page_params.h"
@@ -314,6 +316,7 @@ void resetLayers()
     ResetKeyQueue();
     NAV_clearAll();
     VM_reset();
+    DM_reset();
     OB_reset();
     PA_resetLoaders();
     teqReset();
@@ -331,6 +334,7 @@ void resetLayers()
     CO_reset();
     RR_resetColourMemos();
     PPO_reset();
+    RS_reset();
     resolveReset();
     DS_resetAll();
     PCO_reset();

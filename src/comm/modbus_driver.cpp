@@ -94,7 +94,7 @@ bool firstReport(const char *key)
     return true;
 }
 
-void markNotAvailable(PpoRecord *r) { safe_strncpy(r->value, PPO_NOT_AVAILABLE, PPO_VALUE_SIZE); }
+void markNotAvailable(PpoRecord *r) { PPO_storeValue(r, PPO_NOT_AVAILABLE); }
 
 int readNumber(const char *name, int fallback)
 {

@@ -125,7 +125,7 @@ int MQD_readList(const char *, PpoList *list)
     // copied, not formatted again.
     for (PpoRecord *r = list->first; r; r = r->next) {
         const Value *v = find(r->name);
-        safe_strncpy(r->value, v ? v->value : "Not available", sizeof r->value);
+        PPO_storeValue(r, v ? v->value : PPO_NOT_AVAILABLE);
     }
     return 1;
 }

@@ -9,6 +9,7 @@
 #include "comm/native_protocol.h"
 #include "comm/ppo_update.h"
 #include "data/process_points.h"
+#include "data/read_stamps.h"
 #include "data/value_format.h"
 #include "data/value_store.h"
 #include "runtime/command_age.h"
@@ -173,6 +174,7 @@ int Tarsel_readVal(const char *name, char *dst, int size)
         int found = PPO_getValue(name, value);
         return deliver(value, dst, size, found);
     }
+    RS_noteVolatile(); // the panel's own store keeps no stamps
     const char *resolved = PPO_resolve(name);
     DS_readVal(resolved, value, nullptr);
     TCR_readFormatedPPOValue(resolved, value);
@@ -183,6 +185,7 @@ char *Tarsel_readValPtr(const char *name)
 {
     if (!name) return nullptr;
     if (inRemoteDataMode()) return PPO_getValuePtr(name);
+    RS_noteVolatile();
     char *value = DS_readValPtr(PPO_resolve(name));
     if (value) TCR_readFormatedPPOValue(PPO_resolve(name), value);
     return value;

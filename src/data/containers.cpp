@@ -2,6 +2,7 @@
 // the run slots, the message-box text and the per-cycle counters.
 #include "data/containers.h"
 
+#include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,7 @@
 #include "runtime/log.h"
 #include "data/persistent_containers.h"
 #include "data/process_points.h"
+#include "data/read_stamps.h"
 #include "runtime/str_util.h"
 
 namespace {
@@ -144,6 +146,9 @@ const char *const kMacroPrefixes[] = {
 
 ContainerRecord *firstContainer;
 ContainerRecord *lastContainer;
+// Read stamp of the last new container: a read of a name that finds none
+// depends on it.
+uint32_t storeStamp;
 int CO_isInitialized;
 int isITQloading;
 int focusSelectionRunning;
@@ -172,10 +177,14 @@ bool matches(const char *name, const SystemEntry &e)
     return false;
 }
 
+int lowerFirst(const char *text) { return std::tolower(static_cast<unsigned char>(text[0])); }
+
+// Only entries with the name's first letter (in any case) can match it.
 SystemName classify(const char *name)
 {
+    int first = lowerFirst(name);
     for (const SystemEntry &e : kSystemNames)
-        if (matches(name, e)) return e.id;
+        if (lowerFirst(e.name) == first && matches(name, e)) return e.id;
     return SN_NONE;
 }
 
@@ -283,7 +292,7 @@ char *allocRecord(size_t size)
     return block + ((align - address % align) % align);
 }
 
-ContainerRecord *createContainer(const char *name, const char *value)
+ContainerRecord *createContainer(const char *name, const char *value, bool byRead = false)
 {
     size_t nameSize = std::strlen(name) + 1;
     uint32_t capacity = CO_macroBufferSize(name, CO_VALUE_SIZE);
@@ -294,6 +303,7 @@ ContainerRecord *createContainer(const char *name, const char *value)
     c->value = c->name + nameSize;
     c->capacity = capacity;
     c->next = nullptr;
+    c->stamp = storeStamp = byRead ? RS_newStamp() : RS_touch();
     std::memcpy(c->name, name, nameSize);
     safe_strncpy(c->value, value, capacity);
     if (lastContainer) lastContainer->next = c;
@@ -318,7 +328,11 @@ int storeOrdinary(const char *name, const char *value)
     if (limit > c->capacity) limit = c->capacity;
     size_t length = std::strlen(value);
     if (length > limit - 1) length = limit - 1;
-    if (persistent && (std::strncmp(c->value, value, length) != 0 || c->value[length] != '\0')) PCO_setModified();
+    // both buffers hold length bytes: the value's own, and the container's capacity
+    if (std::memcmp(c->value, value, length) != 0 || c->value[length] != '\0') {
+        c->stamp = RS_touch();
+        if (persistent) PCO_setModified();
+    }
     std::memmove(c->value, value, length);
     c->value[length] = '\0';
     return 1;
@@ -327,7 +341,7 @@ int storeOrdinary(const char *name, const char *value)
 int readOrdinary(const char *name, char *dst)
 {
     ContainerRecord *c = CO_getHtmlCacheObjPtr(name);
-    if (!c) c = createContainer(name, "");
+    if (!c) c = createContainer(name, "", true);
     if (!c) return 0;
     safe_strncpy(dst, c->value, CO_VALUE_SIZE);
     return 1;
@@ -433,7 +447,11 @@ ContainerRecord *CO_getHtmlCacheObjPtr(const char *name)
 {
     if (!name) return nullptr;
     for (ContainerRecord *c = firstContainer; c; c = c->next)
-        if (stringcmp(c->name, name)) return c;
+        if (stringcmp(c->name, name)) {
+            RS_note(&c->stamp);
+            return c;
+        }
+    RS_note(&storeStamp);
     return nullptr;
 }
 
@@ -459,6 +477,7 @@ int HT_readContainer(const char *name, char *dst)
     if (!CO_isInitialized || !name || !dst) return 0;
     dst[0] = '\0';
     SystemName id = classify(name);
+    if (id != SN_NONE) RS_noteVolatile();
     if (const char *text = systemText(id)) {
         safe_strncpy(dst, text, CO_VALUE_SIZE);
         return 1;
@@ -501,6 +520,7 @@ char *CO_readValPtr(const char *name)
 {
     if (!CO_isInitialized || !name) return nullptr;
     SystemName id = classifyForPointer(name);
+    if (id != SN_NONE) RS_noteVolatile();
     char scratch[CO_VALUE_SIZE];
     switch (id) {
     case SN_MSGBOX_CO: return msgBoxText;
@@ -534,6 +554,8 @@ int HT_copyContainer(const char *dstName, const char *srcName)
 
 void HT_resetContainers()
 {
+    RS_dropStores();
+    storeStamp = RS_touch();
     firstContainer = nullptr;
     lastContainer = nullptr;
     CO_AutoIncrCnt = 0;
@@ -553,6 +575,7 @@ void HT_resetContainers()
 
 void CO_reset()
 {
+    RS_dropStores();
     firstContainer = nullptr;
     lastContainer = nullptr;
     CO_isInitialized = 0;

@@ -22,6 +22,7 @@ struct ContainerRecord {
     char *value;
     uint32_t capacity; // bytes of the value buffer
     ContainerRecord *next;
+    uint32_t stamp; // read stamp of the last change of value
 };
 
 // Value of a container into dst (256 bytes, at most 255 characters). A missing

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "data/client_entries.h"
+#include "data/read_stamps.h"
 #include "runtime/heap.h"
 #include "runtime/hooks.h"
 #include "runtime/log.h"
@@ -22,6 +23,7 @@ constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
 
 HC_List entries;
 int loaded;
+uint32_t tableStamp; // read stamp of the table's last reset
 
 // The first ';' of a line, else its first tab, else its first ','; null when
 // the line has none of them.
@@ -93,6 +95,7 @@ int LR_parseCsvFile(const char *name)
 
 const char *LR_readValuePtr(const char *name)
 {
+    RS_note(&tableStamp);
     if (!loaded || !name) return nullptr;
     return HC_findValue(&entries, name);
 }
@@ -107,6 +110,7 @@ int LR_readValue(const char *name, char *buffer, size_t size)
 
 void LR_reset()
 {
+    tableStamp = RS_touch();
     loaded = 0;
     HC_Init_Heap(&entries);
     LR_memoryInit();

@@ -7,6 +7,7 @@
 
 #include "runtime/settings.h"
 #include "data/containers.h"
+#include "data/read_stamps.h"
 #include "data/source_names.h"
 #include "data/value_format.h"
 #include "runtime/heap.h"
@@ -22,6 +23,9 @@ int IsReady;
 // whatever the length of the list. Kept in step with the list: records are
 // only ever appended, and the list and the index are dropped together.
 PpoRecord *nameIndex[PPO_INDEX_BUCKETS];
+// Read stamp of the list's last new record: a look-up that finds nothing
+// depends on it.
+uint32_t listStamp;
 
 // Indexed by source type.
 const char *const kTypeNames[] = {
@@ -38,6 +42,8 @@ unsigned bucketOf(const char *name)
 
 void clearList()
 {
+    RS_dropStores();
+    listStamp = RS_touch();
     readList = PpoList{};
     std::memset(nameIndex, 0, sizeof nameIndex);
 }
@@ -59,6 +65,7 @@ PpoRecord *appendRecord(const char *name, TcrEntry *format)
     r->value[0] = '\0';
     r->format = format;
     r->next = nullptr;
+    r->stamp = listStamp = RS_touch();
     indexRecord(r);
     if (readList.last) readList.last->next = r;
     else readList.first = r;
@@ -94,7 +101,11 @@ PpoRecord *PPO_lookup(const char *name)
 {
     if (!name) return nullptr;
     for (PpoRecord *r = nameIndex[bucketOf(name)]; r; r = r->hashNext)
-        if (stringcmp(r->name, name)) return r;
+        if (stringcmp(r->name, name)) {
+            RS_note(&r->stamp);
+            return r;
+        }
+    RS_note(&listStamp);
     return nullptr;
 }
 
@@ -130,8 +141,16 @@ int PPO_writeValueNew(const char *name, const char *value, int, int create)
 void PPO_updateValue(PpoRecord *record, const char *text)
 {
     if (!record) return;
-    safe_strncpy(record->value, text ? text : "", PPO_VALUE_SIZE);
+    PPO_storeValue(record, text);
     PPO_updateFormatedPPO(record);
+}
+
+void PPO_storeValue(PpoRecord *record, const char *text)
+{
+    if (!record) return;
+    if (!text) text = "";
+    if (std::strncmp(record->value, text, PPO_VALUE_SIZE - 1) != 0) record->stamp = RS_touch();
+    safe_strncpy(record->value, text, PPO_VALUE_SIZE);
 }
 
 void PPO_updateFormatedPPO(PpoRecord *record)
@@ -158,7 +177,7 @@ char *PPO_parseValuesString(char *text, int max)
 
 void PPO_invalidAllValues()
 {
-    for (PpoRecord *r = readList.first; r; r = r->next) safe_strncpy(r->value, PPO_NOT_AVAILABLE, PPO_VALUE_SIZE);
+    for (PpoRecord *r = readList.first; r; r = r->next) PPO_storeValue(r, PPO_NOT_AVAILABLE);
 }
 
 void PPO_destroyList()

@@ -4,6 +4,7 @@
 // resolution, the value formatting and the log. Main thread only.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 
 #define PPO_VALUE_SIZE 256
 #define PPO_ORDER_SIZE 16384
@@ -35,6 +36,7 @@ struct PpoRecord {
     TcrEntry *format;           // text-conversion entry, or null
     PpoRecord *next;
     PpoRecord *hashNext; // next record of the same name-index bucket
+    uint32_t stamp;      // read stamp of the last change of value
 };
 
 // The read list: records in insertion order, names unique.
@@ -62,6 +64,8 @@ char *PPO_getValuePtr(const char *name);
 // Stores a value under a name, appending a new record when create is non-zero.
 int PPO_writeValueNew(const char *name, const char *value, int unused, int create);
 void PPO_updateValue(PpoRecord *record, const char *text);
+// Stores a value as it is, without formatting it.
+void PPO_storeValue(PpoRecord *record, const char *text);
 void PPO_updateFormatedPPO(PpoRecord *record);
 // Stores the values of a reply of lines "anything=value" into the records in
 // list order, at most max lines (-1: no limit). Answers the position after the

@@ -13,6 +13,7 @@
 #include "draw/fonts.h"
 #include "draw/images.h"
 #include "draw/xbitmap.h"
+#include "nanox/nx_clip.h"
 #include "runtime/hooks.h"
 #include "runtime/log.h"
 
@@ -41,6 +42,49 @@ struct SavedArea {
     int x, y, w, h;
 };
 SavedArea savedAreas[G_SAVED_AREAS];
+
+// The box of what is drawn while an extent is collected (inclusive corners).
+struct Extent {
+    bool on;
+    int bits; // G_EXTENT_
+    int x1, y1, x2, y2;
+};
+Extent extent;
+bool windowTouched; // drawn onto the window outside a frame since the last whole copy
+
+// Every drawing call passes the box of its pixels here, in any corner order.
+void noteBox(int x1, int y1, int x2, int y2)
+{
+    if (g_main == g_screen) windowTouched = true;
+    if (!extent.on) return;
+    if (x1 > x2) std::swap(x1, x2);
+    if (y1 > y2) std::swap(y1, y2);
+    if (!(extent.bits & G_EXTENT_DRAWN)) {
+        extent.bits |= G_EXTENT_DRAWN;
+        extent.x1 = x1, extent.y1 = y1, extent.x2 = x2, extent.y2 = y2;
+        return;
+    }
+    extent.x1 = std::min(extent.x1, x1);
+    extent.y1 = std::min(extent.y1, y1);
+    extent.x2 = std::max(extent.x2, x2);
+    extent.y2 = std::max(extent.y2, y2);
+}
+
+void noteRect(int x, int y, int w, int h)
+{
+    if (w > 0 && h > 0) noteBox(x, y, x + w - 1, y + h - 1);
+}
+
+void noteEllipse(int x, int y, int w, int h)
+{
+    int cx = x + w / 2, cy = y + h / 2, rx = w / 2, ry = h / 2;
+    if (rx >= 0 && ry >= 0) noteBox(cx - rx, cy - ry, cx + rx, cy + ry);
+}
+
+void notePoints(const GR_POINT *points, int n)
+{
+    for (int i = 0; i < n; i++) noteBox(points[i].x, points[i].y, points[i].x, points[i].y);
+}
 
 SavedArea *savedAreaOf(const void *owner)
 {
@@ -167,7 +211,11 @@ void drawLine2(int x1, int y1, int x2, int y2, uint32_t c, int style, int width,
 
 namespace {
 
-void invalidateWindow() { GrClearArea(g_screen, 0, 0, 0, 0, 1); }
+void invalidateWindow()
+{
+    windowTouched = true;
+    GrClearArea(g_screen, 0, 0, 0, 0, 1);
+}
 
 } // namespace
 
@@ -196,6 +244,9 @@ void G_reset()
     teqHeight = 240;
     g_screenWidth = g_screenHeight = 0;
     g_GrFlushNotified = 0;
+    extent = Extent{};
+    windowTouched = false;
+    NX_clearWriteClip();
 }
 void G_SetDirectWrite() {}
 FO_FontRecord *G_GetFont() { return nullptr; }
@@ -207,6 +258,7 @@ void G_DrawViewBegin()
         return;
     }
     GrClearArea(g_screen, 0, 0, 0, 0, 0);
+    windowTouched = true;
     pixmapWidth = g_screenWidth;
     pixmapHeight = g_screenHeight;
     if (g_offscreen) GrDestroyWindow(g_offscreen);
@@ -218,12 +270,19 @@ void G_DrawViewBegin()
 // taken out again afterwards, so that the off-screen image, which the next
 // refresh draws over, never holds it (an exclusive-or frame left in it would
 // vanish at every second frame).
-void G_DrawViewEnd()
+void G_DrawViewEnd() { G_DrawViewEndArea(nullptr); }
+
+void G_DrawViewEndArea(const GR_RECT *box)
 {
+    G_SetFrameClip(nullptr);
     HK_hooks()->drawFocusFrame();
     GR_DRAW_ID frame = g_main;
     g_main = g_screen;
-    if (g_offscreen) GrCopyArea(g_screen, g_gc, 0, 0, g_screenWidth, g_screenHeight, g_offscreen, 0, 0, 0);
+    GR_RECT all = {0, 0, g_screenWidth, g_screenHeight};
+    if (!box || windowTouched) box = &all;
+    if (g_offscreen)
+        GrCopyArea(g_screen, g_gc, box->x, box->y, box->width, box->height, g_offscreen, box->x, box->y, 0);
+    if (box == &all) windowTouched = false;
     if (frame != g_screen) {
         g_main = frame;
         HK_hooks()->drawFocusFrame();
@@ -231,6 +290,35 @@ void G_DrawViewEnd()
     }
     g_GrFlushNotified++;
     if (bltImageCacheMarked()) clearCachedBltImages();
+}
+
+int G_FrameKept() { return g_offscreen && pixmapWidth == g_screenWidth && pixmapHeight == g_screenHeight; }
+
+int G_WindowTouched() { return windowTouched; }
+
+void G_SetFrameClip(const GR_RECT *box)
+{
+    if (box && g_offscreen) NX_setWriteClip(g_offscreen, box->x, box->y, box->width, box->height);
+    else NX_clearWriteClip();
+}
+
+void G_BeginExtent() { extent = Extent{true, 0, 0, 0, 0, 0}; }
+
+int G_EndExtent(GR_RECT *box)
+{
+    extent.on = false;
+    if (box) {
+        *box = {0, 0, 0, 0};
+        if (extent.bits & G_EXTENT_DRAWN)
+            *box = {extent.x1, extent.y1, extent.x2 - extent.x1 + 1, extent.y2 - extent.y1 + 1};
+    }
+    return extent.bits;
+}
+
+void G_NoteDrawn(int x, int y, int w, int h, int stateful)
+{
+    noteRect(x, y, w, h);
+    if (stateful && extent.on) extent.bits |= G_EXTENT_STATEFUL;
 }
 
 void G_SetSize(int width, int height)
@@ -289,24 +377,28 @@ void G_SetFont(FO_FontRecord *font)
 void G_SetPixel(int x, int y, uint32_t c)
 {
     G_SetColor(c);
+    noteBox(x, y, x, y);
     GrPoint(g_main, g_gc, x, y);
 }
 
 void G_DrawLine(int x1, int y1, int x2, int y2, uint32_t c)
 {
     G_SetColor(c);
+    noteBox(x1, y1, x2, y2);
     GrLine(g_main, g_gc, x1, y1, x2, y2);
 }
 
 void G_DrawRect(int x, int y, int w, int h, uint32_t c)
 {
     G_SetColor(c);
+    noteRect(x, y, w, h);
     GrRect(g_main, g_gc, x, y, w, h);
 }
 
 void G_FillRect(int x, int y, int w, int h, uint32_t c)
 {
     G_SetColor(c);
+    noteRect(x, y, w, h);
     GrFillRect(g_main, g_gc, x, y, w, h);
 }
 
@@ -314,6 +406,7 @@ void G_DrawRect2(int x, int y, int w, int h, uint32_t c, int style, int width)
 {
     if (width <= 0) return;
     G_SetColor(c);
+    noteRect(x, y, w, h);
     bool dashed = setDashStyle(style);
     for (int k = 0; k < width && w - 2 * k > 0 && h - 2 * k > 0; k++)
         GrRect(g_main, g_gc, x + k, y + k, w - 2 * k, h - 2 * k);
@@ -328,6 +421,7 @@ void G_DrawPolygon(const int16_t *xs, const int16_t *ys, int n, int dx, int dy, 
     // points already repeat the first one.
     if (points[n - 1].x != points[0].x || points[n - 1].y != points[0].y) points[n++] = points[0];
     G_SetColor(c);
+    notePoints(points, n);
     GrPoly(g_main, g_gc, n, points);
 }
 
@@ -336,6 +430,7 @@ void G_FillPolygon(const int16_t *xs, const int16_t *ys, int n, int dx, int dy, 
     GR_POINT *points = buildPoints(xs, ys, n, dx, dy);
     if (!points) return;
     G_SetColor(c);
+    notePoints(points, n);
     GrFillPoly(g_main, g_gc, n, points);
 }
 
@@ -349,12 +444,14 @@ void G_DrawPolygon2(const int16_t *xs, const int16_t *ys, int n, int dx, int dy,
 void G_DrawEllipse(int x, int y, int w, int h, uint32_t c)
 {
     G_SetColor(c);
+    noteEllipse(x, y, w, h);
     GrEllipse(g_main, g_gc, x + w / 2, y + h / 2, w / 2, h / 2);
 }
 
 void G_FillEllipse(int x, int y, int w, int h, uint32_t c)
 {
     G_SetColor(c);
+    noteEllipse(x, y, w, h);
     GrFillEllipse(g_main, g_gc, x + w / 2, y + h / 2, w / 2, h / 2);
 }
 
@@ -393,6 +490,11 @@ void G_InvertRect(int direct, int x, int y, int w, int h)
 
 void G_DrawLine2(int x1, int y1, int x2, int y2, uint32_t c, int style, int width, int arrows)
 {
+    // strokes lie within half the width of the line, arrow heads within four widths of its ends
+    int margin = 5 * std::clamp(width, 1, kMaxLineWidth) + 2;
+    if (x1 != x2 || y1 != y2)
+        noteBox(std::min(x1, x2) - margin, std::min(y1, y2) - margin, std::max(x1, x2) + margin,
+                std::max(y1, y2) + margin);
     drawLine2(x1, y1, x2, y2, c, style, width, arrows);
 }
 
@@ -411,6 +513,7 @@ int G_SaveArea(const void *owner, int x, int y, int w, int h)
     }
     a->owner = owner;
     a->x = x, a->y = y, a->w = w, a->h = h;
+    G_NoteDrawn(x, y, w, h, 1); // what is put back later belongs to the owner's pixels
     GrCopyArea(a->pixmap, g_gc, 0, 0, w, h, g_main, x, y, 0);
     return 1;
 }
@@ -419,6 +522,7 @@ int G_RestoreArea(const void *owner)
 {
     const SavedArea *a = savedAreaOf(owner);
     if (!a) return 0;
+    G_NoteDrawn(a->x, a->y, a->w, a->h, 1);
     GrCopyArea(g_main, g_gc, a->x, a->y, a->w, a->h, a->pixmap, 0, 0, 0);
     return 1;
 }
@@ -432,6 +536,7 @@ void G_DrawText(const char *text, int x, int y, int w, int h, int align, uint32_
 {
     if (!text) return;
     G_SetColor(c);
+    noteRect(x, y, w, h);
     GR_REGION_ID region = GrNewRegion();
     GR_RECT box = {x, y, w, h};
     GrUnionRectWithRegion(region, &box);
@@ -459,6 +564,7 @@ int G_GetStringWidth(const char *text, FO_FontRecord *)
 int G_DrawImage(const char *name, int x, int y, int w, int h)
 {
     if (!name || !*name) return 0;
+    if (extent.on) extent.bits |= G_EXTENT_STATEFUL; // the picture cache and the file decide the pixels
     if (isXbmFile(name) ? XB_drawXBitMap(name, x, y) : DisplayGIFImage(name, x, y, w, h)) return 1;
     G_DrawRect(x, y, w, h, 0);
     G_DrawLine(x, y, x + w - 1, y + h - 1, 0);

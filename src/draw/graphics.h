@@ -43,6 +43,28 @@ FO_FontRecord *G_GetFont();
 
 void G_DrawViewBegin();
 void G_DrawViewEnd();
+// Ends a frame copying only box (and all of it when something was drawn
+// onto the window outside a frame since the last whole copy); null: all.
+void G_DrawViewEndArea(const GR_RECT *box);
+// Whether the frame's pixmap is there for the current screen size, so that
+// the next G_DrawViewBegin keeps its pixels.
+int G_FrameKept();
+// Whether something was drawn onto the window outside a frame since the
+// frame was last copied whole (the next G_DrawViewEndArea copies it whole).
+int G_WindowTouched();
+// While set, drawing into the frame changes only the pixels inside box
+// (null: no clip). Reading the frame is not clipped.
+void G_SetFrameClip(const GR_RECT *box);
+
+// The extent of what is drawn: between G_BeginExtent and G_EndExtent every
+// drawing call adds the box its pixels lie in, unclipped (a text its clip box).
+#define G_EXTENT_DRAWN 1    // something was drawn; box holds the bounding box
+#define G_EXTENT_STATEFUL 2 // drew through state of its own (a decoded picture, a saved box)
+void G_BeginExtent();
+// Stops collecting; answers the G_EXTENT_ bits, box the bounding box.
+int G_EndExtent(GR_RECT *box);
+// Adds a box drawn by the layer's helpers (pictures); stateful as above.
+void G_NoteDrawn(int x, int y, int w, int h, int stateful);
 
 void G_SetSize(int width, int height);
 void G_GetSize(int *width, int *height);

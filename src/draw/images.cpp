@@ -84,6 +84,7 @@ int decodeInto(BltImage *e, int x, int y)
         return 0;
     }
     GrDrawImageToFit(e->pixmap, g_gc, 0, 0, info.width, info.height, image);
+    G_NoteDrawn(x, y, info.width, info.height, 1);
     GrDrawImageToFit(g_main, g_gc, x, y, info.width, info.height, image);
     GrFreeImage(image);
     IMG_chargeDecoded(e->name, info.width, info.height, pixmapBytes(info.width, info.height));
@@ -118,6 +119,7 @@ int drawBLTImage(const char *name, int x, int y, int w, int h)
 {
     BltImage *e = name ? findCached(name) : nullptr;
     if (!e) return 0;
+    G_NoteDrawn(x, y, w, h, 1);
     GrCopyArea(g_main, g_gc, x, y, w, h, e->pixmap, 0, 0, 0);
     return 1;
 }

@@ -50,3 +50,13 @@ int32_t eventNotify(int id, int message, int a, void *b)
     runActions(event, trigger);
     return id;
 }
+
+int AC_actsWhenDrawn(int id)
+{
+    const OB_Object *o = OB_Get_Pointer(id);
+    if (!o || o->Notify != eventNotify) return 0;
+    const MPainter &block = reinterpret_cast<const AC_EventObject *>(o)->block;
+    for (int i = 0; i < block.actionCount; i++)
+        if (block.actions[i].trigger == AC_TRIGGER_DRAW) return 1;
+    return 0;
+}

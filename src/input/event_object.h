@@ -17,3 +17,6 @@ struct AC_EventObject {
 // Loader of the painter class "EventP": the body is the painter block.
 OB_Object *loadEvent(int file, OB_Object *defaults);
 int32_t eventNotify(int id, int message, int a, void *b);
+// Whether object id is an event object with actions run when it is drawn
+// (which may write values in the middle of a redraw).
+int AC_actsWhenDrawn(int id);

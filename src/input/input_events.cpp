@@ -16,6 +16,7 @@
 #include "runtime/log.h"
 #include "runtime/settings.h"
 #include "runtime/str_util.h"
+#include "view/damage.h"
 #include "view/object_table.h"
 #include "view/painter_loader.h"
 #include "view/view_manager.h"
@@ -301,4 +302,5 @@ void MH_attachHooks()
     h->deliverKeys = MH_entry;
     h->clearKeys = MH_clearInputState;
     PA_setLoader("EventP", loadEvent);
+    DM_setWriterTest(AC_actsWhenDrawn);
 }

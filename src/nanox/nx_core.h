@@ -74,6 +74,9 @@ bool NX_prepareTarget(GR_DRAW_ID id, GR_GC_ID gc, NX_Target *target);
 // The same without a context (for reading a drawable, or for the server's own
 // painting): no mode, no region, the screen is not marked as changed.
 bool NX_prepareSource(GR_DRAW_ID id, NX_Target *target);
+// Narrows a target for drawing into id to the write clip (nx_clip.cpp) when
+// id is the clipped drawable; false when nothing is left to draw.
+bool NX_applyWriteClip(GR_DRAW_ID id, NX_Target *target);
 // Absolute screen position of a window and whether it and its ancestors are mapped.
 bool NX_windowOnScreen(const NX_Drawable *window, int *absX, int *absY);
 // Marks the whole screen as changed (the primitives mark what they may write).

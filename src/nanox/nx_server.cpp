@@ -320,6 +320,7 @@ bool NX_prepareTarget(GR_DRAW_ID id, GR_GC_ID gc, NX_Target *t)
     t->gc = g;
     if (g->region) t->region = NX_regionRects(g->region);
     narrowToRegion(t);
+    if (!NX_applyWriteClip(id, t)) return false;
     if (t->onScreen)
         markChanged(t->originX + t->clipX1, t->originY + t->clipY1, t->originX + t->clipX2, t->originY + t->clipY2);
     return true;

@@ -11,6 +11,7 @@
 #include "objects/text_field.h"
 #include "runtime/heap.h"
 #include "runtime/hooks.h"
+#include "view/damage.h"
 #include "view/painter_loader.h"
 
 namespace {
@@ -45,6 +46,11 @@ const ClassLoader kLoaders[] = {
 
 char *keypadText() { return g_keypad; }
 
+// The shapes draw what their painter blocks read and nothing else: the
+// damage tracking draws them only when that changed.
+const OB_NotifyFunction kPureKinds[] = {rectangleNotify, ovalNotify, textNotify,     polygoneNotify,
+                                        LN_notify,       PLN_notify, degradeHNotify, degradeVNotify};
+
 } // namespace
 
 OB_Object *OBJ_newObjectForDoubles(uint32_t size)
@@ -56,6 +62,7 @@ OB_Object *OBJ_newObjectForDoubles(uint32_t size)
 void OBJ_attachHooks()
 {
     for (const ClassLoader &c : kLoaders) PA_setLoader(c.className, c.loader);
+    for (OB_NotifyFunction notify : kPureKinds) DM_addPureKind(notify);
     HK_Hooks *h = HK_hooks();
     h->keypadRead = keyPadReadVal;
     h->keypadWrite = keyPadWriteVal;

@@ -5,7 +5,9 @@
 #include "view/conditions.h"
 #include "view/value_sources.h"
 
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "data/containers.h"
@@ -93,8 +95,29 @@ int loadLogicAt(int file, CO_LogicCondition *node, int depth)
     return loadExpressionAt(file, &node->left, depth) && loadExpressionAt(file, &node->right, depth);
 }
 
+// Whether text is a plain decimal number (blanks, a sign, digits with at most
+// one point) not followed by anything that could continue a number.
+bool isPlainDecimal(const char *text)
+{
+    const char *p = text;
+    while (std::isspace(static_cast<unsigned char>(*p))) p++;
+    if (*p == '+' || *p == '-') p++;
+    int digits = 0, points = 0;
+    for (; std::isdigit(static_cast<unsigned char>(*p)) || (*p == '.' && points == 0); p++) {
+        if (*p == '.') points++;
+        else digits++;
+    }
+    return digits > 0 && (*p == '\0' || !std::strchr("eExXpP.", *p));
+}
+
+// The number as "%lf" reads it; plain decimals (the usual values) by strtod,
+// which reads them alike without the cost of a formatted scan.
 bool readNumber(const char *text, double *value)
 {
+    if (isPlainDecimal(text)) {
+        *value = std::strtod(text, nullptr);
+        return true;
+    }
     *value = 0;
     int read = std::sscanf(text, "%lf", value);
     return read == 1 || read == EOF;

@@ -12,6 +12,7 @@
 #include "comm/target_link.h"
 #include "data/source_names.h"
 #include "data/language.h"
+#include "data/read_stamps.h"
 #include "runtime/log.h"
 #include "runtime/str_util.h"
 #include "data/client_entries.h"
@@ -27,6 +28,7 @@ constexpr int kMaxValue = 255;
 constexpr int kMaxCsvLine = 255;
 
 HC_List parameters;
+uint32_t parametersStamp; // read stamp of the parameters' last change
 char ppoResults[2][HT_VALUE_SIZE];
 int ppoResultSlot;
 char ppoName[HT_VALUE_SIZE];
@@ -72,6 +74,7 @@ bool isTeqNameParameter(const char *name)
 
 bool storePair(const char *name, const char *value)
 {
+    parametersStamp = RS_touch();
     HC_Entry *e = HC_CreateNew(name, HT_VALUE_SIZE, value, std::strlen(value));
     return e && HC_ClientEntries_Add(&parameters, e);
 }
@@ -118,6 +121,7 @@ int readParameters(int handle)
 
 const char *languageOrParameter(const char *name)
 {
+    RS_note(&parametersStamp);
     const char *value = LR_readValuePtr(name);
     return value ? value : HC_findValue(&parameters, name);
 }
@@ -162,6 +166,7 @@ int HT_isHtmlFile(const char *address)
 
 int HT_loadHtmlParameters(const char *fileName)
 {
+    parametersStamp = RS_touch();
     HT_isInitialized = 0;
     int result = HT_CacheAllHTMLParameters(fileName);
     HT_isInitialized = 1;
@@ -182,6 +187,7 @@ int HT_CacheAllHTMLParameters(const char *fileName)
 
 int HT_readHtmlParameter(const char *name, char *out)
 {
+    RS_note(&parametersStamp);
     if (!HT_isInitialized || !name || !out) return 0;
     const char *resolved = resolveInfoName(name);
     return copyLookup(resolved, HC_findValue(&parameters, resolved), out);
@@ -189,6 +195,7 @@ int HT_readHtmlParameter(const char *name, char *out)
 
 int HT_readParamName(const char *name, char *out)
 {
+    RS_note(&parametersStamp);
     if (!HT_isInitialized || !name || !out) return 0;
     if (HT_isHtmlTagPpoName(name)) return readParamNameFromPPO(name, out);
     const char *resolved = resolveInfoName(name);
@@ -205,6 +212,7 @@ int readParamNameFromPPO(const char *name, char *out)
 const char *HT_readValPtr(const char *name)
 {
     if (!name) return nullptr;
+    RS_note(&parametersStamp);
     if (HT_isHtmlTagPpoName(name)) {
         char *out = ppoResults[ppoResultSlot];
         ppoResultSlot ^= 1;
@@ -252,6 +260,7 @@ int HT_loadCsvFile(const char *fileName)
     }
     Tarsel_fileClose(handle);
     HT_isInitialized = 1;
+    parametersStamp = RS_touch();
     HT_checkPmTm();
     return 0;
 }
@@ -264,6 +273,7 @@ void HT_checkPmTm()
 
 void HT_resetParameters()
 {
+    parametersStamp = RS_touch();
     HC_Init_Heap(&parameters);
     HT_isInitialized = 0;
 }

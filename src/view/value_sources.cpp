@@ -8,6 +8,7 @@
 #include "comm/target_link.h"
 #include "data/containers.h"
 #include "data/process_points.h"
+#include "data/read_stamps.h"
 #include "data/source_names.h"
 #include "runtime/log.h"
 #include "runtime/str_util.h"
@@ -74,10 +75,10 @@ int RW_readSource(char *dst, const char *name, int type)
     case SourceType_PASSWORDPPO: return Tarsel_readVal(name, dst, PPO_VALUE_SIZE);
     case SourceType_HTMLTAG: return HT_readParamName(name, dst);
     case SourceType_STRING: safe_strncpy(dst, name, PPO_VALUE_SIZE); return 1;
-    case SourceType_FILE: return readFileSource(dst, name);
+    case SourceType_FILE: RS_noteVolatile(); return readFileSource(dst, name);
     case SourceType_CO:
     case SourceType_PASSWORDCONTAINER: return HT_readContainer(resolveInfoName(name), dst);
-    default: return 0;
+    default: RS_noteVolatile(); return 0;
     }
 }
 

@@ -29,6 +29,7 @@
 #include "runtime/log.h"
 #include "data/persistent_containers.h"
 #include "runtime/str_util.h"
+#include "view/damage.h"
 #include "view/object_table.h"
 #include "view/page_params.h"
 #include "view/painter_loader.h"
@@ -282,6 +283,7 @@ void drawNotFoundScreen(const char *name)
 {
     safe_strncpy(VM_DialogBox, "404NotFound.teq", sizeof VM_DialogBox);
     fullRedraw = 0;
+    DM_invalidate();
     G_DrawViewBegin();
     G_SetBackGroundColor(0xFFFFFFFF);
     G_SetFont(nullptr);
@@ -444,18 +446,6 @@ int setPictureName(const char *name)
     return result;
 }
 
-void redrawObjects(int message)
-{
-    int modal = OB_getActualModal();
-    int count = OB_HowManyObjetcs();
-    for (int id = 0; id < count; id++) {
-        if (id == modal) continue;
-        if (OB_IsDrawable(id)) OB_SendMessage(id, message, 0, nullptr);
-        else OB_NotDrawable(id);
-    }
-    if (modal >= 0) OB_SendMessage(modal, message, 0, nullptr);
-}
-
 // Both redraw paths run on the main thread: a path that finds the token taken
 // was entered from inside the other, through a wait that took display events,
 // and cannot wait for it. It leaves the drawing to the next cycle.
@@ -511,7 +501,6 @@ bool performPageRequest()
 void redrawFromCycle()
 {
     if (skip_VM_redraw_from_refresh || req_new_page) return;
-    if (pterm.full_redraw) fullRedraw = 1;
     if (MU_getMyHeapSize() != 0) {
         if (!takeToken()) return;
         VM_redraw_sync();
@@ -766,6 +755,7 @@ void loadPicture()
 void VM_ClearView()
 {
     OB_DeleteAllObjetcs();
+    DM_invalidate();
     Tarsel_clearView();
     MU_freeAll();
     HK_hooks()->clearTrendView();
@@ -787,16 +777,28 @@ void VM_ClearAll()
     clearCachedBltImages();
 }
 
+// With full_redraw set every redraw is a complete one; its cost follows what
+// changed (damage.h) unless a complete pass was asked for. A request for one
+// made while a refresh draws stays for the next redraw.
 void VM_redraw_sync()
 {
     req_new_redraw = 0;
     if (VM_LoadingTeq) return;
-    G_DrawViewBegin();
-    if (!fileNotFound) {
-        if (fullRedraw) G_ClearScreen();
-        redrawObjects(fullRedraw ? OB_MSG_DRAW : OB_MSG_REFRESH);
-        fullRedraw = 0;
+    if (fileNotFound) {
+        DM_invalidate();
+        G_DrawViewBegin();
+        G_DrawViewEnd();
+        return;
     }
+    if (!fullRedraw && pterm.full_redraw && DM_redrawChanged()) return;
+    if (!fullRedraw && !pterm.full_redraw) {
+        DM_refreshChanged();
+        return;
+    }
+    G_DrawViewBegin();
+    G_ClearScreen();
+    DM_drawAll(OB_MSG_DRAW);
+    fullRedraw = 0;
     G_DrawViewEnd();
 }
 

@@ -1,5 +1,7 @@
 #include "data/data_fixture.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "comm/target_link.h"
@@ -64,6 +66,24 @@ TEST_F(Conditions, ComparisonCodes)
     EXPECT_TRUE(CO_evaluate_str(CO_COMPARE_ALWAYS_2, "a", "b"));
     EXPECT_FALSE(CO_evaluate_str(8, "a", "a"));
     EXPECT_FALSE(CO_evaluate_str(255, "1", "1"));
+}
+
+// Numbers are compared as "%lf" reads them, also the texts that only begin
+// like a number.
+TEST_F(Conditions, NumbersAreReadAsTheFormattedScanReadsThem)
+{
+    for (const char *text : {"500", " -3.25", "1.", ".5", "12abc", "1e", "1e3",   "1.5e+", "0x10", "0x",
+                             "inf", "-nan",   ".",  "-",  "",      "  ", "1.2.3", "7 ",    "+4",   "1e-2x"}) {
+        double expected = 0;
+        int read = std::sscanf(text, "%lf", &expected);
+        bool number = read == 1 || read == EOF;
+        for (const char *other : {"0.5", "-1000", "100"}) {
+            double b = std::atof(other);
+            EXPECT_EQ(CO_evaluate_str(CO_COMPARE_GREATER, text, other), number && expected > b)
+                << text << " > " << other;
+            EXPECT_EQ(CO_evaluate_str(CO_COMPARE_LESS_EQUAL, text, other), number && expected <= b) << text;
+        }
+    }
 }
 
 TEST_F(Conditions, OperandsAreReadFromTheirSources)
