@@ -69,8 +69,10 @@ NX_GC *NX_findGC(GR_GC_ID gc);
 GR_ID NX_newDrawableId();
 NX_Drawable *NX_addDrawable(GR_ID id);
 // Prepares a target for drawing into id with gc; false when nothing may be drawn
-// (bad id, unmapped window, empty visible area).
-bool NX_prepareTarget(GR_DRAW_ID id, GR_GC_ID gc, NX_Target *target);
+// (bad id, unmapped window, empty visible area). bounds, when given, is the
+// rectangle (drawable coordinates) the operation writes into: only it counts
+// as changed on the screen.
+bool NX_prepareTarget(GR_DRAW_ID id, GR_GC_ID gc, NX_Target *target, const GR_RECT *bounds = nullptr);
 // The same without a context (for reading a drawable, or for the server's own
 // painting): no mode, no region, the screen is not marked as changed.
 bool NX_prepareSource(GR_DRAW_ID id, NX_Target *target);

@@ -637,7 +637,8 @@ void GrCopyArea(GR_DRAW_ID id, GR_GC_ID gc, GR_COORD x, GR_COORD y, GR_SIZE widt
                 GR_COORD srcx, GR_COORD srcy, int op)
 {
     NX_Target dst, src;
-    if (width <= 0 || height <= 0 || !NX_prepareTarget(id, gc, &dst) || !NX_prepareSource(srcid, &src)) return;
+    GR_RECT bounds{x, y, width, height};
+    if (width <= 0 || height <= 0 || !NX_prepareTarget(id, gc, &dst, &bounds) || !NX_prepareSource(srcid, &src)) return;
     // only the part whose source lies inside the source drawable is copied
     int left = std::max(0, src.clipX1 - srcx), top = std::max(0, src.clipY1 - srcy);
     int right = std::min(width - 1, src.clipX2 - srcx), bottom = std::min(height - 1, src.clipY2 - srcy);

@@ -313,13 +313,25 @@ static void narrowToRegion(NX_Target *t)
     t->region = nullptr;
 }
 
-bool NX_prepareTarget(GR_DRAW_ID id, GR_GC_ID gc, NX_Target *t)
+// The visible area narrowed to the rectangle an operation writes into, so
+// that only it counts as changed on the screen.
+static void narrowToBounds(NX_Target *t, const GR_RECT *bounds)
+{
+    if (!bounds) return;
+    t->clipX1 = std::max(t->clipX1, bounds->x);
+    t->clipY1 = std::max(t->clipY1, bounds->y);
+    t->clipX2 = static_cast<int>(std::min<int64_t>(t->clipX2, static_cast<int64_t>(bounds->x) + bounds->width - 1));
+    t->clipY2 = static_cast<int>(std::min<int64_t>(t->clipY2, static_cast<int64_t>(bounds->y) + bounds->height - 1));
+}
+
+bool NX_prepareTarget(GR_DRAW_ID id, GR_GC_ID gc, NX_Target *t, const GR_RECT *bounds)
 {
     NX_GC *g = NX_findGC(gc);
     if (!g || !NX_prepareSource(id, t)) return false;
     t->gc = g;
     if (g->region) t->region = NX_regionRects(g->region);
     narrowToRegion(t);
+    narrowToBounds(t, bounds);
     if (!NX_applyWriteClip(id, t)) return false;
     if (t->onScreen)
         markChanged(t->originX + t->clipX1, t->originY + t->clipY1, t->originX + t->clipX2, t->originY + t->clipY2);

@@ -17,6 +17,7 @@
 #include <zlib.h>
 
 #include "nanox/nano-X.h"
+#include "nanox/nx_core.h"
 #include "nanox/nx_png.h"
 #include "nanox/nx_remote.h"
 
@@ -216,6 +217,27 @@ TEST_F(Png, ScreenFileFollowsWritesAnywhereOnTheScreen)
     expectScreen("clip region");
     GrUnmapWindow(inner);
     expectScreen("window taken away");
+}
+
+// A copy of a small area onto the screen (the redraw's copy of what changed)
+// counts only that area as changed, so the picture hashes only its bands.
+TEST_F(Png, ACopyOntoTheScreenChangesOnlyItsArea)
+{
+    useHeadlessScreen("120x90");
+    ASSERT_GE(GrOpen(), 0);
+    GR_WINDOW_ID top = GrNewWindow(GR_ROOT_WINDOW_ID, 0, 10, 120, 80, 0, WHITE, BLACK);
+    GrMapWindow(top);
+    GR_WINDOW_ID frame = GrNewPixmap(120, 80, nullptr);
+    GR_GC_ID gc = GrNewGC();
+    GrFlush();
+    GR_RECT damage{};
+    NX_takeScreenDamage(&damage);
+    GrCopyArea(top, gc, 30, 40, 12, 6, frame, 30, 40, 0);
+    ASSERT_TRUE(NX_takeScreenDamage(&damage));
+    EXPECT_EQ(damage.x, 30);
+    EXPECT_EQ(damage.y, 50) << "window coordinates moved to the screen's";
+    EXPECT_EQ(damage.width, 12);
+    EXPECT_EQ(damage.height, 6);
 }
 
 TEST_F(Png, RemoteViewKeepsNoCopyOfThePixels)
