@@ -136,7 +136,10 @@ TEST_F(WebServer, RemoteViewPictureIsSkippedUntilTheScreenChanges)
     GrMapWindow(win);
     GR_GC_ID gc = GrNewGC();
     GrFlush();
+    // settings are read before the server's thread starts, as at the panel's start
+    stopServer();
     pterm.remote_view = RV_SCREEN;
+    startServer();
     const string tag = "--etag-save " + path("tag") + " ";
     string first = curlFrame(tag);
     EXPECT_EQ(first.substr(0, 15), "HTTP/1.0 200 OK") << first;
