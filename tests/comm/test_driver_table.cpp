@@ -159,11 +159,14 @@ bool waitFor(const std::function<bool()> &done, int ms)
 }
 
 // A mosquitto broker (Debian mosquitto) on a free loopback port, for anyone.
+// It queues every message for a subscriber that falls behind (by default it
+// drops those beyond 1000, the last value among them on a loaded machine).
 std::unique_ptr<ChildProcess> startBroker(const std::string &dir, int port)
 {
     std::filesystem::create_directories(dir);
     writeFile(dir + "/broker.conf", "listener " + std::to_string(port) +
-                                        " 127.0.0.1\nallow_anonymous true\npersistence false\nuser " +
+                                        " 127.0.0.1\nallow_anonymous true\npersistence false\n"
+                                        "max_queued_messages 0\nuser " +
                                         getpwuid(getuid())->pw_name + "\n");
     return std::make_unique<ChildProcess>("/usr/sbin/mosquitto", std::vector<std::string>{"-c", dir + "/broker.conf"},
                                           dir);
