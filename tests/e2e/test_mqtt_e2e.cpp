@@ -155,10 +155,17 @@ TEST_F(MqttE2E, ValuesPageAndStatusAreRetainedAndFollowTheTarget)
     EXPECT_GE(count(live, "0 panterm/gw/value/sim.ramp "), 2u) << live;
     EXPECT_EQ(panel.log().find("panel-pw"), string::npos) << "the password is never logged";
 
-    // Killed without a word: the broker sends the will.
+    // Killed without a word: the broker sends the will, which replaces the
+    // retained "online" once the broker has seen the connection go.
     panel.signal(SIGKILL);
-    string status = broker_->receive("viewer", "panterm/gw/status", 1, 5);
-    EXPECT_NE(status.find("panterm/gw/status offline"), string::npos) << status;
+    string status;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            status = broker_->receive("viewer", "panterm/gw/status", 1, 1);
+            return status.find("panterm/gw/status offline") != string::npos;
+        },
+        5000))
+        << status;
 }
 
 // The start picture has no alarm list, only the list's parameter: the panel
