@@ -47,14 +47,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-free_port() {
-  local candidate
-  for _ in $(seq 50); do
-    candidate=$((20000 + RANDOM % 30000))
-    if ! (exec 3<>"/dev/tcp/127.0.0.1/$candidate") 2>/dev/null; then echo "$candidate"; return; fi
-  done
-  return 1
-}
+. scripts/demo-rig.sh
 
 mkdir -p "$work/www" "$work/panel"
 cp "$build"/demo-root/* "$work/www/"

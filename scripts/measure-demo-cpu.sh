@@ -12,6 +12,7 @@
 #   scripts/measure-demo-cpu.sh [--build-dir DIR] [--panel PROGRAM] [--seconds N] [--runs N]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/demo-rig.sh
 build=build
 panel=""
 seconds=20
@@ -33,18 +34,6 @@ panel=${panel:-$build/Panterm_MW}
   exit 1
 }
 out=$(mktemp -d /tmp/panterm-cpu-XXXXXX)
-free_port() {
-  for _ in $(seq 50); do
-    local candidate=$((20000 + RANDOM % 30000))
-    if ! (exec 3<>"/dev/tcp/127.0.0.1/$candidate") 2>/dev/null; then
-      echo "$candidate"
-      return
-    fi
-  done
-  echo "no free port" >&2
-  exit 1
-}
-target_port=$(free_port)
 target_pid=""
 panel_pid=""
 stop_panel() {
@@ -62,17 +51,8 @@ stop_all() {
   rm -rf "$out"
 }
 trap stop_all EXIT
-"$build/panterm-target" --root "$build/demo-root" --port "$target_port" --values "$build/demo-root/values.txt" \
-  --alarms "$build/demo-root/alarms.txt" >"$out/target.log" 2>&1 &
-target_pid=$!
-ln -s "$panel" "$out/Panterm_MW"
-(cd "$out" && PANTERM_DISPLAY=headless timeout 3 ./Panterm_MW missing.html >/dev/null 2>&1 || true)
-panel_port=$(free_port)
-sed -i -e "s#<start_page>.*</start_page>#<start_page>http://127.0.0.1:$target_port/start.html</start_page>#" \
-  -e "s#<httpd_enabled>.*</httpd_enabled>#<httpd_enabled>1</httpd_enabled>#" \
-  -e "s#<httpd_port>.*</httpd_port>#<httpd_port>$panel_port</httpd_port>#" -e "s#<kiosk>0<#<kiosk>1<#" \
-  -e "s#<remote_view>.*</remote_view>#<remote_view>2</remote_view>#" "$out/pterm.xml"
-(umask 077 && printf 'operator:measure-only\n' >"$out/pterm-httpd.auth")
+start_demo_target "$build" "$out/target.log"
+prepare_demo_panel "$panel" "$out"
 # Nanoseconds on a processor, summed over the panel's threads.
 cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{ t += $1 } END { printf "%.0f\n", t }'; }
 

@@ -11,6 +11,7 @@
 #   scripts/measure-demo-memory.sh [--build-dir DIR] [--panel PROGRAM] [--seconds N]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/demo-rig.sh
 build=build
 panel=""
 seconds=8
@@ -29,20 +30,6 @@ panel=${panel:-$build/Panterm_MW}
   exit 1
 }
 out=$(mktemp -d /tmp/panterm-memory-XXXXXX)
-# A free port: one that nothing answers on.
-free_port() {
-  for _ in $(seq 50); do
-    local candidate=$((20000 + RANDOM % 30000))
-    if ! (exec 3<>"/dev/tcp/127.0.0.1/$candidate") 2>/dev/null; then
-      echo "$candidate"
-      return
-    fi
-  done
-  echo "no free port" >&2
-  exit 1
-}
-target_port=$(free_port)
-panel_port=$(free_port)
 target_pid=""
 panel_pid=""
 stop_all() {
@@ -52,17 +39,8 @@ stop_all() {
   rm -rf "$out"
 }
 trap stop_all EXIT
-"$build/panterm-target" --root "$build/demo-root" --port "$target_port" --values "$build/demo-root/values.txt" \
-  --alarms "$build/demo-root/alarms.txt" >"$out/target.log" 2>&1 &
-target_pid=$!
-ln -s "$panel" "$out/Panterm_MW"
-# The first start writes the default settings; then the demo's are set.
-(cd "$out" && PANTERM_DISPLAY=headless timeout 3 ./Panterm_MW missing.html >/dev/null 2>&1 || true)
-sed -i -e "s#<start_page>.*</start_page>#<start_page>http://127.0.0.1:$target_port/start.html</start_page>#" \
-  -e "s#<httpd_enabled>.*</httpd_enabled>#<httpd_enabled>1</httpd_enabled>#" \
-  -e "s#<httpd_port>.*</httpd_port>#<httpd_port>$panel_port</httpd_port>#" -e "s#<kiosk>0<#<kiosk>1<#" \
-  -e "s#<remote_view>.*</remote_view>#<remote_view>2</remote_view>#" "$out/pterm.xml"
-(umask 077 && printf 'operator:measure-only\n' >"$out/pterm-httpd.auth")
+start_demo_target "$build" "$out/target.log"
+prepare_demo_panel "$panel" "$out"
 (cd "$out" && exec env PANTERM_DISPLAY=headless PANTERM_SCREEN=480x272 PANTERM_SNAPSHOT="$out/screen.png" \
   PANTERM_HTTPD_BIND=127.0.0.1 ./Panterm_MW >"$out/panel.out" 2>&1) &
 panel_pid=$!

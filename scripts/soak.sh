@@ -26,18 +26,7 @@ rm -rf "$out"
 mkdir -p "$out"
 ln -s "$PWD/build/Panterm_MW" "$out/Panterm_MW"
 
-free_port() {
-  local candidate
-  for _ in $(seq 50); do
-    candidate=$((20000 + RANDOM % 30000))
-    if ! (exec 3<>"/dev/tcp/127.0.0.1/$candidate") 2>/dev/null; then
-      echo "$candidate"
-      return
-    fi
-  done
-  echo "soak: no free port" >&2
-  exit 1
-}
+. scripts/demo-rig.sh
 target_port=$(free_port)
 panel_port=$(free_port)
 
