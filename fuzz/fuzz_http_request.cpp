@@ -3,12 +3,11 @@
 // small pieces through the reader; everything sent is checked to be a reply.
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
 #include "app/startup.h"
+#include "fuzz_support.h"
 #include "data/value_store.h"
 #include "httpd/http_request.h"
 #include "runtime/settings.h"
@@ -49,23 +48,13 @@ char out[HTTP_BUFFER_SIZE];
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    char dir[] = "/tmp/panterm-fuzz-XXXXXX";
-    if (!mkdtemp(dir) || chdir(dir) != 0) std::abort();
-    FILE *f = std::fopen("start.html", "w");
-    if (f) {
-        std::fputs("<html>%%A% <input name=\"A\"></html>", f);
-        std::fclose(f);
-    }
+    fuzzEnterServerDir("panterm-fuzz-request");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    resetLayers();
-    attachLayers();
-    pterm.debug_level = 0;
-    pterm.mem_ramdisk_kb = 8;
-    DS_Initialize();
+    fuzzResetServer();
     Source source{data, size, 0, 0};
     size_t first = std::min(size, static_cast<size_t>(HTTP_BUFFER_SIZE));
     std::memcpy(in, data, first);

@@ -59,12 +59,7 @@ bool receiveAll(HcConnection *k, const uint8_t *data, size_t size, size_t piece,
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    fuzzEnterTempDir("panterm-fuzz-server");
-    FILE *f = std::fopen("start.html", "w");
-    if (f) {
-        std::fputs("<html>%%A% <input name=\"A\"></html>", f);
-        std::fclose(f);
-    }
+    fuzzEnterServerDir("panterm-fuzz-server");
     return 0;
 }
 
@@ -72,11 +67,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 // seeds stay requests as they are.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    resetLayers();
-    attachLayers();
-    pterm.debug_level = 0;
-    pterm.mem_ramdisk_kb = 8;
-    DS_Initialize();
+    fuzzResetServer();
     size_t piece = 1 + size % 64u * 23u;
     int64_t now = 1000;
     HC_open(&connection, 1, "127.0.0.1", now);

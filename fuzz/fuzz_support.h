@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "app/startup.h"
+#include "data/value_store.h"
 #include "runtime/ramdisk.h"
 #include "runtime/settings.h"
 
@@ -29,6 +30,28 @@ inline void fuzzStartPanel(const char *prefix)
     initSettings();
     attachLayers();
     pterm.debug_level = 0;
+}
+
+// For the embedded server's targets: a directory of their own holding a page
+// with a template, which a request may name.
+inline void fuzzEnterServerDir(const char *prefix)
+{
+    fuzzEnterTempDir(prefix);
+    FILE *f = std::fopen("start.html", "w");
+    if (!f) return;
+    std::fputs("<html>%%A% <input name=\"A\"></html>", f);
+    std::fclose(f);
+}
+
+// Before each input of a server target: the layers as at start, no debug
+// log, a small RAM disk, an empty value store.
+inline void fuzzResetServer()
+{
+    resetLayers();
+    attachLayers();
+    pterm.debug_level = 0;
+    pterm.mem_ramdisk_kb = 8;
+    DS_Initialize();
 }
 
 // Puts bytes into the RAM-disk file name, replacing it; aborts when the store

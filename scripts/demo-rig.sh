@@ -17,6 +17,18 @@ free_port() {
   exit 1
 }
 
+# use_demo_tree BUILD_DIR [PANEL_PROGRAM]: the built tree the demo runs from
+# (the panel: its own Panterm_MW unless another is given); sets build and
+# panel, and fails when the tree lacks what the demo needs.
+use_demo_tree() {
+  build=$(cd "$1" && pwd)
+  panel=${2:-$build/Panterm_MW}
+  [ -x "$panel" ] && [ -x "$build/panterm-target" ] && [ -d "$build/demo-root" ] || {
+    echo "$panel, $build/panterm-target or $build/demo-root is missing: build the tree first" >&2
+    exit 1
+  }
+}
+
 # start_demo_target BUILD_DIR LOG: the simulator with the demo project and its
 # alarms on a free port; sets target_port and target_pid.
 start_demo_target() {

@@ -27,12 +27,7 @@ while [ $# -gt 0 ]; do
     *) echo "usage: $0 [--build-dir DIR] [--panel PROGRAM] [--seconds N] [--runs N]" >&2; exit 2 ;;
   esac
 done
-build=$(cd "$build" && pwd)
-panel=${panel:-$build/Panterm_MW}
-[ -x "$panel" ] && [ -x "$build/panterm-target" ] && [ -d "$build/demo-root" ] || {
-  echo "$panel, $build/panterm-target or $build/demo-root is missing: build the tree first" >&2
-  exit 1
-}
+use_demo_tree "$build" "$panel"
 out=$(mktemp -d /tmp/panterm-cpu-XXXXXX)
 target_pid=""
 panel_pid=""
